@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Characters and frames of the PLC's ASCII protocol, shared by the tool and
+// the simulator.
+namespace PlcFrame {
+
+inline constexpr char STX = 0x02;
+inline constexpr char ETX = 0x03;
+inline constexpr char ENQ = 0x05;
+inline constexpr char ACK = 0x06;
+inline constexpr char NAK = 0x15;
+
+// Low byte of the sum of the character codes, as two upper-case hex digits.
+QByteArray checksum(QByteArrayView text);
+
+// STX, command, address, count, data, ETX and the checksum of everything
+// between STX and the checksum.
+QByteArray request(QByteArrayView command, QByteArrayView address, QByteArrayView count,
+                   QByteArrayView data = {});
+
+// A data answer as the PLC sends it: STX, the digits, ETX and their checksum.
+QByteArray dataAnswer(QByteArrayView digits);
+
+// True when every character is 0-9 or A-F (upper case only, as on the wire).
+bool isHexDigits(QByteArrayView text);
+
+// The bytes with control characters spelled out: "<STX>E00200602<ETX>D2".
+QString readable(QByteArrayView bytes);
+
+} // namespace PlcFrame
+
+// The protocol's hex reader: upper-case digits only; any other character, and
+// the empty text, gives 0. Values above 7FFFFFFF give 0 as well.
+qint32 Hex_to_int(QStringView text);

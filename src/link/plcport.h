@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+// What the PLC transactions need of a serial port: the settings text
+// ("115200,N,8,1"), the port number (1 to 10), open and close, writing a text,
+// taking everything received so far without blocking, and waiting for more.
+//
+// A port is used by one thread at a time. Implementations: QtPlcPort (a real
+// serial device) and the simulator's in-process SimPort.
+class PlcPort
+{
+public:
+    enum class Wait {
+        Data,    // new data is waiting to be taken
+        Timeout, // nothing arrived within the time given
+        Error,   // the port failed (closed, vanished); see errorString()
+    };
+
+    virtual ~PlcPort() = default;
+
+    virtual void setSettings(const QString &settings) = 0;
+    virtual QString settings() const = 0;
+    virtual void setPortNumber(int number) = 0;
+    virtual int portNumber() const = 0;
+
+    // Applies the settings text and opens the device. On failure returns
+    // false and errorString() names the device or the setting and the reason.
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Sends the bytes; false when the port is not open or has failed.
+    virtual bool write(const QByteArray &data) = 0;
+    // Everything received so far; empties the receive buffer.
+    virtual QByteArray takeReceived() = 0;
+    // Blocks up to the given time for data not yet taken.
+    virtual Wait waitForData(std::chrono::milliseconds timeout) = 0;
+    // A pause of the operation that owns the port (between table blocks, for
+    // example). Taking it from the port lets the in-process double run on
+    // simulated time.
+    virtual void pause(std::chrono::milliseconds duration) = 0;
+
+    virtual QString errorString() const = 0;
+};
