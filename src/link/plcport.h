@@ -37,6 +37,8 @@ public:
     virtual bool write(const QByteArray &data) = 0;
     // Everything received so far; empties the receive buffer.
     virtual QByteArray takeReceived() = 0;
+    // Drops whatever has been received and not yet taken.
+    virtual void discardInput() = 0;
     // Blocks up to the given time for data not yet taken.
     virtual Wait waitForData(std::chrono::milliseconds timeout) = 0;
     // A pause of the operation that owns the port (between table blocks, for

@@ -1,0 +1,53 @@
+#include "plcsession.h"
+
+#include "link/cancellableport.h"
+
+PlcSession::PlcSession(std::unique_ptr<PlcPort> port, QObject *parent)
+    : QObject(parent), m_port(std::make_unique<CancellablePort>(std::move(port))),
+      m_worker(new QObject)
+{
+    m_thread.setObjectName(QStringLiteral("plc-session"));
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread.start();
+}
+
+PlcSession::~PlcSession()
+{
+    m_port->cancel();
+    // Runs after the current operation, if any, on the session's thread.
+    QMetaObject::invokeMethod(m_worker, [this] { m_port->close(); }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+bool PlcSession::run(Operation operation, std::function<void()> done)
+{
+    if (m_busy)
+        return false;
+    m_busy = true;
+    Q_EMIT busyChanged(true);
+    QMetaObject::invokeMethod(
+        m_worker, [this, operation = std::move(operation), done = std::move(done)] {
+            execute(operation, done);
+        });
+    return true;
+}
+
+void PlcSession::execute(const Operation &operation, const std::function<void()> &done)
+{
+    const Progress progress = [this](int percent) {
+        QMetaObject::invokeMethod(this, [this, percent] { Q_EMIT progressChanged(percent); });
+    };
+    operation(*m_port, progress);
+    QMetaObject::invokeMethod(this, [this, done] { complete(done); });
+}
+
+void PlcSession::complete(const std::function<void()> &done)
+{
+    m_busy = false;
+    if (done)
+        done();
+    Q_EMIT busyChanged(false);
+    Q_EMIT finished();
+}

@@ -1,0 +1,34 @@
+#include "portsetup.h"
+
+#include "link/inifile.h"
+#include "link/plcport.h"
+
+namespace {
+
+const QString comSection = QStringLiteral("COM");
+
+QString choice(const QString &iniFile, const QString &key, const QStringList &list)
+{
+    return list.at(Ini_read_index(iniFile, comSection, key, int(list.size())));
+}
+
+} // namespace
+
+LinkSettings linkSettings(const QString &iniFile)
+{
+    using namespace LinkChoices;
+    LinkSettings link;
+    link.settings = choice(iniFile, QStringLiteral("Speed"), speeds) + QLatin1Char(',') +
+                    choice(iniFile, QStringLiteral("Parity"), parities) + QLatin1Char(',') +
+                    choice(iniFile, QStringLiteral("Bit_num"), dataBits) + QLatin1Char(',') +
+                    choice(iniFile, QStringLiteral("Stop_bit"), stopBits);
+    link.portNumber = Ini_read_index(iniFile, comSection, QStringLiteral("Port_num"), portCount) + 1;
+    return link;
+}
+
+void Port_setup(PlcPort &port, const QString &iniFile)
+{
+    const LinkSettings link = linkSettings(iniFile);
+    port.setSettings(link.settings);
+    port.setPortNumber(link.portNumber);
+}

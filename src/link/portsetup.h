@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class PlcPort;
+
+// The link choices of section "COM" of the settings file as the lists of the
+// link-settings form show them, index 0 first.
+namespace LinkChoices {
+inline const QStringList speeds = {QStringLiteral("9600"), QStringLiteral("19200"),
+                                   QStringLiteral("38400"), QStringLiteral("57600"),
+                                   QStringLiteral("115200")};
+inline const QStringList parities = {QStringLiteral("N"), QStringLiteral("O"),
+                                     QStringLiteral("E")};
+inline const QStringList dataBits = {QStringLiteral("7"), QStringLiteral("8"),
+                                     QStringLiteral("9")};
+inline const QStringList stopBits = {QStringLiteral("1"), QStringLiteral("1.5"),
+                                     QStringLiteral("2")};
+inline constexpr int portCount = 10;
+} // namespace LinkChoices
+
+struct LinkSettings
+{
+    QString settings; // speed,parity,bits,stop, for example "115200,N,8,1"
+    int portNumber = 1;
+};
+
+// Reads section "COM" of the settings file. An index that is not a whole
+// number of its list counts as index 0.
+LinkSettings linkSettings(const QString &iniFile);
+
+// Applies section "COM" to the port: first the settings text, then the port
+// number. The port is neither opened nor closed.
+void Port_setup(PlcPort &port, const QString &iniFile);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "link/plcport.h"
+
+#include <memory>
+
+class QSerialPort;
+
+// A PlcPort over a real serial device. Port number n is "COMn" on Windows;
+// elsewhere the section "PORTS" of the settings file may map "COMn" to a
+// device path, and without such a key COMn is /dev/ttyS(n-1).
+class QtPlcPort : public PlcPort
+{
+public:
+    explicit QtPlcPort(QString iniFile);
+    ~QtPlcPort() override;
+
+    // The device port number `number` stands for.
+    static QString deviceFor(int number, const QString &iniFile);
+
+    void setSettings(const QString &settings) override { m_settings = settings; }
+    QString settings() const override { return m_settings; }
+    void setPortNumber(int number) override { m_portNumber = number; }
+    int portNumber() const override { return m_portNumber; }
+
+    bool open() override;
+    void close() override;
+    bool isOpen() const override;
+
+    bool write(const QByteArray &data) override;
+    QByteArray takeReceived() override;
+    void discardInput() override;
+    Wait waitForData(std::chrono::milliseconds timeout) override;
+    void pause(std::chrono::milliseconds duration) override;
+
+    QString errorString() const override { return m_error; }
+
+private:
+    bool applySettings();
+    bool fail(const QString &error);
+
+    QString m_iniFile;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    int m_portNumber = 1;
+    QString m_device;
+    std::unique_ptr<QSerialPort> m_serial;
+    QString m_error;
+};

@@ -1,0 +1,223 @@
+#include "link/plcframe.h"
+#include "link/plctransaction.h"
+#include "scriptedport.h"
+
+#include <QTest>
+
+using namespace std::chrono_literals;
+using Outcome = PlcResult::Outcome;
+using Chunk = ScriptedPort::Chunk;
+
+namespace {
+
+const QByteArray ack(1, PlcFrame::ACK);
+const QByteArray nak(1, PlcFrame::NAK);
+
+// A data answer with `bytes` bytes of 0x5A, framed as the PLC frames it.
+QByteArray answerOf(int bytes)
+{
+    return PlcFrame::dataAnswer(QByteArray(2 * bytes, 'A'));
+}
+
+PlcResult read40(ScriptedPort &port)
+{
+    return Plc_read(port, 100ms, QStringLiteral("2502"), QStringLiteral("40"));
+}
+
+} // namespace
+
+class TestPlcTransaction : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readCompletesAtItsLength();
+    void readReturnsEverythingOfOneChunk();
+    void slowSteadyAnswerCompletes();
+    void silenceEndsAfterTimeoutFromLastChunk();
+    void readRefusedAtOnce();
+    void malformedAnswers_data();
+    void malformedAnswers();
+    void invalidCountCompletesAtFourCharacters();
+    void readWord();
+    void writeAndProbeCodes_data();
+    void writeAndProbeCodes();
+    void staleInputIsDiscardedBeforeRequest();
+    void portFailureEndsAtOnce();
+};
+
+void TestPlcTransaction::readCompletesAtItsLength()
+{
+    ScriptedPort port;
+    const QByteArray answer = answerOf(0x40);
+    QCOMPARE(answer.size(), 132);
+    port.addScript({{5ms, answer.left(131)}, {10ms, answer.mid(131)}});
+    const PlcResult result = read40(port);
+    QCOMPARE(result.outcome, Outcome::Answered);
+    QCOMPARE(result.text.toLatin1(), answer);
+    QCOMPARE(port.now, 10ms); // waited for the 132nd character, no longer
+}
+
+void TestPlcTransaction::readReturnsEverythingOfOneChunk()
+{
+    ScriptedPort port;
+    const QByteArray chunk = answerOf(0x40) + "12345678";
+    QCOMPARE(chunk.size(), 140);
+    port.addScript({{1ms, chunk}});
+    QCOMPARE(read40(port).text.toLatin1(), chunk);
+}
+
+// Each chunk restarts the timeout: twelve chunks 90 ms apart take 1080 ms
+// under a 100 ms timeout and still complete.
+void TestPlcTransaction::slowSteadyAnswerCompletes()
+{
+    ScriptedPort port;
+    const QByteArray answer = answerOf(0x40);
+    ScriptedPort::Script script;
+    for (int i = 0; i < 12; ++i)
+        script.append({90ms * (i + 1), answer.mid(i * 11, 11)});
+    port.addScript(script);
+    const PlcResult result = read40(port);
+    QCOMPARE(result.outcome, Outcome::Answered);
+    QCOMPARE(port.now, 1080ms);
+}
+
+void TestPlcTransaction::silenceEndsAfterTimeoutFromLastChunk()
+{
+    ScriptedPort port;
+    port.addScript({{60ms, answerOf(0x40).left(50)}, {170ms, "AB"}});
+    const PlcResult result = read40(port);
+    QCOMPARE(result.outcome, Outcome::Timeout);
+    QCOMPARE(result.text, QString());
+    QCOMPARE(port.now, 160ms); // 100 ms after the first chunk, the second came too late
+}
+
+void TestPlcTransaction::readRefusedAtOnce()
+{
+    ScriptedPort port;
+    port.addScript({{3ms, nak}});
+    const PlcResult result = read40(port);
+    QCOMPARE(result.outcome, Outcome::Refused);
+    QCOMPARE(result.text, QString());
+    QCOMPARE(port.now, 3ms);
+
+    port.addScript({{3ms, nak}});
+    QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("0E02")).outcome, Outcome::Refused);
+}
+
+void TestPlcTransaction::malformedAnswers_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("no STX") << QByteArray("X1234\x03" "00");
+    QTest::newRow("garbage before STX") << QByteArray("\xFF\x02" "1234\x03" "0");
+    QTest::newRow("ETX late") << QByteArray("\x02" "12345\x03" "0");
+    QTest::newRow("lower-case digits") << QByteArray("\x02" "12ab\x03" "00");
+    QTest::newRow("blank digit") << QByteArray("\x02" "12 4\x03" "00");
+}
+
+void TestPlcTransaction::malformedAnswers()
+{
+    QFETCH(QByteArray, answer);
+    ScriptedPort port;
+    port.addScript({{1ms, answer}});
+    const PlcResult read = Plc_read(port, 100ms, QStringLiteral("2006"), QStringLiteral("02"));
+    QCOMPARE(read.outcome, Outcome::Malformed);
+    QCOMPARE(read.text, QString());
+    port.addScript({{1ms, answer}});
+    const PlcResult word = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    QCOMPARE(word.outcome, Outcome::Malformed);
+    QCOMPARE(word.text, QString());
+}
+
+void TestPlcTransaction::invalidCountCompletesAtFourCharacters()
+{
+    ScriptedPort port;
+    port.addScript({{1ms, "\x02\x03" "03"}, {2ms, "99"}});
+    const PlcResult result = Plc_read(port, 100ms, QStringLiteral("2006"), QStringLiteral("0x"));
+    QCOMPARE(result.outcome, Outcome::Answered);
+    QCOMPARE(result.text.size(), 4);
+}
+
+void TestPlcTransaction::readWord()
+{
+    ScriptedPort port;
+    port.addScript({{1ms, "\x02" "3412\x03" "??"}});
+    PlcResult result = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    QCOMPARE(result.outcome, Outcome::Answered);
+    QCOMPARE(result.text, QStringLiteral("4660"));
+
+    port.addScript({{1ms, "\x02" "FFFF\x03" "00"}});
+    QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("0E02")).text, QStringLiteral("65535"));
+
+    port.addScript({{1ms, "\x02" "341"}});
+    result = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    QCOMPARE(result.outcome, Outcome::Timeout);
+    QCOMPARE(result.text, QString());
+}
+
+void TestPlcTransaction::writeAndProbeCodes_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("writeCode");
+    QTest::addColumn<QString>("probeCode");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::newRow("ACK") << ack << "6" << "6" << Outcome::Answered;
+    QTest::newRow("NAK") << nak << "15" << "15" << Outcome::Refused;
+    QTest::newRow("silence") << QByteArray() << "16" << "" << Outcome::Timeout;
+    QTest::newRow("STX") << QByteArray("\x02") << "2" << "2" << Outcome::Malformed;
+}
+
+void TestPlcTransaction::writeAndProbeCodes()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, writeCode);
+    QFETCH(QString, probeCode);
+    QFETCH(Outcome, outcome);
+    ScriptedPort port;
+    const ScriptedPort::Script script =
+        answer.isEmpty() ? ScriptedPort::Script{} : ScriptedPort::Script{{2ms, answer}};
+    port.addScript(script);
+    PlcResult result = Plc_write(port, 150ms, QStringLiteral("E11"), QStringLiteral("3000"),
+                                 QStringLiteral("02"), QStringLiteral("0FFF"));
+    QCOMPARE(result.text, writeCode);
+    QCOMPARE(result.outcome, outcome);
+    port.addScript(script);
+    result = Plc_enq(port, 100ms, PlcFrame::ENQ);
+    QCOMPARE(result.text, probeCode);
+    QCOMPARE(result.outcome, outcome);
+    QCOMPARE(port.written.last(), QByteArray(1, PlcFrame::ENQ));
+}
+
+// A late answer to a timed-out request must not be read as the next answer.
+void TestPlcTransaction::staleInputIsDiscardedBeforeRequest()
+{
+    ScriptedPort port;
+    port.addScript({{150ms, ack}});
+    QCOMPARE(Plc_write(port, 100ms, QStringLiteral("E11"), QStringLiteral("3000"),
+                       QStringLiteral("02"), QStringLiteral("0FFF"))
+                 .text,
+             QStringLiteral("16"));
+    port.now += 100ms; // the late ACK has arrived and sits in the buffer
+    port.addScript({{5ms, "\x02" "0100\x03" "00"}});
+    const PlcResult result = Plc_read_word(port, 100ms, QStringLiteral("2008"));
+    QCOMPARE(result.outcome, Outcome::Answered);
+    QCOMPARE(result.text, QStringLiteral("1"));
+}
+
+void TestPlcTransaction::portFailureEndsAtOnce()
+{
+    ScriptedPort port;
+    port.failWaitsAfter(20ms);
+    port.addScript({{10ms, "\x02" "12"}});
+    const PlcResult read = Plc_read(port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
+    QCOMPARE(read.outcome, Outcome::PortError);
+    QCOMPARE(read.error, QStringLiteral("device vanished"));
+    QCOMPARE(port.now, 20ms);
+    const PlcResult write = Plc_write(port, 1000ms, QStringLiteral("E10"), QStringLiteral("2002"),
+                                      QStringLiteral("02"), QStringLiteral("0080"));
+    QCOMPARE(write.outcome, Outcome::PortError);
+    QCOMPARE(write.text, QStringLiteral("16")); // never mistaken for an accepted write
+}
+
+QTEST_APPLESS_MAIN(TestPlcTransaction)
+#include "tst_plctransaction.moc"
