@@ -1,13 +1,80 @@
 #include "inifile.h"
 
-#include <QSettings>
+#include <QFile>
+#include <QSaveFile>
 #include <QStringList>
+
+// A small reader and writer of its own rather than QSettings: QSettings keeps
+// a process-wide cache that can miss a change made within the same instant,
+// and the file must be read afresh at every call. Section and key names
+// match without regard to case, as private-profile files always have; lines
+// the writer does not change (comments, other sections) are kept as they are.
 
 namespace {
 
-QString settingsKey(const QString &section, const QString &key)
+QStringList readLines(const QString &file)
 {
-    return section + QLatin1Char('/') + key;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'));
+}
+
+// The section name of a "[name]" line, or a null string for other lines.
+QString sectionOf(const QString &line)
+{
+    const QString trimmed = line.trimmed();
+    if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']')))
+        return trimmed.mid(1, trimmed.size() - 2).trimmed();
+    return {};
+}
+
+bool isKeyLine(const QString &line, const QString &key)
+{
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    return equals > 0 && line.left(equals).trimmed().compare(key, Qt::CaseInsensitive) == 0;
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+struct KeyPosition
+{
+    qsizetype sectionEnd = -1; // index after the section's last non-empty line; -1: no section
+    qsizetype keyLine = -1;
+};
+
+KeyPosition locate(const QStringList &lines, const QString &section, const QString &key)
+{
+    KeyPosition position;
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString name = sectionOf(lines[i]);
+        if (!name.isNull()) {
+            inSection = sameName(name, section);
+            if (inSection && position.sectionEnd < 0)
+                position.sectionEnd = i + 1;
+        } else if (inSection && position.keyLine < 0) {
+            if (isKeyLine(lines[i], key))
+                position.keyLine = i;
+            if (!lines[i].trimmed().isEmpty())
+                position.sectionEnd = i + 1;
+        }
+    }
+    return position;
+}
+
+void saveLines(const QString &file, QStringList lines)
+{
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Text))
+        return;
+    out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    out.commit();
 }
 
 } // namespace
@@ -15,28 +82,37 @@ QString settingsKey(const QString &section, const QString &key)
 QString Ini_read(const QString &file, const QString &section, const QString &key,
                  const QString &defaultValue)
 {
-    const QSettings ini(file, QSettings::IniFormat);
-    const QVariant value = ini.value(settingsKey(section, key));
-    if (!value.isValid())
+    const QStringList lines = readLines(file);
+    const KeyPosition position = locate(lines, section, key);
+    if (position.keyLine < 0)
         return defaultValue;
-    // A value holding commas comes back as a list; the file's text is wanted.
-    const QString text = value.typeId() == QMetaType::QStringList
-                             ? value.toStringList().join(QLatin1Char(','))
-                             : value.toString();
-    return text.left(254);
+    const QString &line = lines[position.keyLine];
+    return line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed().left(254);
 }
 
 void Ini_write(const QString &file, const QString &section, const QString &key,
                const QString &value)
 {
-    QSettings ini(file, QSettings::IniFormat);
-    ini.setValue(settingsKey(section, key), value);
-    ini.sync();
+    QStringList lines = readLines(file);
+    const KeyPosition position = locate(lines, section, key);
+    const QString entry = key + QLatin1Char('=') + value;
+    if (position.keyLine >= 0) {
+        lines[position.keyLine] = entry;
+    } else if (position.sectionEnd >= 0) {
+        lines.insert(position.sectionEnd, entry);
+    } else {
+        while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+            lines.removeLast();
+        if (!lines.isEmpty())
+            lines.append(QString());
+        lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
+    }
+    saveLines(file, lines);
 }
 
 int Ini_read_index(const QString &file, const QString &section, const QString &key, int count)
 {
     bool ok = false;
-    const int index = Ini_read(file, section, key, QStringLiteral("0")).trimmed().toInt(&ok);
+    const int index = Ini_read(file, section, key, QStringLiteral("0")).toInt(&ok);
     return ok && index >= 0 && index < count ? index : 0;
 }

@@ -1,0 +1,106 @@
+#include "link/plcsession.h"
+#include "link/plctransaction.h"
+#include "scriptedport.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Waits in real time, as a silent line does.
+class SilentPort : public ScriptedPort
+{
+public:
+    Wait waitForData(std::chrono::milliseconds timeout) override
+    {
+        std::this_thread::sleep_for(timeout);
+        return Wait::Timeout;
+    }
+};
+
+} // namespace
+
+class TestPlcSession : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void runsOperationsOneAtATime();
+    void reportsProgressAndEnds();
+    void destroyingCancelsRunningOperation();
+};
+
+void TestPlcSession::runsOperationsOneAtATime()
+{
+    PlcSession session(std::make_unique<ScriptedPort>());
+    QSignalSpy busy(&session, &PlcSession::busyChanged);
+    QThread *operationThread = nullptr;
+    QThread *doneThread = nullptr;
+    QVERIFY(session.run(
+        [&](PlcPort &, const PlcSession::Progress &) {
+            operationThread = QThread::currentThread();
+            std::this_thread::sleep_for(50ms);
+        },
+        [&] { doneThread = QThread::currentThread(); }));
+    QVERIFY(session.isBusy());
+    bool secondRan = false;
+    QVERIFY(!session.run([&](PlcPort &, const PlcSession::Progress &) { secondRan = true; }));
+    QTRY_VERIFY(!session.isBusy());
+    QVERIFY(!secondRan);
+    QVERIFY(operationThread && operationThread != QThread::currentThread());
+    QCOMPARE(doneThread, QThread::currentThread());
+    QCOMPARE(busy.size(), 2);
+    QCOMPARE(busy.at(0).at(0).toBool(), true);
+    QCOMPARE(busy.at(1).at(0).toBool(), false);
+
+    QVERIFY(session.run([&](PlcPort &, const PlcSession::Progress &) { secondRan = true; }));
+    QTRY_VERIFY(secondRan && !session.isBusy());
+}
+
+void TestPlcSession::reportsProgressAndEnds()
+{
+    PlcSession session(std::make_unique<ScriptedPort>());
+    QSignalSpy progress(&session, &PlcSession::progressChanged);
+    QSignalSpy finished(&session, &PlcSession::finished);
+    session.run([](PlcPort &, const PlcSession::Progress &report) {
+        for (int percent : {25, 50, 100})
+            report(percent);
+    });
+    QVERIFY(finished.wait(2000));
+    QCOMPARE(progress.size(), 3);
+    QCOMPARE(progress.last().at(0).toInt(), 100);
+}
+
+// Closing a window while its operation waits on a silent line ends within the
+// current timeout; the operation's later transactions fail at once.
+void TestPlcSession::destroyingCancelsRunningOperation()
+{
+    auto session = std::make_unique<PlcSession>(std::make_unique<SilentPort>());
+    std::atomic<int> transactions = 0;
+    std::atomic<int> portErrors = 0;
+    session->run([&](PlcPort &port, const PlcSession::Progress &) {
+        port.open();
+        for (int i = 0; i < 10; ++i) {
+            ++transactions;
+            const PlcResult result =
+                Plc_read(port, 400ms, QStringLiteral("2502"), QStringLiteral("40"));
+            portErrors += result.outcome == PlcResult::Outcome::PortError;
+        }
+        port.close();
+    });
+    std::this_thread::sleep_for(100ms);
+    QElapsedTimer timer;
+    timer.start();
+    session.reset();
+    QVERIFY2(timer.elapsed() < 600, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(transactions.load(), 10);
+    QCOMPARE(portErrors.load(), 10);
+}
+
+QTEST_GUILESS_MAIN(TestPlcSession)
+#include "tst_plcsession.moc"

@@ -1,0 +1,139 @@
+#include "link/inifile.h"
+#include "link/portsetup.h"
+#include "link/qtplcport.h"
+#include "scriptedport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void readWriteRoundTrip();
+    void readSeesChangesMadeOutside();
+    void portSetupWithoutFile();
+    void portSetupFromStoredChoices();
+    void badStoredValuesCountAsIndexZero_data();
+    void badStoredValuesCountAsIndexZero();
+    void portDevices();
+    void writeKeepsOtherLines();
+
+private:
+    void writeFile(const QByteArray &text);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_ini;
+};
+
+void TestSettings::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_ini = m_dir->path() + QStringLiteral("/set.ini");
+}
+
+void TestSettings::writeFile(const QByteArray &text)
+{
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+void TestSettings::readWriteRoundTrip()
+{
+    const QString com = QStringLiteral("COM");
+    QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Speed"), QStringLiteral("0")), QStringLiteral("0"));
+    Ini_write(m_ini, com, QStringLiteral("Speed"), QStringLiteral("3"));
+    Ini_write(m_ini, QStringLiteral("COM_MB"), QStringLiteral("Speed"), QStringLiteral("7"));
+    QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Speed"), QStringLiteral("0")), QStringLiteral("3"));
+    QCOMPARE(Ini_read(m_ini, QStringLiteral("COM_MB"), QStringLiteral("Speed"), QString()),
+             QStringLiteral("7"));
+
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains("[COM]") && text.contains("[COM_MB]") && text.contains("Speed=3"),
+             text.constData());
+}
+
+void TestSettings::readSeesChangesMadeOutside()
+{
+    writeFile("[COM]\nPort_num=2\n");
+    QCOMPARE(linkSettings(m_ini).portNumber, 3);
+    writeFile("[COM]\nPort_num=9\n\n");
+    QCOMPARE(linkSettings(m_ini).portNumber, 10);
+}
+
+void TestSettings::portSetupWithoutFile()
+{
+    ScriptedPort port;
+    Port_setup(port, m_ini);
+    QCOMPARE(port.settings(), QStringLiteral("9600,N,7,1"));
+    QCOMPARE(port.portNumber(), 1);
+    QVERIFY(!port.isOpen());
+    QVERIFY(!QFile::exists(m_ini));
+}
+
+void TestSettings::portSetupFromStoredChoices()
+{
+    writeFile("[COM]\nSpeed=4\nParity=0\nBit_num=1\nStop_bit=0\nPort_num=2\n");
+    ScriptedPort port;
+    Port_setup(port, m_ini);
+    QCOMPARE(port.settings(), QStringLiteral("115200,N,8,1"));
+    QCOMPARE(port.portNumber(), 3);
+
+    writeFile("[COM]\nSpeed=1\nParity=2\nBit_num=2\nStop_bit=1\nPort_num=9\n");
+    Port_setup(port, m_ini);
+    QCOMPARE(port.settings(), QStringLiteral("19200,E,9,1.5"));
+    QCOMPARE(port.portNumber(), 10);
+}
+
+void TestSettings::badStoredValuesCountAsIndexZero_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("minus one") << QByteArray("-1");
+    QTest::newRow("past the list") << QByteArray("5");
+    QTest::newRow("text") << QByteArray("fast");
+    QTest::newRow("fraction") << QByteArray("1.5");
+    QTest::newRow("empty") << QByteArray("");
+}
+
+void TestSettings::badStoredValuesCountAsIndexZero()
+{
+    QFETCH(QByteArray, value);
+    writeFile("[COM]\nSpeed=" + value + "\nParity=" + value + "\nBit_num=" + value +
+              "\nStop_bit=" + value + "\nPort_num=" + (value == "5" ? "10" : value) + "\n");
+    const LinkSettings link = linkSettings(m_ini);
+    QCOMPARE(link.settings, QStringLiteral("9600,N,7,1"));
+    QCOMPARE(link.portNumber, 1);
+}
+
+void TestSettings::portDevices()
+{
+#ifndef Q_OS_WIN
+    QCOMPARE(QtPlcPort::deviceFor(1, m_ini), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(QtPlcPort::deviceFor(10, m_ini), QStringLiteral("/dev/ttyS9"));
+    Ini_write(m_ini, QStringLiteral("PORTS"), QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(QtPlcPort::deviceFor(1, m_ini), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(QtPlcPort::deviceFor(2, m_ini), QStringLiteral("/dev/ttyS1"));
+#endif
+}
+
+void TestSettings::writeKeepsOtherLines()
+{
+    writeFile("; link settings\n[com]\nspeed = 2\n\n[PORTS]\nCOM1=/dev/ttyUSB0\n");
+    QCOMPARE(Ini_read(m_ini, QStringLiteral("COM"), QStringLiteral("Speed"), {}), QStringLiteral("2"));
+    Ini_write(m_ini, QStringLiteral("COM"), QStringLiteral("Speed"), QStringLiteral("4"));
+    Ini_write(m_ini, QStringLiteral("COM"), QStringLiteral("Parity"), QStringLiteral("1"));
+    Ini_write(m_ini, QStringLiteral("COM_MB"), QStringLiteral("Stop_bit"), QStringLiteral("-1"));
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("; link settings\n[com]\nSpeed=4\nParity=1\n\n[PORTS]\n"
+                                        "COM1=/dev/ttyUSB0\n\n[COM_MB]\nStop_bit=-1\n"));
+}
+
+QTEST_APPLESS_MAIN(TestSettings)
+#include "tst_settings.moc"
