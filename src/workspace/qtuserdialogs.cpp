@@ -1,0 +1,51 @@
+#include "qtuserdialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+QString titleOr(const QString &title)
+{
+    return title.isEmpty() ? QApplication::applicationDisplayName() : title;
+}
+
+QMessageBox::Icon boxIcon(UserDialogs::Icon icon)
+{
+    switch (icon) {
+    case UserDialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case UserDialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case UserDialogs::Icon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+} // namespace
+
+void QtUserDialogs::message(QWidget *parent, const QString &text, const QString &title, Icon icon)
+{
+    QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtUserDialogs::confirm(QWidget *parent, const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Question, titleOr(title), text,
+                    QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+QString QtUserDialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+QString QtUserDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+}

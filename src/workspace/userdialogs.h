@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box, confirmation and file dialog of the tool goes through
+// this interface, so that tests can answer them and read their exact texts.
+class UserDialogs
+{
+public:
+    enum class Icon { Information, Warning, Critical };
+
+    virtual ~UserDialogs() = default;
+
+    // A message box with an OK button. An empty title means the
+    // application's own name, the same for every box.
+    virtual void message(QWidget *parent, const QString &text, const QString &title = {},
+                         Icon icon = Icon::Information) = 0;
+    // An OK/Cancel question; true when the user chose OK.
+    virtual bool confirm(QWidget *parent, const QString &text, const QString &title = {}) = 0;
+    // A file to open or to save, or an empty text when the user cancelled.
+    // The filter is in Qt's form: "Name (*.ext);;All file (*.*)".
+    virtual QString openFileName(QWidget *parent, const QString &caption,
+                                 const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &caption,
+                                 const QString &filter) = 0;
+};
