@@ -1,0 +1,155 @@
+#include "comsetting.h"
+
+#include "link/connectiontest.h"
+#include "link/inifile.h"
+#include "link/plcsession.h"
+#include "link/portsetup.h"
+#include "link/qtplcport.h"
+#include "workspace/userdialogs.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString comSection = QStringLiteral("COM");
+
+QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent)
+{
+    auto *list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(items);
+    return list;
+}
+
+QStringList portNames()
+{
+    QStringList names;
+    for (int n = 1; n <= LinkChoices::portCount; ++n)
+        names << QStringLiteral("COM%1").arg(n);
+    return names;
+}
+
+} // namespace
+
+ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
+                       QWidget *parent)
+    : QDialog(parent), m_iniFile(std::move(iniFile)), m_dialogs(dialogs),
+      m_session(std::make_unique<PlcSession>(std::move(port)))
+{
+    setObjectName(QStringLiteral("Com_setting"));
+    setWindowTitle(QStringLiteral("COM-port setting"));
+    buildForm();
+    load();
+    connect(m_ok, &QPushButton::clicked, this, &ComSetting::save);
+    connect(m_test, &QPushButton::clicked, this, &ComSetting::test);
+    connect(m_port, &QComboBox::currentIndexChanged, this, &ComSetting::showDevice);
+    connect(m_device, &QComboBox::editTextChanged, this,
+            [this](const QString &text) { m_devices[m_port->currentIndex() + 1] = text; });
+    connect(m_session.get(), &PlcSession::busyChanged, this,
+            [this](bool busy) { m_test->setEnabled(!busy); });
+}
+
+// Leaving the form by any way ends a running test and closes the port.
+ComSetting::~ComSetting() = default;
+
+bool ComSetting::isTesting() const
+{
+    return m_session->isBusy();
+}
+
+void ComSetting::buildForm()
+{
+    using namespace LinkChoices;
+    m_port = listOf(QStringLiteral("Port_num"), portNames(), this);
+    m_device = new QComboBox(this);
+    m_device->setObjectName(QStringLiteral("Port_device"));
+    m_device->setEditable(true);
+    m_device->setMinimumContentsLength(18);
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        m_device->addItem(info.systemLocation());
+    m_speed = listOf(QStringLiteral("Speed_set"), speeds, this);
+    m_parity = listOf(QStringLiteral("Parity_set"), parities, this);
+    m_bits = listOf(QStringLiteral("Bit_setting"), dataBits, this);
+    m_stop = listOf(QStringLiteral("Stop_bit"), stopBits, this);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("COM-port :"), m_port);
+    form->addRow(QStringLiteral("Device:"), m_device);
+    form->addRow(QStringLiteral("Speed setting:"), m_speed);
+    form->addRow(QStringLiteral("Parity setting"), m_parity);
+    form->addRow(QStringLiteral("Bit number:"), m_bits);
+    form->addRow(QStringLiteral("Stop bit"), m_stop);
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    m_ok->setObjectName(QStringLiteral("Command1"));
+    m_test = buttons->addButton(QStringLiteral("Test"), QDialogButtonBox::ActionRole);
+    m_test->setObjectName(QStringLiteral("Command2"));
+    m_ok->setDefault(true);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void ComSetting::load()
+{
+    using namespace LinkChoices;
+    const auto stored = [this](const char *key, int count) {
+        return Ini_read_index(m_iniFile, comSection, QLatin1String(key), count);
+    };
+    m_speed->setCurrentIndex(stored("Speed", int(speeds.size())));
+    m_parity->setCurrentIndex(stored("Parity", int(parities.size())));
+    m_bits->setCurrentIndex(stored("Bit_num", int(dataBits.size())));
+    m_stop->setCurrentIndex(stored("Stop_bit", int(stopBits.size())));
+    m_port->setCurrentIndex(stored("Port_num", portCount));
+    showDevice();
+}
+
+// Shows the device the selected port number stands for, or the user's
+// unsaved edit of it.
+void ComSetting::showDevice()
+{
+    const int number = m_port->currentIndex() + 1;
+    const QString device = m_devices.contains(number) ? m_devices.value(number)
+                                                      : QtPlcPort::deviceFor(number, m_iniFile);
+    const QSignalBlocker blocker(m_device);
+    m_device->setEditText(device);
+}
+
+void ComSetting::save()
+{
+    const auto store = [this](const char *key, const QComboBox *list) {
+        Ini_write(m_iniFile, comSection, QLatin1String(key), QString::number(list->currentIndex()));
+    };
+    store("Speed", m_speed);
+    store("Parity", m_parity);
+    store("Bit_num", m_bits);
+    store("Stop_bit", m_stop);
+    store("Port_num", m_port);
+    for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
+        if (it.value().trimmed() != QtPlcPort::deviceFor(it.key(), m_iniFile))
+            Ini_write(m_iniFile, QStringLiteral("PORTS"), QStringLiteral("COM%1").arg(it.key()),
+                      it.value().trimmed());
+    }
+    accept();
+}
+
+void ComSetting::test()
+{
+    const int number = m_port->currentIndex() + 1;
+    const QString settings = QStringList{m_speed->currentText(), m_parity->currentText(),
+                                         m_bits->currentText(), m_stop->currentText()}
+                                 .join(QLatin1Char(','));
+    auto message = std::make_shared<QString>();
+    m_session->run(
+        [message, number, settings](PlcPort &port, const PlcSession::Progress &) {
+            *message = connectionTest(port, number, settings);
+        },
+        [this, message] { m_dialogs.message(this, *message); });
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+
+#include <memory>
+
+class PlcPort;
+class PlcSession;
+class QComboBox;
+class QPushButton;
+class UserDialogs;
+
+// The link settings form "COM-port setting": five lists stored in section
+// "COM" of the settings file, the device each port number maps to (section
+// "PORTS"), "OK" to store them and "Test" to try them on the form's own port.
+class ComSetting : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
+               QWidget *parent = nullptr);
+    ~ComSetting() override;
+
+    // True while a connection test runs.
+    bool isTesting() const;
+
+private:
+    void buildForm();
+    void load();
+    void save();
+    void test();
+    void showDevice();
+
+    QString m_iniFile;
+    UserDialogs &m_dialogs;
+    std::unique_ptr<PlcSession> m_session;
+    QComboBox *m_port = nullptr;
+    QComboBox *m_device = nullptr;
+    QComboBox *m_speed = nullptr;
+    QComboBox *m_parity = nullptr;
+    QComboBox *m_bits = nullptr;
+    QComboBox *m_stop = nullptr;
+    QPushButton *m_ok = nullptr;
+    QPushButton *m_test = nullptr;
+    QHash<int, QString> m_devices; // device edits not yet stored, by port number
+};

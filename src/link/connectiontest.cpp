@@ -1,0 +1,39 @@
+#include "connectiontest.h"
+
+#include "link/plcframe.h"
+#include "link/plcport.h"
+#include "link/plctransaction.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString noFirstAnswer = QStringLiteral(
+    "No first answer from PLC. Check cable connection,port setting,and e.t.c.");
+const QString noSecondAnswer = QStringLiteral(
+    "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
+const QString connected = QStringLiteral("Successful connect to the CPU with type ");
+
+QString probe(PlcPort &port)
+{
+    if (!port.open())
+        return noFirstAnswer;
+    if (Plc_enq(port, 100ms, PlcFrame::ENQ).text != QLatin1String("6"))
+        return noFirstAnswer;
+    const PlcResult type = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    return type.text.isEmpty() ? noSecondAnswer : connected + type.text;
+}
+
+} // namespace
+
+QString connectionTest(PlcPort &port, int portNumber, const QString &settings)
+{
+    if (port.isOpen())
+        port.close();
+    port.setPortNumber(portNumber);
+    port.setSettings(settings);
+    const QString message = probe(port);
+    if (port.isOpen())
+        port.close();
+    return message;
+}
