@@ -1,0 +1,98 @@
+#pragma once
+
+#include "link/plcport.h"
+#include "link/plcsession.h"
+#include "workspace/plccontrols.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class ConverterTab;
+class HwConfigTab;
+class ModbusDiagTab;
+class OneWireDiagTab;
+class OneWireTab;
+class QMenu;
+class QTabWidget;
+class UartTab;
+class UserDialogs;
+
+// The main window: the seven tabs that hold the whole working configuration,
+// the menu, and the session over the window's serial port on which every
+// transfer started from the window runs, one at a time.
+class Main : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    using PortFactory = std::function<std::unique_ptr<PlcPort>()>;
+    using Availability = PlcControls::Availability;
+
+    struct Context
+    {
+        QString iniFile;         // the application settings file
+        UserDialogs &dialogs;    // every message box and file dialog
+        PortFactory portFactory; // a fresh, closed port for each form that needs one
+    };
+
+    explicit Main(Context context, QWidget *parent = nullptr);
+    // Ends a running operation (cancelled, waited for) and closes the port.
+    ~Main() override;
+
+    const QString &iniFile() const { return m_iniFile; }
+    UserDialogs &dialogs() const { return m_dialogs; }
+    std::unique_ptr<PlcPort> makePort() const { return m_portFactory(); }
+
+    // The session over the window's own port. Submit operations through
+    // runWithProgress() or session().run().
+    PlcSession &session() { return *m_session; }
+    // Disabled while an operation runs; inactive ones stay disabled for good.
+    void registerPlcControl(QWidget *control, Availability availability = Availability::Active);
+    void registerPlcAction(QAction *action, Availability availability = Availability::Active);
+    // Runs the operation with the progress window shown; the window follows
+    // the operation's progress and closes before `done` runs. False, and
+    // nothing shown, when another operation runs.
+    bool runWithProgress(PlcSession::Operation operation, std::function<void()> done = {});
+
+    HwConfigTab &hwConfigTab() const { return *m_hwConfig; }
+    UartTab &uart1Tab() const { return *m_uart1; }
+    UartTab &uart2Tab() const { return *m_uart2; }
+    OneWireTab &oneWireTab() const { return *m_oneWire; }
+    ModbusDiagTab &modbusDiagTab() const { return *m_modbusDiag; }
+    OneWireDiagTab &oneWireDiagTab() const { return *m_oneWireDiag; }
+    ConverterTab &converterTab() const { return *m_converter; }
+
+    // "PLC Tarvik v 465 ..." followed by the active port of section "COM".
+    void Change_main_caption();
+    // Stores the UART1 line settings as the start-up defaults ("COM_MB").
+    void Save_app_Click();
+    void check_config_Click();
+    // The link settings form, modal; the caption follows its "OK".
+    void Comm_setting_Click();
+
+private:
+    void buildTabs();
+    void buildMenu();
+    void buildFileMenu(QMenu *menu);
+    void buildPlcMenu(QMenu *menu);
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+    void startUp();
+    void readModbusDefaults();
+
+    QString m_iniFile;
+    UserDialogs &m_dialogs;
+    PortFactory m_portFactory;
+    std::unique_ptr<PlcSession> m_session;
+    PlcControls m_plcControls;
+
+    QTabWidget *m_tabs = nullptr;
+    HwConfigTab *m_hwConfig = nullptr;
+    UartTab *m_uart1 = nullptr;
+    UartTab *m_uart2 = nullptr;
+    OneWireTab *m_oneWire = nullptr;
+    ModbusDiagTab *m_modbusDiag = nullptr;
+    OneWireDiagTab *m_oneWireDiag = nullptr;
+    ConverterTab *m_converter = nullptr;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QAction>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+// The buttons and menu items that start PLC operations on one port. While an
+// operation runs they are all disabled, so only one operation runs at a time;
+// afterwards they are enabled again, except those inactive by design, which
+// stay disabled whatever happens.
+class PlcControls
+{
+public:
+    enum class Availability { Active, Inactive };
+
+    // Takes the current busy state at once. Controls deleted later are
+    // forgotten.
+    void add(QWidget *control, Availability availability = Availability::Active);
+    void add(QAction *action, Availability availability = Availability::Active);
+
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+
+private:
+    template <typename T> struct Entry
+    {
+        QPointer<T> item;
+        Availability availability = Availability::Active;
+    };
+
+    template <typename T> void apply(const Entry<T> &entry) const;
+
+    QList<Entry<QWidget>> m_widgets;
+    QList<Entry<QAction>> m_actions;
+    bool m_busy = false;
+};

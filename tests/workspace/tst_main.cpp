@@ -1,0 +1,336 @@
+#include "idleport.h"
+#include "link/inifile.h"
+#include "support/scripteddialogs.h"
+#include "workspace/main.h"
+#include "workspace/progress.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString captionStart =
+    u"PLC Tarvik v 465 for  STM32F103C8T6 from firmware G025   //Active port - COM "_s;
+
+// Waits on the idle line until released or cancelled; reports 40 % first.
+PlcSession::Operation heldOperation(const std::atomic<bool> &release)
+{
+    return [&release](PlcPort &port, const PlcSession::Progress &progress) {
+        progress(40);
+        while (!release && port.waitForData(10ms) != PlcPort::Wait::Error) {
+        }
+    };
+}
+
+// Object names and captions of a menu's items, separators left out.
+QStringList items(const QMenu *menu, bool enabledOnly = false)
+{
+    QStringList texts;
+    for (const QAction *item : menu->actions()) {
+        if (!item->isSeparator() && (item->isEnabled() || !enabledOnly))
+            texts << item->objectName() + u'=' + item->text();
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestMain : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void firstStartWithoutSettingsFile();
+    void tabsFramesAndLabels();
+    void startUpAppliesLinkSettingsToClosedPort();
+    void savedAppSettingShowsBitsAndStopOnly();
+    void captionFollowsPortNumber();
+    void menuItemsAndTheirStates();
+
+    void onlyOneOperationAtATime();
+    void chainedOperationKeepsControlsDisabled();
+    void progressWindowFollowsOperation();
+    void closingDuringOperationEndsCleanly();
+
+private:
+    std::unique_ptr<Main> makeWindow();
+    template <typename T = QComboBox>
+    static T *child(const std::unique_ptr<Main> &window, const QString &name)
+    {
+        return window->findChild<T *>(name);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_ini;
+    ScriptedDialogs m_dialogs;
+    IdlePort *m_windowPort = nullptr; // the first port made: the window's own
+};
+
+void TestMain::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_ini = m_dir->filePath(u"set.ini"_s);
+    m_dialogs = ScriptedDialogs();
+}
+
+std::unique_ptr<Main> TestMain::makeWindow()
+{
+    m_windowPort = nullptr;
+    const auto factory = [this] {
+        auto port = std::make_unique<IdlePort>();
+        if (!m_windowPort)
+            m_windowPort = port.get();
+        return port;
+    };
+    return std::make_unique<Main>(Main::Context{m_ini, m_dialogs, factory});
+}
+
+void TestMain::firstStartWithoutSettingsFile()
+{
+    auto window = makeWindow();
+    QCOMPARE(window->objectName(), u"Main"_s);
+    QCOMPARE(window->windowTitle(), captionStart + u"1"_s);
+    const QStringList shown = {
+        "Speed_set=115200",  "Parity_set=None",  "Bit_setting=7", "Stop_bit=1",
+        "Speed_set2=115200", "Parity_set2=None", "Combo10=",      "Combo7="};
+    for (const QString &expected : shown) {
+        const QString name = expected.section(u'=', 0, 0);
+        QCOMPARE(name + u'=' + child(window, name)->currentText(), expected);
+    }
+    QVERIFY(!QFile::exists(m_ini));
+    QVERIFY(m_dialogs.shown.isEmpty());
+}
+
+void TestMain::tabsFramesAndLabels()
+{
+    const QStringList tabs = {"HW config:Frame5",
+                              "UART 1:Frame_master,Frame_slave,Frame1",
+                              "UART 2:Frame_master2,Frame_slave2,Frame13",
+                              "1-wire:Frame3,USART3_setting,Frame2",
+                              "Modbus diag:Frame7,Frame12,Frame6",
+                              "1-wire diag:Frame8,Frame9",
+                              "Converter:Frame10"};
+    auto window = makeWindow();
+    auto *tab = child<QTabWidget>(window, u"SSTab1"_s);
+    QCOMPARE(tab->count(), tabs.size());
+    for (int i = 0; i < tab->count(); ++i) {
+        QCOMPARE(tab->tabText(i), tabs.at(i).section(u':', 0, 0));
+        for (const QString &frame : tabs.at(i).section(u':', 1).split(u','))
+            QVERIFY2(tab->widget(i)->findChild<QGroupBox *>(frame), qPrintable(frame));
+    }
+    QCOMPARE(child<QGroupBox>(window, u"Frame2"_s)->title(), u" Auxiliary port setting"_s);
+    QCOMPARE(child<QGroupBox>(window, u"Frame13"_s)->title(), u"Modbus general setting"_s);
+
+    // Every list has its label; the data and stop bits are inactive with it.
+    // name|label|active
+    const QStringList labels = {"Speed_set|Speed setting:|1",   "Parity_set|Parity setting|1",
+                                "Bit_setting|Bit number:|0",    "Stop_bit|Stop bit|0",
+                                "Parity_set2|Parity setting|1", "Combo10|Bit number:|0"};
+    for (const QString &row : labels) {
+        QComboBox *list = child(window, row.section(u'|', 0, 0));
+        const QList<QLabel *> all = window->findChildren<QLabel *>();
+        const auto label = std::find_if(all.begin(), all.end(),
+                                        [list](const QLabel *l) { return l->buddy() == list; });
+        QVERIFY2(label != all.end(), qPrintable(row));
+        QCOMPARE((*label)->text(), row.section(u'|', 1, 1));
+        const bool active = row.section(u'|', 2) == u"1"_s;
+        QVERIFY(list->isEnabled() == active && (*label)->isEnabled() == active);
+    }
+}
+
+void TestMain::startUpAppliesLinkSettingsToClosedPort()
+{
+    for (const QString pair : {"Speed=4", "Parity=0", "Bit_num=1", "Stop_bit=0", "Port_num=2"})
+        Ini_write(m_ini, u"COM"_s, pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    auto window = makeWindow();
+    QVERIFY(m_windowPort);
+    QCOMPARE(m_windowPort->settings(), u"115200,N,8,1"_s);
+    QCOMPARE(m_windowPort->portNumber(), 3);
+    QVERIFY(!m_windowPort->isOpen());
+    QCOMPARE(window->windowTitle(), captionStart + u"3"_s);
+}
+
+void TestMain::savedAppSettingShowsBitsAndStopOnly()
+{
+    auto window = makeWindow();
+    for (const QString pair : {"Speed_set=0", "Parity_set=1", "Bit_setting=1", "Stop_bit=2"})
+        child(window, pair.section(u'=', 0, 0))->setCurrentIndex(pair.section(u'=', 1).toInt());
+    window->Save_app_Click();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QCOMPARE(m_dialogs.shown.at(0).text,
+             u"New default application setting was saved in *.ini file successfully "_s);
+    QCOMPARE(m_dialogs.shown.at(0).title, QString());
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromLatin1(file.readAll()).simplified(),
+             u"[COM_MB] Speed=0 Parity=1 Bit_num=1 Stop_bit=2"_s);
+
+    auto next = makeWindow();
+    QCOMPARE(child(next, u"Bit_setting"_s)->currentText(), u"8"_s);
+    QCOMPARE(child(next, u"Stop_bit"_s)->currentText(), u"2"_s);
+    QCOMPARE(child(next, u"Speed_set"_s)->currentText(), u"115200"_s);
+    QCOMPARE(child(next, u"Parity_set"_s)->currentText(), u"None"_s);
+}
+
+// Called directly and after "OK" in the link settings form; closing the form
+// otherwise leaves the caption as it was.
+void TestMain::captionFollowsPortNumber()
+{
+    auto window = makeWindow();
+    Ini_write(m_ini, u"COM"_s, u"Port_num"_s, u"4"_s);
+    window->Change_main_caption();
+    QCOMPARE(window->windowTitle(), captionStart + u"5"_s);
+
+    const auto answer = [](int port, bool ok) {
+        QTimer::singleShot(0, qApp, [port, ok] {
+            QWidget *form = QApplication::activeModalWidget();
+            QVERIFY(form && form->objectName() == u"Com_setting"_s);
+            form->findChild<QComboBox *>(u"Port_num"_s)->setCurrentIndex(port);
+            if (ok)
+                form->findChild<QPushButton *>(u"Command1"_s)->click();
+            else
+                form->close();
+        });
+    };
+    answer(6, true);
+    child<QAction>(window, u"Comm_setting"_s)->trigger();
+    QCOMPARE(window->windowTitle(), captionStart + u"7"_s);
+    answer(1, false);
+    Ini_write(m_ini, u"COM"_s, u"Port_num"_s, u"8"_s);
+    child<QAction>(window, u"Comm_setting"_s)->trigger();
+    QCOMPARE(window->windowTitle(), captionStart + u"7"_s);
+}
+
+void TestMain::menuItemsAndTheirStates()
+{
+    auto window = makeWindow();
+    window->show();
+    auto *file = child<QMenu>(window, u"menus"_s);
+    auto *plc = child<QMenu>(window, u"plc"_s);
+    auto *about = child<QMenu>(window, u"about"_s);
+    QCOMPARE(QStringList({file->title(), plc->title(), about->title()}),
+             QStringList({"&File", "PLC", "About"}));
+    QVERIFY(!about->menuAction()->isEnabled());
+    QCOMPARE(items(file), QStringList({"New_config=New config", "Load_config=Load config",
+                                       "Save_config=Save config", "Print=Print",
+                                       "Save_app=Save app setting", "Exit=Exit"}));
+    QCOMPARE(items(plc),
+             QStringList({"Comm_setting=Comm. setting", "check_config=Check config",
+                          "Search_1wire=Search 1-wire", "upload_from_plc=Upload from PLC",
+                          "load_to_plc=Load to PLC"}));
+    QCOMPARE(items(file, true) + items(plc, true),
+             QStringList({"Exit=Exit", "Comm_setting=Comm. setting"}));
+    QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
+    QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
+    QCOMPARE(child<QAction>(window, u"Exit"_s)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+
+    window->check_config_Click();
+    QCOMPARE(m_dialogs.messages(), QStringList({"Not implemented yet "}));
+    child<QAction>(window, u"Exit"_s)->trigger();
+    QVERIFY(!window->isVisible());
+}
+
+void TestMain::onlyOneOperationAtATime()
+{
+    auto window = makeWindow();
+    auto *button = new QPushButton(u"Write"_s, window.get());
+    auto *inactive = new QPushButton(u"Download"_s, window.get());
+    window->registerPlcControl(button);
+    window->registerPlcControl(inactive, Main::Availability::Inactive);
+    auto *comm = child<QAction>(window, u"Comm_setting"_s);
+    QVERIFY(button->isEnabled() && !inactive->isEnabled() && comm->isEnabled());
+
+    std::atomic<bool> release = false;
+    QVERIFY(window->session().run(heldOperation(release)));
+    QVERIFY(!button->isEnabled() && !inactive->isEnabled() && !comm->isEnabled());
+    QVERIFY(!window->session().run(heldOperation(release)));
+    auto *late = new QPushButton(u"Read"_s, window.get());
+    window->registerPlcControl(late);
+    QVERIFY(!late->isEnabled());
+
+    release = true;
+    QTRY_VERIFY(button->isEnabled());
+    QVERIFY(comm->isEnabled() && late->isEnabled() && !inactive->isEnabled());
+}
+
+// An operation started as another one ends keeps the controls disabled.
+void TestMain::chainedOperationKeepsControlsDisabled()
+{
+    auto window = makeWindow();
+    auto *button = new QPushButton(u"Upload"_s, window.get());
+    window->registerPlcControl(button);
+    std::atomic<bool> releaseFirst = false;
+    std::atomic<bool> releaseSecond = false;
+    bool chained = false;
+    window->session().run(heldOperation(releaseFirst),
+                          [&] { chained = window->session().run(heldOperation(releaseSecond)); });
+    releaseFirst = true;
+    QTRY_VERIFY(chained);
+    QTest::qWait(50);
+    QVERIFY(window->session().isBusy() && !button->isEnabled());
+    releaseSecond = true;
+    QTRY_VERIFY(button->isEnabled());
+}
+
+void TestMain::progressWindowFollowsOperation()
+{
+    auto window = makeWindow();
+    window->show();
+    std::atomic<bool> release = false;
+    bool progressShownAtDone = true;
+    QVERIFY(window->runWithProgress(heldOperation(release), [&] {
+        progressShownAtDone = window->findChild<Progress *>()->isVisible();
+    }));
+    auto *progress = window->findChild<Progress *>(u"Progress"_s);
+    QVERIFY(progress && progress->isVisible() && !progress->isModal());
+    QCOMPARE(progress->windowTitle(), u"Download/upload progress"_s);
+    auto *bar = progress->findChild<QProgressBar *>(u"ProgressBar1"_s);
+    QVERIFY(bar && bar->minimum() == 0 && bar->maximum() == 100);
+    QTRY_COMPARE(bar->value(), 40);
+    QVERIFY(!window->runWithProgress(heldOperation(release)));
+    QCOMPARE(window->findChildren<Progress *>().size(), 1);
+
+    release = true;
+    QTRY_VERIFY(window->findChildren<Progress *>().isEmpty());
+    QVERIFY(!progressShownAtDone);
+}
+
+// No question, no write to the settings file, and the operation waiting on
+// the line is cancelled rather than waited out.
+void TestMain::closingDuringOperationEndsCleanly()
+{
+    auto window = makeWindow();
+    window->show();
+    std::atomic<bool> release = false;
+    bool done = false;
+    QVERIFY(window->runWithProgress(heldOperation(release), [&] { done = true; }));
+    QElapsedTimer clock;
+    clock.start();
+    child<QAction>(window, u"Exit"_s)->trigger();
+    QVERIFY(!window->isVisible());
+    window.reset();
+    QVERIFY(clock.elapsed() < 2000);
+    QCoreApplication::processEvents();
+    QVERIFY(!done && m_dialogs.shown.isEmpty() && !QFile::exists(m_ini));
+}
+
+QTEST_MAIN(TestMain)
+#include "tst_main.moc"
