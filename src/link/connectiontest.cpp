@@ -8,8 +8,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString noFirstAnswer = QStringLiteral(
-    "No first answer from PLC. Check cable connection,port setting,and e.t.c.");
+const QString noFirstAnswer =
+    QStringLiteral("No first answer from PLC. Check cable connection,port setting,and e.t.c.");
 const QString noSecondAnswer = QStringLiteral(
     "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
 const QString connected = QStringLiteral("Successful connect to the CPU with type ");

@@ -16,7 +16,8 @@ PlcSession::~PlcSession()
 {
     m_port->cancel();
     // Runs after the current operation, if any, on the session's thread.
-    QMetaObject::invokeMethod(m_worker, [this] { m_port->close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_port->close(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
@@ -27,10 +28,8 @@ bool PlcSession::run(Operation operation, std::function<void()> done)
         return false;
     m_busy = true;
     Q_EMIT busyChanged(true);
-    QMetaObject::invokeMethod(
-        m_worker, [this, operation = std::move(operation), done = std::move(done)] {
-            execute(operation, done);
-        });
+    QMetaObject::invokeMethod(m_worker, [this, operation = std::move(operation),
+                                         done = std::move(done)] { execute(operation, done); });
     return true;
 }
 

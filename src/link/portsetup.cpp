@@ -22,7 +22,8 @@ LinkSettings linkSettings(const QString &iniFile)
                     choice(iniFile, QStringLiteral("Parity"), parities) + QLatin1Char(',') +
                     choice(iniFile, QStringLiteral("Bit_num"), dataBits) + QLatin1Char(',') +
                     choice(iniFile, QStringLiteral("Stop_bit"), stopBits);
-    link.portNumber = Ini_read_index(iniFile, comSection, QStringLiteral("Port_num"), portCount) + 1;
+    link.portNumber =
+        Ini_read_index(iniFile, comSection, QStringLiteral("Port_num"), portCount) + 1;
     return link;
 }
 

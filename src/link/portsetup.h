@@ -11,10 +11,8 @@ namespace LinkChoices {
 inline const QStringList speeds = {QStringLiteral("9600"), QStringLiteral("19200"),
                                    QStringLiteral("38400"), QStringLiteral("57600"),
                                    QStringLiteral("115200")};
-inline const QStringList parities = {QStringLiteral("N"), QStringLiteral("O"),
-                                     QStringLiteral("E")};
-inline const QStringList dataBits = {QStringLiteral("7"), QStringLiteral("8"),
-                                     QStringLiteral("9")};
+inline const QStringList parities = {QStringLiteral("N"), QStringLiteral("O"), QStringLiteral("E")};
+inline const QStringList dataBits = {QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9")};
 inline const QStringList stopBits = {QStringLiteral("1"), QStringLiteral("1.5"),
                                      QStringLiteral("2")};
 inline constexpr int portCount = 10;

@@ -21,8 +21,7 @@ QString openFailure(const QString &device, const QSerialPort &serial)
     return text;
 }
 
-template <typename T>
-using Choices = std::initializer_list<std::pair<const char *, T>>;
+template <typename T> using Choices = std::initializer_list<std::pair<const char *, T>>;
 
 const Choices<QSerialPort::Parity> parities = {
     {"N", QSerialPort::NoParity}, {"O", QSerialPort::OddParity}, {"E", QSerialPort::EvenParity}};
@@ -30,12 +29,10 @@ const Choices<QSerialPort::DataBits> dataBits = {{"5", QSerialPort::Data5},
                                                  {"6", QSerialPort::Data6},
                                                  {"7", QSerialPort::Data7},
                                                  {"8", QSerialPort::Data8}};
-const Choices<QSerialPort::StopBits> stopBits = {{"1", QSerialPort::OneStop},
-                                                 {"1.5", QSerialPort::OneAndHalfStop},
-                                                 {"2", QSerialPort::TwoStop}};
+const Choices<QSerialPort::StopBits> stopBits = {
+    {"1", QSerialPort::OneStop}, {"1.5", QSerialPort::OneAndHalfStop}, {"2", QSerialPort::TwoStop}};
 
-template <typename T>
-std::optional<T> choiceOf(Choices<T> choices, const QString &text)
+template <typename T> std::optional<T> choiceOf(Choices<T> choices, const QString &text)
 {
     for (const auto &[name, value] : choices) {
         if (text == QLatin1String(name))

@@ -6,8 +6,7 @@
 class QtUserDialogs : public UserDialogs
 {
 public:
-    void message(QWidget *parent, const QString &text, const QString &title,
-                 Icon icon) override;
+    void message(QWidget *parent, const QString &text, const QString &title, Icon icon) override;
     bool confirm(QWidget *parent, const QString &text, const QString &title) override;
     QString openFileName(QWidget *parent, const QString &caption, const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) override;

@@ -22,10 +22,22 @@ void TestPlcFrame::workedFrames_data()
 {
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<int>("kind");
-    QTest::newRow("read 2006") << QByteArray("\x02" "E00200602\x03" "D2") << 0;
-    QTest::newRow("word 0E02") << QByteArray("\x02" "00E0202\x03" "6C") << 1;
-    QTest::newRow("E10 2002") << QByteArray("\x02" "E102002020080\x03" "97") << 2;
-    QTest::newRow("E11 3000") << QByteArray("\x02" "E113000020000\x03" "8F") << 3;
+    QTest::newRow("read 2006") << QByteArray("\x02"
+                                             "E00200602\x03"
+                                             "D2")
+                               << 0;
+    QTest::newRow("word 0E02") << QByteArray("\x02"
+                                             "00E0202\x03"
+                                             "6C")
+                               << 1;
+    QTest::newRow("E10 2002") << QByteArray("\x02"
+                                            "E102002020080\x03"
+                                            "97")
+                              << 2;
+    QTest::newRow("E11 3000") << QByteArray("\x02"
+                                            "E113000020000\x03"
+                                            "8F")
+                              << 3;
 }
 
 // The transactions put exactly these bytes on the wire.
@@ -42,12 +54,12 @@ void TestPlcFrame::workedFrames()
         Plc_read_word(port, 100ms, QStringLiteral("0E02"));
         break;
     case 2:
-        Plc_write(port, 100ms, QStringLiteral("E10"), QStringLiteral("2002"),
-                  QStringLiteral("02"), QStringLiteral("0080"));
+        Plc_write(port, 100ms, QStringLiteral("E10"), QStringLiteral("2002"), QStringLiteral("02"),
+                  QStringLiteral("0080"));
         break;
     default:
-        Plc_write(port, 100ms, QStringLiteral("E11"), QStringLiteral("3000"),
-                  QStringLiteral("02"), QStringLiteral("0000"));
+        Plc_write(port, 100ms, QStringLiteral("E11"), QStringLiteral("3000"), QStringLiteral("02"),
+                  QStringLiteral("0000"));
     }
     QCOMPARE(port.written, QList<QByteArray>{expected});
 }
@@ -75,7 +87,10 @@ void TestPlcFrame::hexToInt()
 
 void TestPlcFrame::readableSpellsControls()
 {
-    QCOMPARE(PlcFrame::readable("\x02" "E00200602\x03" "D2"), QStringLiteral("<STX>E00200602<ETX>D2"));
+    QCOMPARE(PlcFrame::readable("\x02"
+                                "E00200602\x03"
+                                "D2"),
+             QStringLiteral("<STX>E00200602<ETX>D2"));
     QCOMPARE(PlcFrame::readable("\x06\x15\xFF"), QStringLiteral("<ACK><NAK><FF>"));
 }
 

@@ -108,11 +108,20 @@ void TestPlcTransaction::readRefusedAtOnce()
 void TestPlcTransaction::malformedAnswers_data()
 {
     QTest::addColumn<QByteArray>("answer");
-    QTest::newRow("no STX") << QByteArray("X1234\x03" "00");
-    QTest::newRow("garbage before STX") << QByteArray("\xFF\x02" "1234\x03" "0");
-    QTest::newRow("ETX late") << QByteArray("\x02" "12345\x03" "0");
-    QTest::newRow("lower-case digits") << QByteArray("\x02" "12ab\x03" "00");
-    QTest::newRow("blank digit") << QByteArray("\x02" "12 4\x03" "00");
+    QTest::newRow("no STX") << QByteArray("X1234\x03"
+                                          "00");
+    QTest::newRow("garbage before STX") << QByteArray("\xFF\x02"
+                                                      "1234\x03"
+                                                      "0");
+    QTest::newRow("ETX late") << QByteArray("\x02"
+                                            "12345\x03"
+                                            "0");
+    QTest::newRow("lower-case digits") << QByteArray("\x02"
+                                                     "12ab\x03"
+                                                     "00");
+    QTest::newRow("blank digit") << QByteArray("\x02"
+                                               "12 4\x03"
+                                               "00");
 }
 
 void TestPlcTransaction::malformedAnswers()
@@ -132,7 +141,9 @@ void TestPlcTransaction::malformedAnswers()
 void TestPlcTransaction::invalidCountCompletesAtFourCharacters()
 {
     ScriptedPort port;
-    port.addScript({{1ms, "\x02\x03" "03"}, {2ms, "99"}});
+    port.addScript({{1ms, "\x02\x03"
+                          "03"},
+                    {2ms, "99"}});
     const PlcResult result = Plc_read(port, 100ms, QStringLiteral("2006"), QStringLiteral("0x"));
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text.size(), 4);
@@ -141,15 +152,20 @@ void TestPlcTransaction::invalidCountCompletesAtFourCharacters()
 void TestPlcTransaction::readWord()
 {
     ScriptedPort port;
-    port.addScript({{1ms, "\x02" "3412\x03" "??"}});
+    port.addScript({{1ms, "\x02"
+                          "3412\x03"
+                          "??"}});
     PlcResult result = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text, QStringLiteral("4660"));
 
-    port.addScript({{1ms, "\x02" "FFFF\x03" "00"}});
+    port.addScript({{1ms, "\x02"
+                          "FFFF\x03"
+                          "00"}});
     QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("0E02")).text, QStringLiteral("65535"));
 
-    port.addScript({{1ms, "\x02" "341"}});
+    port.addScript({{1ms, "\x02"
+                          "341"}});
     result = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
     QCOMPARE(result.outcome, Outcome::Timeout);
     QCOMPARE(result.text, QString());
@@ -161,10 +177,14 @@ void TestPlcTransaction::writeAndProbeCodes_data()
     QTest::addColumn<QString>("writeCode");
     QTest::addColumn<QString>("probeCode");
     QTest::addColumn<Outcome>("outcome");
-    QTest::newRow("ACK") << ack << "6" << "6" << Outcome::Answered;
-    QTest::newRow("NAK") << nak << "15" << "15" << Outcome::Refused;
-    QTest::newRow("silence") << QByteArray() << "16" << "" << Outcome::Timeout;
-    QTest::newRow("STX") << QByteArray("\x02") << "2" << "2" << Outcome::Malformed;
+    QTest::newRow("ACK") << ack << "6"
+                         << "6" << Outcome::Answered;
+    QTest::newRow("NAK") << nak << "15"
+                         << "15" << Outcome::Refused;
+    QTest::newRow("silence") << QByteArray() << "16"
+                             << "" << Outcome::Timeout;
+    QTest::newRow("STX") << QByteArray("\x02") << "2"
+                         << "2" << Outcome::Malformed;
 }
 
 void TestPlcTransaction::writeAndProbeCodes()
@@ -198,7 +218,9 @@ void TestPlcTransaction::staleInputIsDiscardedBeforeRequest()
                  .text,
              QStringLiteral("16"));
     port.now += 100ms; // the late ACK has arrived and sits in the buffer
-    port.addScript({{5ms, "\x02" "0100\x03" "00"}});
+    port.addScript({{5ms, "\x02"
+                          "0100\x03"
+                          "00"}});
     const PlcResult result = Plc_read_word(port, 100ms, QStringLiteral("2008"));
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text, QStringLiteral("1"));
@@ -208,7 +230,8 @@ void TestPlcTransaction::portFailureEndsAtOnce()
 {
     ScriptedPort port;
     port.failWaitsAfter(20ms);
-    port.addScript({{10ms, "\x02" "12"}});
+    port.addScript({{10ms, "\x02"
+                           "12"}});
     const PlcResult read = Plc_read(port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
     QCOMPARE(read.outcome, Outcome::PortError);
     QCOMPARE(read.error, QStringLiteral("device vanished"));

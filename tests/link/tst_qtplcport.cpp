@@ -1,7 +1,7 @@
+#include "link/inifile.h"
 #include "link/plcframe.h"
 #include "link/plctransaction.h"
 #include "link/qtplcport.h"
-#include "link/inifile.h"
 #include "ptypeer.h"
 
 #include <QElapsedTimer>
@@ -82,9 +82,12 @@ void TestQtPlcPort::openFailuresNameTheCause_data()
     QTest::addColumn<int>("portNumber");
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("named");
-    QTest::newRow("no such device") << 7 << "9600,N,8,1" << "/dev/ttyS6";
-    QTest::newRow("9 data bits") << 3 << "9600,N,9,1" << "9 data bits";
-    QTest::newRow("broken settings") << 3 << "9600,N,8" << "9600,N,8";
+    QTest::newRow("no such device") << 7 << "9600,N,8,1"
+                                    << "/dev/ttyS6";
+    QTest::newRow("9 data bits") << 3 << "9600,N,9,1"
+                                 << "9 data bits";
+    QTest::newRow("broken settings") << 3 << "9600,N,8"
+                                     << "9600,N,8";
 }
 
 void TestQtPlcPort::openFailuresNameTheCause()
@@ -144,7 +147,8 @@ void TestQtPlcPort::vanishingPortFailsAtOnce()
     });
     QElapsedTimer wall;
     wall.start();
-    const PlcResult result = Plc_read(*m_port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
+    const PlcResult result =
+        Plc_read(*m_port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
     pull.join();
     QCOMPARE(result.outcome, Outcome::PortError);
     QVERIFY2(wall.elapsed() < 600, qPrintable(QString::number(wall.elapsed())));

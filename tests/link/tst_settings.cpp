@@ -45,10 +45,12 @@ void TestSettings::writeFile(const QByteArray &text)
 void TestSettings::readWriteRoundTrip()
 {
     const QString com = QStringLiteral("COM");
-    QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Speed"), QStringLiteral("0")), QStringLiteral("0"));
+    QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Speed"), QStringLiteral("0")),
+             QStringLiteral("0"));
     Ini_write(m_ini, com, QStringLiteral("Speed"), QStringLiteral("3"));
     Ini_write(m_ini, QStringLiteral("COM_MB"), QStringLiteral("Speed"), QStringLiteral("7"));
-    QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Speed"), QStringLiteral("0")), QStringLiteral("3"));
+    QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Speed"), QStringLiteral("0")),
+             QStringLiteral("3"));
     QCOMPARE(Ini_read(m_ini, QStringLiteral("COM_MB"), QStringLiteral("Speed"), QString()),
              QStringLiteral("7"));
 
@@ -116,7 +118,8 @@ void TestSettings::portDevices()
 #ifndef Q_OS_WIN
     QCOMPARE(QtPlcPort::deviceFor(1, m_ini), QStringLiteral("/dev/ttyS0"));
     QCOMPARE(QtPlcPort::deviceFor(10, m_ini), QStringLiteral("/dev/ttyS9"));
-    Ini_write(m_ini, QStringLiteral("PORTS"), QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0"));
+    Ini_write(m_ini, QStringLiteral("PORTS"), QStringLiteral("COM1"),
+              QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(QtPlcPort::deviceFor(1, m_ini), QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(QtPlcPort::deviceFor(2, m_ini), QStringLiteral("/dev/ttyS1"));
 #endif
@@ -125,7 +128,8 @@ void TestSettings::portDevices()
 void TestSettings::writeKeepsOtherLines()
 {
     writeFile("; link settings\n[com]\nspeed = 2\n\n[PORTS]\nCOM1=/dev/ttyUSB0\n");
-    QCOMPARE(Ini_read(m_ini, QStringLiteral("COM"), QStringLiteral("Speed"), {}), QStringLiteral("2"));
+    QCOMPARE(Ini_read(m_ini, QStringLiteral("COM"), QStringLiteral("Speed"), {}),
+             QStringLiteral("2"));
     Ini_write(m_ini, QStringLiteral("COM"), QStringLiteral("Speed"), QStringLiteral("4"));
     Ini_write(m_ini, QStringLiteral("COM"), QStringLiteral("Parity"), QStringLiteral("1"));
     Ini_write(m_ini, QStringLiteral("COM_MB"), QStringLiteral("Stop_bit"), QStringLiteral("-1"));

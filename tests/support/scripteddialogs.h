@@ -21,8 +21,8 @@ public:
     };
 
     QList<Shown> shown;
-    std::deque<bool> confirmations;  // answers to confirm(); OK when none is left
-    std::deque<QString> fileNames;   // answers to the file dialogs; cancel when none
+    std::deque<bool> confirmations; // answers to confirm(); OK when none is left
+    std::deque<QString> fileNames;  // answers to the file dialogs; cancel when none
 
     QStringList messages() const
     {
@@ -58,8 +58,7 @@ public:
     }
 
 private:
-    template <typename T>
-    static T take(std::deque<T> &queue, T fallback)
+    template <typename T> static T take(std::deque<T> &queue, T fallback)
     {
         if (queue.empty())
             return fallback;
