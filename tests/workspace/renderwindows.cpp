@@ -1,6 +1,7 @@
 // Renders the main window, each of its tabs, its menus and the progress
 // window to PNG files, offscreen, for a look at the layout.
 #include "idleport.h"
+#include "link/comsetting.h"
 #include "support/scripteddialogs.h"
 #include "workspace/main.h"
 #include "workspace/progress.h"
@@ -56,5 +57,9 @@ int main(int argc, char *argv[])
     progress.setPercent(40);
     progress.show();
     save(&progress, dir, QStringLiteral("progress"));
+
+    ComSetting link(window.iniFile(), dialogs, std::make_unique<IdlePort>(), &window);
+    link.show();
+    save(&link, dir, QStringLiteral("com-setting"));
     return 0;
 }

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "simchunk.h"
+#include "simfaults.h"
+#include "simframeparser.h"
+#include "simlogentry.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+// The PLC as the tool sees it over the serial line: 64 KiB of byte memory, the
+// frame protocol, the 1-wire bus search and a log of every frame. A pure state
+// machine on a clock its caller supplies: nothing happens between calls, and
+// whatever time has to pass (the search, a partial frame going stale) is
+// judged on the next call.
+class PlcSimulator
+{
+public:
+    static constexpr int memorySize = 0x10000;
+    static constexpr quint16 cpuTypeAddress = 0x0E02;
+    static constexpr quint16 defaultCpuType = 0x1234;
+    static constexpr quint16 searchCommandAddress = 0x2000;
+    static constexpr quint16 searchResultAddress = 0x3000;
+    static constexpr std::chrono::milliseconds defaultSearchTime{1000};
+
+    // Called after every write the PLC accepted, with the bytes it stored.
+    using WriteHook = std::function<void(quint16 address, QByteArrayView bytes)>;
+    // Called for every log entry as it is added.
+    using LogHook = std::function<void(const SimLogEntry &entry)>;
+
+    PlcSimulator();
+
+    // Takes the bytes that arrived at `now` (times must not go backwards) and
+    // returns the answer chunks, each with the time it has left the PLC; these
+    // may lie in the future. Empty `bytes` just lets time pass.
+    QList<SimChunk> receive(QByteArrayView bytes, std::chrono::milliseconds now);
+    // The next time at which a call to receive() would change something even
+    // without bytes: a partial frame going stale or a search ending.
+    std::optional<std::chrono::milliseconds> nextDeadline() const;
+
+    QByteArray memory(quint16 address, int count) const;
+    const QByteArray &memoryImage() const { return m_memory; }
+    // Stores bytes from `address` on; what would lie beyond 64 KiB is cut off.
+    void setMemory(quint16 address, QByteArrayView bytes);
+    // Words are stored low byte first, as they travel.
+    quint16 word(quint16 address) const;
+    void setWord(quint16 address, quint16 value);
+    void setCpuType(quint16 type) { setWord(cpuTypeAddress, type); }
+
+    // The ROM codes on the 1-wire bus, 8 bytes each, byte 0 first.
+    void setRomCodes(const QList<QByteArray> &codes) { m_romCodes = codes; }
+    const QList<QByteArray> &romCodes() const { return m_romCodes; }
+    void setSearchTime(std::chrono::milliseconds time) { m_searchTime = time; }
+    std::chrono::milliseconds searchTime() const { return m_searchTime; }
+
+    void setFaults(const SimFaults &faults) { m_faults = faults; }
+    const SimFaults &faults() const { return m_faults; }
+
+    void setWriteHook(WriteHook hook) { m_writeHook = std::move(hook); }
+    void setLogHook(LogHook hook) { m_logHook = std::move(hook); }
+
+    const QList<SimLogEntry> &log() const { return m_log; }
+    // The frames received (requests and ENQs, well formed or not), in order.
+    QList<QByteArray> requests() const;
+    // The answers sent, in the order they were scheduled.
+    QList<QByteArray> answers() const;
+    // The log as text, one entry a line.
+    QString logText() const;
+    // Requests received so far; the ordinal the faults count by.
+    int requestCount() const { return m_requestCount; }
+
+private:
+    struct Reply
+    {
+        QByteArray bytes;
+        std::chrono::milliseconds delay{0};
+        QStringList notes;
+    };
+
+    void handle(const SimRequest &request, QList<SimChunk> &out);
+    std::chrono::milliseconds actingTime(const SimRequest &request);
+    Reply replyTo(const SimRequest &request, int ordinal, std::chrono::milliseconds at);
+    Reply execute(const SimRequest &request, bool refuse, std::chrono::milliseconds at);
+    void store(const SimRequest &request, std::chrono::milliseconds at);
+    void applyAnswerFaults(Reply &reply, int ordinal, std::optional<quint16> address) const;
+    QList<SimChunk> schedule(const QByteArray &answer, std::chrono::milliseconds start) const;
+    void pace(QList<SimChunk> &chunks, QByteArrayView piece, qsizetype sent,
+              std::chrono::milliseconds begin) const;
+    void settleSearch(std::chrono::milliseconds now);
+    void record(std::chrono::milliseconds at, SimLogEntry::Kind kind, const QByteArray &bytes,
+                const QString &note);
+    QList<QByteArray> logged(SimLogEntry::Kind kind) const;
+
+    QByteArray m_memory = QByteArray(memorySize, '\0');
+    SimFrameParser m_parser;
+    SimFaults m_faults;
+    QList<QByteArray> m_romCodes;
+    std::chrono::milliseconds m_searchTime = defaultSearchTime;
+    std::optional<std::chrono::milliseconds> m_searchDue;
+    std::chrono::milliseconds m_lineFreeAt{0};
+    int m_requestCount = 0;
+    QList<SimLogEntry> m_log;
+    WriteHook m_writeHook;
+    LogHook m_logHook;
+};

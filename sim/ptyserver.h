@@ -1,0 +1,60 @@
+#pragma once
+
+#include "simchunkqueue.h"
+
+#include <QString>
+
+#include <chrono>
+
+class PlcSimulator;
+
+// Serves a PlcSimulator on a pseudo-terminal, in real time, so that a program
+// can talk to it as to a PLC on a serial port. The slave device is reached
+// through a symbolic link. The server keeps the slave side open itself, so a
+// client may close and reopen the port at will; when the server ends, both
+// sides are closed and a client's open port fails, as when a USB adapter is
+// pulled.
+class PtyServer
+{
+public:
+    explicit PtyServer(PlcSimulator &simulator);
+    ~PtyServer();
+    PtyServer(const PtyServer &) = delete;
+    PtyServer &operator=(const PtyServer &) = delete;
+
+    // Opens the pseudo-terminal, both sides raw, and makes `linkPath` a
+    // symbolic link to the slave device. An existing symbolic link there is
+    // replaced; any other file is left alone and open() fails. Takes over
+    // SIGINT and SIGTERM: from now on they end run() instead of the process.
+    bool open(const QString &linkPath);
+    // Feeds what arrives to the simulator and sends its answers when they are
+    // due, until SIGINT or SIGTERM. False when the line fails.
+    bool run();
+    // Removes the link and closes both sides.
+    void close();
+
+    QString slavePath() const { return m_slavePath; }
+    QString errorString() const { return m_error; }
+    // Milliseconds since the server was created; the simulator's clock.
+    std::chrono::milliseconds now() const;
+
+private:
+    bool openPty();
+    bool makeLink();
+    void removeLink();
+    bool serveOnce(int wakeFd, bool &stop);
+    int pollTimeout() const;
+    bool readInput();
+    bool writeDue();
+    bool fail(const QString &what);
+
+    PlcSimulator &m_simulator;
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+    QString m_linkPath;
+    SimChunkQueue m_queue;
+    QByteArray m_unsent;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    QString m_error;
+};

@@ -1,0 +1,231 @@
+#include "simoptions.h"
+
+#include "link/plcframe.h"
+#include "plcsimulator.h"
+
+#include <QCommandLineParser>
+
+#include <array>
+
+namespace {
+
+const QString description = QStringLiteral(
+    "Simulates the PLC on a pseudo-terminal: the frame protocol, 64 KiB of memory and the\n"
+    "1-wire bus search. Serves until SIGINT or SIGTERM, then removes the link.\n"
+    "\n"
+    "The CPU type word at 0E02 defaults to 1234 (hex): memory 0E02=34, 0E03=12, read\n"
+    "as the answer digits 3412 and shown by the tool as 4660.\n"
+    "Writing 0180 to 2000 (command E10) starts a bus search; once the search time has\n"
+    "passed, 3000 holds the number of ROM codes and 3002 on the codes, 8 bytes each.\n"
+    "\n"
+    "LIST chooses requests: comma-separated items, \"3\" for the third request received\n"
+    "(ENQs and refused frames count too), \"@3000\" for every request to address 3000.\n"
+    "Refusing by address refuses writes only.\n"
+    "\n"
+    "Log lines: time in ms since start, then \"request\" (received), \"answer\"\n"
+    "(sent) or \"dropped\" (an incomplete frame given up on), then the frame with\n"
+    "control characters spelled out, and a note in brackets.");
+
+struct OptionSpec
+{
+    const char *name;
+    const char *help;
+    const char *value; // nullptr for a flag
+};
+
+constexpr std::array<OptionSpec, 17> specs = {{
+    {"link", "Make PATH a symbolic link to the pseudo-terminal (required).", "PATH"},
+    {"set", "Initial memory bytes at an address, e.g. 2008=0145 (repeatable).", "ADDR=HEX"},
+    {"cpu-type", "CPU type word at 0E02, hex (default 1234).", "HEXWORD"},
+    {"rom", "A 1-wire ROM code on the bus, 16 hex digits, byte 0 first (repeatable).", "HEX16"},
+    {"search-time", "Time a bus search takes, ms (default 1000).", "MS"},
+    {"image", "Load the memory from FILE if it exists; save it after every accepted write.",
+     "FILE"},
+    {"log", "Write one line per frame received and answer sent to FILE.", "FILE"},
+    {"refuse", "Answer NAK to the chosen requests and ignore their data.", "LIST"},
+    {"silent", "Ignore the chosen requests: no effect, no answer.", "LIST"},
+    {"garbage", "Send two garbage bytes (FF FE) before the answer to the chosen requests.", "LIST"},
+    {"early-etx", "Swap ETX with the last data digit in the answer to the chosen reads.", "LIST"},
+    {"late", "Answer the chosen requests late (see --late-by).", "LIST"},
+    {"late-by", "How much later a late answer comes, ms (default 1000).", "MS"},
+    {"chunk", "Send answers in chunks of N bytes.", "N"},
+    {"gap", "Time between answer chunks, ms.", "MS"},
+    {"delay", "Delay every answer by MS.", "MS"},
+    {"baud", "Emulate a line of RATE baud, 10 bits a character, both ways.", "RATE"},
+}};
+
+QString text(const char *latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(description);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    for (const OptionSpec &spec : specs) {
+        parser.addOption({text(spec.name), text(spec.help), text(spec.value)});
+    }
+}
+
+std::optional<QByteArray> hexBytes(const QString &digits)
+{
+    const QByteArray latin1 = digits.toLatin1().toUpper();
+    if (latin1.isEmpty() || latin1.size() % 2 != 0 || !PlcFrame::isHexDigits(latin1))
+        return std::nullopt;
+    return QByteArray::fromHex(latin1);
+}
+
+std::optional<uint> number(const QString &digits, int base, uint max)
+{
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, base);
+    if (!ok || value > max)
+        return std::nullopt;
+    return value;
+}
+
+// Up to four hex digits.
+std::optional<quint16> hexWord(const QString &digits)
+{
+    if (digits.size() > 4)
+        return std::nullopt;
+    const auto value = number(digits, 16, 0xFFFF);
+    if (!value)
+        return std::nullopt;
+    return quint16(*value);
+}
+
+} // namespace
+
+bool SimOptions::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}
+
+bool SimOptions::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    parser.process(arguments);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments()[0]));
+    m_linkPath = parser.value(QStringLiteral("link"));
+    if (m_linkPath.isEmpty())
+        return fail(QStringLiteral("--link PATH is required"));
+    m_imagePath = parser.value(QStringLiteral("image"));
+    m_logPath = parser.value(QStringLiteral("log"));
+    return takeMemory(parser) && takeBus(parser) && takeFaults(parser);
+}
+
+bool SimOptions::decimal(const QCommandLineParser &parser, const char *name, uint max,
+                         std::optional<uint> &value)
+{
+    value.reset();
+    if (!parser.isSet(text(name)))
+        return true;
+    const QString given = parser.value(text(name));
+    value = number(given, 10, max);
+    return value ? true : fail(QStringLiteral("--%1: invalid value %2").arg(text(name), given));
+}
+
+bool SimOptions::takeMemory(const QCommandLineParser &parser)
+{
+    const QStringList settings = parser.values(QStringLiteral("set"));
+    for (const QString &setting : settings) {
+        if (!takeSetting(setting))
+            return false;
+    }
+    if (!parser.isSet(QStringLiteral("cpu-type")))
+        return true;
+    const QString given = parser.value(QStringLiteral("cpu-type"));
+    m_cpuType = hexWord(given);
+    if (!m_cpuType)
+        return fail(QStringLiteral("--cpu-type: %1 is not a hex word").arg(given));
+    return true;
+}
+
+// ADDR=HEX: up to four hex digits of address, two hex digits per byte.
+bool SimOptions::takeSetting(const QString &setting)
+{
+    const qsizetype equals = setting.indexOf(QLatin1Char('='));
+    const auto start = hexWord(setting.left(equals));
+    const auto bytes = hexBytes(setting.mid(equals + 1));
+    if (equals < 1 || !start || !bytes)
+        return fail(QStringLiteral("--set: %1 is not ADDR=HEXBYTES").arg(setting));
+    if (*start + bytes->size() > uint(PlcSimulator::memorySize))
+        return fail(QStringLiteral("--set: %1 runs beyond the memory").arg(setting));
+    m_settings.append({*start, *bytes});
+    return true;
+}
+
+bool SimOptions::takeBus(const QCommandLineParser &parser)
+{
+    const QStringList codes = parser.values(QStringLiteral("rom"));
+    for (const QString &code : codes) {
+        const auto bytes = hexBytes(code);
+        if (!bytes || bytes->size() != 8)
+            return fail(QStringLiteral("--rom: %1 is not 16 hex digits").arg(code));
+        m_romCodes.append(*bytes);
+    }
+    std::optional<uint> time;
+    if (!decimal(parser, "search-time", 3600000, time))
+        return false;
+    if (time)
+        m_searchTime = std::chrono::milliseconds(*time);
+    return true;
+}
+
+bool SimOptions::takeFaults(const QCommandLineParser &parser)
+{
+    return takeSelectors(parser) && takeTimings(parser);
+}
+
+bool SimOptions::takeSelectors(const QCommandLineParser &parser)
+{
+    const std::array<std::pair<const char *, SimFault>, 5> kinds = {{
+        {"refuse", SimFault::Refuse},
+        {"silent", SimFault::Silent},
+        {"garbage", SimFault::Garbage},
+        {"early-etx", SimFault::EarlyEtx},
+        {"late", SimFault::Late},
+    }};
+    for (const auto &[name, fault] : kinds) {
+        const QStringList lists = parser.values(text(name));
+        for (const QString &list : lists) {
+            if (!m_faults.perRequest[fault].add(list))
+                return fail(QStringLiteral("--%1: %2 is not a LIST").arg(text(name), list));
+        }
+    }
+    return true;
+}
+
+bool SimOptions::takeTimings(const QCommandLineParser &parser)
+{
+    std::optional<uint> lateBy, chunk, gap, delay, baud;
+    if (!decimal(parser, "late-by", 600000, lateBy) || !decimal(parser, "chunk", 65536, chunk) ||
+        !decimal(parser, "gap", 600000, gap) || !decimal(parser, "delay", 600000, delay) ||
+        !decimal(parser, "baud", 10000000, baud))
+        return false;
+    using std::chrono::milliseconds;
+    m_faults.lateBy = milliseconds(lateBy.value_or(m_faults.lateBy.count()));
+    m_faults.chunkSize = int(chunk.value_or(0));
+    m_faults.chunkGap = milliseconds(gap.value_or(0));
+    m_faults.delay = milliseconds(delay.value_or(0));
+    m_faults.baud = int(baud.value_or(0));
+    return true;
+}
+
+void SimOptions::apply(PlcSimulator &simulator) const
+{
+    for (const auto &[address, bytes] : m_settings)
+        simulator.setMemory(address, bytes);
+    if (m_cpuType)
+        simulator.setCpuType(*m_cpuType);
+    simulator.setRomCodes(m_romCodes);
+    if (m_searchTime)
+        simulator.setSearchTime(*m_searchTime);
+    simulator.setFaults(m_faults);
+}

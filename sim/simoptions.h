@@ -1,0 +1,52 @@
+#pragma once
+
+#include "simfaults.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class PlcSimulator;
+class QCommandLineParser;
+
+// The command line of plc-sim: where to listen, the PLC's initial state and
+// the faults to commit.
+class SimOptions
+{
+public:
+    // Parses the arguments; --help and --version print and exit, as do
+    // unknown options. False, with errorString(), when a value is malformed.
+    bool parse(const QStringList &arguments);
+    QString errorString() const { return m_error; }
+
+    QString linkPath() const { return m_linkPath; }
+    QString imagePath() const { return m_imagePath; }
+    QString logPath() const { return m_logPath; }
+
+    // Sets up the simulator's memory, bus and faults; the memory settings go
+    // over whatever an image file has loaded before.
+    void apply(PlcSimulator &simulator) const;
+
+private:
+    bool decimal(const QCommandLineParser &parser, const char *name, uint max,
+                 std::optional<uint> &value);
+    bool takeMemory(const QCommandLineParser &parser);
+    bool takeBus(const QCommandLineParser &parser);
+    bool takeFaults(const QCommandLineParser &parser);
+    bool takeSelectors(const QCommandLineParser &parser);
+    bool takeTimings(const QCommandLineParser &parser);
+    bool takeSetting(const QString &text);
+    bool fail(const QString &error);
+
+    QString m_linkPath;
+    QString m_imagePath;
+    QString m_logPath;
+    QList<std::pair<quint16, QByteArray>> m_settings;
+    std::optional<quint16> m_cpuType;
+    QList<QByteArray> m_romCodes;
+    std::optional<std::chrono::milliseconds> m_searchTime;
+    SimFaults m_faults;
+    QString m_error;
+};
