@@ -2,6 +2,7 @@
 
 #include "link/inifile.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QStringList>
 
@@ -39,6 +40,11 @@ template <typename T> std::optional<T> choiceOf(Choices<T> choices, const QStrin
             return value;
     }
     return std::nullopt;
+}
+
+bool isPseudoTerminal(const QString &device)
+{
+    return QFileInfo(device).canonicalFilePath().startsWith(QLatin1String("/dev/pts/"));
 }
 
 } // namespace
@@ -84,23 +90,27 @@ bool QtPlcPort::fail(const QString &error)
     return false;
 }
 
+// A pseudo-terminal (the simulator's, for one) has no line: the kernel
+// refuses some character sizes and parities on it, and none of them would
+// mean anything. Only the choices are checked there, not applied.
 bool QtPlcPort::applySettings()
 {
     const QStringList parts = m_settings.split(QLatin1Char(','));
     if (parts.size() != 4)
         return fail(QStringLiteral("invalid port settings \"%1\"").arg(m_settings));
+    const bool line = !isPseudoTerminal(m_device);
     bool ok = false;
     const int speed = parts[0].toInt(&ok);
     if (!ok || speed <= 0 || !m_serial->setBaudRate(speed))
         return fail(QStringLiteral("speed %1 is not supported").arg(parts[0]));
     const auto parity = choiceOf(parities, parts[1]);
-    if (!parity || !m_serial->setParity(*parity))
+    if (!parity || (line && !m_serial->setParity(*parity)))
         return fail(QStringLiteral("parity %1 is not supported").arg(parts[1]));
     const auto bits = choiceOf(dataBits, parts[2]);
-    if (!bits || !m_serial->setDataBits(*bits))
+    if (!bits || (line && !m_serial->setDataBits(*bits)))
         return fail(QStringLiteral("%1 data bits are not supported").arg(parts[2]));
     const auto stop = choiceOf(stopBits, parts[3]);
-    if (!stop || !m_serial->setStopBits(*stop))
+    if (!stop || (line && !m_serial->setStopBits(*stop)))
         return fail(QStringLiteral("%1 stop bits are not supported").arg(parts[3]));
     m_serial->setFlowControl(QSerialPort::NoFlowControl);
     return true;
