@@ -1,0 +1,45 @@
+#pragma once
+
+#include "modbus/texttable.h"
+#include "modbus/transferresult.h"
+
+#include <optional>
+
+class PlcPort;
+struct UartDescription;
+
+// The error bytes the PLC keeps for the request slots of a Modbus master
+// UART, and the "Modbus diag" table that shows them decoded.
+namespace ModbusErrorBuffer {
+
+inline const QString format =
+    QStringLiteral("Slot  |  Errors  type   |   Short descriptions of error    ");
+
+// "No error" for 0, "Inactive error" for 0x80, "Active error" otherwise.
+QString errorType(int errorByte);
+// The description of the low seven bits; none for the codes without one.
+std::optional<QString> description(int errorByte);
+
+// The table rebuilt from the error bytes of slots 1 to n: the header, one row
+// a slot (number, type, description; empty where there is none) and a last
+// row holding only its number n + 1.
+TextTable table(const QList<int> &errorBytes);
+
+} // namespace ModbusErrorBuffer
+
+// What a read of the buffer gave: the table to show, nothing when it is to
+// stay as it is (the read failed, or the UART is not a Modbus master).
+struct ErrorBufferRead
+{
+    TransferResult result;
+    std::optional<TextTable> table;
+};
+
+// "Read modbus buffer 1" / "2": applies the settings file to the port, reads
+// the UART's mode word and, for a master, the error bytes of its request
+// slots (slots 1-64 from the first block, 65-128 from the second, read only
+// when needed). A refused, malformed or missing answer, or a master word with
+// more than 128 slots, gives "Wrong answer from PLC" or "Answer timeout from
+// PLC" and no table. The port is closed at the end.
+ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
+                                      const UartDescription &uart);

@@ -1,0 +1,112 @@
+#include "modbusupload.h"
+
+#include "link/portsetup.h"
+#include "modbus/transferrun.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int blockDigits = 128; // 64 bytes, the most a frame carries
+
+// The table text of `rows` records, read in blocks of at most 64 bytes.
+std::optional<QString> readTable(TransferRun &run, quint16 start, int rows,
+                                 const TransferProgress &progress)
+{
+    const int total = rows * RequestRecord::digits;
+    QString text;
+    for (int p = 0; p < total; p += blockDigits) {
+        const int digits = std::min(blockDigits, total - p);
+        const std::optional<QString> block = run.read(650ms, hexText(start + p / 2, 4), digits / 2);
+        if (!block)
+            return std::nullopt;
+        text += *block;
+        reportProgress(progress, std::min(100, 100 * (p + blockDigits) / total));
+    }
+    return text;
+}
+
+UartUpload shown(const UartSettings &settings)
+{
+    return {TransferResult::success(), settings};
+}
+
+UartUpload decodeMaster(TransferRun &run, const UartDescription &uart,
+                        const ModeWord::Decoded &word, UartSettings settings,
+                        const TransferProgress &progress)
+{
+    const std::optional<QString> text = readTable(run, uart.tableStart, word.lowByte, progress);
+    if (!text)
+        return {run.result(), std::nullopt};
+    const std::optional<QList<RequestRow>> rows = RequestRecord::decodeAll(*text);
+    if (!rows)
+        return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
+    settings.role = ModbusRole::Master;
+    settings.speed = word.speed;
+    settings.parity = word.parity;
+    settings.table = RequestTable::fromRows(*rows);
+    return shown(settings);
+}
+
+UartUpload decode(TransferRun &run, const UartDescription &uart, const ModeWord::Decoded &word,
+                  UartSettings settings, const TransferProgress &progress)
+{
+    using Kind = ModeWord::Decoded::Kind;
+    switch (word.kind) {
+    case Kind::Master:
+        return decodeMaster(run, uart, word, settings, progress);
+    case Kind::Slave:
+        settings.role = ModbusRole::Slave;
+        settings.slaveAddress = QString::number(word.lowByte);
+        settings.speed = word.speed;
+        settings.parity = word.parity;
+        return shown(settings);
+    case Kind::NotUsed:
+        settings.role = ModbusRole::NotUsed;
+        return shown(settings);
+    case Kind::Other:
+        break;
+    }
+    return {TransferResult::success(), std::nullopt};
+}
+
+TransferProgress scaled(const TransferProgress &progress, int from, int to)
+{
+    return [progress, from, to](int percent) {
+        reportProgress(progress, from + (to - from) * percent / 100);
+    };
+}
+
+} // namespace
+
+UartUpload uploadUart(PlcPort &port, const QString &iniFile, const UartDescription &uart,
+                      const UartSettings &current, const TransferProgress &progress)
+{
+    Port_setup(port, iniFile);
+    TransferRun run(port);
+    run.open();
+    const std::optional<quint16> word = run.readWord(350ms, uart.modeWordAddress);
+    if (!word)
+        return {run.result(), std::nullopt};
+    const ModeWord::Decoded decoded = ModeWord::decode(*word);
+    if (!ModeWord::isValid(decoded))
+        return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
+    return decode(run, uart, decoded, current, progress);
+}
+
+BothUpload uploadBothUarts(PlcPort &port, const QString &iniFile, const UartSettings &uart1,
+                           const UartSettings &uart2, const TransferProgress &progress)
+{
+    BothUpload both;
+    const UartUpload first =
+        uploadUart(port, iniFile, UartDescription::uart1(), uart1, scaled(progress, 0, 50));
+    both.result = first.result;
+    both.uart1 = first.settings;
+    if (!first.result.ok)
+        return both;
+    const UartUpload second =
+        uploadUart(port, iniFile, UartDescription::uart2(), uart2, scaled(progress, 50, 100));
+    both.result = second.result;
+    both.uart2 = second.settings;
+    return both;
+}

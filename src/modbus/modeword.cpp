@@ -1,0 +1,69 @@
+#include "modeword.h"
+
+#include "link/plcframe.h"
+
+namespace ModeWord {
+
+namespace {
+
+constexpr quint16 masterBit = 0x8000;
+constexpr quint16 activeBit = 0x4000;
+constexpr quint16 masterBits = masterBit | activeBit;
+
+} // namespace
+
+quint16 encode(ModbusRole role, int speed, int parity, int lowByte)
+{
+    if (role == ModbusRole::NotUsed)
+        return 0;
+    const quint16 roleBits = role == ModbusRole::Master ? masterBits : activeBit;
+    return quint16(roleBits | (parity & 0x3) << 11 | (speed & 0x7) << 8 | (lowByte & 0xFF));
+}
+
+Decoded decode(quint16 word)
+{
+    Decoded decoded{Decoded::Kind::Other, (word >> 8) & 0x7, (word >> 11) & 0x3, word & 0xFF};
+    if ((word & masterBits) == masterBits)
+        decoded.kind = Decoded::Kind::Master;
+    else if (word >= 0x4000 && word <= 0x6FFF)
+        decoded.kind = Decoded::Kind::Slave;
+    else if (word == 0)
+        decoded.kind = Decoded::Kind::NotUsed;
+    return decoded;
+}
+
+bool isValid(const Decoded &decoded)
+{
+    switch (decoded.kind) {
+    case Decoded::Kind::Master:
+        return decoded.parity < parityCount && decoded.lowByte <= maxRows;
+    case Decoded::Kind::Slave:
+        return decoded.parity < parityCount;
+    case Decoded::Kind::NotUsed:
+    case Decoded::Kind::Other:
+        break;
+    }
+    return true;
+}
+
+} // namespace ModeWord
+
+QString wordToTransfer(quint16 value)
+{
+    const QString digits = QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+    return digits.mid(2, 2) + digits.left(2);
+}
+
+std::optional<quint16> transferToWord(QStringView digits)
+{
+    if (digits.size() != 4 || !PlcFrame::isHexDigits(digits.toLatin1()))
+        return std::nullopt;
+    return quint16(Hex_to_int(QString(digits.mid(2, 2) + digits.left(2))));
+}
+
+std::optional<quint16> answerWord(QStringView answer)
+{
+    if (answer.size() < 5)
+        return std::nullopt;
+    return transferToWord(answer.mid(1, 4));
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// The role of a Modbus port, as the index of its role button.
+enum class ModbusRole { Master = 0, Slave = 1, NotUsed = 2 };
+
+namespace ModeWord {
+
+inline constexpr int speedCount = 8;  // "9600" to "500000"
+inline constexpr int parityCount = 3; // "Odd", "Even", "None"
+inline constexpr int maxRows = 128;   // request rows a port's table area holds
+
+// The mode word the PLC keeps for a port: bit 15 master, bit 14 master or
+// slave, bits 12-11 parity index, bits 10-8 speed index, bits 7-0 the row
+// count of a master or the address of a slave. An unused port's word is 0.
+quint16 encode(ModbusRole role, int speed, int parity, int lowByte);
+
+// What a mode word read back from the PLC says.
+struct Decoded
+{
+    enum class Kind {
+        Master,  // bits 15 and 14 set
+        Slave,   // 0x4000 to 0x6FFF
+        NotUsed, // 0
+        Other,   // any other value: says nothing about the port
+    };
+    Kind kind = Kind::Other;
+    int speed = 0;
+    int parity = 0;
+    int lowByte = 0; // row count of a master, address of a slave
+};
+
+Decoded decode(quint16 word);
+
+// True when the word is a master or slave word whose fields the tool can
+// show: a parity index with a list item and, for a master, at most 128 rows.
+bool isValid(const Decoded &decoded);
+
+} // namespace ModeWord
+
+// Word transfer encoding: a 16-bit value travels low byte first, so as text
+// its four upper-case hex digits with the halves swapped (0x4501 is "0145").
+QString wordToTransfer(quint16 value);
+// The inverse; empty unless the text is exactly four upper-case hex digits.
+std::optional<quint16> transferToWord(QStringView digits);
+// The word a read answer carries in the four characters after its STX.
+std::optional<quint16> answerWord(QStringView answer);

@@ -1,0 +1,165 @@
+#include "requestcheck.h"
+
+#include "modbus/modeword.h"
+#include "modbus/requesttable.h"
+#include "modbus/wholenumber.h"
+
+#include <array>
+
+namespace {
+
+constexpr int maxSlaveAddress = 248;
+constexpr int maxTimeout = 0xFFF;
+
+bool isBitFunction(int function)
+{
+    return function == 0 || function == 3;
+}
+
+// The most items one request moves: a byte's worth of coils, and as many
+// registers as a Modbus frame carries (fewer for a write, which also carries
+// its own byte count and addresses).
+int countLimit(int function)
+{
+    if (isBitFunction(function))
+        return 255;
+    return function == 2 ? 123 : 125;
+}
+
+// The last coil or register number a request may reach, in the slave and in
+// the PLC alike.
+int areaLimit(int function)
+{
+    return isBitFunction(function) ? 3071 : 7999;
+}
+
+std::optional<int> cell(const QStringList &cells, int column)
+{
+    const auto value = column < cells.size() ? wholeNumber(cells.at(column)) : std::nullopt;
+    if (!value || *value < -32768 || *value > 32767)
+        return std::nullopt;
+    return int(*value);
+}
+
+bool within(std::optional<int> value, int low, int high)
+{
+    return value && *value >= low && *value <= high;
+}
+
+// The first fault of one request row, as its code.
+std::optional<int> rowFault(const QStringList &cells)
+{
+    using Col = RequestTable::Column;
+    const std::optional<int> function = cell(cells, Col::Function);
+    if (!within(function, 0, 4))
+        return GridError::Function;
+    if (!within(cell(cells, Col::Address), 0, maxSlaveAddress))
+        return GridError::Address;
+    const std::optional<int> count = cell(cells, Col::NumWord);
+    if (!within(count, 0, countLimit(*function)))
+        return GridError::NumWord;
+    const int area = areaLimit(*function) - *count;
+    if (!within(cell(cells, Col::AddressSlave), 0, area))
+        return GridError::AddressSlave;
+    if (!within(cell(cells, Col::AddressMaster), 0, area))
+        return GridError::AddressMaster;
+    if (!within(cell(cells, Col::Timeout), 1, maxTimeout))
+        return GridError::Timeout;
+    return std::nullopt;
+}
+
+struct ErrorText
+{
+    const char *what;
+    const char *column;
+};
+
+constexpr std::array<ErrorText, 6> errorTexts = {{
+    {"You configuration has error in the slave address data - row ", "Column [Address]"},
+    {"You configuration has error in the size of request  - row ", "Column [Num word]"},
+    {"You configuration has error in the slave address data - row ", "Column [Address slave]"},
+    {"You configuration has error in the master address data - row ", "Column [Address master]"},
+    {"You configuration has error in the function code - row ", "Column [Function]"},
+    {"You configuration has error in the Timeout - row ", "Column [Timeout,[ms]]"},
+}};
+
+const QString lineBreak = QStringLiteral("\r\n");
+
+// Reads one dialog field; on failure sets the refusal naming its text.
+bool take(const QString &text, int low, int high, int &into, QString &refusal)
+{
+    const std::optional<qint64> value = wholeNumber(text);
+    if (!value || *value < low || *value > high) {
+        refusal = QStringLiteral("You put wrong value  ") + text;
+        return false;
+    }
+    into = int(*value);
+    return true;
+}
+
+} // namespace
+
+std::optional<GridError> Check_grid(const TextTable &table)
+{
+    const int rows = RequestTable::requestCount(table);
+    if (rows > ModeWord::maxRows)
+        return GridError{ModeWord::maxRows, GridError::TooManyRows};
+    for (int r = 1; r <= rows; ++r) {
+        if (const std::optional<int> code = rowFault(table.at(r)))
+            return GridError{r, *code};
+    }
+    return std::nullopt;
+}
+
+QString gridErrorMessage(const GridError &error)
+{
+    if (error.code == GridError::TooManyRows)
+        return QStringLiteral("You configuration has error in the number of slaves. ") + lineBreak +
+               QStringLiteral("Maximum allowed number is 128 ");
+    const ErrorText &text = errorTexts.at(std::size_t(error.code));
+    return QLatin1String(text.what) + QString::number(error.row) + lineBreak +
+           QLatin1String(text.column);
+}
+
+bool cellValueAccepted(int column, QStringView text)
+{
+    using Col = RequestTable::Column;
+    if (column == Col::Address || column == Col::NumWord || column == Col::Function)
+        return unsignedNumber(text).value_or(256) <= 255;
+    if (column == Col::AddressSlave || column == Col::AddressMaster || column == Col::Timeout)
+        return unsignedNumber(text).value_or(65536) <= 65535;
+    return true;
+}
+
+DialogCheck checkDialogFields(const RequestDialogFields &fields)
+{
+    DialogCheck check;
+    RequestRow row;
+    row.function = fields.function;
+    if (take(fields.address, 1, 254, row.address, check.refusal) &&
+        take(fields.slaveAddress, 0, 32767, row.slaveAddress, check.refusal) &&
+        take(fields.count, 1, 254, row.count, check.refusal) &&
+        take(fields.masterAddress, 0, 32767, row.masterAddress, check.refusal) &&
+        take(fields.timeout, 1, maxTimeout, row.timeout, check.refusal))
+        check.row = row;
+    return check;
+}
+
+SlaveAddressCheck checkSlaveAddress(const QString &text)
+{
+    const std::optional<qint64> address = wholeNumber(text);
+    if (!address)
+        return {0, QStringLiteral("Please, use only digit n the address field ")};
+    if (*address < 1 || *address > 247)
+        return {0, QStringLiteral("Please, use valid range - address range from 1 to 247 ")};
+    return {int(*address), {}};
+}
+
+SlaveTimeoutCheck checkSlaveTimeout(const QString &text)
+{
+    const std::optional<qint64> timeout = wholeNumber(text);
+    if (!timeout || *timeout < 0 || *timeout > 65535)
+        return {0, QStringLiteral("Please, use a whole number of milliseconds from 0 to 65535 "
+                                  "in the timeout field ")};
+    return {quint16(*timeout), {}};
+}

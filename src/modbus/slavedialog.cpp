@@ -1,0 +1,97 @@
+#include "slavedialog.h"
+
+#include "modbus/requesttable.h"
+#include "workspace/framebox.h"
+#include "workspace/userdialogs.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+SlaveDialog::SlaveDialog(const QString &name, UserDialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_dialogs(dialogs)
+{
+    setObjectName(name);
+    setWindowTitle(QStringLiteral("Slave add/modify"));
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::ActionRole);
+    ok->setObjectName(QStringLiteral("Command2"));
+    ok->setDefault(true);
+    QPushButton *close = buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("Command1"));
+    connect(ok, &QPushButton::clicked, this, &SlaveDialog::ok);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildFrame());
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QGroupBox *SlaveDialog::buildFrame()
+{
+    auto *frame = frameBox(QStringLiteral("Slave_setting"), QStringLiteral("Slave setting"), this);
+    auto *form = new QFormLayout(frame);
+    m_slot = addField(form, "T_slave", QStringLiteral("Slave number"));
+    m_slot->setReadOnly(true);
+    m_address = addField(form, "mb_address", QStringLiteral("Slave modbus address"));
+    m_function = new QComboBox(frame);
+    m_function->setObjectName(QStringLiteral("mb_func"));
+    m_function->addItems(RequestTable::functions);
+    form->addRow(QStringLiteral("Function type"), m_function);
+    m_count = addField(form, "mb_slave_count", QStringLiteral("Word/Coil  number to read/write-slave part"));
+    m_slaveAddress =
+        addField(form, "mb_slave_addr", QStringLiteral("Slave address point start read/write"));
+    m_masterAddress = addField(form, "mb_master_addr",
+                               QStringLiteral("Master address to place Word/Coil from slave"));
+    m_timeout = addField(form, "mb_timeout", QStringLiteral("Timeout,[msec]"));
+    return frame;
+}
+
+QLineEdit *SlaveDialog::addField(QFormLayout *form, const char *name, const QString &label)
+{
+    auto *field = new QLineEdit(form->parentWidget());
+    field->setObjectName(QLatin1String(name));
+    field->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
+    form->addRow(label, field);
+    return field;
+}
+
+void SlaveDialog::setStart(int slot, const RequestDialogFields &fields)
+{
+    m_slot->setText(QString::number(slot));
+    m_address->setText(fields.address);
+    m_function->setCurrentIndex(fields.function);
+    m_count->setText(fields.count);
+    m_slaveAddress->setText(fields.slaveAddress);
+    m_masterAddress->setText(fields.masterAddress);
+    m_timeout->setText(fields.timeout);
+}
+
+RequestDialogFields SlaveDialog::fields() const
+{
+    return {m_address->text(),       m_slaveAddress->text(), m_count->text(),
+            m_masterAddress->text(), m_timeout->text(),      m_function->currentIndex()};
+}
+
+// The fields are checked in the order of checkDialogFields(); a function
+// list without a chosen item (from a table cell that named none) comes last.
+void SlaveDialog::ok()
+{
+    const RequestDialogFields entered = fields();
+    const DialogCheck check = checkDialogFields(entered);
+    if (!check.row)
+        return refuse(check.refusal);
+    if (entered.function < 0)
+        return refuse(QStringLiteral("You put wrong value  ") + m_function->currentText());
+    m_row = *check.row;
+    accept();
+}
+
+void SlaveDialog::refuse(const QString &text)
+{
+    m_dialogs.message(this, text, dataErrorTitle, UserDialogs::Icon::Warning);
+}

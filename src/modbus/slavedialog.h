@@ -1,0 +1,43 @@
+#pragma once
+
+#include "modbus/requestcheck.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QFormLayout;
+class QGroupBox;
+class QLineEdit;
+class UserDialogs;
+
+// The dialog "Slave add/modify" of a request table (`Slave` for UART1,
+// `Slave2` for UART2): the fields of one request, checked by "OK"; "Close"
+// leaves without a row.
+class SlaveDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    SlaveDialog(const QString &name, UserDialogs &dialogs, QWidget *parent = nullptr);
+
+    void setStart(int slot, const RequestDialogFields &fields);
+    RequestDialogFields fields() const;
+    // The request "OK" accepted.
+    const RequestRow &row() const { return m_row; }
+
+private:
+    QGroupBox *buildFrame();
+    QLineEdit *addField(QFormLayout *form, const char *name, const QString &label);
+    void ok();
+    void refuse(const QString &text);
+
+    UserDialogs &m_dialogs;
+    QLineEdit *m_slot = nullptr;
+    QLineEdit *m_address = nullptr;
+    QComboBox *m_function = nullptr;
+    QLineEdit *m_count = nullptr;
+    QLineEdit *m_slaveAddress = nullptr;
+    QLineEdit *m_masterAddress = nullptr;
+    QLineEdit *m_timeout = nullptr;
+    RequestRow m_row;
+};

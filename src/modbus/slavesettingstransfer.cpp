@@ -1,0 +1,53 @@
+#include "slavesettingstransfer.h"
+
+#include "link/portsetup.h"
+#include "modbus/requestcheck.h"
+#include "modbus/transferrun.h"
+#include "modbus/uartdescription.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString slaveTimeoutAddress = QStringLiteral("2004");
+
+} // namespace
+
+TransferResult downloadSlaveSettings(PlcPort &port, const UartSettings &settings)
+{
+    const SlaveAddressCheck address = checkSlaveAddress(settings.slaveAddress);
+    if (!address.refusal.isEmpty())
+        return TransferResult::failure(address.refusal, configurationErrorTitle);
+    const SlaveTimeoutCheck timeout = checkSlaveTimeout(settings.slaveTimeout);
+    if (!timeout.refusal.isEmpty())
+        return TransferResult::failure(timeout.refusal, configurationErrorTitle);
+    const quint16 mode =
+        ModeWord::encode(ModbusRole::Slave, settings.speed, settings.parity, address.address);
+    TransferRun run(port);
+    run.open();
+    run.write(1000ms, blockWrite, controlWordAddress, QStringLiteral("0FFF"));
+    run.write(650ms, blockWrite, UartDescription::uart2().modeWordAddress, wordToTransfer(mode));
+    run.write(650ms, blockWrite, slaveTimeoutAddress, wordToTransfer(timeout.timeout));
+    run.write(1000ms, blockWrite, controlWordAddress, QStringLiteral("0000"));
+    return run.result();
+}
+
+UartUpload uploadSlaveSettings(PlcPort &port, const QString &iniFile, const UartSettings &current)
+{
+    Port_setup(port, iniFile);
+    TransferRun run(port);
+    run.open();
+    const auto mode = run.readWord(350ms, UartDescription::uart2().modeWordAddress);
+    const auto timeout = run.readWord(350ms, slaveTimeoutAddress);
+    if (!mode || !timeout)
+        return {run.result(), std::nullopt};
+    const ModeWord::Decoded decoded = ModeWord::decode(*mode);
+    if (decoded.parity >= ModeWord::parityCount)
+        return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
+    UartSettings settings = current;
+    settings.speed = decoded.speed;
+    settings.parity = decoded.parity;
+    settings.slaveAddress = QString::number(decoded.lowByte);
+    settings.slaveTimeout = QString::number(*timeout);
+    return {TransferResult::success(), settings};
+}

@@ -1,0 +1,36 @@
+#include "uartdescription.h"
+
+#include "modbus/requesttable.h"
+
+const UartDescription &UartDescription::uart1()
+{
+    static const QString refusal =
+        QStringLiteral("You are enter incorrect value ! Pls use correct value!");
+    static const UartDescription uart{1,
+                                      QStringLiteral("2008"),
+                                      0x2502,
+                                      QStringLiteral("3600"),
+                                      QStringLiteral("3640"),
+                                      refusal,
+                                      refusal};
+    return uart;
+}
+
+const UartDescription &UartDescription::uart2()
+{
+    static const UartDescription uart{
+        2,
+        QStringLiteral("2006"),
+        0x2902,
+        QStringLiteral("3680"),
+        QStringLiteral("36C0"),
+        QStringLiteral("You are enter incorrect value ! Pls use correct value !"),
+        QStringLiteral("You are enter incorrect value !  Pls use correct value !")};
+    return uart;
+}
+
+QString UartDescription::cellRefusalFor(int column) const
+{
+    const bool inner = column >= RequestTable::NumWord && column <= RequestTable::Function;
+    return inner ? innerCellRefusal : cellRefusal;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// What tells UART1 and UART2 apart towards the PLC and in the messages.
+struct UartDescription
+{
+    int number = 1;           // 1 or 2
+    QString modeWordAddress;  // the port's mode word
+    quint16 tableStart = 0;   // first byte of the request records
+    QString firstErrorBlock;  // error bytes of request slots 1 to 64
+    QString secondErrorBlock; // error bytes of request slots 65 to 128
+    QString cellRefusal;      // in-cell refusal, columns 1 and 6
+    QString innerCellRefusal; // in-cell refusal, columns 2 to 5
+
+    static const UartDescription &uart1();
+    static const UartDescription &uart2();
+
+    // The in-cell editor's message for a refused value in the column.
+    QString cellRefusalFor(int column) const;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "modbus/requesttableframe.h"
+
+struct UartDescription;
+
+// What tells the two UART tabs apart: their control names, the start texts
+// of their slave boxes, whether the slave settings have transfer buttons of
+// their own, and the UART as the PLC and the messages know it.
+struct UartTabDescription
+{
+    const UartDescription *uart = nullptr;
+    QString generalFrame; // "Modbus general setting": role, line settings, transfers
+    QString slaveFrame;   // "Modbus slave setting"
+    QString role;         // the role button group; its buttons are <role>_0 to <role>_2
+    QString speed;
+    QString parity;
+    QString dataBits;
+    QString stopBits;
+    QString write;  // "Write to PLC"
+    QString upload; // "Upload from PLC"
+    QString slaveAddress;
+    QString slaveAddressStart;
+    QString slaveTimeout;
+    int slaveTimeoutLength = 0; // at most this many characters; 0 for no limit
+    // "Download" and "Upload" of the slave settings alone; empty when the
+    // UART has none.
+    QString slaveDownload;
+    QString slaveUpload;
+    RequestTableNames table;
+
+    static const UartTabDescription &uart1();
+    static const UartTabDescription &uart2();
+};

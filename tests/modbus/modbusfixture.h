@@ -1,0 +1,75 @@
+#pragma once
+
+#include "link/plcframe.h"
+#include "modbus/requestrecord.h"
+#include "modbus/requesttable.h"
+#include "modbus/uartsettings.h"
+#include "plcsimulator.h"
+#include "simport.h"
+
+#include <QTemporaryDir>
+
+// A simulated PLC on the tool's port and an empty settings file beside them.
+struct ModbusBench
+{
+    PlcSimulator sim;
+    SimPort port{sim};
+    QTemporaryDir dir;
+    QString ini = dir.path() + QStringLiteral("/set.ini");
+    QList<int> progress;
+
+    TransferProgress recorder()
+    {
+        return [this](int percent) {
+            progress.append(percent);
+        };
+    }
+
+    void fault(SimFault kind, int ordinal)
+    {
+        SimFaults faults;
+        faults.perRequest[kind].ordinals.insert(ordinal);
+        sim.setFaults(faults);
+    }
+};
+
+inline QByteArray writeFrame(const QString &address, const QString &data,
+                             QByteArrayView command = "E11")
+{
+    const QByteArray count =
+        QByteArray::number(data.size() / 2, 16).toUpper().rightJustified(2, '0');
+    return PlcFrame::request(command, address.toLatin1(), count, data.toLatin1());
+}
+
+inline QByteArray readFrame(const QString &address, const QString &count)
+{
+    return PlcFrame::request("E00", address.toLatin1(), count.toLatin1());
+}
+
+// Rows that pass the table check, each different from the others.
+inline QList<RequestRow> sampleRows(int count)
+{
+    QList<RequestRow> rows;
+    for (int i = 1; i <= count; ++i)
+        rows.append({1 + i % 200, 1 + i % 100, 20 * i, 1000 + 10 * i, i % 5, 50 + 7 * i});
+    return rows;
+}
+
+inline UartSettings masterSettings(const QList<RequestRow> &rows)
+{
+    UartSettings settings;
+    settings.role = ModbusRole::Master;
+    settings.table = RequestTable::fromRows(rows);
+    return settings;
+}
+
+// The request records of the rows as the PLC stores them.
+inline QByteArray recordBytes(const QList<RequestRow> &rows)
+{
+    return QByteArray::fromHex(RequestRecord::encodeAll(rows).toLatin1());
+}
+
+inline QByteArray wordBytes(quint16 word)
+{
+    return QByteArray{char(word & 0xFF), char(word >> 8)};
+}

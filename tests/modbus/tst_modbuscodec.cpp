@@ -1,0 +1,185 @@
+#include "modbus/modeword.h"
+#include "modbus/requestrecord.h"
+#include "modbus/requesttable.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(ModbusRole)
+Q_DECLARE_METATYPE(ModeWord::Decoded::Kind)
+Q_DECLARE_METATYPE(RequestRow)
+
+class TestModbusCodec : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void encodesModeWord_data();
+    void encodesModeWord();
+    void decodesModeWord_data();
+    void decodesModeWord();
+    void transfersWords_data();
+    void transfersWords();
+    void encodesRecords_data();
+    void encodesRecords();
+    void refusesMalformedRecords_data();
+    void refusesMalformedRecords();
+    void buildsTables();
+};
+
+void TestModbusCodec::encodesModeWord_data()
+{
+    QTest::addColumn<ModbusRole>("role");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<int>("low");
+    QTest::addColumn<int>("word");
+    QTest::addColumn<QString>("transfer");
+
+    QTest::newRow("master 115200 None 3 rows")
+        << ModbusRole::Master << 4 << 2 << 3 << 0xD403 << "03D4";
+    QTest::newRow("master empty 9600 Odd") << ModbusRole::Master << 0 << 0 << 0 << 0xC000 << "00C0";
+    QTest::newRow("master 128 rows") << ModbusRole::Master << 7 << 1 << 128 << 0xCF80 << "80CF";
+    QTest::newRow("slave 12") << ModbusRole::Slave << 4 << 2 << 12 << 0x540C << "0C54";
+    QTest::newRow("slave 500000 Even 5") << ModbusRole::Slave << 7 << 1 << 5 << 0x4F05 << "054F";
+    QTest::newRow("slave 247") << ModbusRole::Slave << 0 << 0 << 247 << 0x40F7 << "F740";
+    QTest::newRow("not used ignores settings") << ModbusRole::NotUsed << 7 << 2 << 5 << 0 << "0000";
+}
+
+void TestModbusCodec::encodesModeWord()
+{
+    QFETCH(ModbusRole, role);
+    QFETCH(int, speed);
+    QFETCH(int, parity);
+    QFETCH(int, low);
+    QFETCH(int, word);
+    QFETCH(QString, transfer);
+    QCOMPARE(ModeWord::encode(role, speed, parity, low), quint16(word));
+    QCOMPARE(wordToTransfer(quint16(word)), transfer);
+}
+
+void TestModbusCodec::decodesModeWord_data()
+{
+    using Kind = ModeWord::Decoded::Kind;
+    QTest::addColumn<int>("word");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<int>("low");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("master D403") << 0xD403 << Kind::Master << 4 << 2 << 3 << true;
+    QTest::newRow("master C080") << 0xC080 << Kind::Master << 0 << 0 << 128 << true;
+    QTest::newRow("master with bit 13") << 0xE001 << Kind::Master << 0 << 0 << 1 << true;
+    QTest::newRow("master 129 rows") << 0xC081 << Kind::Master << 0 << 0 << 129 << false;
+    QTest::newRow("master parity 3") << 0xDC03 << Kind::Master << 4 << 3 << 3 << false;
+    QTest::newRow("slave 540C") << 0x540C << Kind::Slave << 4 << 2 << 12 << true;
+    QTest::newRow("slave 4F05") << 0x4F05 << Kind::Slave << 7 << 1 << 5 << true;
+    QTest::newRow("slave upper end") << 0x6FFF << Kind::Slave << 7 << 1 << 255 << true;
+    QTest::newRow("slave parity 3") << 0x5805 << Kind::Slave << 0 << 3 << 5 << false;
+    QTest::newRow("not used") << 0 << Kind::NotUsed << 0 << 0 << 0 << true;
+    QTest::newRow("2000 says nothing") << 0x2000 << Kind::Other << 0 << 0 << 0 << true;
+    QTest::newRow("7000 says nothing") << 0x7000 << Kind::Other << 0 << 2 << 0 << true;
+    QTest::newRow("8003 says nothing") << 0x8003 << Kind::Other << 0 << 0 << 3 << true;
+}
+
+void TestModbusCodec::decodesModeWord()
+{
+    QFETCH(int, word);
+    QFETCH(ModeWord::Decoded::Kind, kind);
+    QFETCH(int, speed);
+    QFETCH(int, parity);
+    QFETCH(int, low);
+    QFETCH(bool, valid);
+    const ModeWord::Decoded decoded = ModeWord::decode(quint16(word));
+    QCOMPARE(decoded.kind, kind);
+    if (kind != ModeWord::Decoded::Kind::Other) {
+        QCOMPARE(decoded.speed, speed);
+        QCOMPARE(decoded.parity, parity);
+        QCOMPARE(decoded.lowByte, low);
+    }
+    QCOMPARE(ModeWord::isValid(decoded), valid);
+}
+
+void TestModbusCodec::transfersWords_data()
+{
+    QTest::addColumn<int>("word");
+    QTest::addColumn<QString>("transfer");
+    QTest::newRow("4501") << 0x4501 << "0145";
+    QTest::newRow("2000 ms") << 2000 << "D007";
+    QTest::newRow("zero") << 0 << "0000";
+    QTest::newRow("one") << 1 << "0100";
+    QTest::newRow("FFFF") << 0xFFFF << "FFFF";
+    QTest::newRow("upper-case digits") << 0xABCD << "CDAB";
+}
+
+void TestModbusCodec::transfersWords()
+{
+    QFETCH(int, word);
+    QFETCH(QString, transfer);
+    QCOMPARE(wordToTransfer(quint16(word)), transfer);
+    QCOMPARE(transferToWord(transfer), std::optional<quint16>(quint16(word)));
+    const QString answer = QLatin1Char('\x02') + transfer + QStringLiteral("\x03XX");
+    QCOMPARE(answerWord(answer), std::optional<quint16>(quint16(word)));
+    for (const char *bad : {"", "014", "01450", "01ab",
+                            "01\x03"
+                            "5"})
+        QCOMPARE(transferToWord(QString::fromLatin1(bad)), std::nullopt);
+}
+
+void TestModbusCodec::encodesRecords_data()
+{
+    QTest::addColumn<RequestRow>("row");
+    QTest::addColumn<QString>("record");
+    QTest::newRow("worked example") << RequestRow{1, 10, 0, 100, 1, 1000} << "010A00006400E813";
+    QTest::newRow("largest fields")
+        << RequestRow{248, 255, 7999, 3071, 4, 4095} << "F8FF3F1FFF0BFF4F";
+    QTest::newRow("smallest fields") << RequestRow{0, 0, 0, 0, 0, 1} << "0000000000000100";
+    QTest::newRow("write coils") << RequestRow{17, 16, 256, 4097, 3, 255} << "111000010110FF30";
+}
+
+void TestModbusCodec::encodesRecords()
+{
+    QFETCH(RequestRow, row);
+    QFETCH(QString, record);
+    QCOMPARE(RequestRecord::encode(row), record);
+    QCOMPARE(RequestRecord::decode(record), std::optional<RequestRow>(row));
+}
+
+void TestModbusCodec::refusesMalformedRecords_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("15 digits") << "010A00006400E81";
+    QTest::newRow("17 digits") << "010A00006400E8130";
+    QTest::newRow("lower case") << "010a00006400E813";
+    QTest::newRow("blank") << "010A0000 400E813";
+}
+
+void TestModbusCodec::refusesMalformedRecords()
+{
+    QFETCH(QString, text);
+    QCOMPARE(RequestRecord::decode(text), std::nullopt);
+    const QString table = QStringLiteral("010A00006400E813") + text;
+    QCOMPARE(RequestRecord::decodeAll(table), std::nullopt);
+}
+
+void TestModbusCodec::buildsTables()
+{
+    const QList<RequestRow> rows = {{1, 10, 0, 100, 1, 1000}, {3, 100, 100, 100, 4, 100}};
+    const TextTable table = RequestTable::fromRows(rows);
+    QCOMPARE(table.size(), 4);
+    QCOMPARE(table.at(0), (QStringList{"Slot", "Address", "Num word", "Address slave",
+                                       "Address master", "Function", "Timeout,[ms]"}));
+    QCOMPARE(table.at(1), (QStringList{"1", "1", "10", "0", "100", "1", "1000"}));
+    QCOMPARE(table.at(3), (QStringList{"3", "", "", "", "", "", ""}));
+    QCOMPARE(RequestTable::requestCount(table), 2);
+    QCOMPARE(RequestTable::rows(table), rows);
+    QCOMPARE(RequestRecord::decodeAll(RequestRecord::encodeAll(rows)), rows);
+
+    const TextTable empty = RequestTable::empty();
+    QCOMPARE(empty.size(), 2);
+    QCOMPARE(RequestTable::requestCount(empty), 0);
+    QCOMPARE(RequestRecord::encodeAll(RequestTable::rows(empty)), QString());
+}
+
+QTEST_GUILESS_MAIN(TestModbusCodec)
+#include "tst_modbuscodec.moc"
