@@ -1,0 +1,81 @@
+// Feeds whatever a PLC might send back, in chunks and at times chosen by the
+// input, to each kind of transaction. Whatever arrives, a transaction must
+// end, within its timeout of the last chunk, as answered, refused, timed out
+// or malformed, and an accepted data answer must be complete and well framed.
+#include "fuzzinput.h"
+#include "link/plcframe.h"
+#include "link/plctransaction.h"
+#include "link/scriptedport.h"
+
+using namespace std::chrono_literals;
+using Outcome = PlcResult::Outcome;
+
+namespace {
+
+constexpr auto timeout = 100ms;
+
+ScriptedPort::Script scriptFrom(FuzzInput &input, std::chrono::milliseconds &last)
+{
+    ScriptedPort::Script script;
+    std::chrono::milliseconds at{0};
+    while (!input.atEnd() && script.size() < 200) {
+        at += std::chrono::milliseconds(input.byte());
+        script.append({at, input.bytes(input.byte() % 48)});
+        last = at;
+    }
+    return script;
+}
+
+PlcResult transact(ScriptedPort &port, uint8_t kind, const QString &count)
+{
+    switch (kind % 4) {
+    case 0:
+        return Plc_read(port, timeout, QStringLiteral("2502"), count);
+    case 1:
+        return Plc_read_word(port, timeout, QStringLiteral("0E02"));
+    case 2:
+        return Plc_write(port, timeout, QStringLiteral("E11"), QStringLiteral("3000"),
+                         QStringLiteral("02"), QStringLiteral("0FFF"));
+    default:
+        return Plc_enq(port, timeout, PlcFrame::ENQ);
+    }
+}
+
+void checkRead(const PlcResult &result, qsizetype digits)
+{
+    if (!result.answered()) {
+        FUZZ_CHECK(result.text.isEmpty());
+        return;
+    }
+    const QByteArray answer = result.text.toLatin1();
+    FUZZ_CHECK(answer.size() >= digits + 4);
+    FUZZ_CHECK(answer.at(0) == PlcFrame::STX && answer.at(digits + 1) == PlcFrame::ETX);
+    FUZZ_CHECK(PlcFrame::isHexDigits(QByteArrayView(answer).sliced(1, digits)));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    const uint8_t kind = input.byte();
+    const QString count = QString::asprintf("%02X", input.byte() % 0x41);
+    std::chrono::milliseconds last{0};
+    ScriptedPort port;
+    port.addScript(scriptFrom(input, last));
+    const PlcResult result = transact(port, kind, count);
+
+    FUZZ_CHECK(result.outcome != Outcome::PortError);
+    FUZZ_CHECK(port.now <= last + timeout);
+    if (kind % 4 == 0)
+        checkRead(result, 2 * qsizetype(Hex_to_int(count)));
+    if (kind % 4 == 1) {
+        bool number = false;
+        const int word = result.text.toInt(&number);
+        FUZZ_CHECK(result.answered() ? number && word >= 0 && word <= 0xFFFF
+                                     : result.text.isEmpty());
+    }
+    if (kind % 4 == 2)
+        FUZZ_CHECK(result.answered() == (result.text == QLatin1String("6")));
+    return 0;
+}

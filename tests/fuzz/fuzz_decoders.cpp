@@ -1,0 +1,54 @@
+// Decodes PLC data of any value: mode words, request records and error
+// bytes. No value may crash a decoder, and whatever decodes must encode back
+// to the same bytes where the format allows it.
+#include "diag/modbuserrorbuffer.h"
+#include "fuzzinput.h"
+#include "modbus/modeword.h"
+#include "modbus/requestrecord.h"
+
+namespace {
+
+void checkModeWord(quint16 word)
+{
+    FUZZ_CHECK(transferToWord(wordToTransfer(word)) == word);
+    const ModeWord::Decoded decoded = ModeWord::decode(word);
+    if (decoded.kind == ModeWord::Decoded::Kind::Master ||
+        decoded.kind == ModeWord::Decoded::Kind::Slave) {
+        const ModbusRole role = decoded.kind == ModeWord::Decoded::Kind::Master ? ModbusRole::Master
+                                                                                : ModbusRole::Slave;
+        FUZZ_CHECK(ModeWord::encode(role, decoded.speed, decoded.parity, decoded.lowByte) == word);
+    }
+}
+
+void checkRecords(const QByteArray &bytes)
+{
+    const QString text = QString::fromLatin1(bytes.toHex().toUpper());
+    const auto rows = RequestRecord::decodeAll(text);
+    FUZZ_CHECK(rows.has_value() == (bytes.size() % RequestRecord::bytes == 0));
+    if (rows)
+        FUZZ_CHECK(RequestRecord::encodeAll(*rows) == text);
+    // Any text, hex or not, decodes or is refused without harm.
+    RequestRecord::decode(QString::fromLatin1(bytes.left(RequestRecord::digits)));
+}
+
+void checkErrorBytes(const QByteArray &bytes)
+{
+    QList<int> errors;
+    for (char c : bytes)
+        errors.append(static_cast<unsigned char>(c));
+    const TextTable table = ModbusErrorBuffer::table(errors);
+    FUZZ_CHECK(table.size() == errors.size() + 2);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    const quint16 word = quint16(input.byte() | input.byte() << 8);
+    checkModeWord(word);
+    const QByteArray rest = input.bytes(size);
+    checkRecords(rest.left(128 * RequestRecord::bytes));
+    checkErrorBytes(rest.left(128));
+    return 0;
+}
