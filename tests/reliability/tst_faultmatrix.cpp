@@ -1,0 +1,330 @@
+// Every PLC operation against the simulator with each fault of the line at
+// each of its transactions in turn. Whatever the fault, an operation ends
+// within its timeouts with the message the fault calls for, leaves the port
+// closed, applies nothing when it failed and sends nothing after a request
+// that was refused or not answered.
+#include "diag/modbuserrorbuffer.h"
+#include "link/connectiontest.h"
+#include "link/plcframe.h"
+#include "modbus/modbusdownload.h"
+#include "modbus/modbusupload.h"
+#include "modbus/requestrecord.h"
+#include "modbus/requesttable.h"
+#include "modbus/slavesettingstransfer.h"
+#include "modbus/uartdescription.h"
+#include "plcsimulator.h"
+#include "simport.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+
+namespace {
+
+const QString noFirst =
+    QStringLiteral("No first answer from PLC. Check cable connection,port setting,and e.t.c.");
+const QString noSecond = QStringLiteral(
+    "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
+
+// How an operation ended, as the window would see it.
+struct Ending
+{
+    bool ok = false;
+    QString message;
+    bool applies = false; // it returned values for the window to take
+};
+
+struct Operation
+{
+    QString name;
+    bool probe = false;                // the connection test's own messages
+    milliseconds shortestTimeout{100}; // of any of its transactions
+    std::function<Ending(SimPort &, const QString &ini)> run;
+};
+
+enum class Line { Refuse, Silent, Late, Garbage, EarlyEtx, Vanish, SplitUnder, SplitOver };
+
+QList<RequestRow> rows(int count)
+{
+    QList<RequestRow> list;
+    for (int i = 1; i <= count; ++i)
+        list.append({i, 2, 10 * i, 100 + i, i % 5, 100});
+    return list;
+}
+
+UartSettings master(int count)
+{
+    UartSettings settings;
+    settings.role = ModbusRole::Master;
+    settings.table = RequestTable::fromRows(rows(count));
+    return settings;
+}
+
+// A PLC whose UARTs are masters with nine requests and some slot errors.
+void preparePlc(PlcSimulator &sim)
+{
+    const QByteArray records = QByteArray::fromHex(RequestRecord::encodeAll(rows(9)).toLatin1());
+    for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
+        sim.setWord(quint16(uart->modeWordAddress.toUInt(nullptr, 16)), 0xC409);
+        sim.setMemory(uart->tableStart, records);
+        sim.setMemory(quint16(uart->firstErrorBlock.toUInt(nullptr, 16)), "\x80\x81\x09");
+    }
+    sim.setWord(0x2004, 2000);
+}
+
+Ending ending(const TransferResult &result, bool applies)
+{
+    return {result.ok, result.message, applies};
+}
+
+QList<Operation> operations()
+{
+    const auto &u1 = UartDescription::uart1();
+    const auto &u2 = UartDescription::uart2();
+    UartSettings slave;
+    slave.role = ModbusRole::Slave;
+    slave.slaveAddress = QStringLiteral("5");
+    slave.slaveTimeout = QStringLiteral("2000");
+    return {
+        {QStringLiteral("connection test"), true, 100ms,
+         [](SimPort &port, const QString &) {
+             const QString message = connectionTest(port, 1, QStringLiteral("9600,N,8,1"));
+             return Ending{message.startsWith(QLatin1String("Successful")), message, false};
+         }},
+        {QStringLiteral("UART2 slave download"), false, 650ms,
+         [slave](SimPort &port, const QString &) {
+             port.setPortNumber(1);
+             return ending(downloadSlaveSettings(port, slave), false);
+         }},
+        {QStringLiteral("UART2 slave upload"), false, 350ms,
+         [slave](SimPort &port, const QString &ini) {
+             const UartUpload up = uploadSlaveSettings(port, ini, slave);
+             return ending(up.result, up.settings.has_value());
+         }},
+        {QStringLiteral("UART1 download"), false, 650ms,
+         [&u1](SimPort &port, const QString &ini) {
+             return ending(downloadUart(port, ini, u1, master(9), {}), false);
+         }},
+        {QStringLiteral("UART2 download"), false, 650ms,
+         [&u2](SimPort &port, const QString &ini) {
+             return ending(downloadUart(port, ini, u2, master(9), {}), false);
+         }},
+        {QStringLiteral("UART1 upload"), false, 350ms,
+         [&u1](SimPort &port, const QString &ini) {
+             const UartUpload up = uploadUart(port, ini, u1, {}, {});
+             return ending(up.result, up.settings.has_value());
+         }},
+        {QStringLiteral("UART2 upload"), false, 350ms,
+         [&u2](SimPort &port, const QString &ini) {
+             const UartUpload up = uploadUart(port, ini, u2, {}, {});
+             return ending(up.result, up.settings.has_value());
+         }},
+        {QStringLiteral("menu upload"), false, 350ms,
+         [](SimPort &port, const QString &ini) {
+             const BothUpload up = uploadBothUarts(port, ini, {}, {}, {});
+             return ending(up.result, up.uart2.has_value());
+         }},
+        {QStringLiteral("UART1 error buffer"), false, 350ms,
+         [&u1](SimPort &port, const QString &ini) {
+             const ErrorBufferRead read = readModbusErrorBuffer(port, ini, u1);
+             return ending(read.result, read.table.has_value());
+         }},
+        {QStringLiteral("UART2 error buffer"), false, 350ms,
+         [&u2](SimPort &port, const QString &ini) {
+             const ErrorBufferRead read = readModbusErrorBuffer(port, ini, u2);
+             return ending(read.result, read.table.has_value());
+         }},
+    };
+}
+
+enum class Frame { Probe, Read, Write, Command };
+
+Frame kindOf(const QByteArray &request)
+{
+    if (request == QByteArray(1, PlcFrame::ENQ))
+        return Frame::Probe;
+    if (request.startsWith("\x02"
+                           "E00") ||
+        request.startsWith("\x02"
+                           "0"))
+        return Frame::Read;
+    return request.startsWith("\x02"
+                              "E102002")
+               ? Frame::Command
+               : Frame::Write;
+}
+
+// What the operation must end with when the fault hits a request of this kind:
+// nothing (it succeeds as without the fault) or the message.
+std::optional<QString> expectedFailure(const Operation &op, Line line, Frame frame)
+{
+    const bool reaches = line != Line::EarlyEtx || frame == Frame::Read;
+    if (!reaches || (frame == Frame::Command && line != Line::Vanish))
+        return std::nullopt;
+    if (op.probe)
+        return frame == Frame::Probe ? noFirst : noSecond;
+    switch (line) {
+    case Line::Refuse:
+    case Line::Garbage:
+    case Line::EarlyEtx:
+        return QStringLiteral("Wrong answer from PLC");
+    case Line::Silent:
+    case Line::Late:
+        return QStringLiteral("Answer timeout from PLC");
+    default:
+        return QStringLiteral("COM1: the device has vanished");
+    }
+}
+
+struct Bench
+{
+    PlcSimulator sim;
+    SimPort port{sim};
+    QTemporaryDir dir;
+    QString ini = dir.path() + QStringLiteral("/set.ini");
+
+    Bench() { preparePlc(sim); }
+};
+
+struct Baseline
+{
+    Ending ending;
+    QList<QByteArray> requests;
+    milliseconds time{0};
+    qsizetype answerBytes = 0;
+};
+
+Baseline baselineOf(const Operation &op)
+{
+    Bench bench;
+    Baseline base;
+    base.ending = op.run(bench.port, bench.ini);
+    base.requests = bench.sim.requests();
+    base.time = bench.port.now();
+    for (const QByteArray &answer : bench.sim.answers())
+        base.answerBytes += answer.size();
+    return base;
+}
+
+void injectAt(Bench &bench, Line line, int k)
+{
+    static const std::map<Line, SimFault> perRequest = {{Line::Refuse, SimFault::Refuse},
+                                                        {Line::Silent, SimFault::Silent},
+                                                        {Line::Late, SimFault::Late},
+                                                        {Line::Garbage, SimFault::Garbage},
+                                                        {Line::EarlyEtx, SimFault::EarlyEtx}};
+    SimFaults faults;
+    faults.lateBy = 1500ms;
+    if (line == Line::Vanish)
+        bench.port.vanishAfter(k);
+    else
+        faults.perRequest[perRequest.at(line)].ordinals.insert(k);
+    bench.sim.setFaults(faults);
+}
+
+} // namespace
+
+class TestFaultMatrix : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyFaultAtEveryTransaction();
+    void answersSplitIntoSingleBytes();
+
+private:
+    void checkOne(const Operation &op, const Baseline &base, Line line, int k);
+    int m_runs = 0;
+};
+
+void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line line, int k)
+{
+    Bench bench;
+    injectAt(bench, line, k);
+    const Ending end = op.run(bench.port, bench.ini);
+    const QString where =
+        QStringLiteral("%1, fault %2 at request %3").arg(op.name).arg(int(line)).arg(k);
+    const std::optional<QString> failure =
+        expectedFailure(op, line, kindOf(base.requests.at(k - 1)));
+    QVERIFY2(!bench.port.isOpen(), qPrintable(where));
+    QVERIFY2(bench.port.now() <= base.time + 2000ms, qPrintable(where));
+    if (!failure) {
+        QVERIFY2(end.ok && end.message == base.ending.message, qPrintable(where + end.message));
+        QVERIFY2(bench.sim.requests() == base.requests, qPrintable(where));
+    } else {
+        QVERIFY2(!end.ok && end.message == *failure,
+                 qPrintable(where + QLatin1String(": ") + end.message));
+        QVERIFY2(!end.applies, qPrintable(where));
+        QVERIFY2(bench.sim.requestCount() == k, qPrintable(where)); // nothing sent after it
+    }
+    if (line == Line::Late) { // the late answer must not be taken for the next one's
+        bench.sim.setFaults({});
+        const Ending again = op.run(bench.port, bench.ini);
+        QVERIFY2(again.ok == base.ending.ok && again.message == base.ending.message,
+                 qPrintable(where));
+        QVERIFY2(bench.sim.requests().mid(k) == base.requests, qPrintable(where));
+    }
+    ++m_runs;
+}
+
+void TestFaultMatrix::everyFaultAtEveryTransaction()
+{
+    const QList<Line> lines = {Line::Refuse,  Line::Silent,   Line::Late,
+                               Line::Garbage, Line::EarlyEtx, Line::Vanish};
+    int positions = 0;
+    const QList<Operation> ops = operations();
+    for (const Operation &op : ops) {
+        const Baseline base = baselineOf(op);
+        QVERIFY2(base.ending.ok, qPrintable(op.name + QLatin1String(": ") + base.ending.message));
+        positions += int(base.requests.size());
+        for (Line line : lines) {
+            for (int k = 1; k <= base.requests.size(); ++k) {
+                checkOne(op, base, line, k);
+                if (QTest::currentTestFailed())
+                    return;
+            }
+        }
+    }
+    qInfo("fault matrix: %d operations x %d faults over %d transactions = %d runs, all passed",
+          int(ops.size()), int(lines.size()), positions, m_runs);
+}
+
+// Answers trickling in a byte at a time, just under the shortest timeout,
+// still complete; just over the longest, every data answer times out.
+void TestFaultMatrix::answersSplitIntoSingleBytes()
+{
+    for (const Operation &op : operations()) {
+        const Baseline base = baselineOf(op);
+        for (bool under : {true, false}) {
+            Bench bench;
+            SimFaults faults;
+            faults.chunkSize = 1;
+            faults.chunkGap = under ? op.shortestTimeout - 1ms : 1001ms;
+            bench.sim.setFaults(faults);
+            const Ending end = op.run(bench.port, bench.ini);
+            const bool reads =
+                std::any_of(base.requests.cbegin(), base.requests.cend(),
+                            [](const QByteArray &r) { return kindOf(r) == Frame::Read; });
+            const QString where =
+                op.name + (under ? QLatin1String(" under") : QLatin1String(" over"));
+            QVERIFY2(!bench.port.isOpen(), qPrintable(where));
+            QVERIFY2(bench.port.now() <= base.time + faults.chunkGap * base.answerBytes + 1000ms,
+                     qPrintable(where));
+            if (under || !reads) {
+                QVERIFY2(end.ok && end.message == base.ending.message,
+                         qPrintable(where + end.message));
+                QVERIFY2(bench.sim.requests() == base.requests, qPrintable(where));
+            } else {
+                const QString timeout =
+                    op.probe ? noSecond : QStringLiteral("Answer timeout from PLC");
+                QVERIFY2(!end.ok && end.message == timeout && !end.applies,
+                         qPrintable(where + end.message));
+            }
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFaultMatrix)
+#include "tst_faultmatrix.moc"
