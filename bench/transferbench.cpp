@@ -1,0 +1,102 @@
+// Downloads and uploads a full 128-row request table through plc-sim on a
+// pseudo-terminal, with the simulator holding both directions to a 115200
+// baud line, and compares each direction's wall time with its floor: the
+// characters on the line at 10 bits each plus the pauses the protocol
+// demands. Also reports the CPU time the tool used.
+//   transfer-bench [plc-sim path]
+#include "countingport.h"
+#include "link/inifile.h"
+#include "link/qtplcport.h"
+#include "modbus/modbusdownload.h"
+#include "modbus/modbusupload.h"
+#include "modbus/requesttable.h"
+#include "modbus/uartdescription.h"
+#include "support/simprocess.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr int baud = 115200;
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+UartSettings fullTable()
+{
+    QList<RequestRow> rows;
+    for (int i = 1; i <= 128; ++i)
+        rows.append({1 + i % 247, 1 + i % 100, 10 * i, 1000 + 2 * i, i % 5, 100 + i});
+    UartSettings settings;
+    settings.role = ModbusRole::Master;
+    settings.table = RequestTable::fromRows(rows);
+    return settings;
+}
+
+struct Figures
+{
+    double wall = 0;
+    double floor = 0;
+    double cpu = 0;
+};
+
+template <typename Transfer> Figures measure(CountingPort &port, Transfer transfer)
+{
+    port.bytesSent = port.bytesReceived = 0;
+    port.paused = {};
+    QElapsedTimer wall;
+    const double cpu = cpuSeconds();
+    wall.start();
+    const bool ok = transfer();
+    Figures f{double(wall.nsecsElapsed()) / 1e9, 0, cpuSeconds() - cpu};
+    f.floor = double(port.bytesSent + port.bytesReceived) * 10.0 / baud +
+              double(port.paused.count()) / 1000.0;
+    if (!ok)
+        std::fprintf(stderr, "transfer failed\n");
+    return f;
+}
+
+void print(const char *name, const Figures &f)
+{
+    std::printf("%s wall=%.3fs floor=%.3fs ratio=%.3f cpu=%.3fs\n", name, f.wall, f.floor,
+                f.wall / f.floor, f.cpu);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString program =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(PLC_SIM_PATH);
+    SimProcess sim(program);
+    if (!sim.start({QStringLiteral("--baud"), QString::number(baud)})) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(program));
+        return 1;
+    }
+    const QString ini = sim.path(QStringLiteral("set.ini"));
+    Ini_write(ini, QStringLiteral("COM"), QStringLiteral("Speed"), QStringLiteral("4"));
+    Ini_write(ini, QStringLiteral("COM"), QStringLiteral("Bit_num"), QStringLiteral("1"));
+    Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM1"), sim.link());
+    CountingPort port(std::make_unique<QtPlcPort>(ini));
+    const UartSettings settings = fullTable();
+    const UartDescription &uart = UartDescription::uart1();
+
+    const Figures down =
+        measure(port, [&] { return downloadUart(port, ini, uart, settings, {}).ok; });
+    const Figures up = measure(port, [&] {
+        const UartUpload result = uploadUart(port, ini, uart, {}, {});
+        return result.result.ok && result.settings && result.settings->table == settings.table;
+    });
+    print("download", down);
+    print("upload", up);
+    return 0;
+}
