@@ -1,22 +1,82 @@
 #include "modbusdiagtab.h"
 
+#include "diag/modbuserrorbuffer.h"
+#include "modbus/tablegrid.h"
+#include "modbus/uartdescription.h"
 #include "workspace/framebox.h"
+#include "workspace/main.h"
+#include "workspace/userdialogs.h"
 
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
-ModbusDiagTab::ModbusDiagTab(QWidget *parent) : QWidget(parent)
-{
-    auto *uart1 =
-        frameBox(QStringLiteral("Frame7"), QStringLiteral("UART1 modbus error buffer"), this);
-    auto *uart2 =
-        frameBox(QStringLiteral("Frame12"), QStringLiteral("UART2 modbus error buffer"), this);
-    auto *commands = frameBox(QStringLiteral("Frame6"), QStringLiteral("Command panel"), this);
+#include <memory>
 
+namespace {
+
+const UartDescription &uartNumber(int uart)
+{
+    return uart == 1 ? UartDescription::uart1() : UartDescription::uart2();
+}
+
+} // namespace
+
+ModbusDiagTab::ModbusDiagTab(Main &main, QWidget *parent) : QWidget(parent), m_main(main)
+{
     auto *buffers = new QHBoxLayout;
-    buffers->addWidget(uart1);
-    buffers->addWidget(uart2);
+    buffers->addWidget(buildBuffer(1, QStringLiteral("Frame7"),
+                                   QStringLiteral("UART1 modbus error buffer"),
+                                   QStringLiteral("MB_grid")));
+    buffers->addWidget(buildBuffer(2, QStringLiteral("Frame12"),
+                                   QStringLiteral("UART2 modbus error buffer"),
+                                   QStringLiteral("MB_grid2")));
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buffers, 1);
-    layout->addWidget(commands);
+    layout->addWidget(buildCommands());
+}
+
+QGroupBox *ModbusDiagTab::buildBuffer(int uart, const QString &frame, const QString &caption,
+                                      const QString &grid)
+{
+    QGroupBox *box = frameBox(frame, caption, this);
+    auto *table = new TableGrid(grid, box);
+    m_grids.at(std::size_t(uart - 1)) = table;
+    auto *layout = new QVBoxLayout(box);
+    layout->addWidget(table);
+    return box;
+}
+
+QGroupBox *ModbusDiagTab::buildCommands()
+{
+    QGroupBox *box = frameBox(QStringLiteral("Frame6"), QStringLiteral("Command panel"), this);
+    auto *layout = new QHBoxLayout(box);
+    const auto addButton = [this, box, layout](const char *name, const QString &caption, int uart) {
+        auto *button = new QPushButton(caption, box);
+        button->setObjectName(QLatin1String(name));
+        connect(button, &QPushButton::clicked, this, [this, uart] { readBuffer(uart); });
+        m_main.registerPlcControl(button);
+        layout->addWidget(button);
+    };
+    addButton("Command4", QStringLiteral("Read modbus buffer 1"), 1);
+    addButton("Command6", QStringLiteral("Read modbus buffer 2"), 2);
+    layout->addStretch(1);
+    return box;
+}
+
+void ModbusDiagTab::readBuffer(int uart)
+{
+    auto read = std::make_shared<ErrorBufferRead>();
+    const UartDescription *description = &uartNumber(uart);
+    m_main.session().run(
+        [read, description, ini = m_main.iniFile()](PlcPort &port, const PlcSession::Progress &) {
+            *read = readModbusErrorBuffer(port, ini, *description);
+        },
+        [this, read, grid = errorGrid(uart)] {
+            if (read->table)
+                grid->setTable(*read->table);
+            if (!read->result.message.isEmpty())
+                m_main.dialogs().message(this, read->result.message, read->result.title,
+                                         UserDialogs::Icon::Warning);
+        });
 }

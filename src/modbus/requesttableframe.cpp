@@ -21,8 +21,7 @@ const QString deleteQuestion = QStringLiteral("You are shure for delete this sen
 RequestTableFrame::RequestTableFrame(const RequestTableNames &names, const UartDescription &uart,
                                      UserDialogs &dialogs, QWidget *parent)
     : QGroupBox(QStringLiteral("Modbus master configuration"), parent), m_uart(uart),
-      m_dialogs(dialogs), m_dialogName(names.dialog),
-      m_grid(new TableGrid(names.grid, this))
+      m_dialogs(dialogs), m_dialogName(names.dialog), m_grid(new TableGrid(names.grid, this))
 {
     setObjectName(names.frame);
     m_grid->setFixedColumns(1);
@@ -40,7 +39,8 @@ RequestTableFrame::RequestTableFrame(const RequestTableNames &names, const UartD
 
 QLayout *RequestTableFrame::buildButtons(const RequestTableNames &names)
 {
-    const auto button = [this](const QString &name, const QString &caption, void (RequestTableFrame::*handler)()) {
+    const auto button = [this](const QString &name, const QString &caption,
+                               void (RequestTableFrame::*handler)()) {
         auto *b = new QPushButton(caption, this);
         b->setObjectName(name);
         connect(b, &QPushButton::clicked, this, handler);

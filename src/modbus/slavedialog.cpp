@@ -42,7 +42,8 @@ QGroupBox *SlaveDialog::buildFrame()
     m_function->setObjectName(QStringLiteral("mb_func"));
     m_function->addItems(RequestTable::functions);
     form->addRow(QStringLiteral("Function type"), m_function);
-    m_count = addField(form, "mb_slave_count", QStringLiteral("Word/Coil  number to read/write-slave part"));
+    m_count = addField(form, "mb_slave_count",
+                       QStringLiteral("Word/Coil  number to read/write-slave part"));
     m_slaveAddress =
         addField(form, "mb_slave_addr", QStringLiteral("Slave address point start read/write"));
     m_masterAddress = addField(form, "mb_master_addr",

@@ -7,8 +7,12 @@ namespace {
 
 RequestDialogFields defaults(const QString &address)
 {
-    return {address,           QStringLiteral("0"),   QStringLiteral("100"),
-            QStringLiteral("0"), QStringLiteral("100"), 1};
+    return {address,
+            QStringLiteral("0"),
+            QStringLiteral("100"),
+            QStringLiteral("0"),
+            QStringLiteral("100"),
+            1};
 }
 
 // A cell as the whole number it holds; a cell that holds none as it stands.
@@ -36,9 +40,9 @@ int functionIndex(const QString &cell)
 RequestDialogFields rowFields(const QStringList &cells)
 {
     using namespace RequestTable;
-    return {asNumber(cells.value(Address)),       asNumber(cells.value(AddressSlave)),
-            asNumber(cells.value(NumWord)),       asNumber(cells.value(AddressMaster)),
-            asNumber(cells.value(Timeout)),       functionIndex(cells.value(Function))};
+    return {asNumber(cells.value(Address)), asNumber(cells.value(AddressSlave)),
+            asNumber(cells.value(NumWord)), asNumber(cells.value(AddressMaster)),
+            asNumber(cells.value(Timeout)), functionIndex(cells.value(Function))};
 }
 
 RequestDialogFields continued(const QStringList &cells)

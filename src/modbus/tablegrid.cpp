@@ -17,6 +17,7 @@ TableGrid::TableGrid(const QString &name, QWidget *parent)
     setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setStretchLastSection(true);
@@ -30,7 +31,7 @@ void TableGrid::setFormat(const QString &format)
     const QStringList headers = headerFromFormat(format);
     setColumns(int(headers.size()));
     setHorizontalHeaderLabels(headers);
-    horizontalHeader()->resizeSections(QHeaderView::ResizeToContents);
+    fitColumns();
 }
 
 void TableGrid::setColumns(int count)
@@ -141,11 +142,18 @@ TextTable TableGrid::toTable() const
 void TableGrid::setTable(const TextTable &table)
 {
     setRowCount(0);
-    setColumnCount(0);
     setColumns(table.isEmpty() ? 0 : int(table.first().size()));
     setHorizontalHeaderLabels(table.value(0));
     for (qsizetype r = 1; r < table.size(); ++r)
         appendRow(table.at(r));
+    fitColumns();
+}
+
+// The last column takes the room the others leave.
+void TableGrid::fitColumns()
+{
+    for (int c = 0; c + 1 < columnCount(); ++c)
+        resizeColumnToContents(c);
 }
 
 void TableGrid::keyPressEvent(QKeyEvent *event)

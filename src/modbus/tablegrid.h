@@ -74,6 +74,7 @@ protected:
 private:
     QTableWidgetItem *makeCell(int column, const QString &text) const;
     void setColumns(int count);
+    void fitColumns();
     void confirmEdit(QWidget *editor);
     void emptyCurrentCell();
 

@@ -1,14 +1,30 @@
 #include "uarttab.h"
 
 #include "modbus/modbuschoices.h"
+#include "modbus/modbusdownload.h"
+#include "modbus/modbusupload.h"
+#include "modbus/requestcheck.h"
+#include "modbus/slavesettingstransfer.h"
+#include "modbus/tablegrid.h"
 #include "workspace/framebox.h"
+#include "workspace/main.h"
+#include "workspace/userdialogs.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <memory>
+
 namespace {
+
+const QStringList roleCaptions = {QStringLiteral("Modbus master"), QStringLiteral("Modbus slave"),
+                                  QStringLiteral("Not use")};
 
 QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent)
 {
@@ -21,63 +37,80 @@ QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent
     return list;
 }
 
-// Disables a list together with its label.
-void makeInactive(QFormLayout *form, QComboBox *list)
+QLineEdit *boxOf(const QString &name, const QString &text, int maxLength, QWidget *parent)
 {
-    list->setEnabled(false);
-    form->labelForField(list)->setEnabled(false);
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(name);
+    if (maxLength > 0)
+        box->setMaxLength(maxLength);
+    box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    return box;
+}
+
+// Disables a field together with its label.
+void makeInactive(QFormLayout *form, QWidget *field)
+{
+    field->setEnabled(false);
+    form->labelForField(field)->setEnabled(false);
 }
 
 } // namespace
 
-UartTabNames UartTab::uart1Names()
+UartTab::UartTab(const UartTabDescription &description, Main &main, QWidget *parent)
+    : QWidget(parent), m_description(description), m_main(main),
+      m_master(new RequestTableFrame(description.table, *description.uart, main.dialogs(), this))
 {
-    return {QStringLiteral("Frame_master"), QStringLiteral("Frame_slave"),
-            QStringLiteral("Frame1"),       QStringLiteral("grid"),
-            QStringLiteral("Speed_set"),    QStringLiteral("Parity_set"),
-            QStringLiteral("Bit_setting"),  QStringLiteral("Stop_bit")};
-}
-
-UartTabNames UartTab::uart2Names()
-{
-    return {QStringLiteral("Frame_master2"), QStringLiteral("Frame_slave2"),
-            QStringLiteral("Frame13"),       QStringLiteral("grid2"),
-            QStringLiteral("Speed_set2"),    QStringLiteral("Parity_set2"),
-            QStringLiteral("Combo10"),       QStringLiteral("Combo7")};
-}
-
-UartTab::UartTab(UartTabNames names, QWidget *parent) : QWidget(parent), m_names(std::move(names))
-{
-    auto *master =
-        frameBox(m_names.masterFrame, QStringLiteral("Modbus master configuration"), this);
-    auto *slave = frameBox(m_names.slaveFrame, QStringLiteral("Modbus slave setting"), this);
-
     // The general settings stay in the left column in every role; the master
     // and slave frames come and go beside and below them.
     auto *layout = new QGridLayout(this);
     layout->addWidget(buildGeneralFrame(), 0, 0);
-    layout->addWidget(slave, 1, 0);
-    layout->addWidget(master, 0, 1, 3, 1);
+    layout->addWidget(buildSlaveFrame(), 1, 0);
+    layout->addWidget(m_master, 0, 1, 3, 1);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
 }
 
+TableGrid *UartTab::grid() const
+{
+    return m_master->grid();
+}
+
 QGroupBox *UartTab::buildGeneralFrame()
 {
-    auto *frame = frameBox(m_names.generalFrame, QStringLiteral("Modbus general setting"), this);
+    auto *frame =
+        frameBox(m_description.generalFrame, QStringLiteral("Modbus general setting"), this);
     auto *layout = new QVBoxLayout(frame);
-    // The role buttons come above the line settings, the transfer buttons below.
-    layout->addLayout(buildLineSettings());
+    layout->addLayout(buildRoles(frame));
+    layout->addLayout(buildLineSettings(frame));
+    layout->addLayout(buildTransfers(frame));
     return frame;
 }
 
-QFormLayout *UartTab::buildLineSettings()
+QLayout *UartTab::buildRoles(QWidget *frame)
+{
+    m_roles = new QButtonGroup(this);
+    m_roles->setObjectName(m_description.role);
+    auto *layout = new QVBoxLayout;
+    for (int i = 0; i < roleCaptions.size(); ++i) {
+        auto *button = new QRadioButton(roleCaptions.at(i), frame);
+        button->setObjectName(m_description.role + QLatin1Char('_') + QString::number(i));
+        m_roles->addButton(button, i);
+        layout->addWidget(button);
+    }
+    connect(m_roles, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            Option4_Click(id);
+    });
+    return layout;
+}
+
+QFormLayout *UartTab::buildLineSettings(QWidget *frame)
 {
     using namespace ModbusChoices;
-    m_speed = listOf(m_names.speed, speeds, this);
-    m_parity = listOf(m_names.parity, parities, this);
-    m_dataBits = listOf(m_names.dataBits, dataBits, this);
-    m_stopBits = listOf(m_names.stopBits, stopBits, this);
+    m_speed = listOf(m_description.speed, speeds, frame);
+    m_parity = listOf(m_description.parity, parities, frame);
+    m_dataBits = listOf(m_description.dataBits, dataBits, frame);
+    m_stopBits = listOf(m_description.stopBits, stopBits, frame);
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Speed setting:"), m_speed);
@@ -87,4 +120,189 @@ QFormLayout *UartTab::buildLineSettings()
     makeInactive(form, m_dataBits);
     makeInactive(form, m_stopBits);
     return form;
+}
+
+QLayout *UartTab::buildTransfers(QWidget *frame)
+{
+    auto *layout = new QGridLayout;
+    layout->addWidget(addTransfer(m_description.write, QStringLiteral("Write to PLC"), true,
+                                  &UartTab::writeToPlc, frame),
+                      0, 0);
+    layout->addWidget(addTransfer(m_description.upload, QStringLiteral("Upload from PLC"), true,
+                                  &UartTab::uploadFromPlc, frame),
+                      0, 1);
+    if (m_description.slaveDownload.isEmpty())
+        return layout;
+    layout->addWidget(addTransfer(m_description.slaveDownload, QStringLiteral("Download"), false,
+                                  &UartTab::downloadSlave, frame),
+                      1, 0);
+    layout->addWidget(addTransfer(m_description.slaveUpload, QStringLiteral("Upload"), false,
+                                  &UartTab::uploadSlave, frame),
+                      1, 1);
+    return layout;
+}
+
+QPushButton *UartTab::addTransfer(const QString &name, const QString &caption, bool active,
+                                  void (UartTab::*handler)(), QWidget *frame)
+{
+    auto *button = new QPushButton(caption, frame);
+    button->setObjectName(name);
+    connect(button, &QPushButton::clicked, this, handler);
+    m_main.registerPlcControl(button,
+                              active ? Main::Availability::Active : Main::Availability::Inactive);
+    return button;
+}
+
+QGroupBox *UartTab::buildSlaveFrame()
+{
+    m_slave = frameBox(m_description.slaveFrame, QStringLiteral("Modbus slave setting"), this);
+    m_slaveAddress = boxOf(m_description.slaveAddress, m_description.slaveAddressStart, 3, m_slave);
+    m_slaveTimeout = boxOf(m_description.slaveTimeout, QStringLiteral("2"),
+                           m_description.slaveTimeoutLength, m_slave);
+    auto *form = new QFormLayout(m_slave);
+    form->addRow(QStringLiteral("MB address"), m_slaveAddress);
+    form->addRow(QStringLiteral("Timeout,[msec]"), m_slaveTimeout);
+    makeInactive(form, m_slaveTimeout);
+    return m_slave;
+}
+
+void UartTab::selectRole(int index)
+{
+    QAbstractButton *button = m_roles->button(index);
+    if (button->isChecked())
+        Option4_Click(index);
+    else
+        button->setChecked(true);
+}
+
+void UartTab::Option4_Click(int index)
+{
+    m_master->setVisible(index == int(ModbusRole::Master));
+    m_slave->setVisible(index == int(ModbusRole::Slave));
+    if (index == int(ModbusRole::Master) && m_master->chosenRow() == 0)
+        grid()->setEnabled(false);
+    m_optionHw = index;
+}
+
+UartSettings UartTab::settings() const
+{
+    UartSettings settings;
+    const int role = m_roles->checkedId();
+    settings.role = role < 0 ? ModbusRole::NotUsed : ModbusRole(role);
+    settings.speed = m_speed->currentIndex();
+    settings.parity = m_parity->currentIndex();
+    settings.slaveAddress = m_slaveAddress->text();
+    settings.slaveTimeout = m_slaveTimeout->text();
+    settings.table = grid()->toTable();
+    return settings;
+}
+
+void UartTab::applyUpload(const UartSettings &settings)
+{
+    selectRole(int(settings.role));
+    m_speed->setCurrentIndex(settings.speed);
+    m_parity->setCurrentIndex(settings.parity);
+    m_slaveAddress->setText(settings.slaveAddress);
+    if (settings.table != grid()->toTable())
+        grid()->setTable(settings.table);
+    grid()->setEnabled(true);
+}
+
+// The progress window shows only while a master's table goes out; a table
+// that fails the check is refused before anything is sent.
+void UartTab::writeToPlc()
+{
+    if (!m_main.dialogs().confirm(this, downloadQuestion))
+        return;
+    const UartSettings settings = this->settings();
+    const bool blocks = settings.role == ModbusRole::Master && !Check_grid(settings.table);
+    runTransfer(
+        [ini = m_main.iniFile(), uart = m_description.uart,
+         settings](PlcPort &port, const TransferProgress &progress) {
+            return downloadUart(port, ini, *uart, settings, progress);
+        },
+        blocks);
+}
+
+void UartTab::uploadFromPlc()
+{
+    runUpload(
+        [ini = m_main.iniFile(), uart = m_description.uart,
+         current = settings()](PlcPort &port, const TransferProgress &progress) {
+            return uploadUart(port, ini, *uart, current, progress);
+        },
+        [this](const UartSettings &read) { applyUpload(read); }, true);
+}
+
+void UartTab::downloadSlave()
+{
+    if (!m_main.dialogs().confirm(this, downloadQuestion))
+        return;
+    runTransfer(
+        [settings = settings()](PlcPort &port, const TransferProgress &) {
+            return downloadSlaveSettings(port, settings);
+        },
+        false);
+}
+
+void UartTab::uploadSlave()
+{
+    runUpload(
+        [ini = m_main.iniFile(), current = settings()](PlcPort &port, const TransferProgress &) {
+            return uploadSlaveSettings(port, ini, current);
+        },
+        [this](const UartSettings &read) {
+            m_speed->setCurrentIndex(read.speed);
+            m_parity->setCurrentIndex(read.parity);
+            m_slaveAddress->setText(read.slaveAddress);
+            m_slaveTimeout->setText(read.slaveTimeout);
+        },
+        false);
+}
+
+void UartTab::runTransfer(
+    std::function<TransferResult(PlcPort &, const TransferProgress &)> transfer, bool withProgress)
+{
+    auto result = std::make_shared<TransferResult>();
+    auto operation = [transfer = std::move(transfer),
+                      result](PlcPort &port, const PlcSession::Progress &progress) {
+        *result = transfer(port, progress);
+    };
+    auto done = [this, result] {
+        report(*result);
+    };
+    if (withProgress)
+        m_main.runWithProgress(std::move(operation), std::move(done));
+    else
+        m_main.session().run(std::move(operation), std::move(done));
+}
+
+// Uploads read everything first; the tab changes only once all of it has
+// arrived. A full upload may read a table in blocks, so it shows the
+// progress window.
+void UartTab::runUpload(std::function<UartUpload(PlcPort &, const TransferProgress &)> upload,
+                        std::function<void(const UartSettings &)> apply, bool withProgress)
+{
+    auto read = std::make_shared<UartUpload>();
+    auto operation = [upload = std::move(upload), read](PlcPort &port,
+                                                        const PlcSession::Progress &progress) {
+        *read = upload(port, progress);
+    };
+    auto done = [this, read, apply = std::move(apply)] {
+        if (read->settings)
+            apply(*read->settings);
+        report(read->result);
+    };
+    if (withProgress)
+        m_main.runWithProgress(std::move(operation), std::move(done));
+    else
+        m_main.session().run(std::move(operation), std::move(done));
+}
+
+void UartTab::report(const TransferResult &result)
+{
+    if (result.message.isEmpty())
+        return;
+    const auto icon = result.ok ? UserDialogs::Icon::Information : UserDialogs::Icon::Warning;
+    m_main.dialogs().message(this, result.message, result.title, icon);
 }

@@ -2,6 +2,7 @@
 
 #include "diag/convertertab.h"
 #include "diag/modbusdiagtab.h"
+#include "diag/modbuserrorbuffer.h"
 #include "diag/onewirediagtab.h"
 #include "io/hwconfigtab.h"
 #include "link/comsetting.h"
@@ -9,6 +10,9 @@
 #include "link/plcport.h"
 #include "link/portsetup.h"
 #include "modbus/modbuschoices.h"
+#include "modbus/modbusupload.h"
+#include "modbus/requesttable.h"
+#include "modbus/tablegrid.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
 #include "workspace/progress.h"
@@ -29,6 +33,12 @@ std::unique_ptr<PlcSession> sessionOver(std::unique_ptr<PlcPort> port, const QSt
 {
     Port_setup(*port, iniFile);
     return std::make_unique<PlcSession>(std::move(port));
+}
+
+void formatCentred(TableGrid *grid, const QString &format)
+{
+    grid->setFormat(format);
+    grid->setCellAlignment(Qt::AlignCenter);
 }
 
 } // namespace
@@ -58,10 +68,10 @@ void Main::buildTabs()
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
     m_hwConfig = new HwConfigTab(m_tabs);
-    m_uart1 = new UartTab(UartTab::uart1Names(), m_tabs);
-    m_uart2 = new UartTab(UartTab::uart2Names(), m_tabs);
+    m_uart1 = new UartTab(UartTabDescription::uart1(), *this, m_tabs);
+    m_uart2 = new UartTab(UartTabDescription::uart2(), *this, m_tabs);
     m_oneWire = new OneWireTab(m_tabs);
-    m_modbusDiag = new ModbusDiagTab(m_tabs);
+    m_modbusDiag = new ModbusDiagTab(*this, m_tabs);
     m_oneWireDiag = new OneWireDiagTab(m_tabs);
     m_converter = new ConverterTab(m_tabs);
     m_tabs->addTab(m_hwConfig, QStringLiteral("HW config"));
@@ -125,11 +135,13 @@ void Main::buildPlcMenu(QMenu *menu)
     QAction *check = addItem(menu, QStringLiteral("check_config"), QStringLiteral("Check config"));
     check->setEnabled(false);
     connect(check, &QAction::triggered, this, &Main::check_config_Click);
-    // The bus search and the full upload register here once they exist.
+    // The bus search registers here once it exists.
     addItem(menu, QStringLiteral("Search_1wire"), QStringLiteral("Search 1-wire"))
         ->setEnabled(false);
-    addItem(menu, QStringLiteral("upload_from_plc"), QStringLiteral("Upload from PLC"))
-        ->setEnabled(false);
+    QAction *upload =
+        addItem(menu, QStringLiteral("upload_from_plc"), QStringLiteral("Upload from PLC"));
+    connect(upload, &QAction::triggered, this, &Main::upload_from_plc_Click);
+    registerPlcAction(upload);
     addItem(menu, QStringLiteral("load_to_plc"), QStringLiteral("Load to PLC"))->setEnabled(false);
 }
 
@@ -138,8 +150,10 @@ void Main::startUp()
     using namespace ModbusChoices;
     m_uart1->speedList()->setCurrentIndex(speed115200);
     readModbusDefaults();
-    // Column formats of the request, I/O and error tables go here.
-    // Port modes: auxiliary port, UART1 and UART2 select "Not use" here.
+    formatTables();
+    // Port modes: the auxiliary port selects "Not use" here, before the UARTs.
+    m_uart1->selectRole(int(ModbusRole::NotUsed));
+    m_uart2->selectRole(int(ModbusRole::NotUsed));
     m_uart1->parityList()->setCurrentIndex(parityNone);
     // Field Net speed, data bits, parity and stop bits are set here.
     m_uart2->parityList()->setCurrentIndex(parityNone);
@@ -147,6 +161,15 @@ void Main::startUp()
     // The I/O table rows and its selector are filled here.
     // The window's port got Port_setup when the session took it over.
     Change_main_caption();
+}
+
+// The column formats; the I/O and 1-wire error tables get theirs here too.
+void Main::formatTables()
+{
+    formatCentred(m_uart1->grid(), RequestTable::format);
+    formatCentred(m_uart2->grid(), RequestTable::format);
+    formatCentred(m_modbusDiag->errorGrid(1), ModbusErrorBuffer::format);
+    formatCentred(m_modbusDiag->errorGrid(2), ModbusErrorBuffer::format);
 }
 
 // The stored "Speed" does not take effect, and the stored "Parity" is
@@ -205,6 +228,27 @@ void Main::registerPlcControl(QWidget *control, Availability availability)
 void Main::registerPlcAction(QAction *action, Availability availability)
 {
     m_plcControls.add(action, availability);
+}
+
+// UART1, then UART2, as their own buttons do; what was read is shown once
+// the whole run has ended.
+void Main::upload_from_plc_Click()
+{
+    auto read = std::make_shared<BothUpload>();
+    runWithProgress(
+        [read, ini = m_iniFile, uart1 = m_uart1->settings(),
+         uart2 = m_uart2->settings()](PlcPort &port, const PlcSession::Progress &progress) {
+            *read = uploadBothUarts(port, ini, uart1, uart2, progress);
+        },
+        [this, read] {
+            if (read->uart1)
+                m_uart1->applyUpload(*read->uart1);
+            if (read->uart2)
+                m_uart2->applyUpload(*read->uart2);
+            if (!read->result.message.isEmpty())
+                m_dialogs.message(this, read->result.message, read->result.title,
+                                  UserDialogs::Icon::Warning);
+        });
 }
 
 bool Main::runWithProgress(PlcSession::Operation operation, std::function<void()> done)

@@ -71,6 +71,8 @@ public:
     void check_config_Click();
     // The link settings form, modal; the caption follows its "OK".
     void Comm_setting_Click();
+    // The menu's "Upload from PLC": both UARTs' configurations.
+    void upload_from_plc_Click();
 
 private:
     void buildTabs();
@@ -80,6 +82,7 @@ private:
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
     void startUp();
     void readModbusDefaults();
+    void formatTables();
 
     QString m_iniFile;
     UserDialogs &m_dialogs;

@@ -1,0 +1,239 @@
+#include "uartwindow.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QLabel *labelOf(const QWidget *field)
+{
+    const QList<QLabel *> labels = field->window()->findChildren<QLabel *>();
+    const auto found = std::find_if(labels.begin(), labels.end(),
+                                    [field](const QLabel *l) { return l->buddy() == field; });
+    return found == labels.end() ? nullptr : *found;
+}
+
+// The in-cell editor while it is shown.
+QLineEdit *openEditor(TableGrid *grid)
+{
+    for (QLineEdit *editor : grid->viewport()->findChildren<QLineEdit *>()) {
+        if (editor->isVisible())
+            return editor;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// The role buttons, the frames they show and the slave settings, for both
+// twins; and the request table's in-cell editor.
+class TestUartTab : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsUnused_data();
+    void startsUnused();
+    void roleShowsFrames_data();
+    void roleShowsFrames();
+
+    void editorOpensOnCurrentCell();
+    void enterWritesAndMovesDown();
+    void cellRefusals_data();
+    void cellRefusals();
+    void leavingEditorDropsText();
+};
+
+void TestUartTab::startsUnused_data()
+{
+    QTest::addColumn<int>("uart");
+    QTest::addColumn<QStringList>("names"); // role group, address, timeout
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("timeoutLength");
+    QTest::newRow("UART1") << 1 << QStringList{"Option4", "Text1", "Text2"} << "1" << 32767;
+    QTest::newRow("UART2") << 2 << QStringList{"Option5", "Text16", "Text5"} << "2" << 5;
+}
+
+void TestUartTab::startsUnused()
+{
+    QFETCH(int, uart);
+    QFETCH(QStringList, names);
+    UartWindow w;
+    auto *roles = w.child<QButtonGroup>(uart, names[0]);
+    QCOMPARE(roles->checkedButton()->objectName(), names[0] + u"_2"_s);
+    QCOMPARE(roles->checkedButton()->text(), u"Not use"_s);
+    QCOMPARE(w.tab(uart).optionHw(), 2);
+
+    auto *address = w.child<QLineEdit>(uart, names[1]);
+    auto *timeout = w.child<QLineEdit>(uart, names[2]);
+    QTEST(address->text(), "address");
+    QCOMPARE(address->maxLength(), 3);
+    QCOMPARE(timeout->text(), u"2"_s);
+    QTEST(timeout->maxLength(), "timeoutLength");
+    QCOMPARE(labelOf(address)->text(), u"MB address"_s);
+    QCOMPARE(labelOf(timeout)->text(), u"Timeout,[msec]"_s);
+    QVERIFY(address->isEnabled() && !timeout->isEnabled() && !labelOf(timeout)->isEnabled());
+    QCOMPARE(w.tab(uart).grid()->toTable().first(), RequestTable::empty().first());
+    QCOMPARE(w.tab(uart).grid()->rows(), 2);
+}
+
+void TestUartTab::roleShowsFrames_data()
+{
+    QTest::addColumn<int>("uart");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<bool>("master");
+    QTest::addColumn<bool>("slave");
+    for (int uart : {1, 2}) {
+        QTest::addRow("UART%d master", uart) << uart << 0 << true << false;
+        QTest::addRow("UART%d slave", uart) << uart << 1 << false << true;
+        QTest::addRow("UART%d not use", uart) << uart << 2 << false << false;
+    }
+}
+
+// On a fresh start no row is chosen, so a master's table takes no clicks;
+// once a row exists the table stays enabled through role changes.
+void TestUartTab::roleShowsFrames()
+{
+    QFETCH(int, uart);
+    QFETCH(int, role);
+    UartWindow w;
+    w.open(uart);
+    const QString suffix = uart == 1 ? QString() : u"2"_s;
+    const QString group = uart == 1 ? u"Option4"_s : u"Option5"_s;
+    w.child<QRadioButton>(uart, group + u'_' + QString::number(role))->click();
+    QCOMPARE(w.tab(uart).optionHw(), role);
+    QTEST(w.child<QGroupBox>(uart, u"Frame_master"_s + suffix)->isVisible(), "master");
+    QTEST(w.child<QGroupBox>(uart, u"Frame_slave"_s + suffix)->isVisible(), "slave");
+    QVERIFY(w.tab(uart).speedList()->isVisible() && w.tab(uart).parityList()->isVisible());
+    QCOMPARE(w.tab(uart).grid()->isEnabled(), role != 0);
+
+    w.tab(uart).requestTable()->addSlave();
+    w.dialog(uart)->findChild<QAbstractButton *>(u"Command2"_s)->click(); // "OK"
+    w.tab(uart).selectRole(1);
+    w.tab(uart).selectRole(0);
+    QVERIFY(w.tab(uart).grid()->isEnabled());
+}
+
+void TestUartTab::editorOpensOnCurrentCell()
+{
+    UartWindow w;
+    w.master(1, {{3, 100, 0, 0, 1, 100}, {4, 20, 7, 8, 0, 250}});
+    TableGrid *grid = w.tab(1).grid();
+    grid->setFocus();
+    grid->setCursorCell(2, 6);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QLineEdit *editor = openEditor(grid);
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), u"250"_s);
+    QCOMPARE(editor->selectedText(), u"250"_s);
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    w.clickCell(1, 1, 3);
+    QCOMPARE(w.tab(1).requestTable()->chosenRow(), 1);
+    QCOMPARE(w.tab(1).requestTable()->chosenColumn(), 3);
+    const QRect cell = grid->visualItemRect(grid->item(0, 3));
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(openEditor(grid)->selectedText(), u"0"_s);
+
+    // The slot column is fixed; Delete empties an editable cell unchecked.
+    QTest::keyClick(openEditor(grid), Qt::Key_Escape);
+    grid->setCursorCell(1, 0);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QVERIFY(!openEditor(grid));
+    grid->setCursorCell(1, 1);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(grid->text(1, 1), QString());
+    QVERIFY(w.dialogs.shown.isEmpty());
+}
+
+void TestUartTab::enterWritesAndMovesDown()
+{
+    UartWindow w;
+    w.master(1, {{3, 100, 0, 0, 1, 100}});
+    TableGrid *grid = w.tab(1).grid();
+    grid->setFocus();
+    for (int row : {1, 2}) {
+        grid->setCursorCell(row, 2);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QTest::keyClicks(openEditor(grid), u"4%1"_s.arg(row));
+        QTest::keyClick(openEditor(grid), Qt::Key_Return);
+        QCOMPARE(grid->text(row, 2), u"4%1"_s.arg(row));
+        QVERIFY(grid->hasFocus());
+        QCOMPARE(grid->cursorRow(), 2); // the open last row stays current
+    }
+    QVERIFY(w.dialogs.shown.isEmpty());
+}
+
+void TestUartTab::cellRefusals_data()
+{
+    QTest::addColumn<int>("uart");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message"); // empty: accepted
+    const QString one = u"You are enter incorrect value ! Pls use correct value!"_s;
+    const QString outer = u"You are enter incorrect value ! Pls use correct value !"_s;
+    const QString inner = u"You are enter incorrect value !  Pls use correct value !"_s;
+    QTest::newRow("1: address 256") << 1 << 1 << "256" << one;
+    QTest::newRow("1: address 255") << 1 << 1 << "255"
+                                    << "";
+    QTest::newRow("1: slave 65536") << 1 << 3 << "65536" << one;
+    QTest::newRow("1: timeout 0") << 1 << 6 << "0"
+                                  << "";
+    QTest::newRow("1: function sign") << 1 << 5 << "+1" << one;
+    QTest::newRow("2: address 300") << 2 << 1 << "300" << outer;
+    QTest::newRow("2: count -1") << 2 << 2 << "-1" << inner;
+    QTest::newRow("2: slave fraction") << 2 << 3 << "1.5" << inner;
+    QTest::newRow("2: timeout letters") << 2 << 6 << "abc" << outer;
+}
+
+void TestUartTab::cellRefusals()
+{
+    QFETCH(int, uart);
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    UartWindow w;
+    w.master(uart, {{3, 100, 0, 0, 1, 100}});
+    TableGrid *grid = w.tab(uart).grid();
+    grid->setFocus();
+    grid->setCursorCell(1, column);
+    QTest::keyClick(grid, Qt::Key_Return);
+    openEditor(grid)->setText(typed);
+    QTest::keyClick(openEditor(grid), Qt::Key_Return);
+    QCOMPARE(grid->text(1, column), message.isEmpty() ? typed : QString());
+    QCOMPARE(w.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (!message.isEmpty())
+        QCOMPARE(w.dialogs.shown.first().title, QString());
+    QCOMPARE(grid->cursorRow(), 2);
+}
+
+// Focus moving elsewhere, Tab and Escape all drop what was typed.
+void TestUartTab::leavingEditorDropsText()
+{
+    UartWindow w;
+    w.master(1, {{3, 100, 0, 0, 1, 100}});
+    TableGrid *grid = w.tab(1).grid();
+    for (int way = 0; way < 3; ++way) {
+        grid->setFocus();
+        grid->setCursorCell(1, 4);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QLineEdit *editor = openEditor(grid);
+        QTest::keyClicks(editor, u"999"_s);
+        if (way == 0)
+            w.tab(1).speedList()->setFocus();
+        else
+            QTest::keyClick(editor, way == 1 ? Qt::Key_Tab : Qt::Key_Escape);
+        QTRY_VERIFY(!openEditor(grid));
+        QCOMPARE(grid->text(1, 4), u"0"_s);
+    }
+    QVERIFY(w.dialogs.shown.isEmpty());
+}
+
+QTEST_MAIN(TestUartTab)
+#include "tst_uarttab.moc"

@@ -1,0 +1,307 @@
+#include "modbusfixture.h"
+#include "uartwindow.h"
+#include "workspace/progress.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(SimFault)
+
+namespace {
+
+const QString wrongAnswer = u"Wrong answer from PLC"_s;
+const QString answerTimeout = u"Answer timeout from PLC"_s;
+
+struct Names
+{
+    QString write, upload, mode;
+    quint16 table;
+};
+
+Names namesOf(int uart)
+{
+    return uart == 1 ? Names{u"Command19"_s, u"Command20"_s, u"2008"_s, 0x2502}
+                     : Names{u"Command7"_s, u"Command26"_s, u"2006"_s, 0x2902};
+}
+
+void faultAt(PlcSimulator &sim, SimFault kind, int ordinal)
+{
+    SimFaults faults;
+    faults.perRequest[kind].ordinals.insert(ordinal);
+    sim.setFaults(faults);
+}
+
+} // namespace
+
+// "Write to PLC" and "Upload from PLC" of both tabs, UART2's slave-settings
+// "Download" and "Upload", and the menu's "Upload from PLC", against the
+// simulated PLC.
+class TestUartTabTransfer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void writesMasterFrameByFrame_data();
+    void writesMasterFrameByFrame();
+    void failedWriteStopsAtOnce_data();
+    void failedWriteStopsAtOnce();
+    void refusedBeforeSending_data();
+    void refusedBeforeSending();
+    void uploadShowsWhatWasRead_data();
+    void uploadShowsWhatWasRead();
+    void failedUploadChangesNothing_data();
+    void failedUploadChangesNothing();
+    void slaveSettingsRoundTrip();
+    void slaveSettingsFailures();
+    void menuUploadsUart1ThenUart2();
+};
+
+void TestUartTabTransfer::writesMasterFrameByFrame_data()
+{
+    QTest::addColumn<int>("uart");
+    QTest::addRow("UART1") << 1;
+    QTest::addRow("UART2") << 2;
+}
+
+void TestUartTabTransfer::writesMasterFrameByFrame()
+{
+    QFETCH(int, uart);
+    const Names names = namesOf(uart);
+    UartWindow w;
+    const RequestRow second{3, 100, 0, 0, 1, 100};
+    w.master(uart, {{1, 10, 0, 100, 1, 1000}, second});
+    w.tab(uart).speedList()->setCurrentIndex(7);
+    w.tab(uart).parityList()->setCurrentIndex(1);
+    w.click(uart, names.write);
+    QVERIFY(w.main->findChild<Progress *>());
+    QVERIFY(w.finished());
+    QCOMPARE(w.dialogs.shown.size(), 1);
+    QCOMPARE(w.dialogs.shown.first().text, downloadQuestion);
+    QCOMPARE(w.dialogs.shown.first().title, QString());
+    const QList<QByteArray> expected = {
+        writeFrame(u"3000"_s, u"0FFF"_s), writeFrame(names.mode, u"02CF"_s),
+        writeFrame(QString::number(names.table, 16),
+                   u"010A00006400E813"_s + RequestRecord::encode(second)),
+        writeFrame(u"3000"_s, u"0000"_s), writeFrame(u"2002"_s, u"0080"_s, "E10")};
+    QCOMPARE(w.sim.requests(), expected);
+    QTRY_VERIFY(w.main->findChildren<Progress *>().isEmpty());
+}
+
+void TestUartTabTransfer::failedWriteStopsAtOnce_data()
+{
+    QTest::addColumn<SimFault>("fault");
+    QTest::addColumn<int>("ordinal");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("NAK to the control word") << SimFault::Refuse << 1 << wrongAnswer;
+    QTest::newRow("NAK to the second block") << SimFault::Refuse << 4 << wrongAnswer;
+    QTest::newRow("silence at the mode word") << SimFault::Silent << 2 << answerTimeout;
+}
+
+// Nine rows go in two blocks, so the progress window shows; it closes
+// however the write ends.
+void TestUartTabTransfer::failedWriteStopsAtOnce()
+{
+    QFETCH(SimFault, fault);
+    QFETCH(int, ordinal);
+    QFETCH(QString, message);
+    UartWindow w;
+    w.master(1, sampleRows(9));
+    faultAt(w.sim, fault, ordinal);
+    w.click(1, u"Command19"_s);
+    QVERIFY(w.main->findChild<Progress *>());
+    QVERIFY(w.finished());
+    QCOMPARE(w.sim.requests().size(), ordinal);
+    QCOMPARE(w.dialogs.messages(), QStringList{message});
+    QCOMPARE(w.dialogs.shown.last().title, QString());
+    QVERIFY(w.main->findChildren<Progress *>().isEmpty());
+}
+
+void TestUartTabTransfer::refusedBeforeSending_data()
+{
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("timeout"); // of the table's one row
+    QTest::addColumn<QString>("message");
+    QTest::newRow("bad row, slave")
+        << 1 << "12" << 0
+        << "You configuration has error in the Timeout - row 1\r\nColumn [Timeout,[ms]]";
+    QTest::newRow("address 0") << 1 << "0" << 100
+                               << "Please, use valid range - address range from 1 to 247 ";
+    QTest::newRow("cancelled") << 0 << "12" << 100 << "";
+}
+
+void TestUartTabTransfer::refusedBeforeSending()
+{
+    QFETCH(int, role);
+    QFETCH(QString, address);
+    QFETCH(int, timeout);
+    QFETCH(QString, message);
+    UartWindow w;
+    w.master(1, {{1, 10, 0, 100, 1, timeout}});
+    w.tab(1).selectRole(role);
+    w.tab(1).slaveAddressBox()->setText(address);
+    w.dialogs.confirmations = {!message.isEmpty()};
+    w.click(1, u"Command19"_s);
+    QVERIFY(!w.main->findChild<Progress *>());
+    QVERIFY(w.finished());
+    QVERIFY(w.sim.requests().isEmpty());
+    QCOMPARE(w.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (!message.isEmpty())
+        QCOMPARE(w.dialogs.shown.last().title, u"Error in configurations"_s);
+}
+
+void TestUartTabTransfer::uploadShowsWhatWasRead_data()
+{
+    writesMasterFrameByFrame_data();
+}
+
+void TestUartTabTransfer::uploadShowsWhatWasRead()
+{
+    QFETCH(int, uart);
+    const Names names = namesOf(uart);
+    const quint16 modeAddress = quint16(names.mode.toUInt(nullptr, 16));
+    UartWindow w;
+    w.open(uart).selectRole(1);
+    const QList<RequestRow> rows = sampleRows(9);
+    w.sim.setWord(modeAddress, 0xCF09);
+    w.sim.setMemory(names.table, recordBytes(rows));
+    w.click(uart, names.upload);
+    QVERIFY(w.finished());
+    QCOMPARE(w.tab(uart).optionHw(), 0);
+    QVERIFY(w.tab(uart).requestTable()->isVisible() && w.tab(uart).grid()->isEnabled());
+    QCOMPARE(w.tab(uart).speedList()->currentIndex(), 7);
+    QCOMPARE(w.tab(uart).parityList()->currentIndex(), 1);
+    QCOMPARE(w.tab(uart).grid()->toTable(), RequestTable::fromRows(rows));
+
+    w.sim.setWord(modeAddress, 0x540C);
+    w.click(uart, names.upload);
+    QVERIFY(w.finished());
+    QCOMPARE(w.tab(uart).optionHw(), 1);
+    QCOMPARE(w.tab(uart).slaveAddressBox()->text(), u"12"_s);
+    QCOMPARE(w.tab(uart).speedList()->currentText(), u"115200"_s);
+    QCOMPARE(w.tab(uart).parityList()->currentText(), u"None"_s);
+    QCOMPARE(w.tab(uart).grid()->toTable(), RequestTable::fromRows(rows));
+    QVERIFY(w.dialogs.shown.isEmpty());
+}
+
+void TestUartTabTransfer::failedUploadChangesNothing_data()
+{
+    QTest::addColumn<int>("word");
+    QTest::addColumn<int>("silent"); // the request not answered; 0 for none
+    QTest::addColumn<QString>("message");
+    QTest::newRow("silent mode word") << 0xC002 << 1 << answerTimeout;
+    QTest::newRow("silent table") << 0xC002 << 2 << answerTimeout;
+    QTest::newRow("129 rows") << 0xC081 << 0 << wrongAnswer;
+    QTest::newRow("parity 3") << 0x5801 << 0 << wrongAnswer;
+    QTest::newRow("no role") << 0x2000 << 0 << "";
+}
+
+// The tab holds a master role chosen on a fresh start (table disabled) with
+// rows of a configuration load; none of it changes.
+void TestUartTabTransfer::failedUploadChangesNothing()
+{
+    QFETCH(int, word);
+    QFETCH(int, silent);
+    QFETCH(QString, message);
+    UartWindow w;
+    w.open(2).selectRole(0);
+    w.tab(2).grid()->setTable(RequestTable::fromRows(sampleRows(3)));
+    w.tab(2).speedList()->setCurrentIndex(0);
+    const UartSettings before = w.tab(2).settings();
+    w.sim.setWord(0x2006, quint16(word));
+    if (silent)
+        faultAt(w.sim, SimFault::Silent, silent);
+    w.click(2, u"Command26"_s);
+    QVERIFY(w.finished());
+    QCOMPARE(w.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(w.tab(2).settings(), before);
+    QVERIFY(!w.tab(2).grid()->isEnabled());
+}
+
+// "Download" and "Upload" are inactive in the window; their handlers move
+// the mode word and the slave timeout alone.
+void TestUartTabTransfer::slaveSettingsRoundTrip()
+{
+    UartWindow w;
+    UartTab &tab = w.open(2);
+    QVERIFY(!w.child<QWidget>(2, u"Command24"_s)->isEnabled());
+    QVERIFY(!w.child<QWidget>(2, u"Command25"_s)->isEnabled());
+    tab.speedList()->setCurrentIndex(7);
+    tab.parityList()->setCurrentIndex(1);
+    tab.slaveAddressBox()->setText(u"5"_s);
+    tab.slaveTimeoutBox()->setText(u"2000"_s);
+    tab.downloadSlave();
+    QVERIFY(w.finished());
+    QCOMPARE(w.dialogs.shown.first().text, downloadQuestion);
+    QCOMPARE(
+        w.sim.requests(),
+        QList<QByteArray>({writeFrame(u"3000"_s, u"0FFF"_s), writeFrame(u"2006"_s, u"054F"_s),
+                           writeFrame(u"2004"_s, u"D007"_s), writeFrame(u"3000"_s, u"0000"_s)}));
+
+    tab.speedList()->setCurrentIndex(0);
+    tab.parityList()->setCurrentIndex(2);
+    tab.slaveAddressBox()->setText(u"9"_s);
+    tab.slaveTimeoutBox()->setText(u"1"_s);
+    tab.uploadSlave();
+    QVERIFY(w.finished());
+    QCOMPARE(w.sim.requests().mid(4),
+             QList<QByteArray>({readFrame(u"2006"_s, u"02"_s), readFrame(u"2004"_s, u"02"_s)}));
+    QCOMPARE(tab.speedList()->currentText(), u"500000"_s);
+    QCOMPARE(tab.parityList()->currentText(), u"Even"_s);
+    QCOMPARE(tab.slaveAddressBox()->text(), u"5"_s);
+    QCOMPARE(tab.slaveTimeoutBox()->text(), u"2000"_s);
+    QCOMPARE(tab.optionHw(), 2);
+    QCOMPARE(w.dialogs.messages(), QStringList());
+}
+
+void TestUartTabTransfer::slaveSettingsFailures()
+{
+    UartWindow w;
+    UartTab &tab = w.open(2);
+    faultAt(w.sim, SimFault::Refuse, 1);
+    tab.downloadSlave();
+    QVERIFY(w.finished());
+    QCOMPARE(w.sim.requests().size(), 1);
+
+    const UartSettings before = tab.settings();
+    faultAt(w.sim, SimFault::Silent, 2);
+    tab.uploadSlave();
+    QVERIFY(w.finished());
+    QCOMPARE(tab.settings(), before);
+    QCOMPARE(w.dialogs.messages(), QStringList({wrongAnswer, answerTimeout}));
+}
+
+void TestUartTabTransfer::menuUploadsUart1ThenUart2()
+{
+    UartWindow w;
+    const QList<RequestRow> rows = sampleRows(1);
+    w.sim.setWord(0x2008, 0x540C);
+    w.sim.setWord(0x2006, 0xD401);
+    w.sim.setMemory(0x2902, recordBytes(rows));
+    auto *menu = w.main->findChild<QAction *>(u"upload_from_plc"_s);
+    QVERIFY(menu->isEnabled());
+    menu->trigger();
+    QVERIFY(!menu->isEnabled());
+    QVERIFY(w.finished());
+    QCOMPARE(w.sim.requests(),
+             QList<QByteArray>({readFrame(u"2008"_s, u"02"_s), readFrame(u"2006"_s, u"02"_s),
+                                readFrame(u"2902"_s, u"08"_s)}));
+    QCOMPARE(w.tab(1).optionHw(), 1);
+    QCOMPARE(w.tab(1).slaveAddressBox()->text(), u"12"_s);
+    QCOMPARE(w.tab(2).optionHw(), 0);
+    QCOMPARE(w.tab(2).grid()->toTable(), RequestTable::fromRows(rows));
+
+    // A failure of UART1 leaves UART2 unread.
+    faultAt(w.sim, SimFault::Silent, 4);
+    menu->trigger();
+    QVERIFY(w.finished());
+    QCOMPARE(w.sim.requests().size(), 4);
+    QCOMPARE(w.dialogs.messages(), QStringList{answerTimeout});
+    QVERIFY(menu->isEnabled());
+}
+
+QTEST_MAIN(TestUartTabTransfer)
+#include "tst_uarttabtransfer.moc"
