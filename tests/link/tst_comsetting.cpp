@@ -14,8 +14,8 @@
 
 namespace {
 
-const QString noFirst = QStringLiteral(
-    "No first answer from PLC. Check cable connection,port setting,and e.t.c.");
+const QString noFirst =
+    QStringLiteral("No first answer from PLC. Check cable connection,port setting,and e.t.c.");
 const QString noSecond = QStringLiteral(
     "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
 const QString success = QStringLiteral("Successful connect to the CPU with type ");
@@ -147,8 +147,10 @@ void TestComSetting::testReportsCpuType()
     clickTest();
     QCOMPARE(m_dialogs.messages(), QStringList{success + shown});
     QCOMPARE(m_dialogs.shown.last().title, QString());
-    QCOMPARE(m_sim.requests(), (QList<QByteArray>{QByteArray(1, PlcFrame::ENQ),
-                                                  QByteArray("\x02" "00E0202\x03" "6C")}));
+    QCOMPARE(m_sim.requests(),
+             (QList<QByteArray>{QByteArray(1, PlcFrame::ENQ), QByteArray("\x02"
+                                                                         "00E0202\x03"
+                                                                         "6C")}));
     QCOMPARE(m_port->settings(), QStringLiteral("19200,E,8,1"));
     QVERIFY(!m_port->isOpen());
     QVERIFY(!QFile::exists(m_ini));

@@ -89,8 +89,9 @@ void TestLinkEndToEnd::cpuTypeAndConnectionTest()
 void TestLinkEndToEnd::refusedWrite()
 {
     QVERIFY(startSim({QStringLiteral("--refuse"), QStringLiteral("@3000")}));
-    const PlcResult write = Plc_write(*m_port, 1000ms, QStringLiteral("E11"), QStringLiteral("3000"),
-                                      QStringLiteral("02"), QStringLiteral("0FFF"));
+    const PlcResult write =
+        Plc_write(*m_port, 1000ms, QStringLiteral("E11"), QStringLiteral("3000"),
+                  QStringLiteral("02"), QStringLiteral("0FFF"));
     QCOMPARE(write.text, QStringLiteral("15"));
     QCOMPARE(write.outcome, Outcome::Refused);
 }
