@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-using std::chrono::milliseconds;
-
 namespace {
 
 // A data answer with its ETX swapped with the last data digit: the length the
@@ -32,7 +30,7 @@ PlcSimulator::PlcSimulator()
     setCpuType(defaultCpuType);
 }
 
-QList<SimChunk> PlcSimulator::receive(QByteArrayView bytes, milliseconds now)
+QList<SimChunk> PlcSimulator::receive(QByteArrayView bytes, SimTime now)
 {
     QList<SimChunk> out;
     const QList<SimRequest> ended = m_parser.feed(bytes, now);
@@ -42,7 +40,7 @@ QList<SimChunk> PlcSimulator::receive(QByteArrayView bytes, milliseconds now)
     return out;
 }
 
-std::optional<milliseconds> PlcSimulator::nextDeadline() const
+std::optional<SimTime> PlcSimulator::nextDeadline() const
 {
     const auto stale = m_parser.expiry();
     if (stale && m_searchDue)
@@ -107,29 +105,29 @@ void PlcSimulator::handle(const SimRequest &request, QList<SimChunk> &out)
         record(request.endedAt, SimLogEntry::Kind::Dropped, request.frame, request.error);
         return;
     }
-    const milliseconds at = actingTime(request);
+    const SimTime at = actingTime(request);
     settleSearch(at);
     const Reply reply = replyTo(request, ++m_requestCount, at);
     record(at, SimLogEntry::Kind::Request, request.frame, reply.notes.join(QStringLiteral(", ")));
     if (reply.bytes.isEmpty())
         return;
-    const QList<SimChunk> chunks = schedule(reply.bytes, at + reply.delay);
-    record(chunks.front().at, SimLogEntry::Kind::Answer, reply.bytes, {});
-    out.append(chunks);
+    const SimTime start = at + reply.delay;
+    record(start, SimLogEntry::Kind::Answer, reply.bytes, {});
+    out.append(schedule(reply.bytes, start));
 }
 
 // A request is carried out once its last byte is in and, on a line of finite
 // rate, once all its characters can have crossed the line one after another.
-milliseconds PlcSimulator::actingTime(const SimRequest &request)
+SimTime PlcSimulator::actingTime(const SimRequest &request)
 {
-    const milliseconds lineStart = std::max(request.firstByteAt, m_lineFreeAt);
-    const milliseconds at =
+    const SimTime lineStart = std::max(request.firstByteAt, m_lineFreeAt);
+    const SimTime at =
         std::max(request.endedAt, lineStart + m_faults.lineTime(request.frame.size()));
     m_lineFreeAt = at;
     return at;
 }
 
-PlcSimulator::Reply PlcSimulator::replyTo(const SimRequest &request, int ordinal, milliseconds at)
+PlcSimulator::Reply PlcSimulator::replyTo(const SimRequest &request, int ordinal, SimTime at)
 {
     if (m_faults.hits(SimFault::Silent, ordinal, request.address))
         return {{}, {}, {QStringLiteral("silent")}};
@@ -139,7 +137,7 @@ PlcSimulator::Reply PlcSimulator::replyTo(const SimRequest &request, int ordinal
     return reply;
 }
 
-PlcSimulator::Reply PlcSimulator::execute(const SimRequest &request, bool refuse, milliseconds at)
+PlcSimulator::Reply PlcSimulator::execute(const SimRequest &request, bool refuse, SimTime at)
 {
     const QByteArray nak(1, PlcFrame::NAK);
     if (request.kind == SimRequest::Kind::Broken)
@@ -155,7 +153,7 @@ PlcSimulator::Reply PlcSimulator::execute(const SimRequest &request, bool refuse
     return {QByteArray(1, PlcFrame::ACK), {}, {}};
 }
 
-void PlcSimulator::store(const SimRequest &request, milliseconds at)
+void PlcSimulator::store(const SimRequest &request, SimTime at)
 {
     setMemory(*request.address, request.data);
     if (startsSearch(request))
@@ -182,7 +180,7 @@ void PlcSimulator::applyAnswerFaults(Reply &reply, int ordinal,
     }
 }
 
-QList<SimChunk> PlcSimulator::schedule(const QByteArray &answer, milliseconds start) const
+QList<SimChunk> PlcSimulator::schedule(const QByteArray &answer, SimTime start) const
 {
     QList<SimChunk> chunks;
     const qsizetype size = m_faults.chunkSize > 0 ? m_faults.chunkSize : answer.size();
@@ -195,27 +193,32 @@ QList<SimChunk> PlcSimulator::schedule(const QByteArray &answer, milliseconds st
 }
 
 // On a line of finite rate each byte has left once its characters, counted
-// from the start of the answer, have crossed the line; bytes that have left by
-// the same millisecond form one chunk.
+// from the start of the answer, have crossed the line. Bytes leaving within
+// chunkWindow of a chunk's first byte join that chunk, which is then due when
+// its last byte has left: the reader is woken once per window, not per byte.
 void PlcSimulator::pace(QList<SimChunk> &chunks, QByteArrayView piece, qsizetype sent,
-                        milliseconds begin) const
+                        SimTime begin) const
 {
     if (m_faults.baud <= 0) {
         chunks.append({begin, piece.toByteArray()});
         return;
     }
+    SimTime opened{0};
     for (qsizetype i = 0; i < piece.size(); ++i) {
-        const milliseconds at = begin + m_faults.lineTime(sent + i + 1);
-        if (i > 0 && chunks.back().at == at)
+        const SimTime at = begin + m_faults.lineTime(sent + i + 1);
+        if (i > 0 && at < opened + chunkWindow) {
+            chunks.back().at = at;
             chunks.back().bytes.append(piece.at(i));
-        else
-            chunks.append({at, QByteArray(1, piece.at(i))});
+            continue;
+        }
+        opened = at;
+        chunks.append({at, QByteArray(1, piece.at(i))});
     }
 }
 
 // The search result: the number of devices in the first byte at 3000 (the
 // second is cleared), their ROM codes from 3002 on, 8 bytes each, byte 0 first.
-void PlcSimulator::settleSearch(milliseconds now)
+void PlcSimulator::settleSearch(SimTime now)
 {
     if (!m_searchDue || now < *m_searchDue)
         return;
@@ -228,7 +231,7 @@ void PlcSimulator::settleSearch(milliseconds now)
     setMemory(searchResultAddress, result);
 }
 
-void PlcSimulator::record(milliseconds at, SimLogEntry::Kind kind, const QByteArray &bytes,
+void PlcSimulator::record(SimTime at, SimLogEntry::Kind kind, const QByteArray &bytes,
                           const QString &note)
 {
     m_log.append({at, kind, bytes, note});

@@ -25,6 +25,9 @@ public:
     static constexpr quint16 searchCommandAddress = 0x2000;
     static constexpr quint16 searchResultAddress = 0x3000;
     static constexpr std::chrono::milliseconds defaultSearchTime{1000};
+    // On a line of finite rate, answer bytes leaving within this time of the
+    // first byte of a chunk travel in that chunk.
+    static constexpr std::chrono::milliseconds chunkWindow{1};
 
     // Called after every write the PLC accepted, with the bytes it stored.
     using WriteHook = std::function<void(quint16 address, QByteArrayView bytes)>;
@@ -36,10 +39,10 @@ public:
     // Takes the bytes that arrived at `now` (times must not go backwards) and
     // returns the answer chunks, each with the time it has left the PLC; these
     // may lie in the future. Empty `bytes` just lets time pass.
-    QList<SimChunk> receive(QByteArrayView bytes, std::chrono::milliseconds now);
+    QList<SimChunk> receive(QByteArrayView bytes, SimTime now);
     // The next time at which a call to receive() would change something even
     // without bytes: a partial frame going stale or a search ending.
-    std::optional<std::chrono::milliseconds> nextDeadline() const;
+    std::optional<SimTime> nextDeadline() const;
 
     QByteArray memory(quint16 address, int count) const;
     const QByteArray &memoryImage() const { return m_memory; }
@@ -81,17 +84,15 @@ private:
     };
 
     void handle(const SimRequest &request, QList<SimChunk> &out);
-    std::chrono::milliseconds actingTime(const SimRequest &request);
-    Reply replyTo(const SimRequest &request, int ordinal, std::chrono::milliseconds at);
-    Reply execute(const SimRequest &request, bool refuse, std::chrono::milliseconds at);
-    void store(const SimRequest &request, std::chrono::milliseconds at);
+    SimTime actingTime(const SimRequest &request);
+    Reply replyTo(const SimRequest &request, int ordinal, SimTime at);
+    Reply execute(const SimRequest &request, bool refuse, SimTime at);
+    void store(const SimRequest &request, SimTime at);
     void applyAnswerFaults(Reply &reply, int ordinal, std::optional<quint16> address) const;
-    QList<SimChunk> schedule(const QByteArray &answer, std::chrono::milliseconds start) const;
-    void pace(QList<SimChunk> &chunks, QByteArrayView piece, qsizetype sent,
-              std::chrono::milliseconds begin) const;
-    void settleSearch(std::chrono::milliseconds now);
-    void record(std::chrono::milliseconds at, SimLogEntry::Kind kind, const QByteArray &bytes,
-                const QString &note);
+    QList<SimChunk> schedule(const QByteArray &answer, SimTime start) const;
+    void pace(QList<SimChunk> &chunks, QByteArrayView piece, qsizetype sent, SimTime begin) const;
+    void settleSearch(SimTime now);
+    void record(SimTime at, SimLogEntry::Kind kind, const QByteArray &bytes, const QString &note);
     QList<QByteArray> logged(SimLogEntry::Kind kind) const;
 
     QByteArray m_memory = QByteArray(memorySize, '\0');
@@ -99,8 +100,8 @@ private:
     SimFaults m_faults;
     QList<QByteArray> m_romCodes;
     std::chrono::milliseconds m_searchTime = defaultSearchTime;
-    std::optional<std::chrono::milliseconds> m_searchDue;
-    std::chrono::milliseconds m_lineFreeAt{0};
+    std::optional<SimTime> m_searchDue;
+    SimTime m_lineFreeAt{0};
     int m_requestCount = 0;
     QList<SimLogEntry> m_log;
     WriteHook m_writeHook;

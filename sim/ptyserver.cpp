@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -14,8 +15,6 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-using std::chrono::milliseconds;
 
 namespace {
 
@@ -62,9 +61,9 @@ PtyServer::~PtyServer()
     close();
 }
 
-milliseconds PtyServer::now() const
+SimTime PtyServer::now() const
 {
-    return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - m_start);
+    return std::chrono::duration_cast<SimTime>(std::chrono::steady_clock::now() - m_start);
 }
 
 bool PtyServer::fail(const QString &what)
@@ -155,7 +154,9 @@ bool PtyServer::serveOnce(int wakeFd, bool &stop)
 {
     const short out = m_unsent.isEmpty() ? 0 : POLLOUT;
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {m_master, short(POLLIN | out), 0}};
-    if (::poll(fds, 2, pollTimeout()) < 0 && errno != EINTR)
+    const std::optional<SimTime> wake = nextWake();
+    const timespec timeout = wake ? timeUntil(*wake) : timespec{};
+    if (::ppoll(fds, 2, wake ? &timeout : nullptr, nullptr) < 0 && errno != EINTR)
         return fail(QStringLiteral("poll"));
     stop = fds[0].revents & POLLIN;
     // The server holds the slave side open itself, so a hangup means the line is gone.
@@ -167,16 +168,25 @@ bool PtyServer::serveOnce(int wakeFd, bool &stop)
     return writeDue();
 }
 
-// Until the next answer chunk is due or the simulator has something to do on
-// its own; while bytes wait to be written, POLLOUT wakes the loop instead.
-int PtyServer::pollTimeout() const
+// When the next answer chunk is due or the simulator has something to do on
+// its own; none when only input can bring work. While bytes wait to be
+// written, POLLOUT wakes the loop as well.
+std::optional<SimTime> PtyServer::nextWake() const
 {
-    std::optional<milliseconds> next = m_queue.nextDue();
+    std::optional<SimTime> next = m_queue.nextDue();
     if (const auto deadline = m_simulator.nextDeadline())
         next = next ? std::min(*next, *deadline) : *deadline;
-    if (!next)
-        return -1;
-    return int(std::max<milliseconds::rep>(0, (*next - now()).count()));
+    return next;
+}
+
+// The time left until `due`, to the nanosecond, so that a chunk due in a
+// fraction of a millisecond is written then; zero when `due` has passed.
+timespec PtyServer::timeUntil(SimTime due) const
+{
+    using namespace std::chrono;
+    const nanoseconds left = std::max(nanoseconds(0), m_start + due - steady_clock::now());
+    const seconds whole = duration_cast<seconds>(left);
+    return {time_t(whole.count()), long((left - whole).count())};
 }
 
 bool PtyServer::readInput()

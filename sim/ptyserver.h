@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <chrono>
+#include <ctime>
+#include <optional>
 
 class PlcSimulator;
 
@@ -35,15 +37,16 @@ public:
 
     QString slavePath() const { return m_slavePath; }
     QString errorString() const { return m_error; }
-    // Milliseconds since the server was created; the simulator's clock.
-    std::chrono::milliseconds now() const;
+    // Time since the server was created; the simulator's clock.
+    SimTime now() const;
 
 private:
     bool openPty();
     bool makeLink();
     void removeLink();
     bool serveOnce(int wakeFd, bool &stop);
-    int pollTimeout() const;
+    std::optional<SimTime> nextWake() const;
+    timespec timeUntil(SimTime due) const;
     bool readInput();
     bool writeDue();
     bool fail(const QString &what);

@@ -5,14 +5,14 @@
 void SimChunkQueue::add(const QList<SimChunk> &chunks)
 {
     for (const SimChunk &chunk : chunks) {
-        const auto later = std::upper_bound(
-            m_chunks.begin(), m_chunks.end(), chunk.at,
-            [](std::chrono::milliseconds at, const SimChunk &queued) { return at < queued.at; });
+        const auto later =
+            std::upper_bound(m_chunks.begin(), m_chunks.end(), chunk.at,
+                             [](SimTime at, const SimChunk &queued) { return at < queued.at; });
         m_chunks.insert(later, chunk);
     }
 }
 
-QByteArray SimChunkQueue::takeDue(std::chrono::milliseconds now)
+QByteArray SimChunkQueue::takeDue(SimTime now)
 {
     QByteArray due;
     qsizetype taken = 0;
@@ -22,7 +22,7 @@ QByteArray SimChunkQueue::takeDue(std::chrono::milliseconds now)
     return due;
 }
 
-std::optional<std::chrono::milliseconds> SimChunkQueue::nextDue() const
+std::optional<SimTime> SimChunkQueue::nextDue() const
 {
     if (m_chunks.isEmpty())
         return std::nullopt;

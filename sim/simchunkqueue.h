@@ -13,8 +13,8 @@ class SimChunkQueue
 public:
     void add(const QList<SimChunk> &chunks);
     // The bytes of every chunk due by `now`, removed from the queue.
-    QByteArray takeDue(std::chrono::milliseconds now);
-    std::optional<std::chrono::milliseconds> nextDue() const;
+    QByteArray takeDue(SimTime now);
+    std::optional<SimTime> nextDue() const;
 
     bool isEmpty() const { return m_chunks.isEmpty(); }
     qsizetype size() const { return m_chunks.size(); }

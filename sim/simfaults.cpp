@@ -6,10 +6,10 @@ bool SimFaults::hits(SimFault fault, int ordinal, std::optional<quint16> address
     return it != perRequest.end() && it->second.matches(ordinal, address);
 }
 
-std::chrono::milliseconds SimFaults::lineTime(qsizetype characters) const
+SimTime SimFaults::lineTime(qsizetype characters) const
 {
     if (baud <= 0)
-        return std::chrono::milliseconds(0);
-    const qint64 bitMilliseconds = qint64(characters) * 10 * 1000;
-    return std::chrono::milliseconds((bitMilliseconds + baud - 1) / baud);
+        return SimTime(0);
+    const qint64 bitMicroseconds = qint64(characters) * 10 * 1'000'000;
+    return SimTime((bitMicroseconds + baud - 1) / baud);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "simchunk.h"
 #include "simframeselector.h"
 
 #include <QByteArray>
@@ -36,6 +37,6 @@ struct SimFaults
     int baud = 0;
 
     bool hits(SimFault fault, int ordinal, std::optional<quint16> address) const;
-    // The time `characters` take on the line, rounded up to whole milliseconds.
-    std::chrono::milliseconds lineTime(qsizetype characters) const;
+    // The time `characters` take on the line, rounded up to whole microseconds.
+    SimTime lineTime(qsizetype characters) const;
 };

@@ -4,8 +4,6 @@
 
 #include <array>
 
-using std::chrono::milliseconds;
-
 namespace {
 
 constexpr std::array<const char *, 4> commands = {"0", "E00", "E10", "E11"};
@@ -26,7 +24,7 @@ SimRequest::Kind kindOf(const QByteArray &command)
     return command.startsWith("E1") ? SimRequest::Kind::Write : SimRequest::Kind::Read;
 }
 
-SimRequest enq(char byte, milliseconds now)
+SimRequest enq(char byte, SimTime now)
 {
     SimRequest request;
     request.kind = SimRequest::Kind::Enq;
@@ -39,7 +37,7 @@ SimRequest enq(char byte, milliseconds now)
 } // namespace
 
 // The frame held so far as a request of the given kind, ended at `endedAt`.
-SimRequest SimFrameParser::held(SimRequest::Kind kind, milliseconds endedAt) const
+SimRequest SimFrameParser::held(SimRequest::Kind kind, SimTime endedAt) const
 {
     SimRequest request;
     request.kind = kind;
@@ -49,7 +47,7 @@ SimRequest SimFrameParser::held(SimRequest::Kind kind, milliseconds endedAt) con
     return request;
 }
 
-QList<SimRequest> SimFrameParser::feed(QByteArrayView bytes, milliseconds now)
+QList<SimRequest> SimFrameParser::feed(QByteArrayView bytes, SimTime now)
 {
     QList<SimRequest> ended;
     if (auto stale = expire(now))
@@ -61,14 +59,14 @@ QList<SimRequest> SimFrameParser::feed(QByteArrayView bytes, milliseconds now)
     return ended;
 }
 
-std::optional<milliseconds> SimFrameParser::expiry() const
+std::optional<SimTime> SimFrameParser::expiry() const
 {
     if (m_frame.isEmpty())
         return std::nullopt;
     return m_lastByteAt + staleAfter;
 }
 
-std::optional<SimRequest> SimFrameParser::expire(milliseconds now)
+std::optional<SimRequest> SimFrameParser::expire(SimTime now)
 {
     const auto at = expiry();
     if (!at || now < *at)
@@ -76,7 +74,7 @@ std::optional<SimRequest> SimFrameParser::expire(milliseconds now)
     return finish(dropped(QStringLiteral("no byte for %1 ms").arg(staleAfter.count()), *at));
 }
 
-std::optional<SimRequest> SimFrameParser::feedByte(char byte, milliseconds now)
+std::optional<SimRequest> SimFrameParser::feedByte(char byte, SimTime now)
 {
     if (byte == PlcFrame::STX)
         return startFrame(now);
@@ -95,7 +93,7 @@ std::optional<SimRequest> SimFrameParser::feedByte(char byte, milliseconds now)
 }
 
 // A new STX always begins a new frame; an unfinished one before it is dropped.
-std::optional<SimRequest> SimFrameParser::startFrame(milliseconds now)
+std::optional<SimRequest> SimFrameParser::startFrame(SimTime now)
 {
     std::optional<SimRequest> old;
     if (!m_frame.isEmpty())
@@ -112,7 +110,7 @@ SimRequest SimFrameParser::finish(SimRequest request)
     return request;
 }
 
-SimRequest SimFrameParser::dropped(const QString &reason, milliseconds at) const
+SimRequest SimFrameParser::dropped(const QString &reason, SimTime at) const
 {
     SimRequest request = held(SimRequest::Kind::Dropped, at);
     request.error = QStringLiteral("incomplete, %1").arg(reason);

@@ -18,18 +18,18 @@ public:
 
     // Takes bytes that arrived at `now`. Returns the requests ended by them
     // (or by the passing of time, when `bytes` is empty), in order.
-    QList<SimRequest> feed(QByteArrayView bytes, std::chrono::milliseconds now);
+    QList<SimRequest> feed(QByteArrayView bytes, SimTime now);
 
     // When the incomplete frame now held will be dropped, if one is held.
-    std::optional<std::chrono::milliseconds> expiry() const;
+    std::optional<SimTime> expiry() const;
 
 private:
-    std::optional<SimRequest> expire(std::chrono::milliseconds now);
-    std::optional<SimRequest> feedByte(char byte, std::chrono::milliseconds now);
-    std::optional<SimRequest> startFrame(std::chrono::milliseconds now);
+    std::optional<SimRequest> expire(SimTime now);
+    std::optional<SimRequest> feedByte(char byte, SimTime now);
+    std::optional<SimRequest> startFrame(SimTime now);
     SimRequest finish(SimRequest request);
-    SimRequest held(SimRequest::Kind kind, std::chrono::milliseconds endedAt) const;
-    SimRequest dropped(const QString &reason, std::chrono::milliseconds at) const;
+    SimRequest held(SimRequest::Kind kind, SimTime endedAt) const;
+    SimRequest dropped(const QString &reason, SimTime at) const;
     SimRequest broken(const QString &reason) const;
     SimRequest decode() const;
     QString checkLastByte() const;
@@ -41,6 +41,6 @@ private:
     bool isComplete() const;
 
     QByteArray m_frame; // from its STX; empty outside a frame
-    std::chrono::milliseconds m_firstByteAt{0};
-    std::chrono::milliseconds m_lastByteAt{0};
+    SimTime m_firstByteAt{0};
+    SimTime m_lastByteAt{0};
 };

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "simchunk.h"
+
 #include <QByteArray>
 #include <QString>
-
-#include <chrono>
 
 // One line of the simulated PLC's frame log.
 struct SimLogEntry
@@ -14,12 +14,12 @@ struct SimLogEntry
         Dropped, // an incomplete frame received and given up on
     };
 
-    std::chrono::milliseconds at{0}; // when the request was taken in or the answer began to leave
+    SimTime at{0}; // when the request was taken in or the answer began to leave
     Kind kind = Kind::Request;
     QByteArray bytes;
     QString note; // why a request was refused, which faults hit it
 
     bool isReceived() const { return kind != Kind::Answer; }
-    // "    1234 ms request <STX>E00200602<ETX>D2", the note appended in brackets.
+    // "    1234.567 ms request <STX>E00200602<ETX>D2", the note appended in brackets.
     QString text() const;
 };

@@ -22,9 +22,9 @@ const QString description = QStringLiteral(
     "(ENQs and refused frames count too), \"@3000\" for every request to address 3000.\n"
     "Refusing by address refuses writes only.\n"
     "\n"
-    "Log lines: time in ms since start, then \"request\" (received), \"answer\"\n"
-    "(sent) or \"dropped\" (an incomplete frame given up on), then the frame with\n"
-    "control characters spelled out, and a note in brackets.");
+    "Log lines: time in ms since start, to the microsecond, then \"request\"\n"
+    "(received), \"answer\" (sent) or \"dropped\" (an incomplete frame given up on),\n"
+    "then the frame with control characters spelled out, and a note in brackets.");
 
 struct OptionSpec
 {

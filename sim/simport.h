@@ -42,7 +42,7 @@ public:
     QString errorString() const override { return m_error; }
 
     PlcSimulator &simulator() const { return m_simulator; }
-    std::chrono::milliseconds now() const { return m_now; }
+    SimTime now() const { return m_now; }
     // Answer chunks sent by the simulator that have not arrived yet.
     qsizetype chunksInFlight() const { return m_inFlight.size(); }
     // Requests written through this port.
@@ -68,7 +68,7 @@ private:
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_portNumber = 1;
     bool m_open = false;
-    std::chrono::milliseconds m_now{0};
+    SimTime m_now{0};
     SimChunkQueue m_inFlight;
     QByteArray m_received;
     QString m_error;

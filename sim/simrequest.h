@@ -1,9 +1,10 @@
 #pragma once
 
+#include "simchunk.h"
+
 #include <QByteArray>
 #include <QString>
 
-#include <chrono>
 #include <optional>
 
 // One request as the simulated PLC parsed it from the bytes on the line.
@@ -19,10 +20,10 @@ struct SimRequest
 
     Kind kind = Kind::Broken;
     QByteArray frame; // the bytes as received, STX to checksum (or the single ENQ)
-    std::chrono::milliseconds firstByteAt{0};
-    std::chrono::milliseconds endedAt{0}; // last byte received, or when it was dropped
-    QByteArray command;                   // "0", "E00", "E10", "E11"; empty for ENQ
-    std::optional<quint16> address;       // known once its four digits have arrived
+    SimTime firstByteAt{0};
+    SimTime endedAt{0};             // last byte received, or when it was dropped
+    QByteArray command;             // "0", "E00", "E10", "E11"; empty for ENQ
+    std::optional<quint16> address; // known once its four digits have arrived
     int count = 0;
     QByteArray data; // the bytes a write carries
     QString error;   // why a Broken or Dropped frame was not carried out

@@ -117,7 +117,7 @@ void TestModbusDownload::pausesAfterEachBlock()
     QVERIFY(downloadUart(bench.port, bench.ini, UartDescription::uart1(),
                          masterSettings(sampleRows(9)), {})
                 .ok);
-    QList<std::chrono::milliseconds> at;
+    QList<SimTime> at;
     for (const SimLogEntry &entry : bench.sim.log()) {
         if (entry.kind == SimLogEntry::Kind::Request)
             at.append(entry.at);

@@ -192,7 +192,7 @@ struct Baseline
 {
     Ending ending;
     QList<QByteArray> requests;
-    milliseconds time{0};
+    SimTime time{0};
     qsizetype answerBytes = 0;
 };
 

@@ -206,10 +206,10 @@ void TestPlcSimulator::logsFramesInOrder()
                 9ms);
     const QStringList lines = sim.logText().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QStringLiteral("       7 ms request <STX>E00200602<ETX>D2"));
-    QCOMPARE(lines[1], QStringLiteral("       7 ms answer  <STX>0000<ETX>C3"));
-    QVERIFY(lines[2].startsWith(QStringLiteral("       9 ms request <STX>E0020060<ETX> [")));
-    QCOMPARE(lines[3], QStringLiteral("       9 ms answer  <NAK>"));
+    QCOMPARE(lines[0], QStringLiteral("       7.000 ms request <STX>E00200602<ETX>D2"));
+    QCOMPARE(lines[1], QStringLiteral("       7.000 ms answer  <STX>0000<ETX>C3"));
+    QVERIFY(lines[2].startsWith(QStringLiteral("       9.000 ms request <STX>E0020060<ETX> [")));
+    QCOMPARE(lines[3], QStringLiteral("       9.000 ms answer  <NAK>"));
     QCOMPARE(hooked.size(), 4);
     QCOMPARE(sim.requestCount(), 2);
 }

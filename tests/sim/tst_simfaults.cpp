@@ -102,16 +102,17 @@ void TestSimFaults::lineRateGroupsBytesByMillisecond()
     faults.chunkSize = 4;
     faults.chunkGap = 20ms;
     PlcSimulator sim = simulatorWith(faults);
-    // The 11-character request is in after 6 ms; answer bytes 1 to 4 have left
-    // 1, 2, 2 and 3 ms later, bytes 5 to 8 the gap and 3, 4, 4 and 5 ms later.
-    const QList<SimChunk> expected = {{7ms, "\x02"},
-                                      {8ms, "34"},
-                                      {9ms, "1"},
-                                      {29ms, "2"},
-                                      {30ms, "\x03"
-                                             "C"},
-                                      {31ms, "D"}};
+    // The 11-character request is in after 5730 µs; answer bytes 1 to 4 have
+    // left 521, 1042, 1563 and 2084 µs later, bytes 5 to 8 the gap and 2605,
+    // 3125, 3646 and 4167 µs later. A byte within 1 ms of its chunk's first
+    // byte joins that chunk.
+    const QList<SimChunk> expected = {{6772us, "\x02"
+                                               "3"},
+                                      {7814us, "41"},
+                                      {28855us, "2\x03"},
+                                      {29897us, "CD"}};
     QCOMPARE(sim.receive(PlcFrame::request("0", "0E02", "02"), 0ms), expected);
+    QVERIFY(sim.log().front().text().startsWith(QStringLiteral("       5.730 ms request ")));
 }
 
 void TestSimFaults::refusesByOrdinalAndByWriteAddress()
