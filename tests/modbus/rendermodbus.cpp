@@ -7,7 +7,7 @@
 #include "modbus/slavedialog.h"
 #include "modbus/tablegrid.h"
 #include "modbus/uarttab.h"
-#include "support/scripteddialogs.h"
+#include "support/renderharness.h"
 #include "workspace/idleport.h"
 #include "workspace/main.h"
 
@@ -19,12 +19,7 @@
 
 namespace {
 
-void save(QWidget *widget, const QString &dir, const QString &name)
-{
-    const QString file = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (!widget->grab().save(file))
-        qWarning("cannot write %s", qPrintable(file));
-}
+const auto save = savePng;
 
 QList<RequestRow> sampleRows()
 {
@@ -74,11 +69,8 @@ int main(int argc, char *argv[])
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(RENDER_DIR);
     QDir().mkpath(dir);
 
-    QTemporaryDir settings;
-    ScriptedDialogs dialogs;
-    Main window({settings.filePath(QStringLiteral("set.ini")), dialogs, [] {
-                     return std::make_unique<IdlePort>();
-                 }});
+    RenderWindow render;
+    Main &window = render.window;
     window.show();
     renderUart(window, window.uart1Tab(), 1, dir);
     renderUart(window, window.uart2Tab(), 2, dir);

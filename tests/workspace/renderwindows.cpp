@@ -2,7 +2,7 @@
 // window to PNG files, offscreen, for a look at the layout.
 #include "idleport.h"
 #include "link/comsetting.h"
-#include "support/scripteddialogs.h"
+#include "support/renderharness.h"
 #include "workspace/main.h"
 #include "workspace/progress.h"
 
@@ -14,12 +14,7 @@
 
 namespace {
 
-void save(QWidget *widget, const QString &dir, const QString &name)
-{
-    const QString file = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (!widget->grab().save(file))
-        qWarning("cannot write %s", qPrintable(file));
-}
+const auto save = savePng;
 
 void renderMenus(Main &window, const QString &dir)
 {
@@ -40,11 +35,9 @@ int main(int argc, char *argv[])
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(RENDER_DIR);
     QDir().mkpath(dir);
 
-    QTemporaryDir settings;
-    ScriptedDialogs dialogs;
-    Main window({settings.filePath(QStringLiteral("set.ini")), dialogs, [] {
-                     return std::make_unique<IdlePort>();
-                 }});
+    RenderWindow render;
+    Main &window = render.window;
+    ScriptedDialogs &dialogs = render.dialogs;
     window.show();
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
     for (int i = 0; i < tabs->count(); ++i) {
