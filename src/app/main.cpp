@@ -7,9 +7,9 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // No display name: the platform would append it to every window title,
+    // and the main window's title must be exactly its caption.
     QApplication::setApplicationName(QStringLiteral("plc-tarvik"));
-    // The title of every message box that names none.
-    QApplication::setApplicationDisplayName(QStringLiteral("PLC Tarvik"));
 
     const QString iniFile = QCoreApplication::applicationDirPath() + QStringLiteral("/set.ini");
     QtUserDialogs dialogs;

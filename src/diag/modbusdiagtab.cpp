@@ -1,17 +1,14 @@
 #include "modbusdiagtab.h"
 
 #include "diag/modbuserrorbuffer.h"
-#include "modbus/tablegrid.h"
 #include "modbus/uartdescription.h"
 #include "workspace/framebox.h"
-#include "workspace/main.h"
-#include "workspace/userdialogs.h"
+#include "workspace/gridview.h"
+#include "workspace/tabcontext.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <memory>
 
 namespace {
 
@@ -22,7 +19,8 @@ const UartDescription &uartNumber(int uart)
 
 } // namespace
 
-ModbusDiagTab::ModbusDiagTab(Main &main, QWidget *parent) : QWidget(parent), m_main(main)
+ModbusDiagTab::ModbusDiagTab(TabContext &context, QWidget *parent)
+    : QWidget(parent), m_context(context)
 {
     auto *buffers = new QHBoxLayout;
     buffers->addWidget(buildBuffer(1, QStringLiteral("Frame7"),
@@ -40,7 +38,8 @@ QGroupBox *ModbusDiagTab::buildBuffer(int uart, const QString &frame, const QStr
                                       const QString &grid)
 {
     QGroupBox *box = frameBox(frame, caption, this);
-    auto *table = new TableGrid(grid, box);
+    auto *table = new GridView(grid, new GridModel(ModbusErrorBuffer::format), box);
+    table->grid()->setCentred(true);
     m_grids.at(std::size_t(uart - 1)) = table;
     auto *layout = new QVBoxLayout(box);
     layout->addWidget(table);
@@ -55,7 +54,7 @@ QGroupBox *ModbusDiagTab::buildCommands()
         auto *button = new QPushButton(caption, box);
         button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, [this, uart] { readBuffer(uart); });
-        m_main.registerPlcControl(button);
+        m_context.registerPlcControl(button);
         layout->addWidget(button);
     };
     addButton("Command4", QStringLiteral("Read modbus buffer 1"), 1);
@@ -66,17 +65,15 @@ QGroupBox *ModbusDiagTab::buildCommands()
 
 void ModbusDiagTab::readBuffer(int uart)
 {
-    auto read = std::make_shared<ErrorBufferRead>();
-    const UartDescription *description = &uartNumber(uart);
-    m_main.session().run(
-        [read, description, ini = m_main.iniFile()](PlcPort &port, const PlcSession::Progress &) {
-            *read = readModbusErrorBuffer(port, ini, *description);
+    m_context.transfer<ErrorBufferRead>(
+        this,
+        [description = &uartNumber(uart), ini = m_context.iniFile()](PlcPort &port,
+                                                                     const TransferProgress &) {
+            return readModbusErrorBuffer(port, ini, *description);
         },
-        [this, read, grid = errorGrid(uart)] {
-            if (read->table)
-                grid->setTable(*read->table);
-            if (!read->result.message.isEmpty())
-                m_main.dialogs().message(this, read->result.message, read->result.title,
-                                         UserDialogs::Icon::Warning);
+        TabContext::ProgressWindow::Hidden,
+        [grid = errorGrid(uart)](const ErrorBufferRead &read) {
+            if (read.table)
+                grid->setEntries(*read.table);
         });
 }

@@ -4,9 +4,9 @@
 
 #include <array>
 
-class Main;
+class GridView;
 class QGroupBox;
-class TableGrid;
+class TabContext;
 
 // The "Modbus diag" tab: the error buffers of both UARTs' request slots as
 // read from the PLC, and the buttons that read them.
@@ -15,10 +15,10 @@ class ModbusDiagTab : public QWidget
     Q_OBJECT
 
 public:
-    explicit ModbusDiagTab(Main &main, QWidget *parent = nullptr);
+    explicit ModbusDiagTab(TabContext &context, QWidget *parent = nullptr);
 
     // The table of UART 1 (`MB_grid`) or UART 2 (`MB_grid2`).
-    TableGrid *errorGrid(int uart) const { return m_grids.at(std::size_t(uart - 1)); }
+    GridView *errorGrid(int uart) const { return m_grids.at(std::size_t(uart - 1)); }
 
     // "Read modbus buffer 1" or "2": the buffer of that UART, shown whole in
     // its table; the table stays as it is when the read fails or the UART is
@@ -30,6 +30,6 @@ private:
                            const QString &grid);
     QGroupBox *buildCommands();
 
-    Main &m_main;
-    std::array<TableGrid *, 2> m_grids{};
+    TabContext &m_context;
+    std::array<GridView *, 2> m_grids{};
 };

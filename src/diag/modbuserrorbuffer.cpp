@@ -1,20 +1,13 @@
 #include "modbuserrorbuffer.h"
 
-#include "link/plcframe.h"
 #include "link/portsetup.h"
+#include "link/transferrun.h"
 #include "modbus/modeword.h"
-#include "modbus/transferrun.h"
 #include "modbus/uartdescription.h"
 
 #include <array>
 
 using namespace std::chrono_literals;
-
-namespace {
-
-constexpr int slotsPerBlock = 64;
-
-} // namespace
 
 namespace ModbusErrorBuffer {
 
@@ -68,41 +61,13 @@ std::optional<QString> description(int errorByte)
 
 TextTable table(const QList<int> &errorBytes)
 {
-    TextTable rows{headerFromFormat(format)};
+    TextTable rows;
     for (int errorByte : errorBytes)
-        rows.append(slotRow(int(rows.size()), errorByte));
-    rows.append({QString::number(rows.size()), QString(), QString()});
+        rows.append(slotRow(int(rows.size()) + 1, errorByte));
     return rows;
 }
 
 } // namespace ModbusErrorBuffer
-
-namespace {
-
-// The first `slots` error bytes of a block's data digits.
-void appendBytes(QList<int> &bytes, const QString &digits, int slots)
-{
-    for (int k = 0; k < slots; ++k)
-        bytes.append(Hex_to_int(QStringView(digits).mid(2 * k, 2)));
-}
-
-std::optional<QList<int>> readErrorBytes(TransferRun &run, const UartDescription &uart, int slots)
-{
-    QList<int> bytes;
-    const std::optional<QString> first = run.read(550ms, uart.firstErrorBlock, slotsPerBlock);
-    if (!first)
-        return std::nullopt;
-    appendBytes(bytes, *first, std::min(slots, slotsPerBlock));
-    if (slots <= slotsPerBlock)
-        return bytes;
-    const std::optional<QString> second = run.read(550ms, uart.secondErrorBlock, slotsPerBlock);
-    if (!second)
-        return std::nullopt;
-    appendBytes(bytes, *second, slots - slotsPerBlock);
-    return bytes;
-}
-
-} // namespace
 
 ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
                                       const UartDescription &uart)
@@ -118,8 +83,14 @@ ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
         return {TransferResult::success(), std::nullopt};
     if (mode.lowByte > ModeWord::maxRows)
         return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
-    const std::optional<QList<int>> bytes = readErrorBytes(run, uart, mode.lowByte);
-    if (!bytes)
+    // Slots 1 to 64 always, 65 to 128 only when there are more than 64.
+    const int blocks = mode.lowByte > blockBytes ? 2 : 1;
+    const std::optional<QByteArray> data =
+        run.readBlocks(550ms, uart.errorBytes, blocks * blockBytes);
+    if (!data)
         return {run.result(), std::nullopt};
-    return {TransferResult::success(), ModbusErrorBuffer::table(*bytes)};
+    QList<int> bytes;
+    for (int slot = 0; slot < mode.lowByte; ++slot)
+        bytes.append(quint8(data->at(slot)));
+    return {TransferResult::success(), ModbusErrorBuffer::table(bytes)};
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "modbus/texttable.h"
-#include "modbus/transferresult.h"
+#include "link/transferresult.h"
+#include "workspace/texttable.h"
 
 #include <optional>
 
@@ -20,9 +20,8 @@ QString errorType(int errorByte);
 // The description of the low seven bits; none for the codes without one.
 std::optional<QString> description(int errorByte);
 
-// The table rebuilt from the error bytes of slots 1 to n: the header, one row
-// a slot (number, type, description; empty where there is none) and a last
-// row holding only its number n + 1.
+// The rows of the table for the error bytes of slots 1 to n: one a slot
+// (number, type, description; empty where there is none).
 TextTable table(const QList<int> &errorBytes);
 
 } // namespace ModbusErrorBuffer

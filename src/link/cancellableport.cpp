@@ -11,25 +11,33 @@ CancellablePort::CancellablePort(std::unique_ptr<PlcPort> port) : m_port(std::mo
 
 bool CancellablePort::open()
 {
-    return !m_cancelled && m_port->open();
+    return !isCancelled() && m_port->open();
 }
 
 bool CancellablePort::write(const QByteArray &data)
 {
-    return !m_cancelled && m_port->write(data);
+    return !isCancelled() && m_port->write(data);
 }
 
+// Waited in slices: the underlying wait cannot be interrupted, a slice can
+// be left after it.
 PlcPort::Wait CancellablePort::waitForData(milliseconds timeout)
 {
-    if (m_cancelled)
-        return Wait::Error;
-    const Wait wait = m_port->waitForData(timeout);
-    return m_cancelled ? Wait::Error : wait;
+    do {
+        if (isCancelled())
+            return Wait::Error;
+        const milliseconds step = std::min(timeout, slice);
+        const Wait wait = m_port->waitForData(step);
+        if (wait != Wait::Timeout)
+            return isCancelled() ? Wait::Error : wait;
+        timeout -= step;
+    } while (timeout > milliseconds::zero());
+    return isCancelled() ? Wait::Error : Wait::Timeout;
 }
 
 void CancellablePort::pause(milliseconds duration)
 {
-    while (duration > milliseconds::zero() && !m_cancelled) {
+    while (duration > milliseconds::zero() && !isCancelled()) {
         const milliseconds step = std::min(duration, slice);
         m_port->pause(step);
         duration -= step;
@@ -38,5 +46,5 @@ void CancellablePort::pause(milliseconds duration)
 
 QString CancellablePort::errorString() const
 {
-    return m_cancelled ? QStringLiteral("The operation was cancelled.") : m_port->errorString();
+    return isCancelled() ? QStringLiteral("The operation was cancelled.") : m_port->errorString();
 }

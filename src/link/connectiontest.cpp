@@ -18,10 +18,10 @@ QString probe(PlcPort &port)
 {
     if (!port.open())
         return noFirstAnswer;
-    if (Plc_enq(port, 100ms, PlcFrame::ENQ).text != QLatin1String("6"))
+    if (Plc_enq(port, 100ms, PlcFrame::ENQ).code != PlcFrame::ACK)
         return noFirstAnswer;
-    const PlcResult type = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
-    return type.text.isEmpty() ? noSecondAnswer : connected + type.text;
+    const PlcResult type = Plc_read_word(port, 100ms, 0x0E02);
+    return type.answered() ? connected + QString::number(type.word) : noSecondAnswer;
 }
 
 } // namespace

@@ -9,7 +9,7 @@ QByteArray checksum(QByteArrayView text)
     unsigned sum = 0;
     for (char c : text)
         sum += static_cast<unsigned char>(c);
-    return QByteArray::number(sum & 0xFFu, 16).toUpper().rightJustified(2, '0');
+    return hexDigits(sum & 0xFFu, 2);
 }
 
 QByteArray request(QByteArrayView command, QByteArrayView address, QByteArrayView count,
@@ -19,6 +19,33 @@ QByteArray request(QByteArrayView command, QByteArrayView address, QByteArrayVie
     body.reserve(command.size() + address.size() + count.size() + data.size() + 1);
     body.append(command).append(address).append(count).append(data).append(ETX);
     return STX + body + checksum(body);
+}
+
+QByteArray commandText(PlcCommand command)
+{
+    switch (command) {
+    case PlcCommand::ReadWord:
+        return QByteArrayLiteral("0");
+    case PlcCommand::Read:
+        return QByteArrayLiteral("E00");
+    case PlcCommand::Command:
+        return QByteArrayLiteral("E10");
+    case PlcCommand::Write:
+        break;
+    }
+    return QByteArrayLiteral("E11");
+}
+
+QByteArray hexDigits(unsigned value, int width)
+{
+    return QByteArray::number(value, 16).toUpper().rightJustified(width, '0');
+}
+
+QByteArray request(PlcCommand command, quint16 address, int count, QByteArrayView data)
+{
+    Q_ASSERT(count >= 0 && count <= 0xFF);
+    return request(commandText(command), hexDigits(address, 4), hexDigits(unsigned(count), 2),
+                   data.toByteArray().toHex().toUpper());
 }
 
 QByteArray dataAnswer(QByteArrayView digits)

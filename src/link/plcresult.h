@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-// How one PLC transaction ended, beside the text result the callers use.
+// How one PLC transaction ended: its outcome, its result in typed form, and
+// the text result of the protocol's procedures beside them.
 struct PlcResult
 {
     enum class Outcome {
@@ -19,6 +21,14 @@ struct PlcResult
     QString text;
     Outcome outcome = Outcome::Timeout;
     QString error;
+
+    // Writes and probes: the code of the first answer character; -1 when
+    // none came.
+    int code = -1;
+    // Reads: the bytes the answer's data digits carry, in the PLC's order.
+    QByteArray data;
+    // Word reads: the word, its first byte the low one.
+    quint16 word = 0;
 
     bool answered() const { return outcome == Outcome::Answered; }
 };

@@ -14,7 +14,7 @@ PlcSession::PlcSession(std::unique_ptr<PlcPort> port, QObject *parent)
 
 PlcSession::~PlcSession()
 {
-    m_port->cancel();
+    m_port->cancelAll();
     // Runs after the current operation, if any, on the session's thread.
     QMetaObject::invokeMethod(
         m_worker, [this] { m_port->close(); }, Qt::BlockingQueuedConnection);
@@ -28,17 +28,28 @@ bool PlcSession::run(Operation operation, std::function<void()> done)
         return false;
     m_busy = true;
     Q_EMIT busyChanged(true);
-    QMetaObject::invokeMethod(m_worker, [this, operation = std::move(operation),
-                                         done = std::move(done)] { execute(operation, done); });
+    QMetaObject::invokeMethod(m_worker,
+                              [this, number = ++m_operations, operation = std::move(operation),
+                               done = std::move(done)] { execute(number, operation, done); });
     return true;
 }
 
-void PlcSession::execute(const Operation &operation, const std::function<void()> &done)
+void PlcSession::cancel()
+{
+    if (m_busy)
+        m_port->cancel(m_operations);
+}
+
+void PlcSession::execute(quint64 number, const Operation &operation,
+                         const std::function<void()> &done)
 {
     const Progress progress = [this](int percent) {
         QMetaObject::invokeMethod(this, [this, percent] { Q_EMIT progressChanged(percent); });
     };
+    m_port->begin(number);
     operation(*m_port, progress);
+    if (m_port->isOpen())
+        m_port->close();
     QMetaObject::invokeMethod(this, [this, done] { complete(done); });
 }
 

@@ -32,7 +32,13 @@ public:
 
     // Starts the operation unless another one runs (then returns false and
     // runs nothing). `done` runs on the session's thread once it has ended.
+    // The port is closed after every operation.
     bool run(Operation operation, std::function<void()> done = {});
+    // Ends the running operation: its current wait fails at once, so it ends
+    // with "The operation was cancelled." as its port's error, and the port
+    // closes. `done` still runs. The session takes the next operation as
+    // usual; nothing happens when none runs.
+    void cancel();
 
 Q_SIGNALS:
     void busyChanged(bool busy);
@@ -40,11 +46,12 @@ Q_SIGNALS:
     void finished();
 
 private:
-    void execute(const Operation &operation, const std::function<void()> &done);
+    void execute(quint64 number, const Operation &operation, const std::function<void()> &done);
     void complete(const std::function<void()> &done);
 
     std::unique_ptr<CancellablePort> m_port;
     QThread m_thread;
     QObject *m_worker = nullptr;
     bool m_busy = false;
+    quint64 m_operations = 0; // operations started so far; the last one's number
 };

@@ -3,6 +3,8 @@
 #include "link/plcframe.h"
 #include "link/plcport.h"
 
+#include <QtEndian>
+
 #include <functional>
 
 namespace {
@@ -42,11 +44,6 @@ Exchange exchange(PlcPort &port, milliseconds timeout, const QByteArray &request
     return ex;
 }
 
-QByteArray latin1(const QString &text)
-{
-    return text.toLatin1();
-}
-
 bool startsWithNak(const QByteArray &answer)
 {
     return !answer.isEmpty() && answer.front() == PlcFrame::NAK;
@@ -61,28 +58,41 @@ bool isWellFramed(const QByteArray &answer, qsizetype digits)
            answer.at(digits + 1) == PlcFrame::ETX;
 }
 
+PlcResult ended(Outcome outcome, const QString &text = {}, const QString &error = {})
+{
+    PlcResult result;
+    result.outcome = outcome;
+    result.text = text;
+    result.error = error;
+    return result;
+}
+
 // The end of a data read: refused, timed out, malformed, or well framed.
 PlcResult readResult(const Exchange &ex, qsizetype digits)
 {
     if (ex.outcome != Outcome::Answered)
-        return {{}, ex.outcome, ex.error};
+        return ended(ex.outcome, {}, ex.error);
     if (startsWithNak(ex.answer))
-        return {{}, Outcome::Refused, {}};
+        return ended(Outcome::Refused);
     if (!isWellFramed(ex.answer, digits))
-        return {{}, Outcome::Malformed, {}};
-    return {QString::fromLatin1(ex.answer), Outcome::Answered, {}};
+        return ended(Outcome::Malformed);
+    PlcResult result = ended(Outcome::Answered, QString::fromLatin1(ex.answer));
+    result.data = QByteArray::fromHex(ex.answer.mid(1, digits));
+    return result;
 }
 
 // The end of a write or probe: the first character's code decides.
 PlcResult codeResult(const Exchange &ex, const QString &timeoutText)
 {
     if (ex.outcome != Outcome::Answered)
-        return {timeoutText, ex.outcome, ex.error};
+        return ended(ex.outcome, timeoutText, ex.error);
     const auto code = static_cast<unsigned char>(ex.answer.front());
-    const QString text = QString::number(code, 16).toUpper();
-    if (code == PlcFrame::ACK)
-        return {text, Outcome::Answered, {}};
-    return {text, code == PlcFrame::NAK ? Outcome::Refused : Outcome::Malformed, {}};
+    const Outcome outcome = code == PlcFrame::ACK   ? Outcome::Answered
+                            : code == PlcFrame::NAK ? Outcome::Refused
+                                                    : Outcome::Malformed;
+    PlcResult result = ended(outcome, QString::number(code, 16).toUpper());
+    result.code = code;
+    return result;
 }
 
 bool atLeastOne(const QByteArray &answer)
@@ -92,37 +102,34 @@ bool atLeastOne(const QByteArray &answer)
 
 } // namespace
 
-PlcResult Plc_read(PlcPort &port, milliseconds timeout, const QString &address,
-                   const QString &count)
+PlcResult Plc_read(PlcPort &port, milliseconds timeout, quint16 address, int count)
 {
-    const qsizetype digits = 2 * qsizetype(Hex_to_int(count));
-    const QByteArray request = PlcFrame::request("E00", latin1(address), latin1(count));
+    const qsizetype digits = 2 * qsizetype(count);
+    const QByteArray request = PlcFrame::request(PlcCommand::Read, address, count);
     const Exchange ex = exchange(port, timeout, request, [digits](const QByteArray &answer) {
         return startsWithNak(answer) || answer.size() >= digits + 4;
     });
     return readResult(ex, digits);
 }
 
-PlcResult Plc_read_word(PlcPort &port, milliseconds timeout, const QString &address)
+PlcResult Plc_read_word(PlcPort &port, milliseconds timeout, quint16 address)
 {
-    const QByteArray request = PlcFrame::request("0", latin1(address), "02");
+    const QByteArray request = PlcFrame::request(PlcCommand::ReadWord, address, 2);
     const Exchange ex = exchange(port, timeout, request, [](const QByteArray &answer) {
         return startsWithNak(answer) || answer.size() >= 8;
     });
     PlcResult result = readResult(ex, 4);
     if (result.answered()) {
-        const QString low = result.text.mid(1, 2);
-        const QString high = result.text.mid(3, 2);
-        result.text = QString::number(Hex_to_int(QString(high + low)));
+        result.word = qFromLittleEndian<quint16>(result.data.constData());
+        result.text = QString::number(result.word);
     }
     return result;
 }
 
-PlcResult Plc_write(PlcPort &port, milliseconds timeout, const QString &command,
-                    const QString &address, const QString &count, const QString &data)
+PlcResult Plc_write(PlcPort &port, milliseconds timeout, PlcCommand command, quint16 address,
+                    QByteArrayView data)
 {
-    const QByteArray request =
-        PlcFrame::request(latin1(command), latin1(address), latin1(count), latin1(data));
+    const QByteArray request = PlcFrame::request(command, address, int(data.size()), data);
     return codeResult(exchange(port, timeout, request, atLeastOne), QStringLiteral("16"));
 }
 

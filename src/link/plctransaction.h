@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/plcframe.h"
 #include "link/plcresult.h"
 
 #include <chrono>
@@ -11,20 +12,22 @@ class PlcPort;
 // answer is complete or the line has been silent for `timeout`: every chunk
 // received restarts the timeout, so a slow but steady answer completes.
 
-// Reads `count` (two hex digits) bytes from `address` with command "E00".
-// Answered: text is the whole answer, STX to checksum, and anything beyond.
-PlcResult Plc_read(PlcPort &port, std::chrono::milliseconds timeout, const QString &address,
-                   const QString &count);
+// Reads `count` bytes (at most 0xFF) from `address` with command "E00".
+// Answered: data holds the bytes; text is the whole answer, STX to checksum,
+// and anything beyond.
+PlcResult Plc_read(PlcPort &port, std::chrono::milliseconds timeout, quint16 address, int count);
 
 // Reads the 16-bit word at `address` (command "0", count "02"). Answered:
-// text is the word's unsigned decimal value; the first byte is the low byte.
-PlcResult Plc_read_word(PlcPort &port, std::chrono::milliseconds timeout, const QString &address);
+// word holds it, the first byte the low one; text is its unsigned decimal
+// value.
+PlcResult Plc_read_word(PlcPort &port, std::chrono::milliseconds timeout, quint16 address);
 
-// Writes `data` (two hex digits per byte) with command "E10" or "E11".
-// text is the answer code: "6" ACK, "15" NAK, "16" no answer in time, or the
-// hex code of whatever other character came first.
-PlcResult Plc_write(PlcPort &port, std::chrono::milliseconds timeout, const QString &command,
-                    const QString &address, const QString &count, const QString &data);
+// Writes the bytes (count from their number) with command "E10" or "E11".
+// code is the first answer character's; text the answer code: "6" ACK,
+// "15" NAK, "16" no answer in time, or the hex code of whatever other
+// character came first.
+PlcResult Plc_write(PlcPort &port, std::chrono::milliseconds timeout, PlcCommand command,
+                    quint16 address, QByteArrayView data);
 
 // Sends the single character `code` (ENQ) with no frame. text is the hex code
 // of the first answer character, "" when none came in time.

@@ -1,56 +1,42 @@
 #include "modbusdownload.h"
 
 #include "link/portsetup.h"
+#include "link/transferrun.h"
 #include "modbus/requestcheck.h"
-#include "modbus/transferrun.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-const QString commandAddress = QStringLiteral("2002");
-constexpr qsizetype blockDigits = 128; // 64 bytes, the most a frame carries
+// The command word after a download: the port is to start with its new
+// configuration, or to stop as unused.
+constexpr quint16 commandAddress = 0x2002;
+const QByteArray startCommand = QByteArray::fromHex("0080");
+const QByteArray unusedCommand = QByteArray::fromHex("8000");
 
-void beginConfiguration(TransferRun &run, const UartDescription &uart, quint16 mode)
+// The mode word between the control words, then the command word.
+void writeMode(TransferRun &run, const UartDescription &uart, quint16 mode)
 {
-    run.write(1000ms, blockWrite, controlWordAddress, QStringLiteral("0FFF"));
-    run.write(650ms, blockWrite, uart.modeWordAddress, wordToTransfer(mode));
+    run.beginConfiguration();
+    run.write(650ms, uart.modeWordAddress, wordData(mode));
 }
 
-void endConfiguration(TransferRun &run, const QString &commandWord)
+void finish(TransferRun &run, const QByteArray &commandWord)
 {
-    run.write(1000ms, blockWrite, controlWordAddress, QStringLiteral("0000"));
+    run.endConfiguration();
     run.command(650ms, commandAddress, commandWord);
-}
-
-// A table shorter than one block goes in one write (an empty one with count
-// 00); a longer one in blocks, each followed by a step of progress and a pause.
-void writeTable(TransferRun &run, quint16 start, const QString &text,
-                const TransferProgress &progress)
-{
-    if (text.size() < blockDigits) {
-        if (run.write(650ms, blockWrite, hexText(start, 4), text))
-            reportProgress(progress, 100);
-        return;
-    }
-    for (qsizetype sent = 0; sent < text.size(); sent += blockDigits) {
-        const QString block = text.mid(sent, blockDigits);
-        if (!run.write(650ms, blockWrite, hexText(int(start + sent / 2), 4), block))
-            return;
-        reportProgress(progress, int(100 * (sent + block.size()) / text.size()));
-        run.pause(100ms);
-    }
 }
 
 void downloadMaster(TransferRun &run, const UartDescription &uart, const UartSettings &settings,
                     const TransferProgress &progress)
 {
     const QList<RequestRow> rows = RequestTable::rows(settings.table);
-    beginConfiguration(
+    writeMode(
         run, uart,
         ModeWord::encode(ModbusRole::Master, settings.speed, settings.parity, int(rows.size())));
-    writeTable(run, uart.tableStart, RequestRecord::encodeAll(rows), progress);
-    endConfiguration(run, QStringLiteral("0080"));
+    run.writeBlocks(650ms, uart.tableStart, RequestRecord::encodeAll(rows),
+                    TransferRun::Empty::Write, progress);
+    finish(run, startCommand);
     run.pause(100ms);
 }
 
@@ -64,14 +50,14 @@ TransferResult download(PlcPort &port, const UartDescription &uart, const UartSe
         downloadMaster(run, uart, settings, progress);
         break;
     case ModbusRole::Slave:
-        beginConfiguration(
+        writeMode(
             run, uart,
             ModeWord::encode(ModbusRole::Slave, settings.speed, settings.parity, slaveAddress));
-        endConfiguration(run, QStringLiteral("0080"));
+        finish(run, startCommand);
         break;
     case ModbusRole::NotUsed:
-        beginConfiguration(run, uart, 0);
-        endConfiguration(run, QStringLiteral("8000"));
+        writeMode(run, uart, 0);
+        finish(run, unusedCommand);
         break;
     }
     return run.result();

@@ -1,30 +1,12 @@
 #include "modbusupload.h"
 
 #include "link/portsetup.h"
-#include "modbus/transferrun.h"
+#include "link/transferrun.h"
+#include "modbus/requestrecord.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr int blockDigits = 128; // 64 bytes, the most a frame carries
-
-// The table text of `rows` records, read in blocks of at most 64 bytes.
-std::optional<QString> readTable(TransferRun &run, quint16 start, int rows,
-                                 const TransferProgress &progress)
-{
-    const int total = rows * RequestRecord::digits;
-    QString text;
-    for (int p = 0; p < total; p += blockDigits) {
-        const int digits = std::min(blockDigits, total - p);
-        const std::optional<QString> block = run.read(650ms, hexText(start + p / 2, 4), digits / 2);
-        if (!block)
-            return std::nullopt;
-        text += *block;
-        reportProgress(progress, std::min(100, 100 * (p + blockDigits) / total));
-    }
-    return text;
-}
 
 UartUpload shown(const UartSettings &settings)
 {
@@ -35,12 +17,11 @@ UartUpload decodeMaster(TransferRun &run, const UartDescription &uart,
                         const ModeWord::Decoded &word, UartSettings settings,
                         const TransferProgress &progress)
 {
-    const std::optional<QString> text = readTable(run, uart.tableStart, word.lowByte, progress);
-    if (!text)
+    const std::optional<QByteArray> data =
+        run.readBlocks(650ms, uart.tableStart, word.lowByte * RequestRecord::bytes, progress);
+    if (!data)
         return {run.result(), std::nullopt};
-    const std::optional<QList<RequestRow>> rows = RequestRecord::decodeAll(*text);
-    if (!rows)
-        return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
+    const std::optional<QList<RequestRow>> rows = RequestRecord::decodeAll(*data);
     settings.role = ModbusRole::Master;
     settings.speed = word.speed;
     settings.parity = word.parity;

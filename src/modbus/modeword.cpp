@@ -1,7 +1,5 @@
 #include "modeword.h"
 
-#include "link/plcframe.h"
-
 namespace ModeWord {
 
 namespace {
@@ -47,23 +45,3 @@ bool isValid(const Decoded &decoded)
 }
 
 } // namespace ModeWord
-
-QString wordToTransfer(quint16 value)
-{
-    const QString digits = QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
-    return digits.mid(2, 2) + digits.left(2);
-}
-
-std::optional<quint16> transferToWord(QStringView digits)
-{
-    if (digits.size() != 4 || !PlcFrame::isHexDigits(digits.toLatin1()))
-        return std::nullopt;
-    return quint16(Hex_to_int(QString(digits.mid(2, 2) + digits.left(2))));
-}
-
-std::optional<quint16> answerWord(QStringView answer)
-{
-    if (answer.size() < 5)
-        return std::nullopt;
-    return transferToWord(answer.mid(1, 4));
-}

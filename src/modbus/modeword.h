@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QString>
-#include <QStringView>
-
-#include <optional>
+#include <QtGlobal>
 
 // The role of a Modbus port, as the index of its role button.
 enum class ModbusRole { Master = 0, Slave = 1, NotUsed = 2 };
@@ -41,11 +38,3 @@ Decoded decode(quint16 word);
 bool isValid(const Decoded &decoded);
 
 } // namespace ModeWord
-
-// Word transfer encoding: a 16-bit value travels low byte first, so as text
-// its four upper-case hex digits with the halves swapped (0x4501 is "0145").
-QString wordToTransfer(quint16 value);
-// The inverse; empty unless the text is exactly four upper-case hex digits.
-std::optional<quint16> transferToWord(QStringView digits);
-// The word a read answer carries in the four characters after its STX.
-std::optional<quint16> answerWord(QStringView answer);

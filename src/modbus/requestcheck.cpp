@@ -1,8 +1,8 @@
 #include "requestcheck.h"
 
+#include "link/wholenumber.h"
 #include "modbus/modeword.h"
 #include "modbus/requesttable.h"
-#include "modbus/wholenumber.h"
 
 #include <array>
 
@@ -101,11 +101,10 @@ bool take(const QString &text, int low, int high, int &into, QString &refusal)
 
 std::optional<GridError> Check_grid(const TextTable &table)
 {
-    const int rows = RequestTable::requestCount(table);
-    if (rows > ModeWord::maxRows)
+    if (table.size() > ModeWord::maxRows)
         return GridError{ModeWord::maxRows, GridError::TooManyRows};
-    for (int r = 1; r <= rows; ++r) {
-        if (const std::optional<int> code = rowFault(table.at(r)))
+    for (int r = 1; r <= table.size(); ++r) {
+        if (const std::optional<int> code = rowFault(table.at(r - 1)))
             return GridError{r, *code};
     }
     return std::nullopt;

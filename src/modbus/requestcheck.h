@@ -1,7 +1,7 @@
 #pragma once
 
 #include "modbus/requestrecord.h"
-#include "modbus/texttable.h"
+#include "workspace/texttable.h"
 
 #include <optional>
 
@@ -34,7 +34,7 @@ struct GridError
     bool operator==(const GridError &) const = default;
 };
 
-// Checks rows 1 to N of the table, stopping at the first fault. Within a row
+// Checks the rows of the table, numbered from 1, stopping at the first fault. Within a row
 // the function comes first, then columns 1 to 4 and the timeout. A cell that
 // is empty, not a whole number or outside the signed 16-bit range is a fault
 // of its column.

@@ -1,16 +1,10 @@
 #include "requestrecord.h"
 
-#include "link/plcframe.h"
-#include "modbus/modeword.h"
+#include "link/transferrun.h"
 
 namespace RequestRecord {
 
 namespace {
-
-QString byteText(int value)
-{
-    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 quint16 functionWord(const RequestRow &row)
 {
@@ -19,45 +13,38 @@ quint16 functionWord(const RequestRow &row)
 
 } // namespace
 
-QString encode(const RequestRow &row)
+QByteArray encode(const RequestRow &row)
 {
-    return byteText(row.address) + byteText(row.count) + wordToTransfer(quint16(row.slaveAddress)) +
-           wordToTransfer(quint16(row.masterAddress)) + wordToTransfer(functionWord(row));
+    return QByteArray(1, char(row.address & 0xFF)) + char(row.count & 0xFF) +
+           wordData(quint16(row.slaveAddress)) + wordData(quint16(row.masterAddress)) +
+           wordData(functionWord(row));
 }
 
-std::optional<RequestRow> decode(QStringView text)
+std::optional<RequestRow> decode(QByteArrayView record)
 {
-    if (text.size() != digits || !PlcFrame::isHexDigits(text.toLatin1()))
+    if (record.size() != bytes)
         return std::nullopt;
-    const quint16 last = *transferToWord(text.mid(12, 4));
-    return RequestRow{Hex_to_int(text.mid(0, 2)),
-                      Hex_to_int(text.mid(2, 2)),
-                      *transferToWord(text.mid(4, 4)),
-                      *transferToWord(text.mid(8, 4)),
-                      last >> 12,
-                      last & 0xFFF};
+    const quint16 last = wordOf(record.sliced(6));
+    return RequestRow{quint8(record.at(0)),     quint8(record.at(1)), wordOf(record.sliced(2)),
+                      wordOf(record.sliced(4)), last >> 12,           last & 0xFFF};
 }
 
-QString encodeAll(const QList<RequestRow> &rows)
+QByteArray encodeAll(const QList<RequestRow> &rows)
 {
-    QString text;
-    text.reserve(rows.size() * digits);
+    QByteArray data;
+    data.reserve(rows.size() * bytes);
     for (const RequestRow &row : rows)
-        text += encode(row);
-    return text;
+        data += encode(row);
+    return data;
 }
 
-std::optional<QList<RequestRow>> decodeAll(QStringView text)
+std::optional<QList<RequestRow>> decodeAll(QByteArrayView data)
 {
-    if (text.size() % digits != 0)
+    if (data.size() % bytes != 0)
         return std::nullopt;
     QList<RequestRow> rows;
-    for (qsizetype at = 0; at < text.size(); at += digits) {
-        const std::optional<RequestRow> row = decode(text.mid(at, digits));
-        if (!row)
-            return std::nullopt;
-        rows.append(*row);
-    }
+    for (qsizetype at = 0; at < data.size(); at += bytes)
+        rows.append(*decode(data.sliced(at, bytes)));
     return rows;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
-#include <QString>
-#include <QStringView>
 
 #include <optional>
 
@@ -22,22 +21,21 @@ struct RequestRow
 namespace RequestRecord {
 
 inline constexpr int bytes = 8;
-inline constexpr int digits = 2 * bytes;
 
-// The record the PLC keeps for a request, as 16 hex digits: address and count
-// as one byte each, then the slave address, the master address and the word
+// The 8-byte record the PLC keeps for a request: address and count as one
+// byte each, then the slave address, the master address and the word
 // function x 0x1000 + timeout, each low byte first. Values must lie within
 // their fields (as Check_grid makes sure): Address 1, Num word 10, Address
-// slave 0, Address master 100, Function 1, Timeout 1000 is
-// "010A00006400E813".
-QString encode(const RequestRow &row);
-// The inverse; empty unless the text is 16 upper-case hex digits. Values are
-// taken as they come, without range checks.
-std::optional<RequestRow> decode(QStringView text);
+// slave 0, Address master 100, Function 1, Timeout 1000 is the bytes
+// 01 0A 00 00 64 00 E8 13.
+QByteArray encode(const RequestRow &row);
+// The inverse; empty unless there are exactly 8 bytes. Values are taken as
+// they come, without range checks.
+std::optional<RequestRow> decode(QByteArrayView record);
 
 // The records of the rows, one after the other.
-QString encodeAll(const QList<RequestRow> &rows);
-// The rows of a table text whose length is a multiple of 16 digits.
-std::optional<QList<RequestRow>> decodeAll(QStringView text);
+QByteArray encodeAll(const QList<RequestRow> &rows);
+// The rows of a table's bytes, whose number is a multiple of 8.
+std::optional<QList<RequestRow>> decodeAll(QByteArrayView data);
 
 } // namespace RequestRecord

@@ -1,17 +1,10 @@
 #include "requesttable.h"
 
-#include "modbus/wholenumber.h"
+#include "link/wholenumber.h"
 
 namespace RequestTable {
 
 namespace {
-
-QStringList openRow(int slot)
-{
-    QStringList row(columnCount);
-    row[Slot] = QString::number(slot);
-    return row;
-}
 
 int cellNumber(const QStringList &cells, int column)
 {
@@ -19,16 +12,6 @@ int cellNumber(const QStringList &cells, int column)
 }
 
 } // namespace
-
-int requestCount(const TextTable &table)
-{
-    return std::max(0, int(table.size()) - 2);
-}
-
-TextTable empty()
-{
-    return fromRows({});
-}
 
 QStringList cells(int slot, const RequestRow &row)
 {
@@ -43,18 +26,16 @@ QStringList cells(int slot, const RequestRow &row)
 
 TextTable fromRows(const QList<RequestRow> &rows)
 {
-    TextTable table{headerFromFormat(format)};
+    TextTable table;
     for (const RequestRow &row : rows)
-        table.append(cells(int(table.size()), row));
-    table.append(openRow(int(table.size())));
+        table.append(cells(int(table.size()) + 1, row));
     return table;
 }
 
 QList<RequestRow> rows(const TextTable &table)
 {
     QList<RequestRow> result;
-    for (int r = 1; r <= requestCount(table); ++r) {
-        const QStringList &c = table.at(r);
+    for (const QStringList &c : table) {
         result.append({cellNumber(c, Address), cellNumber(c, NumWord), cellNumber(c, AddressSlave),
                        cellNumber(c, AddressMaster), cellNumber(c, Function),
                        cellNumber(c, Timeout)});

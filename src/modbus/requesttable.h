@@ -1,11 +1,10 @@
 #pragma once
 
 #include "modbus/requestrecord.h"
-#include "modbus/texttable.h"
+#include "workspace/texttable.h"
 
-// A Modbus master request table as the grid holds it: the header row 0, the
-// request rows 1 to N and one open row, so N is the row count minus 2.
-// Column 0 holds the row number, the open row's included.
+// A Modbus master request table: its request rows 1 to N, column 0 the row
+// number.
 namespace RequestTable {
 
 enum Column { Slot = 0, Address, NumWord, AddressSlave, AddressMaster, Function, Timeout };
@@ -20,17 +19,12 @@ inline const QStringList functions = {
     QStringLiteral("Write multiply register"), QStringLiteral("Write coils"),
     QStringLiteral("Read input register")};
 
-// N: the request rows, without the header and the open row.
-int requestCount(const TextTable &table);
-
-// The header and the open row numbered 1.
-TextTable empty();
-// The header, the rows numbered from 1 and the open row numbered N + 1.
+// The rows numbered from 1.
 TextTable fromRows(const QList<RequestRow> &rows);
 // The cells of one request row, column 0 the slot number.
 QStringList cells(int slot, const RequestRow &row);
 
-// Rows 1 to N as numbers. Meant for a table Check_grid has passed; a cell
+// The rows as numbers. Meant for a table Check_grid has passed; a cell
 // that is not a whole number reads as 0.
 QList<RequestRow> rows(const TextTable &table);
 

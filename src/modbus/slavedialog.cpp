@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 SlaveDialog::SlaveDialog(const QString &name, UserDialogs &dialogs, QWidget *parent)
-    : QDialog(parent), m_dialogs(dialogs)
+    : RowDialog(parent), m_dialogs(dialogs)
 {
     setObjectName(name);
     setWindowTitle(QStringLiteral("Slave add/modify"));
@@ -90,6 +90,11 @@ void SlaveDialog::ok()
         return refuse(QStringLiteral("You put wrong value  ") + m_function->currentText());
     m_row = *check.row;
     accept();
+}
+
+QStringList SlaveDialog::cells() const
+{
+    return RequestTable::cells(0, m_row).mid(1);
 }
 
 void SlaveDialog::refuse(const QString &text)

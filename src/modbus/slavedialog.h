@@ -1,8 +1,7 @@
 #pragma once
 
 #include "modbus/requestcheck.h"
-
-#include <QDialog>
+#include "workspace/rowdialog.h"
 
 class QComboBox;
 class QFormLayout;
@@ -13,7 +12,7 @@ class UserDialogs;
 // The dialog "Slave add/modify" of a request table (`Slave` for UART1,
 // `Slave2` for UART2): the fields of one request, checked by "OK"; "Close"
 // leaves without a row.
-class SlaveDialog : public QDialog
+class SlaveDialog : public RowDialog
 {
     Q_OBJECT
 
@@ -24,6 +23,7 @@ public:
     RequestDialogFields fields() const;
     // The request "OK" accepted.
     const RequestRow &row() const { return m_row; }
+    QStringList cells() const override;
 
 private:
     QGroupBox *buildFrame();

@@ -1,7 +1,7 @@
 #include "slaveproposal.h"
 
+#include "link/wholenumber.h"
 #include "modbus/requesttable.h"
-#include "modbus/wholenumber.h"
 
 namespace {
 
@@ -58,19 +58,19 @@ RequestDialogFields continued(const QStringList &cells)
 
 SlaveProposal SlaveProposal::forAdd(const TextTable &table, int chosenRow)
 {
-    const int last = RequestTable::requestCount(table);
+    const int last = int(table.size());
     if (chosenRow == 0 || last == 0)
         return {last + 1, chosenRow == 0 ? 1 : chosenRow, defaults(QStringLiteral("3"))};
-    return {last + 1, chosenRow, continued(table.at(last))};
+    return {last + 1, chosenRow, continued(table.at(last - 1))};
 }
 
 std::optional<SlaveProposal> SlaveProposal::forModify(const TextTable &table, int chosenRow)
 {
-    const int last = RequestTable::requestCount(table);
+    const int last = int(table.size());
     if (last == 0)
         return std::nullopt;
     if (chosenRow == 0)
         return SlaveProposal{1, 1, defaults(QStringLiteral("2"))};
     const int row = chosenRow <= last ? chosenRow : last;
-    return SlaveProposal{row, row, rowFields(table.at(row))};
+    return SlaveProposal{row, row, rowFields(table.at(row - 1))};
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "modbus/requestcheck.h"
-#include "modbus/texttable.h"
+#include "workspace/texttable.h"
 
 #include <optional>
 

@@ -1,15 +1,15 @@
 #include "slavesettingstransfer.h"
 
 #include "link/portsetup.h"
+#include "link/transferrun.h"
 #include "modbus/requestcheck.h"
-#include "modbus/transferrun.h"
 #include "modbus/uartdescription.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-const QString slaveTimeoutAddress = QStringLiteral("2004");
+constexpr quint16 slaveTimeoutAddress = 0x2004;
 
 } // namespace
 
@@ -25,10 +25,10 @@ TransferResult downloadSlaveSettings(PlcPort &port, const UartSettings &settings
         ModeWord::encode(ModbusRole::Slave, settings.speed, settings.parity, address.address);
     TransferRun run(port);
     run.open();
-    run.write(1000ms, blockWrite, controlWordAddress, QStringLiteral("0FFF"));
-    run.write(650ms, blockWrite, UartDescription::uart2().modeWordAddress, wordToTransfer(mode));
-    run.write(650ms, blockWrite, slaveTimeoutAddress, wordToTransfer(timeout.timeout));
-    run.write(1000ms, blockWrite, controlWordAddress, QStringLiteral("0000"));
+    run.beginConfiguration();
+    run.write(650ms, UartDescription::uart2().modeWordAddress, wordData(mode));
+    run.write(650ms, slaveTimeoutAddress, wordData(timeout.timeout));
+    run.endConfiguration();
     return run.result();
 }
 

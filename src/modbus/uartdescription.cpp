@@ -6,13 +6,7 @@ const UartDescription &UartDescription::uart1()
 {
     static const QString refusal =
         QStringLiteral("You are enter incorrect value ! Pls use correct value!");
-    static const UartDescription uart{1,
-                                      QStringLiteral("2008"),
-                                      0x2502,
-                                      QStringLiteral("3600"),
-                                      QStringLiteral("3640"),
-                                      refusal,
-                                      refusal};
+    static const UartDescription uart{1, 0x2008, 0x2502, 0x3600, refusal, refusal};
     return uart;
 }
 
@@ -20,10 +14,9 @@ const UartDescription &UartDescription::uart2()
 {
     static const UartDescription uart{
         2,
-        QStringLiteral("2006"),
+        0x2006,
         0x2902,
-        QStringLiteral("3680"),
-        QStringLiteral("36C0"),
+        0x3680,
         QStringLiteral("You are enter incorrect value ! Pls use correct value !"),
         QStringLiteral("You are enter incorrect value !  Pls use correct value !")};
     return uart;

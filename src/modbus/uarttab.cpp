@@ -4,10 +4,14 @@
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
 #include "modbus/requestcheck.h"
+#include "modbus/slavedialog.h"
+#include "modbus/slaveproposal.h"
 #include "modbus/slavesettingstransfer.h"
-#include "modbus/tablegrid.h"
+#include "modbus/uartdescription.h"
 #include "workspace/framebox.h"
-#include "workspace/main.h"
+#include "workspace/gridview.h"
+#include "workspace/tabcontext.h"
+#include "workspace/tableframe.h"
 #include "workspace/userdialogs.h"
 
 #include <QButtonGroup>
@@ -18,8 +22,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-#include <memory>
 
 namespace {
 
@@ -54,11 +56,50 @@ void makeInactive(QFormLayout *form, QWidget *field)
     form->labelForField(field)->setEnabled(false);
 }
 
+// The dialog "Slave add/modify" starting from the proposal for the table.
+RowDialog *slaveDialog(const QString &name, UserDialogs &dialogs, RowMode mode,
+                       const TextTable &entries, int &chosenRow, QWidget *parent)
+{
+    const std::optional<SlaveProposal> proposal =
+        mode == RowMode::Add ? SlaveProposal::forAdd(entries, chosenRow)
+                             : SlaveProposal::forModify(entries, chosenRow);
+    if (!proposal)
+        return nullptr;
+    chosenRow = proposal->row;
+    auto *dialog = new SlaveDialog(name, dialogs, parent);
+    dialog->setStart(proposal->slot, proposal->fields);
+    return dialog;
+}
+
+// The frame "Modbus master configuration": the request table, its buttons,
+// its dialog and the in-cell editor's checks.
+TableFrameDescription requestTableFrame(const UartTabDescription &tab, UserDialogs &dialogs)
+{
+    const RequestTableNames &names = tab.table;
+    return {names.frame,
+            QStringLiteral("Modbus master configuration"),
+            names.grid,
+            RequestTable::format,
+            names.add,
+            names.modify,
+            names.remove,
+            QStringLiteral("You are shure for delete this sensor?"),
+            true,
+            [uart = tab.uart](int column, const QString &text) {
+                return cellValueAccepted(column, text) ? QString() : uart->cellRefusalFor(column);
+            },
+            [&dialogs, name = names.dialog](RowMode mode, const TextTable &entries, int &chosenRow,
+                                            QWidget *parent) {
+                return slaveDialog(name, dialogs, mode, entries, chosenRow, parent);
+            }};
+}
+
 } // namespace
 
-UartTab::UartTab(const UartTabDescription &description, Main &main, QWidget *parent)
-    : QWidget(parent), m_description(description), m_main(main),
-      m_master(new RequestTableFrame(description.table, *description.uart, main.dialogs(), this))
+UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWidget *parent)
+    : QWidget(parent), m_description(description), m_context(context),
+      m_master(new TableFrame(requestTableFrame(description, context.dialogs()), context.dialogs(),
+                              this))
 {
     // The general settings stay in the left column in every role; the master
     // and slave frames come and go beside and below them.
@@ -68,11 +109,12 @@ UartTab::UartTab(const UartTabDescription &description, Main &main, QWidget *par
     layout->addWidget(m_master, 0, 1, 3, 1);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
+    apply(UartSettings::defaults(description.uart->number));
 }
 
-TableGrid *UartTab::grid() const
+GridView *UartTab::grid() const
 {
-    return m_master->grid();
+    return m_master->view();
 }
 
 QGroupBox *UartTab::buildGeneralFrame()
@@ -148,17 +190,17 @@ QPushButton *UartTab::addTransfer(const QString &name, const QString &caption, b
     auto *button = new QPushButton(caption, frame);
     button->setObjectName(name);
     connect(button, &QPushButton::clicked, this, handler);
-    m_main.registerPlcControl(button,
-                              active ? Main::Availability::Active : Main::Availability::Inactive);
+    m_context.registerPlcControl(button, active ? TabContext::Availability::Active
+                                                : TabContext::Availability::Inactive);
     return button;
 }
 
 QGroupBox *UartTab::buildSlaveFrame()
 {
     m_slave = frameBox(m_description.slaveFrame, QStringLiteral("Modbus slave setting"), this);
-    m_slaveAddress = boxOf(m_description.slaveAddress, m_description.slaveAddressStart, 3, m_slave);
-    m_slaveTimeout = boxOf(m_description.slaveTimeout, QStringLiteral("2"),
-                           m_description.slaveTimeoutLength, m_slave);
+    m_slaveAddress = boxOf(m_description.slaveAddress, {}, 3, m_slave);
+    m_slaveTimeout =
+        boxOf(m_description.slaveTimeout, {}, m_description.slaveTimeoutLength, m_slave);
     auto *form = new QFormLayout(m_slave);
     form->addRow(QStringLiteral("MB address"), m_slaveAddress);
     form->addRow(QStringLiteral("Timeout,[msec]"), m_slaveTimeout);
@@ -184,17 +226,39 @@ void UartTab::Option4_Click(int index)
     m_optionHw = index;
 }
 
-UartSettings UartTab::settings() const
+UartSettings UartTab::configuration() const
 {
     UartSettings settings;
     const int role = m_roles->checkedId();
     settings.role = role < 0 ? ModbusRole::NotUsed : ModbusRole(role);
     settings.speed = m_speed->currentIndex();
     settings.parity = m_parity->currentIndex();
+    settings.dataBits = m_dataBits->currentIndex();
+    settings.stopBits = m_stopBits->currentIndex();
     settings.slaveAddress = m_slaveAddress->text();
     settings.slaveTimeout = m_slaveTimeout->text();
-    settings.table = grid()->toTable();
+    settings.table = grid()->entries();
     return settings;
+}
+
+void UartTab::apply(const UartSettings &settings)
+{
+    if (m_roles->checkedId() != int(settings.role))
+        selectRole(int(settings.role));
+    m_speed->setCurrentIndex(settings.speed);
+    m_parity->setCurrentIndex(settings.parity);
+    m_dataBits->setCurrentIndex(settings.dataBits);
+    m_stopBits->setCurrentIndex(settings.stopBits);
+    m_slaveAddress->setText(settings.slaveAddress);
+    m_slaveTimeout->setText(settings.slaveTimeout);
+    setTable(settings.table);
+}
+
+// A table that already shows these rows keeps what its open row holds.
+void UartTab::setTable(const TextTable &table)
+{
+    if (table != grid()->entries())
+        grid()->setEntries(table);
 }
 
 void UartTab::applyUpload(const UartSettings &settings)
@@ -203,8 +267,7 @@ void UartTab::applyUpload(const UartSettings &settings)
     m_speed->setCurrentIndex(settings.speed);
     m_parity->setCurrentIndex(settings.parity);
     m_slaveAddress->setText(settings.slaveAddress);
-    if (settings.table != grid()->toTable())
-        grid()->setTable(settings.table);
+    setTable(settings.table);
     grid()->setEnabled(true);
 }
 
@@ -212,97 +275,64 @@ void UartTab::applyUpload(const UartSettings &settings)
 // that fails the check is refused before anything is sent.
 void UartTab::writeToPlc()
 {
-    if (!m_main.dialogs().confirm(this, downloadQuestion))
+    if (!m_context.dialogs().confirm(this, downloadQuestion))
         return;
-    const UartSettings settings = this->settings();
+    const UartSettings settings = configuration();
     const bool blocks = settings.role == ModbusRole::Master && !Check_grid(settings.table);
-    runTransfer(
-        [ini = m_main.iniFile(), uart = m_description.uart,
+    m_context.transfer<TransferResult>(
+        this,
+        [ini = m_context.iniFile(), uart = m_description.uart,
          settings](PlcPort &port, const TransferProgress &progress) {
             return downloadUart(port, ini, *uart, settings, progress);
         },
-        blocks);
+        blocks ? TabContext::ProgressWindow::Shown : TabContext::ProgressWindow::Hidden);
 }
 
+// Everything is read first; the tab changes only once all of it has
+// arrived. A full upload may read a table in blocks, so it shows the
+// progress window.
 void UartTab::uploadFromPlc()
 {
-    runUpload(
-        [ini = m_main.iniFile(), uart = m_description.uart,
-         current = settings()](PlcPort &port, const TransferProgress &progress) {
+    m_context.transfer<UartUpload>(
+        this,
+        [ini = m_context.iniFile(), uart = m_description.uart,
+         current = configuration()](PlcPort &port, const TransferProgress &progress) {
             return uploadUart(port, ini, *uart, current, progress);
         },
-        [this](const UartSettings &read) { applyUpload(read); }, true);
+        TabContext::ProgressWindow::Shown,
+        [this](const UartUpload &read) {
+            if (read.settings)
+                applyUpload(*read.settings);
+        });
 }
 
 void UartTab::downloadSlave()
 {
-    if (!m_main.dialogs().confirm(this, downloadQuestion))
+    if (!m_context.dialogs().confirm(this, downloadQuestion))
         return;
-    runTransfer(
-        [settings = settings()](PlcPort &port, const TransferProgress &) {
+    m_context.transfer<TransferResult>(
+        this,
+        [settings = configuration()](PlcPort &port, const TransferProgress &) {
             return downloadSlaveSettings(port, settings);
         },
-        false);
+        TabContext::ProgressWindow::Hidden);
 }
 
 void UartTab::uploadSlave()
 {
-    runUpload(
-        [ini = m_main.iniFile(), current = settings()](PlcPort &port, const TransferProgress &) {
+    m_context.transfer<UartUpload>(
+        this,
+        [ini = m_context.iniFile(), current = configuration()](PlcPort &port,
+                                                               const TransferProgress &) {
             return uploadSlaveSettings(port, ini, current);
         },
-        [this](const UartSettings &read) {
-            m_speed->setCurrentIndex(read.speed);
-            m_parity->setCurrentIndex(read.parity);
-            m_slaveAddress->setText(read.slaveAddress);
-            m_slaveTimeout->setText(read.slaveTimeout);
-        },
-        false);
-}
-
-void UartTab::runTransfer(
-    std::function<TransferResult(PlcPort &, const TransferProgress &)> transfer, bool withProgress)
-{
-    auto result = std::make_shared<TransferResult>();
-    auto operation = [transfer = std::move(transfer),
-                      result](PlcPort &port, const PlcSession::Progress &progress) {
-        *result = transfer(port, progress);
-    };
-    auto done = [this, result] {
-        report(*result);
-    };
-    if (withProgress)
-        m_main.runWithProgress(std::move(operation), std::move(done));
-    else
-        m_main.session().run(std::move(operation), std::move(done));
-}
-
-// Uploads read everything first; the tab changes only once all of it has
-// arrived. A full upload may read a table in blocks, so it shows the
-// progress window.
-void UartTab::runUpload(std::function<UartUpload(PlcPort &, const TransferProgress &)> upload,
-                        std::function<void(const UartSettings &)> apply, bool withProgress)
-{
-    auto read = std::make_shared<UartUpload>();
-    auto operation = [upload = std::move(upload), read](PlcPort &port,
-                                                        const PlcSession::Progress &progress) {
-        *read = upload(port, progress);
-    };
-    auto done = [this, read, apply = std::move(apply)] {
-        if (read->settings)
-            apply(*read->settings);
-        report(read->result);
-    };
-    if (withProgress)
-        m_main.runWithProgress(std::move(operation), std::move(done));
-    else
-        m_main.session().run(std::move(operation), std::move(done));
-}
-
-void UartTab::report(const TransferResult &result)
-{
-    if (result.message.isEmpty())
-        return;
-    const auto icon = result.ok ? UserDialogs::Icon::Information : UserDialogs::Icon::Warning;
-    m_main.dialogs().message(this, result.message, result.title, icon);
+        TabContext::ProgressWindow::Hidden,
+        [this](const UartUpload &read) {
+            if (!read.settings)
+                return;
+            m_speed->setCurrentIndex(read.settings->speed);
+            m_parity->setCurrentIndex(read.settings->parity);
+            m_slaveAddress->setText(read.settings->slaveAddress);
+            m_slaveTimeout->setText(read.settings->slaveTimeout);
+        });
 }

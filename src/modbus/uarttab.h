@@ -5,9 +5,7 @@
 
 #include <QWidget>
 
-#include <functional>
-
-class Main;
+class GridView;
 class PlcPort;
 class QButtonGroup;
 class QComboBox;
@@ -15,7 +13,8 @@ class QFormLayout;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
-class TableGrid;
+class TabContext;
+class TableFrame;
 
 // One Modbus port tab of the main window ("UART 1" or "UART 2"): the port's
 // role, its line settings, the slave settings, the master request table and
@@ -26,7 +25,8 @@ class UartTab : public QWidget
     Q_OBJECT
 
 public:
-    UartTab(const UartTabDescription &description, Main &main, QWidget *parent = nullptr);
+    // Starts from the UART's defaults.
+    UartTab(const UartTabDescription &description, TabContext &context, QWidget *parent = nullptr);
 
     const UartTabDescription &description() const { return m_description; }
 
@@ -38,8 +38,8 @@ public:
     QComboBox *stopBitsList() const { return m_stopBits; }
     QLineEdit *slaveAddressBox() const { return m_slaveAddress; }
     QLineEdit *slaveTimeoutBox() const { return m_slaveTimeout; }
-    RequestTableFrame *requestTable() const { return m_master; }
-    TableGrid *grid() const;
+    TableFrame *requestTable() const { return m_master; }
+    GridView *grid() const;
 
     // Chooses a role button (0 master, 1 slave, 2 not used), which runs
     // Option4_Click.
@@ -51,8 +51,11 @@ public:
     // The role last chosen (option_hw1, option_hw2); 0 until one is.
     int optionHw() const { return m_optionHw; }
 
-    // What the tab holds that travels to and from the PLC.
-    UartSettings settings() const;
+    // Everything the tab holds.
+    UartSettings configuration() const;
+    // Shows all of it: the role (choosing it only when it is not the chosen
+    // one already), the lists, the slave boxes and the table.
+    void apply(const UartSettings &settings);
     // Shows what a full upload read (role, speed, parity, slave address and
     // table) and enables the table.
     void applyUpload(const UartSettings &settings);
@@ -72,14 +75,10 @@ private:
     QGroupBox *buildSlaveFrame();
     QPushButton *addTransfer(const QString &name, const QString &caption, bool active,
                              void (UartTab::*handler)(), QWidget *frame);
-    void runTransfer(std::function<TransferResult(PlcPort &, const TransferProgress &)> transfer,
-                     bool withProgress);
-    void runUpload(std::function<UartUpload(PlcPort &, const TransferProgress &)> upload,
-                   std::function<void(const UartSettings &)> apply, bool withProgress);
-    void report(const TransferResult &result);
+    void setTable(const TextTable &table);
 
     const UartTabDescription &m_description;
-    Main &m_main;
+    TabContext &m_context;
     QButtonGroup *m_roles = nullptr;
     QComboBox *m_speed = nullptr;
     QComboBox *m_parity = nullptr;
@@ -88,6 +87,6 @@ private:
     QGroupBox *m_slave = nullptr;
     QLineEdit *m_slaveAddress = nullptr;
     QLineEdit *m_slaveTimeout = nullptr;
-    RequestTableFrame *m_master = nullptr;
+    TableFrame *m_master = nullptr;
     int m_optionHw = 0;
 };

@@ -1,12 +1,23 @@
 #pragma once
 
-#include "modbus/requesttableframe.h"
+#include <QString>
 
 struct UartDescription;
 
-// What tells the two UART tabs apart: their control names, the start texts
-// of their slave boxes, whether the slave settings have transfer buttons of
-// their own, and the UART as the PLC and the messages know it.
+// The control names of one UART's request table.
+struct RequestTableNames
+{
+    QString frame;  // "Modbus master configuration"
+    QString grid;   // the table
+    QString add;    // "Add slave"
+    QString modify; // "Modify slave"
+    QString remove; // "Delete slave"
+    QString dialog; // "Slave add/modify"
+};
+
+// What tells the two UART tabs apart: their control names, the length of
+// their slave timeout box, whether the slave settings have transfer buttons
+// of their own, and the UART as the PLC and the messages know it.
 struct UartTabDescription
 {
     const UartDescription *uart = nullptr;
@@ -20,7 +31,6 @@ struct UartTabDescription
     QString write;  // "Write to PLC"
     QString upload; // "Upload from PLC"
     QString slaveAddress;
-    QString slaveAddressStart;
     QString slaveTimeout;
     int slaveTimeoutLength = 0; // at most this many characters; 0 for no limit
     // "Download" and "Upload" of the slave settings alone; empty when the

@@ -2,7 +2,8 @@
 
 #include "link/plcport.h"
 #include "link/plcsession.h"
-#include "workspace/plccontrols.h"
+#include "workspace/configuration.h"
+#include "workspace/tabcontext.h"
 
 #include <QMainWindow>
 
@@ -20,15 +21,16 @@ class UartTab;
 class UserDialogs;
 
 // The main window: the seven tabs that hold the whole working configuration,
-// the menu, and the session over the window's serial port on which every
-// transfer started from the window runs, one at a time.
+// the menu and the caption. Every transfer started from the window runs on
+// the session of its tab context, over the window's serial port, one at a
+// time.
 class Main : public QMainWindow
 {
     Q_OBJECT
 
 public:
     using PortFactory = std::function<std::unique_ptr<PlcPort>()>;
-    using Availability = PlcControls::Availability;
+    using Availability = TabContext::Availability;
 
     struct Context
     {
@@ -41,20 +43,31 @@ public:
     // Ends a running operation (cancelled, waited for) and closes the port.
     ~Main() override;
 
-    const QString &iniFile() const { return m_iniFile; }
-    UserDialogs &dialogs() const { return m_dialogs; }
-    std::unique_ptr<PlcPort> makePort() const { return m_portFactory(); }
+    const QString &iniFile() const { return m_context->iniFile(); }
+    UserDialogs &dialogs() const { return m_context->dialogs(); }
+    // What the tabs see of the window: dialogs, settings file, session.
+    TabContext &tabContext() const { return *m_context; }
 
-    // The session over the window's own port. Submit operations through
-    // runWithProgress() or session().run().
-    PlcSession &session() { return *m_session; }
+    // The session over the window's own port.
+    PlcSession &session() const { return m_context->session(); }
     // Disabled while an operation runs; inactive ones stay disabled for good.
-    void registerPlcControl(QWidget *control, Availability availability = Availability::Active);
-    void registerPlcAction(QAction *action, Availability availability = Availability::Active);
+    void registerPlcControl(QWidget *control, Availability availability = Availability::Active)
+    {
+        m_context->registerPlcControl(control, availability);
+    }
     // Runs the operation with the progress window shown; the window follows
     // the operation's progress and closes before `done` runs. False, and
     // nothing shown, when another operation runs.
-    bool runWithProgress(PlcSession::Operation operation, std::function<void()> done = {});
+    bool runWithProgress(PlcSession::Operation operation, std::function<void()> done = {})
+    {
+        return m_context->run(std::move(operation), TabContext::ProgressWindow::Shown,
+                              std::move(done));
+    }
+
+    // The whole configuration, collected from the tabs.
+    Configuration configuration() const;
+    // Shows a configuration in every tab.
+    void apply(const Configuration &configuration);
 
     HwConfigTab &hwConfigTab() const { return *m_hwConfig; }
     UartTab &uart1Tab() const { return *m_uart1; }
@@ -80,15 +93,9 @@ private:
     void buildFileMenu(QMenu *menu);
     void buildPlcMenu(QMenu *menu);
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
-    void startUp();
-    void readModbusDefaults();
-    void formatTables();
-
-    QString m_iniFile;
-    UserDialogs &m_dialogs;
     PortFactory m_portFactory;
-    std::unique_ptr<PlcSession> m_session;
-    PlcControls m_plcControls;
+    // Destroyed before the tabs: a running operation ends before they go.
+    std::unique_ptr<TabContext> m_context;
 
     QTabWidget *m_tabs = nullptr;
     HwConfigTab *m_hwConfig = nullptr;

@@ -1,14 +1,14 @@
 #include "qtuserdialogs.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
 
+// Boxes given no title of their own carry the tool's name.
 QString titleOr(const QString &title)
 {
-    return title.isEmpty() ? QApplication::applicationDisplayName() : title;
+    return title.isEmpty() ? QStringLiteral("PLC Tarvik") : title;
 }
 
 QMessageBox::Icon boxIcon(UserDialogs::Icon icon)

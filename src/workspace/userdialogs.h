@@ -13,8 +13,8 @@ public:
 
     virtual ~UserDialogs() = default;
 
-    // A message box with an OK button. An empty title means the
-    // application's own name, the same for every box.
+    // A message box with an OK button. An empty title means the tool's own
+    // name, the same for every box.
     virtual void message(QWidget *parent, const QString &text, const QString &title = {},
                          Icon icon = Icon::Information) = 0;
     // An OK/Cancel question; true when the user chose OK.

@@ -1,10 +1,11 @@
 #include "diag/modbusdiagtab.h"
 #include "diag/modbuserrorbuffer.h"
 #include "link/plcframe.h"
-#include "modbus/tablegrid.h"
 #include "plcsimulator.h"
 #include "simport.h"
+#include "support/gridrows.h"
 #include "support/scripteddialogs.h"
+#include "workspace/gridview.h"
 #include "workspace/main.h"
 
 #include <QGroupBox>
@@ -32,7 +33,7 @@ struct DiagWindow
                    return std::make_unique<SimPort>(sim);
                }}};
 
-    TableGrid *grid(int uart) const { return main.modbusDiagTab().errorGrid(uart); }
+    GridView *grid(int uart) const { return main.modbusDiagTab().errorGrid(uart); }
     bool read(int uart)
     {
         const QString button = uart == 1 ? u"Command4"_s : u"Command6"_s;
@@ -61,8 +62,10 @@ void TestModbusDiagTab::startsWithHeaderAndOneRow()
     const QStringList header = {"Slot", "Errors  type", "Short descriptions of error"};
     for (int uart : {1, 2}) {
         QCOMPARE(w.grid(uart)->objectName(), uart == 1 ? u"MB_grid"_s : u"MB_grid2"_s);
-        QCOMPARE(w.grid(uart)->toTable(), TextTable({header, {"", "", ""}}));
-        QCOMPARE(w.grid(uart)->cellAlignment(), Qt::AlignCenter);
+        QCOMPARE(shownRows(w.grid(uart)), TextTable({header, {"", "", ""}}));
+        QCOMPARE(
+            w.grid(uart)->grid()->cell(1, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
+            Qt::AlignCenter);
         QCOMPARE(w.grid(uart)->parentWidget()->objectName(),
                  uart == 1 ? u"Frame7"_s : u"Frame12"_s);
     }
@@ -90,20 +93,21 @@ void TestModbusDiagTab::readShowsDecodedSlots()
     QVERIFY(w.read(uart));
     QCOMPARE(w.sim.requests(), QList<QByteArray>({readFrame(uart == 1 ? "2008" : "2006", "02"),
                                                   readFrame(uart == 1 ? "3600" : "3680", "40")}));
-    TextTable expected = {w.grid(uart)->toTable().first(),
+    TextTable expected = {shownRows(w.grid(uart)).first(),
                           {"1", "No error", ""},
                           {"2", "Active error", "illegal register address "},
                           {"3", "Active error", ""},
                           {"4", "", ""}};
-    QCOMPARE(w.grid(uart)->toTable(), expected);
-    QCOMPARE(w.grid(uart)->item(1, 2)->textAlignment(), int(Qt::AlignCenter));
+    QCOMPARE(shownRows(w.grid(uart)), expected);
+    QCOMPARE(w.grid(uart)->grid()->cell(2, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
+             Qt::AlignCenter);
     QCOMPARE(w.grid(3 - uart)->rows(), 2);
 
     w.sim.setWord(mode, 0xC001);
     w.sim.setMemory(block, QByteArray::fromHex("09"));
     QVERIFY(w.read(uart));
     expected = {expected.first(), {"1", "Active error", ""}, {"2", "", ""}};
-    QCOMPARE(w.grid(uart)->toTable(), expected);
+    QCOMPARE(shownRows(w.grid(uart)), expected);
     QVERIFY(w.dialogs.shown.isEmpty());
 }
 
@@ -112,7 +116,7 @@ void TestModbusDiagTab::failedReadKeepsTable()
     DiagWindow w;
     w.sim.setWord(0x2008, 0xC001);
     QVERIFY(w.read(1));
-    const TextTable shown = w.grid(1)->toTable();
+    const TextTable shown = shownRows(w.grid(1));
     w.sim.setWord(0x2008, 0x4001); // a slave: nothing to read
     QVERIFY(w.read(1));
     SimFaults faults;
@@ -120,7 +124,7 @@ void TestModbusDiagTab::failedReadKeepsTable()
     w.sim.setFaults(faults);
     w.sim.setWord(0x2008, 0xC001);
     QVERIFY(w.read(1));
-    QCOMPARE(w.grid(1)->toTable(), shown);
+    QCOMPARE(shownRows(w.grid(1)), shown);
     QCOMPARE(w.dialogs.messages(), QStringList{u"Answer timeout from PLC"_s});
 }
 

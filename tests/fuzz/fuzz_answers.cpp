@@ -26,16 +26,15 @@ ScriptedPort::Script scriptFrom(FuzzInput &input, std::chrono::milliseconds &las
     return script;
 }
 
-PlcResult transact(ScriptedPort &port, uint8_t kind, const QString &count)
+PlcResult transact(ScriptedPort &port, uint8_t kind, int count)
 {
     switch (kind % 4) {
     case 0:
-        return Plc_read(port, timeout, QStringLiteral("2502"), count);
+        return Plc_read(port, timeout, 0x2502, count);
     case 1:
-        return Plc_read_word(port, timeout, QStringLiteral("0E02"));
+        return Plc_read_word(port, timeout, 0x0E02);
     case 2:
-        return Plc_write(port, timeout, QStringLiteral("E11"), QStringLiteral("3000"),
-                         QStringLiteral("02"), QStringLiteral("0FFF"));
+        return Plc_write(port, timeout, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF"));
     default:
         return Plc_enq(port, timeout, PlcFrame::ENQ);
     }
@@ -49,6 +48,7 @@ void checkRead(const PlcResult &result, qsizetype digits)
     }
     const QByteArray answer = result.text.toLatin1();
     FUZZ_CHECK(answer.size() >= digits + 4);
+    FUZZ_CHECK(result.data.size() * 2 == digits);
     FUZZ_CHECK(answer.at(0) == PlcFrame::STX && answer.at(digits + 1) == PlcFrame::ETX);
     FUZZ_CHECK(PlcFrame::isHexDigits(QByteArrayView(answer).sliced(1, digits)));
 }
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput input(data, size);
     const uint8_t kind = input.byte();
-    const QString count = QString::asprintf("%02X", input.byte() % 0x41);
+    const int count = input.byte() % 0x41;
     std::chrono::milliseconds last{0};
     ScriptedPort port;
     port.addScript(scriptFrom(input, last));
@@ -68,14 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(result.outcome != Outcome::PortError);
     FUZZ_CHECK(port.now <= last + timeout);
     if (kind % 4 == 0)
-        checkRead(result, 2 * qsizetype(Hex_to_int(count)));
+        checkRead(result, 2 * qsizetype(count));
     if (kind % 4 == 1) {
         bool number = false;
         const int word = result.text.toInt(&number);
-        FUZZ_CHECK(result.answered() ? number && word >= 0 && word <= 0xFFFF
-                                     : result.text.isEmpty());
+        FUZZ_CHECK(result.answered() ? number && word == result.word : result.text.isEmpty());
     }
     if (kind % 4 == 2)
-        FUZZ_CHECK(result.answered() == (result.text == QLatin1String("6")));
+        FUZZ_CHECK(result.answered() == (result.text == QLatin1String("6")) &&
+                   result.answered() == (result.code == PlcFrame::ACK));
     return 0;
 }

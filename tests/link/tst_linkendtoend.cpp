@@ -62,10 +62,10 @@ bool TestLinkEndToEnd::startSim(const QStringList &arguments)
 void TestLinkEndToEnd::writeThenReadBack()
 {
     QVERIFY(startSim());
-    const PlcResult write = Plc_write(*m_port, 650ms, QStringLiteral("E11"), QStringLiteral("2502"),
-                                      QStringLiteral("08"), QStringLiteral("010A00006400E813"));
+    const PlcResult write = Plc_write(*m_port, 650ms, PlcCommand::Write, 0x2502,
+                                      QByteArray::fromHex("010A00006400E813"));
     QCOMPARE(write.text, QStringLiteral("6"));
-    const PlcResult read = Plc_read(*m_port, 350ms, QStringLiteral("2502"), QStringLiteral("08"));
+    const PlcResult read = Plc_read(*m_port, 350ms, 0x2502, 0x08);
     QCOMPARE(read.outcome, Outcome::Answered);
     QCOMPARE(read.text.toLatin1(), PlcFrame::dataAnswer("010A00006400E813"));
 }
@@ -73,7 +73,7 @@ void TestLinkEndToEnd::writeThenReadBack()
 void TestLinkEndToEnd::cpuTypeAndConnectionTest()
 {
     QVERIFY(startSim({QStringLiteral("--cpu-type"), QStringLiteral("0A0B")}));
-    QCOMPARE(Plc_read_word(*m_port, 100ms, QStringLiteral("0E02")).text, QStringLiteral("2571"));
+    QCOMPARE(Plc_read_word(*m_port, 100ms, 0x0E02).text, QStringLiteral("2571"));
     QCOMPARE(connectionTest(*m_port, 10, QStringLiteral("19200,E,8,1")),
              QStringLiteral("Successful connect to the CPU with type 2571"));
     QVERIFY(!m_port->isOpen());
@@ -90,8 +90,7 @@ void TestLinkEndToEnd::refusedWrite()
 {
     QVERIFY(startSim({QStringLiteral("--refuse"), QStringLiteral("@3000")}));
     const PlcResult write =
-        Plc_write(*m_port, 1000ms, QStringLiteral("E11"), QStringLiteral("3000"),
-                  QStringLiteral("02"), QStringLiteral("0FFF"));
+        Plc_write(*m_port, 1000ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF"));
     QCOMPARE(write.text, QStringLiteral("15"));
     QCOMPARE(write.outcome, Outcome::Refused);
 }
@@ -100,8 +99,8 @@ void TestLinkEndToEnd::silentPlc()
 {
     QVERIFY(startSim({QStringLiteral("--silent"), QStringLiteral("1,2")}));
     QCOMPARE(Plc_enq(*m_port, 100ms, PlcFrame::ENQ).text, QString());
-    const PlcResult write = Plc_write(*m_port, 150ms, QStringLiteral("E10"), QStringLiteral("2002"),
-                                      QStringLiteral("02"), QStringLiteral("0080"));
+    const PlcResult write =
+        Plc_write(*m_port, 150ms, PlcCommand::Command, 0x2002, QByteArray::fromHex("0080"));
     QCOMPARE(write.text, QStringLiteral("16"));
     // The line is fine again for the next request.
     QCOMPARE(Plc_enq(*m_port, 100ms, PlcFrame::ENQ).text, QStringLiteral("6"));
@@ -115,7 +114,7 @@ void TestLinkEndToEnd::splitAndSlowAnswers()
                       QStringLiteral("40")}));
     QElapsedTimer timer;
     timer.start();
-    const PlcResult read = Plc_read(*m_port, 100ms, QStringLiteral("0E02"), QStringLiteral("08"));
+    const PlcResult read = Plc_read(*m_port, 100ms, 0x0E02, 0x08);
     QCOMPARE(read.outcome, Outcome::Answered);
     QCOMPARE(read.text.size(), 20);
     QVERIFY2(timer.elapsed() > 200, qPrintable(QString::number(timer.elapsed())));
@@ -130,7 +129,7 @@ void TestLinkEndToEnd::simulatorExitFailsTheTransaction()
     });
     QElapsedTimer timer;
     timer.start();
-    const PlcResult read = Plc_read(*m_port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
+    const PlcResult read = Plc_read(*m_port, 1000ms, 0x2006, 0x02);
     stopper.join();
     QCOMPARE(read.outcome, Outcome::PortError);
     QVERIFY2(timer.elapsed() < 900, qPrintable(QString::number(timer.elapsed())));

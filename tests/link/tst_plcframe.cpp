@@ -48,18 +48,16 @@ void TestPlcFrame::workedFrames()
     ScriptedPort port;
     switch (kind) {
     case 0:
-        Plc_read(port, 100ms, QStringLiteral("2006"), QStringLiteral("02"));
+        Plc_read(port, 100ms, 0x2006, 0x02);
         break;
     case 1:
-        Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+        Plc_read_word(port, 100ms, 0x0E02);
         break;
     case 2:
-        Plc_write(port, 100ms, QStringLiteral("E10"), QStringLiteral("2002"), QStringLiteral("02"),
-                  QStringLiteral("0080"));
+        Plc_write(port, 100ms, PlcCommand::Command, 0x2002, QByteArray::fromHex("0080"));
         break;
     default:
-        Plc_write(port, 100ms, QStringLiteral("E11"), QStringLiteral("3000"), QStringLiteral("02"),
-                  QStringLiteral("0000"));
+        Plc_write(port, 100ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0000"));
     }
     QCOMPARE(port.written, QList<QByteArray>{expected});
 }

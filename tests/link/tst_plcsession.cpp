@@ -87,8 +87,7 @@ void TestPlcSession::destroyingCancelsRunningOperation()
         port.open();
         for (int i = 0; i < 10; ++i) {
             ++transactions;
-            const PlcResult result =
-                Plc_read(port, 400ms, QStringLiteral("2502"), QStringLiteral("40"));
+            const PlcResult result = Plc_read(port, 400ms, 0x2502, 0x40);
             portErrors += result.outcome == PlcResult::Outcome::PortError;
         }
         port.close();

@@ -21,7 +21,7 @@ QByteArray answerOf(int bytes)
 
 PlcResult read40(ScriptedPort &port)
 {
-    return Plc_read(port, 100ms, QStringLiteral("2502"), QStringLiteral("40"));
+    return Plc_read(port, 100ms, 0x2502, 0x40);
 }
 
 } // namespace
@@ -38,7 +38,7 @@ private Q_SLOTS:
     void readRefusedAtOnce();
     void malformedAnswers_data();
     void malformedAnswers();
-    void invalidCountCompletesAtFourCharacters();
+    void emptyReadCompletesAtFourCharacters();
     void readWord();
     void writeAndProbeCodes_data();
     void writeAndProbeCodes();
@@ -55,6 +55,7 @@ void TestPlcTransaction::readCompletesAtItsLength()
     const PlcResult result = read40(port);
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text.toLatin1(), answer);
+    QCOMPARE(result.data, QByteArray(0x40, char(0xAA)));
     QCOMPARE(port.now, 10ms); // waited for the 132nd character, no longer
 }
 
@@ -102,7 +103,7 @@ void TestPlcTransaction::readRefusedAtOnce()
     QCOMPARE(port.now, 3ms);
 
     port.addScript({{3ms, nak}});
-    QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("0E02")).outcome, Outcome::Refused);
+    QCOMPARE(Plc_read_word(port, 100ms, 0x0E02).outcome, Outcome::Refused);
 }
 
 void TestPlcTransaction::malformedAnswers_data()
@@ -129,24 +130,26 @@ void TestPlcTransaction::malformedAnswers()
     QFETCH(QByteArray, answer);
     ScriptedPort port;
     port.addScript({{1ms, answer}});
-    const PlcResult read = Plc_read(port, 100ms, QStringLiteral("2006"), QStringLiteral("02"));
+    const PlcResult read = Plc_read(port, 100ms, 0x2006, 0x02);
     QCOMPARE(read.outcome, Outcome::Malformed);
     QCOMPARE(read.text, QString());
     port.addScript({{1ms, answer}});
-    const PlcResult word = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    const PlcResult word = Plc_read_word(port, 100ms, 0x0E02);
     QCOMPARE(word.outcome, Outcome::Malformed);
     QCOMPARE(word.text, QString());
 }
 
-void TestPlcTransaction::invalidCountCompletesAtFourCharacters()
+void TestPlcTransaction::emptyReadCompletesAtFourCharacters()
 {
     ScriptedPort port;
     port.addScript({{1ms, "\x02\x03"
                           "03"},
                     {2ms, "99"}});
-    const PlcResult result = Plc_read(port, 100ms, QStringLiteral("2006"), QStringLiteral("0x"));
+    const PlcResult result = Plc_read(port, 100ms, 0x2006, 0);
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text.size(), 4);
+    QCOMPARE(result.data, QByteArray());
+    QCOMPARE(port.written.last(), PlcFrame::request("E00", "2006", "00"));
 }
 
 void TestPlcTransaction::readWord()
@@ -155,18 +158,19 @@ void TestPlcTransaction::readWord()
     port.addScript({{1ms, "\x02"
                           "3412\x03"
                           "??"}});
-    PlcResult result = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    PlcResult result = Plc_read_word(port, 100ms, 0x0E02);
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text, QStringLiteral("4660"));
+    QCOMPARE(result.word, quint16(0x1234));
 
     port.addScript({{1ms, "\x02"
                           "FFFF\x03"
                           "00"}});
-    QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("0E02")).text, QStringLiteral("65535"));
+    QCOMPARE(Plc_read_word(port, 100ms, 0x0E02).text, QStringLiteral("65535"));
 
     port.addScript({{1ms, "\x02"
                           "341"}});
-    result = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    result = Plc_read_word(port, 100ms, 0x0E02);
     QCOMPARE(result.outcome, Outcome::Timeout);
     QCOMPARE(result.text, QString());
 }
@@ -177,14 +181,15 @@ void TestPlcTransaction::writeAndProbeCodes_data()
     QTest::addColumn<QString>("writeCode");
     QTest::addColumn<QString>("probeCode");
     QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("code");
     QTest::newRow("ACK") << ack << "6"
-                         << "6" << Outcome::Answered;
+                         << "6" << Outcome::Answered << 6;
     QTest::newRow("NAK") << nak << "15"
-                         << "15" << Outcome::Refused;
+                         << "15" << Outcome::Refused << 0x15;
     QTest::newRow("silence") << QByteArray() << "16"
-                             << "" << Outcome::Timeout;
+                             << "" << Outcome::Timeout << -1;
     QTest::newRow("STX") << QByteArray("\x02") << "2"
-                         << "2" << Outcome::Malformed;
+                         << "2" << Outcome::Malformed << 2;
 }
 
 void TestPlcTransaction::writeAndProbeCodes()
@@ -197,14 +202,16 @@ void TestPlcTransaction::writeAndProbeCodes()
     const ScriptedPort::Script script =
         answer.isEmpty() ? ScriptedPort::Script{} : ScriptedPort::Script{{2ms, answer}};
     port.addScript(script);
-    PlcResult result = Plc_write(port, 150ms, QStringLiteral("E11"), QStringLiteral("3000"),
-                                 QStringLiteral("02"), QStringLiteral("0FFF"));
+    PlcResult result =
+        Plc_write(port, 150ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF"));
     QCOMPARE(result.text, writeCode);
     QCOMPARE(result.outcome, outcome);
+    QTEST(result.code, "code");
     port.addScript(script);
     result = Plc_enq(port, 100ms, PlcFrame::ENQ);
     QCOMPARE(result.text, probeCode);
     QCOMPARE(result.outcome, outcome);
+    QTEST(result.code, "code");
     QCOMPARE(port.written.last(), QByteArray(1, PlcFrame::ENQ));
 }
 
@@ -213,15 +220,13 @@ void TestPlcTransaction::staleInputIsDiscardedBeforeRequest()
 {
     ScriptedPort port;
     port.addScript({{150ms, ack}});
-    QCOMPARE(Plc_write(port, 100ms, QStringLiteral("E11"), QStringLiteral("3000"),
-                       QStringLiteral("02"), QStringLiteral("0FFF"))
-                 .text,
+    QCOMPARE(Plc_write(port, 100ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF")).text,
              QStringLiteral("16"));
     port.now += 100ms; // the late ACK has arrived and sits in the buffer
     port.addScript({{5ms, "\x02"
                           "0100\x03"
                           "00"}});
-    const PlcResult result = Plc_read_word(port, 100ms, QStringLiteral("2008"));
+    const PlcResult result = Plc_read_word(port, 100ms, 0x2008);
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text, QStringLiteral("1"));
 }
@@ -232,12 +237,12 @@ void TestPlcTransaction::portFailureEndsAtOnce()
     port.failWaitsAfter(20ms);
     port.addScript({{10ms, "\x02"
                            "12"}});
-    const PlcResult read = Plc_read(port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
+    const PlcResult read = Plc_read(port, 1000ms, 0x2006, 0x02);
     QCOMPARE(read.outcome, Outcome::PortError);
     QCOMPARE(read.error, QStringLiteral("device vanished"));
     QCOMPARE(port.now, 20ms);
-    const PlcResult write = Plc_write(port, 1000ms, QStringLiteral("E10"), QStringLiteral("2002"),
-                                      QStringLiteral("02"), QStringLiteral("0080"));
+    const PlcResult write =
+        Plc_write(port, 1000ms, PlcCommand::Command, 0x2002, QByteArray::fromHex("0080"));
     QCOMPARE(write.outcome, Outcome::PortError);
     QCOMPARE(write.text, QStringLiteral("16")); // never mistaken for an accepted write
 }

@@ -110,8 +110,7 @@ void TestQtPlcPort::silentWaitCostsNoCpu()
     QElapsedTimer wall;
     wall.start();
     const double before = processCpuMs();
-    const PlcResult result =
-        Plc_read(*m_port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
+    const PlcResult result = Plc_read(*m_port, 1000ms, 0x2006, 0x02);
     const double cpu = processCpuMs() - before;
     QCOMPARE(result.outcome, Outcome::Timeout);
     QVERIFY(wall.elapsed() >= 990 && wall.elapsed() < 1500);
@@ -132,7 +131,7 @@ void TestQtPlcPort::splitAnswerAcrossChunks()
             m_peer->write(QByteArray(1, c));
         }
     });
-    const PlcResult result = Plc_read(*m_port, 100ms, QStringLiteral("2006"), QStringLiteral("02"));
+    const PlcResult result = Plc_read(*m_port, 100ms, 0x2006, 0x02);
     plc.join();
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text.toLatin1(), PlcFrame::dataAnswer("0145"));
@@ -147,8 +146,7 @@ void TestQtPlcPort::vanishingPortFailsAtOnce()
     });
     QElapsedTimer wall;
     wall.start();
-    const PlcResult result =
-        Plc_read(*m_port, 1000ms, QStringLiteral("2006"), QStringLiteral("02"));
+    const PlcResult result = Plc_read(*m_port, 1000ms, 0x2006, 0x02);
     pull.join();
     QCOMPARE(result.outcome, Outcome::PortError);
     QVERIFY2(wall.elapsed() < 600, qPrintable(QString::number(wall.elapsed())));

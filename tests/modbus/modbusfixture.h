@@ -46,6 +46,21 @@ inline QByteArray readFrame(const QString &address, const QString &count)
     return PlcFrame::request("E00", address.toLatin1(), count.toLatin1());
 }
 
+inline QString addressText(quint16 address)
+{
+    return QString::fromLatin1(PlcFrame::hexDigits(address, 4));
+}
+
+inline QByteArray writeFrame(quint16 address, const QString &data, QByteArrayView command = "E11")
+{
+    return writeFrame(addressText(address), data, command);
+}
+
+inline QByteArray readFrame(quint16 address, const QString &count)
+{
+    return readFrame(addressText(address), count);
+}
+
 // Rows that pass the table check, each different from the others.
 inline QList<RequestRow> sampleRows(int count)
 {
@@ -66,7 +81,7 @@ inline UartSettings masterSettings(const QList<RequestRow> &rows)
 // The request records of the rows as the PLC stores them.
 inline QByteArray recordBytes(const QList<RequestRow> &rows)
 {
-    return QByteArray::fromHex(RequestRecord::encodeAll(rows).toLatin1());
+    return RequestRecord::encodeAll(rows);
 }
 
 inline QByteArray wordBytes(quint16 word)

@@ -5,11 +5,12 @@
 #include "diag/modbuserrorbuffer.h"
 #include "modbus/requesttable.h"
 #include "modbus/slavedialog.h"
-#include "modbus/tablegrid.h"
 #include "modbus/uarttab.h"
 #include "support/renderharness.h"
+#include "workspace/gridview.h"
 #include "workspace/idleport.h"
 #include "workspace/main.h"
+#include "workspace/tableframe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,7 +33,7 @@ void renderUart(Main &window, UartTab &tab, int index, const QString &dir)
     tabs->setCurrentWidget(&tab);
     const QString name = QStringLiteral("uart%1-").arg(index);
     tab.selectRole(0);
-    tab.grid()->setTable(RequestTable::fromRows(sampleRows()));
+    tab.grid()->setEntries(RequestTable::fromRows(sampleRows()));
     tab.grid()->setEnabled(true);
     save(&window, dir, name + QStringLiteral("master"));
     tab.selectRole(1);
@@ -44,7 +45,7 @@ void renderUart(Main &window, UartTab &tab, int index, const QString &dir)
 void renderDialog(UartTab &tab, const QString &dir)
 {
     tab.selectRole(0);
-    tab.requestTable()->addSlave();
+    tab.requestTable()->addRow();
     auto *dialog = tab.findChild<SlaveDialog *>(QStringLiteral("Slave"));
     save(dialog, dir, QStringLiteral("slave-dialog"));
     dialog->reject();
@@ -54,7 +55,7 @@ void renderDiag(Main &window, const QString &dir)
 {
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
     tabs->setCurrentWidget(&window.modbusDiagTab());
-    window.modbusDiagTab().errorGrid(1)->setTable(
+    window.modbusDiagTab().errorGrid(1)->setEntries(
         ModbusErrorBuffer::table({0x00, 0x80, 0x81, 0x84, 0x8E, 0x09}));
     save(&window, dir, QStringLiteral("modbus-diag"));
 }

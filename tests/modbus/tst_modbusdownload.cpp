@@ -1,4 +1,5 @@
 #include "link/inifile.h"
+#include "link/transferrun.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/slavesettingstransfer.h"
 #include "modbusfixture.h"
@@ -95,8 +96,9 @@ void TestModbusDownload::writesMasterTables()
     QVERIFY(result.ok);
     QCOMPARE(result.message, QString());
 
-    const QString text = RequestRecord::encodeAll(table);
-    const QString modeWord = wordToTransfer(quint16(0xD400 + rows));
+    const QString text = QString::fromLatin1(RequestRecord::encodeAll(table).toHex().toUpper());
+    const QString modeWord =
+        QString::fromLatin1(wordData(quint16(0xD400 + rows)).toHex().toUpper());
     QList<QByteArray> expected{begin, writeFrame(uart(number).modeWordAddress, modeWord)};
     for (int k = 0; k < blocks.size(); ++k) {
         const QStringList parts = blocks.at(k).split(QLatin1Char(' '));
@@ -210,7 +212,7 @@ void TestModbusDownload::refusesBeforeSending()
     settings.role = ModbusRole(role);
     settings.slaveAddress = address;
     if (message.startsWith(QLatin1String("You configuration")))
-        settings.table[2][RequestTable::Timeout] = badCell;
+        settings.table[1][RequestTable::Timeout] = badCell;
     const TransferResult result =
         downloadUart(bench.port, bench.ini, UartDescription::uart1(), settings, {});
     QVERIFY(!result.ok);

@@ -1,3 +1,4 @@
+#include "support/gridrows.h"
 #include "uartwindow.h"
 
 #include <QComboBox>
@@ -34,7 +35,7 @@ void ok(SlaveDialog *dialog)
 
 QStringList row(const UartWindow &w, int uart, int r)
 {
-    return w.tab(uart).grid()->toTable().at(r);
+    return shownRows(w.tab(uart).grid()).at(r);
 }
 
 const QList<RequestRow> threeRows = {
@@ -127,7 +128,7 @@ void TestSlaveDialog::refusesWrongValues()
     QFETCH(QString, refused);
     UartWindow w;
     w.open(2).selectRole(0);
-    w.tab(2).requestTable()->addSlave();
+    w.tab(2).requestTable()->addRow();
     for (const QString &field : typed)
         type(w.dialog(2), qPrintable(field.section(u'=', 0, 0)), field.section(u'=', 1));
     ok(w.dialog(2));
@@ -188,7 +189,9 @@ void TestSlaveDialog::deleteRenumbers()
     QCOMPARE(w.dialogs.shown.size(), 2);
     QCOMPARE(w.dialogs.shown.at(1).text, u"You are shure for delete this sensor?"_s);
     QCOMPARE(w.dialogs.shown.at(1).title, QString());
-    QCOMPARE(w.tab(1).grid()->toTable(), RequestTable::fromRows({threeRows[0], threeRows[2]}));
+    QCOMPARE(
+        shownRows(w.tab(1).grid()),
+        framedRows(RequestTable::format, RequestTable::fromRows({threeRows[0], threeRows[2]})));
     QCOMPARE(w.tab(1).requestTable()->chosenRow(), 2);
 }
 
@@ -208,7 +211,8 @@ void TestSlaveDialog::deleteNeedsRequestRow()
     w.click(2, u"Command29"_s);
     w.click(2, u"Command29"_s);
     QCOMPARE(w.dialogs.shown.size(), 1);
-    QCOMPARE(w.tab(2).grid()->toTable(), RequestTable::fromRows({}));
+    QCOMPARE(shownRows(w.tab(2).grid()),
+             framedRows(RequestTable::format, RequestTable::fromRows({})));
 }
 
 QTEST_MAIN(TestSlaveDialog)

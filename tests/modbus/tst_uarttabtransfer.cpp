@@ -1,4 +1,5 @@
 #include "modbusfixture.h"
+#include "support/gridrows.h"
 #include "uartwindow.h"
 #include "workspace/progress.h"
 
@@ -84,7 +85,8 @@ void TestUartTabTransfer::writesMasterFrameByFrame()
     const QList<QByteArray> expected = {
         writeFrame(u"3000"_s, u"0FFF"_s), writeFrame(names.mode, u"02CF"_s),
         writeFrame(QString::number(names.table, 16),
-                   u"010A00006400E813"_s + RequestRecord::encode(second)),
+                   u"010A00006400E813"_s +
+                       QString::fromLatin1(RequestRecord::encode(second).toHex().toUpper())),
         writeFrame(u"3000"_s, u"0000"_s), writeFrame(u"2002"_s, u"0080"_s, "E10")};
     QCOMPARE(w.sim.requests(), expected);
     QTRY_VERIFY(w.main->findChildren<Progress *>().isEmpty());
@@ -174,7 +176,8 @@ void TestUartTabTransfer::uploadShowsWhatWasRead()
     QVERIFY(w.tab(uart).requestTable()->isVisible() && w.tab(uart).grid()->isEnabled());
     QCOMPARE(w.tab(uart).speedList()->currentIndex(), 7);
     QCOMPARE(w.tab(uart).parityList()->currentIndex(), 1);
-    QCOMPARE(w.tab(uart).grid()->toTable(), RequestTable::fromRows(rows));
+    QCOMPARE(shownRows(w.tab(uart).grid()),
+             framedRows(RequestTable::format, RequestTable::fromRows(rows)));
 
     w.sim.setWord(modeAddress, 0x540C);
     w.click(uart, names.upload);
@@ -183,7 +186,8 @@ void TestUartTabTransfer::uploadShowsWhatWasRead()
     QCOMPARE(w.tab(uart).slaveAddressBox()->text(), u"12"_s);
     QCOMPARE(w.tab(uart).speedList()->currentText(), u"115200"_s);
     QCOMPARE(w.tab(uart).parityList()->currentText(), u"None"_s);
-    QCOMPARE(w.tab(uart).grid()->toTable(), RequestTable::fromRows(rows));
+    QCOMPARE(shownRows(w.tab(uart).grid()),
+             framedRows(RequestTable::format, RequestTable::fromRows(rows)));
     QVERIFY(w.dialogs.shown.isEmpty());
 }
 
@@ -208,16 +212,16 @@ void TestUartTabTransfer::failedUploadChangesNothing()
     QFETCH(QString, message);
     UartWindow w;
     w.open(2).selectRole(0);
-    w.tab(2).grid()->setTable(RequestTable::fromRows(sampleRows(3)));
+    w.tab(2).grid()->setEntries(RequestTable::fromRows(sampleRows(3)));
     w.tab(2).speedList()->setCurrentIndex(0);
-    const UartSettings before = w.tab(2).settings();
+    const UartSettings before = w.tab(2).configuration();
     w.sim.setWord(0x2006, quint16(word));
     if (silent)
         faultAt(w.sim, SimFault::Silent, silent);
     w.click(2, u"Command26"_s);
     QVERIFY(w.finished());
     QCOMPARE(w.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(w.tab(2).settings(), before);
+    QCOMPARE(w.tab(2).configuration(), before);
     QVERIFY(!w.tab(2).grid()->isEnabled());
 }
 
@@ -266,11 +270,11 @@ void TestUartTabTransfer::slaveSettingsFailures()
     QVERIFY(w.finished());
     QCOMPARE(w.sim.requests().size(), 1);
 
-    const UartSettings before = tab.settings();
+    const UartSettings before = tab.configuration();
     faultAt(w.sim, SimFault::Silent, 2);
     tab.uploadSlave();
     QVERIFY(w.finished());
-    QCOMPARE(tab.settings(), before);
+    QCOMPARE(tab.configuration(), before);
     QCOMPARE(w.dialogs.messages(), QStringList({wrongAnswer, answerTimeout}));
 }
 
@@ -292,7 +296,8 @@ void TestUartTabTransfer::menuUploadsUart1ThenUart2()
     QCOMPARE(w.tab(1).optionHw(), 1);
     QCOMPARE(w.tab(1).slaveAddressBox()->text(), u"12"_s);
     QCOMPARE(w.tab(2).optionHw(), 0);
-    QCOMPARE(w.tab(2).grid()->toTable(), RequestTable::fromRows(rows));
+    QCOMPARE(shownRows(w.tab(2).grid()),
+             framedRows(RequestTable::format, RequestTable::fromRows(rows)));
 
     // A failure of UART1 leaves UART2 unread.
     faultAt(w.sim, SimFault::Silent, 4);

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "modbus/requesttable.h"
-#include "modbus/requesttableframe.h"
 #include "modbus/slavedialog.h"
-#include "modbus/tablegrid.h"
 #include "modbus/uarttab.h"
 #include "plcsimulator.h"
 #include "simport.h"
 #include "support/scripteddialogs.h"
+#include "workspace/gridview.h"
 #include "workspace/main.h"
+#include "workspace/tableframe.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -70,14 +70,14 @@ struct UartWindow
     void master(int uart, const QList<RequestRow> &rows) const
     {
         open(uart).selectRole(0);
-        tab(uart).grid()->setTable(RequestTable::fromRows(rows));
+        tab(uart).grid()->setEntries(RequestTable::fromRows(rows));
         tab(uart).grid()->setEnabled(true);
     }
     // Clicks a cell of the grid, as the user chooses a row.
     void clickCell(int uart, int row, int column) const
     {
-        TableGrid *grid = tab(uart).grid();
-        const QRect cell = grid->visualItemRect(grid->item(row - 1, column));
+        GridView *grid = tab(uart).grid();
+        const QRect cell = grid->cellRect(row, column);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     }
 };

@@ -65,11 +65,11 @@ UartSettings master(int count)
 // A PLC whose UARTs are masters with nine requests and some slot errors.
 void preparePlc(PlcSimulator &sim)
 {
-    const QByteArray records = QByteArray::fromHex(RequestRecord::encodeAll(rows(9)).toLatin1());
+    const QByteArray records = RequestRecord::encodeAll(rows(9));
     for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
-        sim.setWord(quint16(uart->modeWordAddress.toUInt(nullptr, 16)), 0xC409);
+        sim.setWord(uart->modeWordAddress, 0xC409);
         sim.setMemory(uart->tableStart, records);
-        sim.setMemory(quint16(uart->firstErrorBlock.toUInt(nullptr, 16)), "\x80\x81\x09");
+        sim.setMemory(uart->errorBytes, "\x80\x81\x09");
     }
     sim.setWord(0x2004, 2000);
 }

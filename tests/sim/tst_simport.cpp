@@ -169,14 +169,12 @@ void TestSimPort::transactionsSeeSimulatedPlc()
     sim.setFaults(faults);
     SimPort port(sim);
     QVERIFY(port.open());
-    QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("0E02")).text, QStringLiteral("4660"));
-    QCOMPARE(Plc_write(port, 350ms, QStringLiteral("E11"), QStringLiteral("3000"),
-                       QStringLiteral("02"), QStringLiteral("0FFF"))
-                 .text,
+    QCOMPARE(Plc_read_word(port, 100ms, 0x0E02).text, QStringLiteral("4660"));
+    QCOMPARE(Plc_write(port, 350ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF")).text,
              QStringLiteral("16"));
     QCOMPARE(sim.word(0x3000), 0xFF0F);
     port.pause(200ms);
-    QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("3000")).text, QStringLiteral("65295"));
+    QCOMPARE(Plc_read_word(port, 100ms, 0x3000).text, QStringLiteral("65295"));
     QCOMPARE(sim.requests(),
              (QList<QByteArray>{"\x02"
                                 "00E0202\x03"
@@ -190,15 +188,11 @@ void TestSimPort::pauseLetsSearchFinish()
     sim.setRomCodes({QByteArray::fromHex("28FF4C5D0300009A")});
     SimPort port(sim);
     QVERIFY(port.open());
-    QCOMPARE(Plc_write(port, 350ms, QStringLiteral("E10"), QStringLiteral("2000"),
-                       QStringLiteral("02"), QStringLiteral("0180"))
-                 .text,
+    QCOMPARE(Plc_write(port, 350ms, PlcCommand::Command, 0x2000, QByteArray::fromHex("0180")).text,
              QStringLiteral("6"));
-    QCOMPARE(Plc_read(port, 350ms, QStringLiteral("3000"), QStringLiteral("02")).text.mid(1, 2),
-             QStringLiteral("00"));
+    QCOMPARE(Plc_read(port, 350ms, 0x3000, 0x02).text.mid(1, 2), QStringLiteral("00"));
     port.pause(3500ms);
-    QCOMPARE(Plc_read(port, 350ms, QStringLiteral("3000"), QStringLiteral("02")).text.mid(1, 2),
-             QStringLiteral("01"));
+    QCOMPARE(Plc_read(port, 350ms, 0x3000, 0x02).text.mid(1, 2), QStringLiteral("01"));
 }
 
 void TestSimPort::vanishesBeforeAnswer()
@@ -208,7 +202,7 @@ void TestSimPort::vanishesBeforeAnswer()
     QVERIFY(port.open());
     port.vanishAfter(2);
     QCOMPARE(Plc_enq(port, 100ms, PlcFrame::ENQ).text, QStringLiteral("6"));
-    const PlcResult result = Plc_read_word(port, 100ms, QStringLiteral("0E02"));
+    const PlcResult result = Plc_read_word(port, 100ms, 0x0E02);
     QCOMPARE(result.outcome, PlcResult::Outcome::PortError);
     QVERIFY(result.error.contains(QStringLiteral("vanished")));
     QCOMPARE(sim.requests().size(), 2);
@@ -224,7 +218,7 @@ void TestSimPort::vanishesAfterAnswer()
     SimPort port(sim);
     QVERIFY(port.open());
     port.vanishAfter(1, SimPort::Vanish::AfterAnswer);
-    QCOMPARE(Plc_read_word(port, 100ms, QStringLiteral("0E02")).text, QStringLiteral("4660"));
+    QCOMPARE(Plc_read_word(port, 100ms, 0x0E02).text, QStringLiteral("4660"));
     QCOMPARE(port.waitForData(100ms), Wait::Error);
     QCOMPARE(Plc_enq(port, 100ms, PlcFrame::ENQ).outcome, PlcResult::Outcome::PortError);
     QCOMPARE(sim.requests().size(), 1);
@@ -237,7 +231,7 @@ void TestSimPort::runsOnWorkerThread()
     SimPort port(sim);
     QVERIFY(port.open());
     PlcResult result;
-    std::thread worker([&] { result = Plc_read_word(port, 100ms, QStringLiteral("0E02")); });
+    std::thread worker([&] { result = Plc_read_word(port, 100ms, 0x0E02); });
     worker.join();
     QCOMPARE(result.text, QStringLiteral("4660"));
     QCOMPARE(sim.requests().size(), 1);

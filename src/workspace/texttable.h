@@ -3,8 +3,9 @@
 #include <QList>
 #include <QStringList>
 
-// A table as the grids on screen hold it: row 0 the header, then the entry
-// rows, each a list of cell texts, column 0 first.
+// The entry rows of a table as the core works on them: each a list of cell
+// texts, column 0 (the row number) first. The header and the open row below
+// the entries belong to the table on screen, not to its content.
 using TextTable = QList<QStringList>;
 
 // The header texts of a grid format string: the parts between the '|'

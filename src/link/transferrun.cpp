@@ -1,0 +1,154 @@
+#include "transferrun.h"
+
+#include "link/plcport.h"
+#include "link/plctransaction.h"
+
+#include <QtEndian>
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+
+QByteArray wordData(quint16 value)
+{
+    QByteArray data(2, Qt::Uninitialized);
+    qToLittleEndian(value, data.data());
+    return data;
+}
+
+quint16 wordOf(QByteArrayView data)
+{
+    Q_ASSERT(data.size() >= 2);
+    return qFromLittleEndian<quint16>(data.data());
+}
+
+TransferRun::~TransferRun()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool TransferRun::open()
+{
+    if (m_failed)
+        return false;
+    if (!m_port.isOpen() && !m_port.open())
+        fail(m_port.errorString());
+    return !m_failed;
+}
+
+bool TransferRun::write(milliseconds timeout, quint16 address, QByteArrayView data,
+                        PlcCommand command)
+{
+    if (m_failed)
+        return false;
+    return check(Plc_write(m_port, timeout, command, address, data));
+}
+
+void TransferRun::command(milliseconds timeout, quint16 address, QByteArrayView data)
+{
+    if (m_failed)
+        return;
+    const PlcResult answer = Plc_write(m_port, timeout, PlcCommand::Command, address, data);
+    if (answer.outcome == PlcResult::Outcome::PortError)
+        check(answer);
+}
+
+std::optional<QByteArray> TransferRun::read(milliseconds timeout, quint16 address, int bytes)
+{
+    if (m_failed)
+        return std::nullopt;
+    const PlcResult answer = Plc_read(m_port, timeout, address, bytes);
+    if (!check(answer))
+        return std::nullopt;
+    return answer.data;
+}
+
+std::optional<quint16> TransferRun::readWord(milliseconds timeout, quint16 address)
+{
+    const std::optional<QByteArray> data = read(timeout, address, 2);
+    return data ? std::optional(wordOf(*data)) : std::nullopt;
+}
+
+void TransferRun::pause(milliseconds duration)
+{
+    if (!m_failed)
+        m_port.pause(duration);
+}
+
+void TransferRun::fail(const QString &message)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_message = message;
+}
+
+TransferResult TransferRun::result() const
+{
+    return m_failed ? TransferResult::failure(m_message) : TransferResult::success();
+}
+
+bool TransferRun::beginConfiguration()
+{
+    return write(1000ms, controlWordAddress, QByteArray::fromHex("0FFF"));
+}
+
+bool TransferRun::endConfiguration()
+{
+    return write(1000ms, controlWordAddress, QByteArray::fromHex("0000"));
+}
+
+bool TransferRun::writeBlocks(milliseconds timeout, quint16 start, const QByteArray &data,
+                              Empty empty, const TransferProgress &progress)
+{
+    if (data.isEmpty() && empty == Empty::Skip)
+        return !m_failed;
+    if (data.size() < blockBytes) {
+        if (!write(timeout, start, data))
+            return false;
+        reportProgress(progress, 100);
+        return true;
+    }
+    for (qsizetype sent = 0; sent < data.size(); sent += blockBytes) {
+        const QByteArray block = data.mid(sent, blockBytes);
+        if (!write(timeout, quint16(start + sent), block))
+            return false;
+        reportProgress(progress, int(100 * (sent + block.size()) / data.size()));
+        pause(100ms);
+    }
+    return !m_failed;
+}
+
+std::optional<QByteArray> TransferRun::readBlocks(milliseconds timeout, quint16 start, int bytes,
+                                                  const TransferProgress &progress)
+{
+    QByteArray data;
+    for (int at = 0; at < bytes; at += blockBytes) {
+        const std::optional<QByteArray> block =
+            read(timeout, quint16(start + at), std::min(blockBytes, bytes - at));
+        if (!block)
+            return std::nullopt;
+        data += *block;
+        reportProgress(progress, std::min(100, 100 * (at + blockBytes) / bytes));
+    }
+    return data;
+}
+
+bool TransferRun::check(const PlcResult &result)
+{
+    switch (result.outcome) {
+    case PlcResult::Outcome::Answered:
+        return true;
+    case PlcResult::Outcome::Refused:
+    case PlcResult::Outcome::Malformed:
+        fail(wrongAnswerMessage);
+        break;
+    case PlcResult::Outcome::Timeout:
+        fail(answerTimeoutMessage);
+        break;
+    case PlcResult::Outcome::PortError:
+        fail(result.error.isEmpty() ? m_port.errorString() : result.error);
+        break;
+    }
+    return false;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "link/plcframe.h"
+#include "link/plcresult.h"
+#include "link/transferresult.h"
+
+#include <chrono>
+#include <optional>
+
+class PlcPort;
+
+// The control word: "0FFF" while a configuration is written, "0000" after.
+inline constexpr quint16 controlWordAddress = 0x3000;
+// The most bytes one frame carries.
+inline constexpr int blockBytes = 64;
+
+// Word transfer encoding: a 16-bit value travels low byte first.
+QByteArray wordData(quint16 value);
+// The word of the first two bytes, the first the low one.
+quint16 wordOf(QByteArrayView data);
+
+// One transfer's use of the port: opens it, runs transactions until the
+// first one fails and remembers that failure's message, and closes the port
+// when the transfer ends, whether it succeeded or not.
+//
+// Failures: a refused or malformed answer is "Wrong answer from PLC", no
+// answer in time is "Answer timeout from PLC", a port that cannot be opened
+// or fails on the way gives the port's own description of the fault.
+class TransferRun
+{
+public:
+    explicit TransferRun(PlcPort &port) : m_port(port) {}
+    ~TransferRun();
+    TransferRun(const TransferRun &) = delete;
+    TransferRun &operator=(const TransferRun &) = delete;
+
+    // Opens the port unless it is open already.
+    bool open();
+    // A write of the bytes with command "E11" (or "E10"); only an ACK counts
+    // as accepted.
+    bool write(std::chrono::milliseconds timeout, quint16 address, QByteArrayView data,
+               PlcCommand command = PlcCommand::Write);
+    // A command word written with "E10" as a transfer's last step. The PLC
+    // acts on it (it may restart the port it configures), so its answer is
+    // not examined; only a failing port ends the transfer.
+    void command(std::chrono::milliseconds timeout, quint16 address, QByteArrayView data);
+    // The bytes of a read of `bytes` bytes (at most 64), nothing on failure.
+    std::optional<QByteArray> read(std::chrono::milliseconds timeout, quint16 address, int bytes);
+    // A 16-bit word (a mode word, a setting) read as it travels.
+    std::optional<quint16> readWord(std::chrono::milliseconds timeout, quint16 address);
+    void pause(std::chrono::milliseconds duration);
+
+    // Ends the transfer with this message unless it has failed already.
+    void fail(const QString &message);
+    bool failed() const { return m_failed; }
+    TransferResult result() const;
+
+    // The control word written before a configuration ("0FFF") and after it
+    // ("0000").
+    bool beginConfiguration();
+    bool endConfiguration();
+
+    // Whether an empty text still goes out as a write of count 00.
+    enum class Empty { Write, Skip };
+    // Writes the bytes at consecutive addresses from `start`: fewer than 64
+    // in one write (then progress is 100), more in blocks of 64 and a shorter
+    // last one, each followed by a step of progress and a pause of 100 ms.
+    bool writeBlocks(std::chrono::milliseconds timeout, quint16 start, const QByteArray &data,
+                     Empty empty, const TransferProgress &progress);
+    // Reads `bytes` bytes at consecutive addresses from `start` in blocks of
+    // at most 64, with a step of progress after each.
+    std::optional<QByteArray> readBlocks(std::chrono::milliseconds timeout, quint16 start,
+                                         int bytes, const TransferProgress &progress = {});
+
+private:
+    bool check(const PlcResult &result);
+
+    PlcPort &m_port;
+    bool m_failed = false;
+    QString m_message;
+};

@@ -1,0 +1,110 @@
+#include "gridview.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+
+GridView::GridView(const QString &name, GridModel *model, QWidget *parent)
+    : QTableView(parent), m_model(model), m_editors(new CellEditor(this))
+{
+    setObjectName(name);
+    m_model->setParent(this);
+    setModel(m_model);
+    setItemDelegate(m_editors);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setStretchLastSection(true);
+    connect(m_editors, &CellEditor::confirmed, this, &GridView::commit);
+    connect(this, &QTableView::clicked, this, [this](const QModelIndex &index) {
+        Q_EMIT chosen(cursorRow(), cursorColumn());
+        if (m_editors->kind(index.column()) == CellEditor::Kind::Combo && editable(index))
+            edit(index, QAbstractItemView::AllEditTriggers, nullptr);
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &GridView::fitColumns);
+    connect(m_model, &QAbstractItemModel::headerDataChanged, this, &GridView::fitColumns);
+    fitColumns();
+}
+
+void GridView::setFixedColumns(int count)
+{
+    m_model->setFixedColumns(count);
+    m_editors->setFixedColumns(count);
+    viewport()->update();
+}
+
+int GridView::cursorRow() const
+{
+    return currentIndex().isValid() ? GridModel::rowOf(currentIndex()) : 0;
+}
+
+int GridView::cursorColumn() const
+{
+    return currentIndex().isValid() ? currentIndex().column() : 0;
+}
+
+void GridView::setCursorCell(int row, int column)
+{
+    setCurrentIndex(m_model->cell(row, column));
+}
+
+QRect GridView::cellRect(int row, int column) const
+{
+    return visualRect(m_model->cell(row, column));
+}
+
+bool GridView::editable(const QModelIndex &index) const
+{
+    return index.isValid() && m_model->flags(index).testFlag(Qt::ItemIsEditable) &&
+           m_editors->kind(index.column()) != CellEditor::Kind::None;
+}
+
+void GridView::keyPressEvent(QKeyEvent *event)
+{
+    const bool keys = m_keyEditing && editable(currentIndex());
+    if (keys && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
+        edit(currentIndex(), QAbstractItemView::AllEditTriggers, nullptr);
+    else if (keys && event->key() == Qt::Key_Delete)
+        m_model->setData(currentIndex(), QString());
+    else
+        QTableView::keyPressEvent(event);
+}
+
+bool GridView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (!editable(index))
+        return false;
+    const bool opened = QTableView::edit(index, trigger, event);
+    if (opened)
+        m_edited = index;
+    return opened;
+}
+
+// The editor closes first, so that a message the commit shows finds it gone.
+void GridView::commit(QWidget *editor, const QString &value, CellEditor::Kind kind)
+{
+    const QPersistentModelIndex edited = m_edited;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (!edited.isValid())
+        return;
+    const int row = GridModel::rowOf(edited);
+    const int column = edited.column();
+    m_model->setText(row, column, value);
+    Q_EMIT cellCommitted(row, column);
+    if (kind == CellEditor::Kind::Line && row < rows() - 1)
+        setCursorCell(row + 1, column);
+    setFocus();
+}
+
+// The last column takes the room the others leave.
+void GridView::fitColumns()
+{
+    for (int c = 0; c + 1 < m_model->columns(); ++c)
+        resizeColumnToContents(c);
+}

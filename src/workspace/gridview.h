@@ -1,0 +1,68 @@
+#pragma once
+
+#include "workspace/celleditor.h"
+#include "workspace/gridmodel.h"
+
+#include <QTableView>
+
+// A table on screen: a view of a GridModel, numbered as the model is (row 0
+// the header, shown as the column headers). Column 0 may be a fixed column of
+// labels, which the user can neither choose nor edit.
+//
+// In-cell editing, column by column (see CellEditor): a line edit opens on a
+// double-click (and, with key editing on, on Enter) over the current cell
+// with its text selected; Enter writes the text, reports it with
+// cellCommitted() and moves one row down unless on the last row. A combo box
+// opens on a click and writes the item chosen. Leaving an editor any other
+// way drops it. With key editing on, Delete empties the current cell.
+class GridView : public QTableView
+{
+    Q_OBJECT
+
+public:
+    // Shows the model, which stays the view's: one view, one model.
+    GridView(const QString &name, GridModel *model, QWidget *parent = nullptr);
+
+    GridModel *grid() const { return m_model; }
+    CellEditor *editors() const { return m_editors; }
+
+    // The first `count` columns are labels.
+    void setFixedColumns(int count);
+    void setKeyEditing(bool on) { m_keyEditing = on; }
+
+    // The model's content, as a shorthand.
+    int rows() const { return m_model->rows(); }
+    QString text(int row, int column) const { return m_model->text(row, column); }
+    void setText(int row, int column, const QString &text) { m_model->setText(row, column, text); }
+    TextTable entries() const { return m_model->entries(); }
+    void setEntries(const TextTable &entries) { m_model->setEntries(entries); }
+
+    // The current cell; row 0 and column 0 when there is none.
+    int cursorRow() const;
+    int cursorColumn() const;
+    void setCursorCell(int row, int column);
+    // Where a cell of row 1 onwards lies in the viewport.
+    QRect cellRect(int row, int column) const;
+
+Q_SIGNALS:
+    // The user clicked a cell.
+    void chosen(int row, int column);
+    // Text confirmed in an editor has been written into the cell.
+    void cellCommitted(int row, int column);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    // Editors write into the cells only when they confirm.
+    void commitData(QWidget *) override {}
+
+private:
+    void commit(QWidget *editor, const QString &value, CellEditor::Kind kind);
+    void fitColumns();
+    bool editable(const QModelIndex &index) const;
+
+    GridModel *m_model = nullptr;
+    CellEditor *m_editors = nullptr;
+    bool m_keyEditing = false;
+    QPersistentModelIndex m_edited;
+};

@@ -1,0 +1,71 @@
+#include "tabcontext.h"
+
+#include "link/plcport.h"
+#include "link/portsetup.h"
+#include "workspace/progress.h"
+#include "workspace/userdialogs.h"
+
+#include <QPointer>
+
+namespace {
+
+std::unique_ptr<PlcSession> sessionOver(std::unique_ptr<PlcPort> port, const QString &iniFile)
+{
+    Port_setup(*port, iniFile);
+    return std::make_unique<PlcSession>(std::move(port));
+}
+
+} // namespace
+
+TabContext::TabContext(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
+                       QWidget *window)
+    : m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_window(window),
+      m_session(sessionOver(std::move(port), m_iniFile))
+{
+    // The session's own state, not the signal's value, decides: an operation
+    // started from the end of another keeps the controls disabled.
+    connect(m_session.get(), &PlcSession::busyChanged, this,
+            [this] { m_plcControls.setBusy(m_session->isBusy()); });
+}
+
+TabContext::~TabContext() = default;
+
+void TabContext::registerPlcControl(QWidget *control, Availability availability)
+{
+    m_plcControls.add(control, availability);
+}
+
+void TabContext::registerPlcAction(QAction *action, Availability availability)
+{
+    m_plcControls.add(action, availability);
+}
+
+bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
+                     std::function<void()> done)
+{
+    if (m_session->isBusy())
+        return false;
+    QPointer<Progress> shown;
+    if (progress == ProgressWindow::Shown) {
+        shown = new Progress(m_window);
+        shown->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_session.get(), &PlcSession::progressChanged, shown, &Progress::setPercent);
+    }
+    m_session->run(std::move(operation), [shown, done = std::move(done)] {
+        if (shown)
+            shown->close();
+        if (done)
+            done();
+    });
+    if (shown)
+        shown->show();
+    return true;
+}
+
+void TabContext::report(QWidget *from, const TransferResult &result)
+{
+    if (result.message.isEmpty())
+        return;
+    const auto icon = result.ok ? UserDialogs::Icon::Information : UserDialogs::Icon::Warning;
+    m_dialogs.message(from, result.message, result.title, icon);
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "link/plcsession.h"
+#include "link/transferresult.h"
+#include "workspace/plccontrols.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class PlcPort;
+class QWidget;
+class UserDialogs;
+
+// The result part of what a transfer gives.
+inline const TransferResult &transferResultOf(const TransferResult &result)
+{
+    return result;
+}
+template <typename Read> const TransferResult &transferResultOf(const Read &read)
+{
+    return read.result;
+}
+
+// What a tab, a dialog or the window's menu needs of the window around it:
+// the user dialogs, the settings file, and the session over the window's
+// port on which PLC operations run, one at a time, with the progress window
+// when they move many blocks. A tab built on it can be built and tested
+// without the main window.
+class TabContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Availability = PlcControls::Availability;
+    enum class ProgressWindow { Hidden, Shown };
+
+    // The port gets the settings file's link settings here; it stays closed
+    // until an operation opens it. The progress window shows beside `window`.
+    TabContext(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
+               QWidget *window);
+    // Ends a running operation (cancelled, waited for) and closes the port.
+    ~TabContext() override;
+
+    const QString &iniFile() const { return m_iniFile; }
+    UserDialogs &dialogs() const { return m_dialogs; }
+    PlcSession &session() { return *m_session; }
+
+    // Disabled while an operation runs; inactive ones stay disabled for good.
+    void registerPlcControl(QWidget *control, Availability availability = Availability::Active);
+    void registerPlcAction(QAction *action, Availability availability = Availability::Active);
+
+    // Runs the operation, with the progress window following it when asked;
+    // the window closes before `done` runs. False, and nothing run, while
+    // another operation runs.
+    bool run(PlcSession::Operation operation, ProgressWindow progress,
+             std::function<void()> done = {});
+
+    // Runs a transfer, then shows what it read (`show`, when given), then
+    // reports how it ended (see report()). Result is a TransferResult or a
+    // value with one in its `result`.
+    template <typename Result>
+    bool transfer(QWidget *from, std::function<Result(PlcPort &, const TransferProgress &)> work,
+                  ProgressWindow progress, std::function<void(const Result &)> show = {})
+    {
+        auto result = std::make_shared<Result>();
+        return run(
+            [work = std::move(work), result](PlcPort &port, const PlcSession::Progress &step) {
+                *result = work(port, step);
+            },
+            progress,
+            [this, from, result, show = std::move(show)] {
+                if (show)
+                    show(*result);
+                report(from, transferResultOf(*result));
+            });
+    }
+
+    // A transfer's message, if it has one, in a message box with its title:
+    // information after a success, a warning after a failure.
+    void report(QWidget *from, const TransferResult &result);
+
+private:
+    QString m_iniFile;
+    UserDialogs &m_dialogs;
+    QWidget *m_window = nullptr;
+    std::unique_ptr<PlcSession> m_session;
+    PlcControls m_plcControls;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "workspace/gridview.h"
+#include "workspace/texttable.h"
+
+// Every row a grid shows, the header first and the open row last.
+inline TextTable shownRows(const GridView *view)
+{
+    TextTable rows;
+    for (int r = 0; r < view->rows(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < view->grid()->columns(); ++c)
+            cells << view->text(r, c);
+        rows << cells;
+    }
+    return rows;
+}
+
+// The rows a grid of this format shows for these entries: the header, the
+// entries and the open row numbered after them.
+inline TextTable framedRows(const QString &format, const TextTable &entries)
+{
+    const QStringList header = headerFromFormat(format);
+    QStringList open(header.size());
+    open[0] = QString::number(entries.size() + 1);
+    return TextTable{header} + entries + TextTable{open};
+}
