@@ -3,8 +3,7 @@ set(gui_headers
     "QtWidgets" "QtGui" "QWidget" "QDialog" "QMainWindow" "QApplication" "QGuiApplication"
     "QMessageBox" "QFileDialog" "QLabel" "QPushButton" "QComboBox" "QTableWidget")
 string(REPLACE ";" "|" alternatives "${gui_headers}")
-separate_arguments(files UNIX_COMMAND "${SOURCES}")
-foreach(file IN LISTS files)
+foreach(file IN LISTS SOURCES)
     if(NOT IS_ABSOLUTE "${file}")
         set(file "${BASE}/${file}")
     endif()

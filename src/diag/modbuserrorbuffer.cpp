@@ -1,6 +1,5 @@
 #include "modbuserrorbuffer.h"
 
-#include "link/portsetup.h"
 #include "link/transferrun.h"
 #include "modbus/modeword.h"
 #include "modbus/uartdescription.h"
@@ -72,25 +71,22 @@ TextTable table(const QList<int> &errorBytes)
 ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
                                       const UartDescription &uart)
 {
-    Port_setup(port, iniFile);
-    TransferRun run(port);
-    run.open();
-    const std::optional<quint16> word = run.readWord(350ms, uart.modeWordAddress);
-    if (!word)
+    TransferRun run(port, iniFile);
+    const std::optional<ModeWord::Decoded> mode = ModeWord::read(run, uart.modeWordAddress);
+    if (!mode)
         return {run.result(), std::nullopt};
-    const ModeWord::Decoded mode = ModeWord::decode(*word);
-    if (mode.kind != ModeWord::Decoded::Kind::Master)
+    if (mode->kind != ModeWord::Decoded::Kind::Master)
         return {TransferResult::success(), std::nullopt};
-    if (mode.lowByte > ModeWord::maxRows)
+    if (mode->lowByte > ModeWord::maxRows)
         return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
     // Slots 1 to 64 always, 65 to 128 only when there are more than 64.
-    const int blocks = mode.lowByte > blockBytes ? 2 : 1;
+    const int blocks = mode->lowByte > blockBytes ? 2 : 1;
     const std::optional<QByteArray> data =
         run.readBlocks(550ms, uart.errorBytes, blocks * blockBytes);
     if (!data)
         return {run.result(), std::nullopt};
     QList<int> bytes;
-    for (int slot = 0; slot < mode.lowByte; ++slot)
+    for (int slot = 0; slot < mode->lowByte; ++slot)
         bytes.append(quint8(data->at(slot)));
     return {TransferResult::success(), ModbusErrorBuffer::table(bytes)};
 }

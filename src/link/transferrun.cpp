@@ -2,6 +2,7 @@
 
 #include "link/plcport.h"
 #include "link/plctransaction.h"
+#include "link/portsetup.h"
 
 #include <QtEndian>
 
@@ -21,19 +22,27 @@ quint16 wordOf(QByteArrayView data)
     return qFromLittleEndian<quint16>(data.data());
 }
 
+TransferRun::TransferRun(PlcPort &port) : m_port(port)
+{
+    open();
+}
+
+TransferRun::TransferRun(PlcPort &port, const QString &iniFile) : m_port(port)
+{
+    Port_setup(m_port, iniFile);
+    open();
+}
+
 TransferRun::~TransferRun()
 {
     if (m_port.isOpen())
         m_port.close();
 }
 
-bool TransferRun::open()
+void TransferRun::open()
 {
-    if (m_failed)
-        return false;
     if (!m_port.isOpen() && !m_port.open())
         fail(m_port.errorString());
-    return !m_failed;
 }
 
 bool TransferRun::write(milliseconds timeout, quint16 address, QByteArrayView data,

@@ -19,9 +19,10 @@ QByteArray wordData(quint16 value);
 // The word of the first two bytes, the first the low one.
 quint16 wordOf(QByteArrayView data);
 
-// One transfer's use of the port: opens it, runs transactions until the
-// first one fails and remembers that failure's message, and closes the port
-// when the transfer ends, whether it succeeded or not.
+// One transfer's use of the port: opens it (unless open already), runs
+// transactions until the first one fails and remembers that failure's
+// message, and closes the port when the transfer ends, whether it succeeded
+// or not.
 //
 // Failures: a refused or malformed answer is "Wrong answer from PLC", no
 // answer in time is "Answer timeout from PLC", a port that cannot be opened
@@ -29,13 +30,13 @@ quint16 wordOf(QByteArrayView data);
 class TransferRun
 {
 public:
-    explicit TransferRun(PlcPort &port) : m_port(port) {}
+    // Uses the port as it is set up.
+    explicit TransferRun(PlcPort &port);
+    // Applies the settings file's link settings (Port_setup) first.
+    TransferRun(PlcPort &port, const QString &iniFile);
     ~TransferRun();
     TransferRun(const TransferRun &) = delete;
     TransferRun &operator=(const TransferRun &) = delete;
-
-    // Opens the port unless it is open already.
-    bool open();
     // A write of the bytes with command "E11" (or "E10"); only an ACK counts
     // as accepted.
     bool write(std::chrono::milliseconds timeout, quint16 address, QByteArrayView data,
@@ -73,6 +74,7 @@ public:
                                          int bytes, const TransferProgress &progress = {});
 
 private:
+    void open();
     bool check(const PlcResult &result);
 
     PlcPort &m_port;

@@ -44,7 +44,6 @@ TransferResult download(PlcPort &port, const UartDescription &uart, const UartSe
                         int slaveAddress, const TransferProgress &progress)
 {
     TransferRun run(port);
-    run.open();
     switch (settings.role) {
     case ModbusRole::Master:
         downloadMaster(run, uart, settings, progress);

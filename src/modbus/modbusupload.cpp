@@ -1,6 +1,5 @@
 #include "modbusupload.h"
 
-#include "link/portsetup.h"
 #include "link/transferrun.h"
 #include "modbus/requestrecord.h"
 
@@ -63,16 +62,13 @@ TransferProgress scaled(const TransferProgress &progress, int from, int to)
 UartUpload uploadUart(PlcPort &port, const QString &iniFile, const UartDescription &uart,
                       const UartSettings &current, const TransferProgress &progress)
 {
-    Port_setup(port, iniFile);
-    TransferRun run(port);
-    run.open();
-    const std::optional<quint16> word = run.readWord(350ms, uart.modeWordAddress);
-    if (!word)
+    TransferRun run(port, iniFile);
+    const std::optional<ModeWord::Decoded> mode = ModeWord::read(run, uart.modeWordAddress);
+    if (!mode)
         return {run.result(), std::nullopt};
-    const ModeWord::Decoded decoded = ModeWord::decode(*word);
-    if (!ModeWord::isValid(decoded))
+    if (!ModeWord::isValid(*mode))
         return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
-    return decode(run, uart, decoded, current, progress);
+    return decode(run, uart, *mode, current, progress);
 }
 
 BothUpload uploadBothUarts(PlcPort &port, const QString &iniFile, const UartSettings &uart1,

@@ -2,6 +2,10 @@
 
 #include <QtGlobal>
 
+#include <optional>
+
+class TransferRun;
+
 // The role of a Modbus port, as the index of its role button.
 enum class ModbusRole { Master = 0, Slave = 1, NotUsed = 2 };
 
@@ -32,6 +36,10 @@ struct Decoded
 };
 
 Decoded decode(quint16 word);
+
+// Reads a port's mode word (350 ms) and decodes it; nothing when the read
+// failed, and then the run has failed with its message.
+std::optional<Decoded> read(TransferRun &run, quint16 address);
 
 // True when the word is a master or slave word whose fields the tool can
 // show: a parity index with a list item and, for a master, at most 128 rows.

@@ -1,6 +1,5 @@
 #include "slavesettingstransfer.h"
 
-#include "link/portsetup.h"
 #include "link/transferrun.h"
 #include "modbus/requestcheck.h"
 #include "modbus/uartdescription.h"
@@ -24,7 +23,6 @@ TransferResult downloadSlaveSettings(PlcPort &port, const UartSettings &settings
     const quint16 mode =
         ModeWord::encode(ModbusRole::Slave, settings.speed, settings.parity, address.address);
     TransferRun run(port);
-    run.open();
     run.beginConfiguration();
     run.write(650ms, UartDescription::uart2().modeWordAddress, wordData(mode));
     run.write(650ms, slaveTimeoutAddress, wordData(timeout.timeout));
@@ -34,9 +32,7 @@ TransferResult downloadSlaveSettings(PlcPort &port, const UartSettings &settings
 
 UartUpload uploadSlaveSettings(PlcPort &port, const QString &iniFile, const UartSettings &current)
 {
-    Port_setup(port, iniFile);
-    TransferRun run(port);
-    run.open();
+    TransferRun run(port, iniFile);
     const auto mode = run.readWord(350ms, UartDescription::uart2().modeWordAddress);
     const auto timeout = run.readWord(350ms, slaveTimeoutAddress);
     if (!mode || !timeout)

@@ -48,7 +48,7 @@ public:
     // stays disabled until a row has been chosen; a slave shows the slave
     // settings; an unused port neither. The line settings stay.
     void Option4_Click(int index);
-    // The role last chosen (option_hw1, option_hw2); 0 until one is.
+    // The role last chosen; 0 until one is.
     int optionHw() const { return m_optionHw; }
 
     // Everything the tab holds.

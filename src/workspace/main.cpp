@@ -74,8 +74,7 @@ void Main::buildMenu()
     about->menuAction()->setEnabled(false);
 }
 
-// Items without an action, and inactive ones, are shown greyed; so are the
-// configuration file's items, which have no action yet.
+// Items without an action, and inactive ones, are shown greyed.
 void Main::buildFileMenu(QMenu *menu)
 {
     addItem(menu, QStringLiteral("New_config"), QStringLiteral("New config"))->setEnabled(false);
@@ -105,7 +104,6 @@ void Main::buildPlcMenu(QMenu *menu)
     QAction *check = addItem(menu, QStringLiteral("check_config"), QStringLiteral("Check config"));
     check->setEnabled(false);
     connect(check, &QAction::triggered, this, &Main::check_config_Click);
-    // The bus search has no action yet.
     addItem(menu, QStringLiteral("Search_1wire"), QStringLiteral("Search 1-wire"))
         ->setEnabled(false);
     QAction *upload =

@@ -1,0 +1,16 @@
+# Fails when a form other than the main window's own files includes the main
+# window's header: tabs and dialogs see the window only through their context.
+foreach(file IN LISTS SOURCES)
+    if(NOT IS_ABSOLUTE "${file}")
+        set(file "${BASE}/${file}")
+    endif()
+    if(file MATCHES "/workspace/main\\.(h|cpp)$")
+        continue()
+    endif()
+    if(EXISTS "${file}")
+        file(STRINGS "${file}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*\"workspace/main\\.h\"")
+        if(hits)
+            message(FATAL_ERROR "${file} includes the main window's header: ${hits}")
+        endif()
+    endif()
+endforeach()
