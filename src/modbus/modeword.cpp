@@ -1,5 +1,9 @@
 #include "modeword.h"
 
+#include "link/transferrun.h"
+
+using namespace std::chrono_literals;
+
 namespace ModeWord {
 
 namespace {
@@ -28,6 +32,12 @@ Decoded decode(quint16 word)
     else if (word == 0)
         decoded.kind = Decoded::Kind::NotUsed;
     return decoded;
+}
+
+std::optional<Decoded> read(TransferRun &run, quint16 address)
+{
+    const std::optional<quint16> word = run.readWord(350ms, address);
+    return word ? std::optional(decode(*word)) : std::nullopt;
 }
 
 bool isValid(const Decoded &decoded)
