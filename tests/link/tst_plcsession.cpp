@@ -33,6 +33,8 @@ private Q_SLOTS:
     void runsOperationsOneAtATime();
     void reportsProgressAndEnds();
     void destroyingCancelsRunningOperation();
+    void cancelEndsOperationAndKeepsSession();
+    void cancelWithoutOperationChangesNothing();
 };
 
 void TestPlcSession::runsOperationsOneAtATime()
@@ -96,9 +98,55 @@ void TestPlcSession::destroyingCancelsRunningOperation()
     QElapsedTimer timer;
     timer.start();
     session.reset();
-    QVERIFY2(timer.elapsed() < 600, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(transactions.load(), 10);
     QCOMPARE(portErrors.load(), 10);
+}
+
+// The wait in progress fails at once, the operation ends with the cancel as
+// its port's error, the port closes, and the next operation runs as usual.
+void TestPlcSession::cancelEndsOperationAndKeepsSession()
+{
+    auto port = std::make_unique<SilentPort>();
+    const PlcPort *line = port.get();
+    PlcSession session(std::move(port));
+    std::atomic<bool> waiting = false;
+    PlcResult first;
+    bool done = false;
+    session.run(
+        [&](PlcPort &p, const PlcSession::Progress &) {
+            p.open();
+            waiting = true;
+            first = Plc_read(p, 1000ms, 0x2502, 0x40);
+        },
+        [&] { done = true; });
+    QTRY_VERIFY(waiting);
+    QElapsedTimer timer;
+    timer.start();
+    session.cancel();
+    QTRY_VERIFY(done);
+    QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(first.outcome, PlcResult::Outcome::PortError);
+    QCOMPARE(first.error, QStringLiteral("The operation was cancelled."));
+    QVERIFY(!line->isOpen());
+
+    PlcResult second;
+    session.run([&](PlcPort &p, const PlcSession::Progress &) {
+        p.open();
+        second = Plc_read(p, 100ms, 0x2502, 0x40);
+    });
+    QTRY_VERIFY(!session.isBusy());
+    QCOMPARE(second.outcome, PlcResult::Outcome::Timeout);
+}
+
+void TestPlcSession::cancelWithoutOperationChangesNothing()
+{
+    PlcSession session(std::make_unique<ScriptedPort>());
+    session.cancel();
+    bool opened = false;
+    session.run([&](PlcPort &p, const PlcSession::Progress &) { opened = p.open(); });
+    QTRY_VERIFY(!session.isBusy());
+    QVERIFY(opened);
 }
 
 QTEST_GUILESS_MAIN(TestPlcSession)

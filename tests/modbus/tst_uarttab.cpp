@@ -1,5 +1,7 @@
+#include "link/plcframe.h"
 #include "support/gridrows.h"
 #include "uartwindow.h"
+#include "workspace/tabcontext.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -49,6 +51,7 @@ private Q_SLOTS:
     void cellRefusals_data();
     void cellRefusals();
     void leavingEditorDropsText();
+    void tabWorksWithoutMainWindow();
 };
 
 void TestUartTab::startsUnused_data()
@@ -234,6 +237,29 @@ void TestUartTab::leavingEditorDropsText()
         QCOMPARE(grid->text(1, 4), u"0"_s);
     }
     QVERIFY(w.dialogs.shown.isEmpty());
+}
+
+// A tab needs only its context: the dialogs, the settings file and a session.
+void TestUartTab::tabWorksWithoutMainWindow()
+{
+    PlcSimulator sim;
+    ScriptedDialogs dialogs;
+    QTemporaryDir dir;
+    TabContext context(dir.filePath(u"set.ini"_s), dialogs, std::make_unique<SimPort>(sim),
+                       nullptr);
+    UartTab tab(UartTabDescription::uart2(), context);
+    QCOMPARE(tab.configuration(), UartSettings::defaults(2));
+    UartSettings master = UartSettings::defaults(2);
+    master.role = ModbusRole::Master;
+    master.table = RequestTable::fromRows({{1, 10, 0, 100, 1, 1000}});
+    tab.apply(master);
+    QCOMPARE(tab.configuration(), master);
+    tab.writeToPlc();
+    QTRY_VERIFY(!context.session().isBusy());
+    QCOMPARE(sim.requests().size(), 5);
+    QCOMPARE(sim.requests().at(2), PlcFrame::request("E11", "2902", "08", "010A00006400E813"));
+    QCOMPARE(dialogs.shown.size(), 1); // the question, no message
+    QCOMPARE(dialogs.shown.first().kind, ScriptedDialogs::Shown::Confirmation);
 }
 
 QTEST_MAIN(TestUartTab)

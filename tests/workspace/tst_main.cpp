@@ -1,8 +1,11 @@
 #include "idleport.h"
 #include "link/inifile.h"
+#include "modbus/uarttab.h"
 #include "support/scripteddialogs.h"
+#include "workspace/gridview.h"
 #include "workspace/main.h"
 #include "workspace/progress.h"
+#include "workspace/qtuserdialogs.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,7 +13,9 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -69,6 +74,11 @@ private Q_SLOTS:
     void chainedOperationKeepsControlsDisabled();
     void progressWindowFollowsOperation();
     void closingDuringOperationEndsCleanly();
+
+    void defaultsAreTheStartUp();
+    void appliedConfigurationIsCollectedBack();
+    void collectShowsTypedEdits();
+    void boxesWithoutTitleCarryToolName();
 
 private:
     std::unique_ptr<Main> makeWindow();
@@ -331,6 +341,111 @@ void TestMain::closingDuringOperationEndsCleanly()
     QVERIFY(clock.elapsed() < 2000);
     QCoreApplication::processEvents();
     QVERIFY(!done && m_dialogs.shown.isEmpty() && !QFile::exists(m_ini));
+}
+
+// The start of the window: every port unused, UART1 and UART2 at 115200 and
+// None, UART1 with 7 data bits and 1 stop bit, UART2 with none chosen,
+// Field Net at 115200, 8 bits, Even and 2 stop bits, all tables empty.
+void TestMain::defaultsAreTheStartUp()
+{
+    const Configuration defaults = Configuration::defaults();
+    for (const UartSettings *uart : {&defaults.uart1, &defaults.uart2}) {
+        QCOMPARE(uart->role, ModbusRole::NotUsed);
+        QCOMPARE(uart->speed, 4);
+        QCOMPARE(uart->parity, 2);
+        QCOMPARE(uart->slaveTimeout, u"2"_s);
+        QVERIFY(uart->table.isEmpty());
+    }
+    QCOMPARE(QList<int>({defaults.uart1.dataBits, defaults.uart1.stopBits}), QList<int>({0, 0}));
+    QCOMPARE(QList<int>({defaults.uart2.dataBits, defaults.uart2.stopBits}), QList<int>({-1, -1}));
+    QCOMPARE(defaults.uart1.slaveAddress + defaults.uart2.slaveAddress, u"12"_s);
+    QCOMPARE(defaults.aux.mode, AuxMode::NotUsed);
+    QCOMPARE(QList<int>({defaults.aux.fieldNetSpeed, defaults.aux.fieldNetDataBits,
+                         defaults.aux.fieldNetParity, defaults.aux.fieldNetStopBits}),
+             QList<int>({4, 1, 2, 1}));
+    QVERIFY(defaults.aux.sensors.isEmpty());
+    QCOMPARE(defaults.io.points.size(), 21);
+    QCOMPARE(defaults.io, IoAssignment());
+
+    auto window = makeWindow();
+    QCOMPARE(window->configuration(), defaults);
+    QCOMPARE(Configuration::startUp(m_ini), defaults);
+
+    // Only the stored data and stop bits take effect.
+    for (const QString pair : {"Speed=0", "Parity=1", "Bit_num=1", "Stop_bit=2"})
+        Ini_write(m_ini, u"COM_MB"_s, pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    Configuration stored = defaults;
+    stored.uart1.dataBits = 1;
+    stored.uart1.stopBits = 2;
+    QCOMPARE(Configuration::startUp(m_ini), stored);
+    QCOMPARE(makeWindow()->configuration(), stored);
+}
+
+// What is applied is what is collected, and applying what was collected
+// changes nothing on screen: not the table's open row, not its state.
+void TestMain::appliedConfigurationIsCollectedBack()
+{
+    auto window = makeWindow();
+    Configuration configuration = Configuration::defaults();
+    configuration.uart1.role = ModbusRole::Master;
+    configuration.uart1.speed = 7;
+    configuration.uart1.table = {{"1", "3", "100", "0", "0", "1", "100"}};
+    configuration.uart2.role = ModbusRole::Slave;
+    configuration.uart2.parity = 1;
+    configuration.uart2.dataBits = 1;
+    configuration.uart2.slaveAddress = u"17"_s;
+    configuration.uart2.slaveTimeout = u"250"_s;
+    configuration.aux.mode = AuxMode::OneWireMaster;
+    configuration.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    configuration.io.points[0] = {1, u"Input -X"_s, u"X0"_s};
+    window->apply(configuration);
+    QCOMPARE(window->configuration(), configuration);
+
+    GridView *grid = window->uart1Tab().grid();
+    grid->setText(2, 3, u"typed in the open row"_s);
+    const bool enabled = grid->isEnabled();
+    window->apply(window->configuration());
+    QCOMPARE(window->configuration(), configuration);
+    QCOMPARE(grid->text(2, 3), u"typed in the open row"_s);
+    QCOMPARE(grid->isEnabled(), enabled);
+    QVERIFY(m_dialogs.shown.isEmpty());
+}
+
+void TestMain::collectShowsTypedEdits()
+{
+    auto window = makeWindow();
+    window->show();
+    window->findChild<QTabWidget *>(u"SSTab1"_s)->setCurrentWidget(&window->uart2Tab());
+    auto *address = window->findChild<QLineEdit *>(u"Text16"_s);
+    address->selectAll();
+    QTest::keyClicks(address, u"42"_s);
+    child(window, u"Speed_set2"_s)->setCurrentIndex(1);
+    const UartSettings uart2 = window->configuration().uart2;
+    QCOMPARE(uart2.slaveAddress, u"42"_s);
+    QCOMPARE(uart2.speed, 1);
+    QCOMPARE(window->configuration().uart1, Configuration::defaults().uart1);
+}
+
+void TestMain::boxesWithoutTitleCarryToolName()
+{
+    QtUserDialogs qtDialogs;
+    UserDialogs &dialogs = qtDialogs;
+    QStringList titles;
+    const auto close = [&titles] {
+        QTimer::singleShot(0, qApp, [&titles] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            titles << box->windowTitle();
+            box->accept();
+        });
+    };
+    close();
+    dialogs.message(nullptr, u"text"_s);
+    close();
+    dialogs.message(nullptr, u"text"_s, u"Error in data"_s);
+    close();
+    dialogs.confirm(nullptr, u"sure?"_s);
+    QCOMPARE(titles, QStringList({"PLC Tarvik", "Error in data", "PLC Tarvik"}));
 }
 
 QTEST_MAIN(TestMain)
