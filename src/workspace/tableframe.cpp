@@ -25,14 +25,12 @@ TableFrame::TableFrame(TableFrameDescription description, UserDialogs &dialogs, 
     });
     connect(m_view, &GridView::cellCommitted, this, &TableFrame::checkCell);
 
+    // Buttons line up from the left, before the stretch.
     m_buttons = new QHBoxLayout;
-    m_buttons->addWidget(
-        button(m_description.add, QStringLiteral("Add slave"), &TableFrame::addRow));
-    m_buttons->addWidget(
-        button(m_description.modify, QStringLiteral("Modify slave"), &TableFrame::modifyRow));
-    m_buttons->addWidget(
-        button(m_description.remove, QStringLiteral("Delete slave"), &TableFrame::deleteRow));
     m_buttons->addStretch(1);
+    button(m_description.add, QStringLiteral("Add slave"), &TableFrame::addRow);
+    button(m_description.modify, QStringLiteral("Modify slave"), &TableFrame::modifyRow);
+    button(m_description.remove, QStringLiteral("Delete slave"), &TableFrame::deleteRow);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_view, 1);
@@ -51,8 +49,7 @@ QPushButton *TableFrame::addButton(const QString &name, const QString &caption)
 {
     auto *b = new QPushButton(caption, this);
     b->setObjectName(name);
-    if (m_buttons->count() > 0)
-        m_buttons->insertWidget(m_buttons->count() - 1, b);
+    m_buttons->insertWidget(m_buttons->count() - 1, b);
     return b;
 }
 

@@ -116,6 +116,16 @@ void TestUartTab::roleShowsFrames()
     QTEST(w.child<QGroupBox>(uart, u"Frame_slave"_s + suffix)->isVisible(), "slave");
     QVERIFY(w.tab(uart).speedList()->isVisible() && w.tab(uart).parityList()->isVisible());
     QCOMPARE(w.tab(uart).grid()->isEnabled(), role != 0);
+    if (role == 0) {
+        // "Add slave", "Modify slave", "Delete slave", left to right.
+        const QStringList buttons =
+            uart == 1 ? QStringList{u"Command1"_s, u"Command2"_s, u"Command3"_s}
+                      : QStringList{u"Command27"_s, u"Command28"_s, u"Command29"_s};
+        QList<int> lefts;
+        for (const QString &name : buttons)
+            lefts << w.child<QAbstractButton>(uart, name)->x();
+        QVERIFY(lefts[0] < lefts[1] && lefts[1] < lefts[2]);
+    }
 
     w.tab(uart).requestTable()->addRow();
     w.dialog(uart)->findChild<QAbstractButton *>(u"Command2"_s)->click(); // "OK"
