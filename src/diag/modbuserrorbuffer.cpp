@@ -68,6 +68,18 @@ TextTable table(const QList<int> &errorBytes)
 
 } // namespace ModbusErrorBuffer
 
+std::optional<QList<int>> readErrorBytes(TransferRun &run, quint16 start, int count)
+{
+    const int blocks = count > blockBytes ? 2 : 1;
+    const std::optional<QByteArray> data = run.readBlocks(550ms, start, blocks * blockBytes);
+    if (!data)
+        return std::nullopt;
+    QList<int> bytes;
+    for (int k = 0; k < count; ++k)
+        bytes.append(quint8(data->at(k)));
+    return bytes;
+}
+
 ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
                                       const UartDescription &uart)
 {
@@ -79,14 +91,8 @@ ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
         return {TransferResult::success(), std::nullopt};
     if (mode->lowByte > ModeWord::maxRows)
         return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
-    // Slots 1 to 64 always, 65 to 128 only when there are more than 64.
-    const int blocks = mode->lowByte > blockBytes ? 2 : 1;
-    const std::optional<QByteArray> data =
-        run.readBlocks(550ms, uart.errorBytes, blocks * blockBytes);
-    if (!data)
+    const std::optional<QList<int>> bytes = readErrorBytes(run, uart.errorBytes, mode->lowByte);
+    if (!bytes)
         return {run.result(), std::nullopt};
-    QList<int> bytes;
-    for (int slot = 0; slot < mode->lowByte; ++slot)
-        bytes.append(quint8(data->at(slot)));
-    return {TransferResult::success(), ModbusErrorBuffer::table(bytes)};
+    return {TransferResult::success(), ModbusErrorBuffer::table(*bytes)};
 }

@@ -34,6 +34,13 @@ struct ErrorBufferRead
     std::optional<TextTable> table;
 };
 
+class TransferRun;
+
+// The error bytes of slots (or sensors) 1 to `count`, at most 128, read from
+// `start`: 64 bytes always, 128 when there are more than 64 (550 ms each).
+// Nothing when a read failed, and then the run has failed with its message.
+std::optional<QList<int>> readErrorBytes(TransferRun &run, quint16 start, int count);
+
 // "Read modbus buffer 1" / "2": applies the settings file to the port, reads
 // the UART's mode word and, for a master, the error bytes of its request
 // slots (slots 1-64 from the first block, 65-128 from the second, read only

@@ -1,16 +1,49 @@
 #include "onewirediagtab.h"
 
+#include "diag/onewireerrorbuffer.h"
 #include "workspace/framebox.h"
+#include "workspace/gridview.h"
+#include "workspace/tabcontext.h"
 
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
-OneWireDiagTab::OneWireDiagTab(QWidget *parent) : QWidget(parent)
+OneWireDiagTab::OneWireDiagTab(TabContext &context, QWidget *parent)
+    : QWidget(parent), m_context(context)
 {
     auto *buffer =
         frameBox(QStringLiteral("Frame8"), QStringLiteral("1-wire error slave buffer"), this);
-    auto *commands = frameBox(QStringLiteral("Frame9"), QString(), this);
+    m_grid =
+        new GridView(QStringLiteral("W1_grid"), new GridModel(OneWireErrorBuffer::format), buffer);
+    m_grid->grid()->setCentred(true);
+    auto *bufferLayout = new QVBoxLayout(buffer);
+    bufferLayout->addWidget(m_grid);
+
+    auto *commands = frameBox(QStringLiteral("Frame9"), QStringLiteral("Command panel"), this);
+    auto *read = new QPushButton(QStringLiteral("Read 1-wire buffer"), commands);
+    read->setObjectName(QStringLiteral("Command5"));
+    connect(read, &QPushButton::clicked, this, &OneWireDiagTab::readBuffer);
+    m_context.registerPlcControl(read);
+    auto *commandLayout = new QHBoxLayout(commands);
+    commandLayout->addWidget(read);
+    commandLayout->addStretch(1);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buffer, 1);
     layout->addWidget(commands);
+}
+
+void OneWireDiagTab::readBuffer()
+{
+    m_context.transfer<ErrorBufferRead>(
+        this,
+        [ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
+            return readOneWireErrorBuffer(port, ini);
+        },
+        TabContext::ProgressWindow::Hidden,
+        [this](const ErrorBufferRead &read) {
+            if (read.table)
+                m_grid->setEntries(*read.table);
+        });
 }

@@ -50,13 +50,6 @@ UartUpload decode(TransferRun &run, const UartDescription &uart, const ModeWord:
     return {TransferResult::success(), std::nullopt};
 }
 
-TransferProgress scaled(const TransferProgress &progress, int from, int to)
-{
-    return [progress, from, to](int percent) {
-        reportProgress(progress, from + (to - from) * percent / 100);
-    };
-}
-
 } // namespace
 
 UartUpload uploadUart(PlcPort &port, const QString &iniFile, const UartDescription &uart,
@@ -69,21 +62,4 @@ UartUpload uploadUart(PlcPort &port, const QString &iniFile, const UartDescripti
     if (!ModeWord::isValid(*mode))
         return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
     return decode(run, uart, *mode, current, progress);
-}
-
-BothUpload uploadBothUarts(PlcPort &port, const QString &iniFile, const UartSettings &uart1,
-                           const UartSettings &uart2, const TransferProgress &progress)
-{
-    BothUpload both;
-    const UartUpload first =
-        uploadUart(port, iniFile, UartDescription::uart1(), uart1, scaled(progress, 0, 50));
-    both.result = first.result;
-    both.uart1 = first.settings;
-    if (!first.result.ok)
-        return both;
-    const UartUpload second =
-        uploadUart(port, iniFile, UartDescription::uart2(), uart2, scaled(progress, 50, 100));
-    both.result = second.result;
-    both.uart2 = second.settings;
-    return both;
 }

@@ -20,16 +20,3 @@ class PlcPort;
 // is (a success with nothing to show).
 UartUpload uploadUart(PlcPort &port, const QString &iniFile, const UartDescription &uart,
                       const UartSettings &current, const TransferProgress &progress);
-
-// The main menu's "Upload from PLC": UART1, then UART2, each as its own
-// button does it; progress runs 0 to 50 for UART1 and 50 to 100 for UART2.
-// A failure of UART1 ends the run before UART2 is read; what UART1 gave is
-// kept when UART2 fails.
-struct BothUpload
-{
-    TransferResult result;
-    std::optional<UartSettings> uart1;
-    std::optional<UartSettings> uart2;
-};
-BothUpload uploadBothUarts(PlcPort &port, const QString &iniFile, const UartSettings &uart1,
-                           const UartSettings &uart2, const TransferProgress &progress);

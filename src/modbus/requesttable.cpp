@@ -13,6 +13,12 @@ int cellNumber(const QStringList &cells, int column)
 
 } // namespace
 
+QString functionName(const QString &cell)
+{
+    const std::optional<qint64> index = unsignedNumber(cell);
+    return index && *index < functions.size() ? functions.at(*index) : QString();
+}
+
 QStringList cells(int slot, const RequestRow &row)
 {
     return {QString::number(slot),

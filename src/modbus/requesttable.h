@@ -19,6 +19,10 @@ inline const QStringList functions = {
     QStringLiteral("Write multiply register"), QStringLiteral("Write coils"),
     QStringLiteral("Read input register")};
 
+// The name of the function a Function cell holds; empty for a cell that
+// holds no function index.
+QString functionName(const QString &cell);
+
 // The rows numbered from 1.
 TextTable fromRows(const QList<RequestRow> &rows);
 // The cells of one request row, column 0 the slot number.

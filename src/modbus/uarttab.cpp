@@ -58,8 +58,9 @@ void makeInactive(QFormLayout *form, QWidget *field)
 
 // The dialog "Slave add/modify" starting from the proposal for the table.
 RowDialog *slaveDialog(const QString &name, UserDialogs &dialogs, RowMode mode,
-                       const TextTable &entries, int &chosenRow, QWidget *parent)
+                       const GridModel &grid, int &chosenRow, QWidget *parent)
 {
+    const TextTable entries = grid.entries();
     const std::optional<SlaveProposal> proposal =
         mode == RowMode::Add ? SlaveProposal::forAdd(entries, chosenRow)
                              : SlaveProposal::forModify(entries, chosenRow);
@@ -85,12 +86,13 @@ TableFrameDescription requestTableFrame(const UartTabDescription &tab, UserDialo
             names.remove,
             QStringLiteral("You are shure for delete this sensor?"),
             true,
+            0,
             [uart = tab.uart](int column, const QString &text) {
                 return cellValueAccepted(column, text) ? QString() : uart->cellRefusalFor(column);
             },
-            [&dialogs, name = names.dialog](RowMode mode, const TextTable &entries, int &chosenRow,
+            [&dialogs, name = names.dialog](RowMode mode, const GridModel &grid, int &chosenRow,
                                             QWidget *parent) {
-                return slaveDialog(name, dialogs, mode, entries, chosenRow, parent);
+                return slaveDialog(name, dialogs, mode, grid, chosenRow, parent);
             }};
 }
 
@@ -109,6 +111,12 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
     layout->addWidget(m_master, 0, 1, 3, 1);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
+    // The Function column holds an index; its name shows as a tooltip.
+    grid()->grid()->setNotes([](const QStringList &cells, int column) {
+        return GridModel::CellNote{column == RequestTable::Function
+                                       ? RequestTable::functionName(cells.value(column))
+                                       : QString()};
+    });
     apply(UartSettings::defaults(description.uart->number));
 }
 

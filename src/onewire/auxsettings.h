@@ -1,6 +1,9 @@
 #pragma once
 
+#include "link/transferresult.h"
 #include "workspace/texttable.h"
+
+#include <optional>
 
 // The mode of the auxiliary port, as the index of its mode button.
 enum class AuxMode { OneWireMaster = 0, FieldNet = 1, NotUsed = 2 };
@@ -17,4 +20,12 @@ struct AuxSettings
     TextTable sensors;        // ROM code bytes and data register per sensor
 
     bool operator==(const AuxSettings &) const = default;
+};
+
+// What an upload of the auxiliary port read: the settings to show, nothing
+// when the tab is to stay as it is.
+struct AuxUpload
+{
+    TransferResult result;
+    std::optional<AuxSettings> settings;
 };

@@ -1,23 +1,262 @@
 #include "onewiretab.h"
 
+#include "link/transferresult.h"
+#include "onewire/auxmodeword.h"
+#include "onewire/auxtransfer.h"
+#include "onewire/romcode.h"
+#include "onewire/sensordialog.h"
+#include "onewire/sensortable.h"
 #include "workspace/framebox.h"
+#include "workspace/gridview.h"
+#include "workspace/tabcontext.h"
+#include "workspace/tableframe.h"
+#include "workspace/userdialogs.h"
 
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QGridLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
-OneWireTab::OneWireTab(QWidget *parent) : QWidget(parent)
+namespace {
+
+const QStringList modeCaptions = {QStringLiteral("1-wire master"), QStringLiteral("Field Net"),
+                                  QStringLiteral("Not use")};
+
+QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent)
 {
-    auto *mode =
-        frameBox(QStringLiteral("Frame2"), QStringLiteral(" Auxiliary port setting"), this);
-    auto *fieldNet =
-        frameBox(QStringLiteral("USART3_setting"), QStringLiteral("Field Net port setting"), this);
-    auto *sensors =
-        frameBox(QStringLiteral("Frame3"), QStringLiteral("1-wire master configuration"), this);
+    auto *list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(items);
+    return list;
+}
 
+// The dialog "Add/modify 1-wire slave". Adding proposes a register; only a
+// sensor row can be modified (the open row is never sent, so what was put
+// there would be lost).
+RowDialog *sensorDialog(RowMode mode, const GridModel &grid, int &chosenRow, QWidget *parent)
+{
+    using namespace SensorTable;
+    if (mode == RowMode::Modify && !grid.isEntry(chosenRow))
+        return nullptr;
+    auto *dialog = new SensorDialog(parent);
+    if (mode == RowMode::Add) {
+        dialog->setStart({}, proposedRegister(grid.text(chosenRow, Register), grid.entries()));
+    } else {
+        QStringList bytes;
+        for (int column = Byte0; column <= Byte7; ++column)
+            bytes << grid.text(chosenRow, column);
+        dialog->setStart(bytes, grid.text(chosenRow, Register));
+    }
+    return dialog;
+}
+
+// The family of a sensor's code on its byte cells, and a mark where its
+// last byte is not the CRC of the others.
+GridModel::CellNote romNote(const QStringList &cells, int column)
+{
+    using namespace SensorTable;
+    const std::optional<QByteArray> code = romCode(cells);
+    if (column < Byte0 || column > Byte7 || !code)
+        return {};
+    const QString family = RomCode::family(quint8(code->at(0)));
+    if (RomCode::crcMatches(*code))
+        return {family, false};
+    return {family + QLatin1Char('\n') + RomCode::crcMismatch, true};
+}
+
+} // namespace
+
+OneWireTab::OneWireTab(TabContext &context, QWidget *parent) : QWidget(parent), m_context(context)
+{
     // Mode and Field Net settings on the left, the sensor table beside them.
     auto *layout = new QGridLayout(this);
-    layout->addWidget(mode, 0, 0);
-    layout->addWidget(fieldNet, 1, 0);
-    layout->addWidget(sensors, 0, 1, 3, 1);
+    layout->addWidget(buildModeFrame(), 0, 0);
+    layout->addWidget(buildFieldNetFrame(), 1, 0);
+    layout->addWidget(buildSensorFrame(), 0, 1, 3, 1);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
+    apply(AuxSettings());
+}
+
+GridView *OneWireTab::grid() const
+{
+    return m_sensors->view();
+}
+
+QGroupBox *OneWireTab::buildModeFrame()
+{
+    auto *frame =
+        frameBox(QStringLiteral("Frame2"), QStringLiteral(" Auxiliary port setting"), this);
+    auto *layout = new QVBoxLayout(frame);
+    m_modes = new QButtonGroup(this);
+    m_modes->setObjectName(QStringLiteral("Option1"));
+    for (int i = 0; i < modeCaptions.size(); ++i) {
+        auto *button = new QRadioButton(modeCaptions.at(i), frame);
+        button->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        // Field Net is chosen only by an upload or a configuration file.
+        button->setEnabled(i != int(AuxMode::FieldNet));
+        m_modes->addButton(button, i);
+        layout->addWidget(button);
+    }
+    connect(m_modes, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            Option1_Click(id);
+    });
+    auto *buttons = new QHBoxLayout;
+    const auto transfer = [this, frame, buttons](const char *name, const QString &caption,
+                                                 void (OneWireTab::*handler)()) {
+        auto *button = new QPushButton(caption, frame);
+        button->setObjectName(QLatin1String(name));
+        connect(button, &QPushButton::clicked, this, handler);
+        m_context.registerPlcControl(button);
+        buttons->addWidget(button);
+    };
+    transfer("Command17", QStringLiteral("Write to PLC"), &OneWireTab::writeToPlc);
+    transfer("Command18", QStringLiteral("Upload from PLC"), &OneWireTab::uploadFromPlc);
+    layout->addLayout(buttons);
+    return frame;
+}
+
+QGroupBox *OneWireTab::buildFieldNetFrame()
+{
+    using namespace AuxModeWord;
+    m_fieldNet =
+        frameBox(QStringLiteral("USART3_setting"), QStringLiteral("Field Net port setting"), this);
+    m_speed = listOf(QStringLiteral("Combo4"), speeds, m_fieldNet);
+    m_parity = listOf(QStringLiteral("Combo2"), parities, m_fieldNet);
+    m_dataBits = listOf(QStringLiteral("Combo3"), dataBits, m_fieldNet);
+    m_stopBits = listOf(QStringLiteral("Combo5"), stopBits, m_fieldNet);
+    auto *form = new QFormLayout(m_fieldNet);
+    form->addRow(QStringLiteral("Speed setting:"), m_speed);
+    form->addRow(QStringLiteral("Parity setting"), m_parity);
+    form->addRow(QStringLiteral("Bit number:"), m_dataBits);
+    form->addRow(QStringLiteral("Stop bit"), m_stopBits);
+    return m_fieldNet;
+}
+
+TableFrame *OneWireTab::buildSensorFrame()
+{
+    m_sensors = new TableFrame({QStringLiteral("Frame3"),
+                                QStringLiteral("1-wire master configuration"),
+                                QStringLiteral("Grid1"),
+                                SensorTable::format,
+                                QStringLiteral("Command8"),
+                                QStringLiteral("Command9"),
+                                QStringLiteral("Command11"),
+                                QStringLiteral("You are shure for delete this sensor?"),
+                                false,
+                                1,
+                                {},
+                                sensorDialog},
+                               m_context.dialogs(), this);
+    grid()->grid()->setNotes(romNote);
+    m_search = m_sensors->addButton(QStringLiteral("Command10"), QStringLiteral("Search slave"));
+    QPushButton *all =
+        m_sensors->addButton(QStringLiteral("Command21"), QStringLiteral("Delete all slave"));
+    connect(all, &QPushButton::clicked, this, &OneWireTab::deleteAll);
+    return m_sensors;
+}
+
+void OneWireTab::selectMode(int index)
+{
+    QAbstractButton *button = m_modes->button(index);
+    if (button->isChecked())
+        Option1_Click(index);
+    else
+        button->setChecked(true);
+}
+
+void OneWireTab::Option1_Click(int index)
+{
+    m_sensors->setVisible(index == int(AuxMode::OneWireMaster));
+    m_fieldNet->setVisible(index == int(AuxMode::FieldNet));
+    if (index == int(AuxMode::OneWireMaster))
+        grid()->grid()->setFormat(SensorTable::format);
+    m_optionMode = index;
+}
+
+AuxSettings OneWireTab::configuration() const
+{
+    AuxSettings settings;
+    const int mode = m_modes->checkedId();
+    settings.mode = mode < 0 ? AuxMode::NotUsed : AuxMode(mode);
+    settings.fieldNetSpeed = m_speed->currentIndex();
+    settings.fieldNetParity = m_parity->currentIndex();
+    settings.fieldNetDataBits = m_dataBits->currentIndex();
+    settings.fieldNetStopBits = m_stopBits->currentIndex();
+    settings.sensors = grid()->entries();
+    return settings;
+}
+
+void OneWireTab::apply(const AuxSettings &settings)
+{
+    if (m_modes->checkedId() != int(settings.mode))
+        selectMode(int(settings.mode));
+    showSettings(settings);
+}
+
+void OneWireTab::applyUpload(const AuxSettings &settings)
+{
+    selectMode(int(settings.mode));
+    showSettings(settings);
+}
+
+void OneWireTab::showSettings(const AuxSettings &settings)
+{
+    m_speed->setCurrentIndex(settings.fieldNetSpeed);
+    m_parity->setCurrentIndex(settings.fieldNetParity);
+    m_dataBits->setCurrentIndex(settings.fieldNetDataBits);
+    m_stopBits->setCurrentIndex(settings.fieldNetStopBits);
+    setSensors(settings.sensors);
+}
+
+// A table that already shows these sensors keeps what its open row holds.
+void OneWireTab::setSensors(const TextTable &sensors)
+{
+    if (sensors != grid()->entries())
+        grid()->setEntries(sensors);
+}
+
+void OneWireTab::deleteAll()
+{
+    if (grid()->grid()->entryCount() == 0)
+        return;
+    if (m_context.dialogs().confirm(this, QStringLiteral("Delete all sensors from the table?")))
+        grid()->setEntries({});
+}
+
+// The progress window shows only while sensor records go out; a table that
+// fails the check is refused before anything is sent, whatever the mode.
+void OneWireTab::writeToPlc()
+{
+    if (!m_context.dialogs().confirm(this, downloadQuestion))
+        return;
+    const AuxSettings settings = configuration();
+    const bool blocks = settings.mode == AuxMode::OneWireMaster && !settings.sensors.isEmpty() &&
+                        !Check_grid_1w(settings.sensors);
+    m_context.transfer<TransferResult>(
+        this,
+        [ini = m_context.iniFile(), settings](PlcPort &port, const TransferProgress &progress) {
+            return downloadAux(port, ini, settings, progress);
+        },
+        blocks ? TabContext::ProgressWindow::Shown : TabContext::ProgressWindow::Hidden);
+}
+
+// Everything is read first; the tab changes only once all of it has arrived.
+void OneWireTab::uploadFromPlc()
+{
+    m_context.transfer<AuxUpload>(
+        this,
+        [ini = m_context.iniFile(), current = configuration()](PlcPort &port,
+                                                               const TransferProgress &progress) {
+            return uploadAux(port, ini, current, progress);
+        },
+        TabContext::ProgressWindow::Shown,
+        [this](const AuxUpload &read) {
+            if (read.settings)
+                applyUpload(*read.settings);
+        });
 }

@@ -4,20 +4,67 @@
 
 #include <QWidget>
 
-// The "1-wire" tab: the auxiliary port's mode, its Field Net line settings
-// and the table of 1-wire sensors.
+class GridView;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class TabContext;
+class TableFrame;
+
+// The "1-wire" tab: the auxiliary port's mode, its Field Net line settings,
+// the table of 1-wire sensors with its dialog, and the transfers of the
+// port's configuration to and from the PLC.
 class OneWireTab : public QWidget
 {
     Q_OBJECT
 
 public:
     // Starts from the auxiliary port's defaults.
-    explicit OneWireTab(QWidget *parent = nullptr);
+    explicit OneWireTab(TabContext &context, QWidget *parent = nullptr);
 
-    // Everything the tab holds, and all of it shown.
-    AuxSettings configuration() const { return m_settings; }
-    void apply(const AuxSettings &settings) { m_settings = settings; }
+    TableFrame *sensorTable() const { return m_sensors; }
+    GridView *grid() const;
+    // "Search slave" under the table.
+    QPushButton *searchButton() const { return m_search; }
+
+    // Chooses a mode button (0 1-wire master, 1 Field Net, 2 not used),
+    // which runs Option1_Click.
+    void selectMode(int index);
+    // What choosing a mode does: a 1-wire master shows the sensor table,
+    // Field Net its line settings, an unused port neither.
+    void Option1_Click(int index);
+    // The mode last chosen; 0 until one is.
+    int optionMode() const { return m_optionMode; }
+
+    // Everything the tab holds.
+    AuxSettings configuration() const;
+    // Shows all of it, choosing the mode only when it is not chosen already.
+    void apply(const AuxSettings &settings);
+    // Shows what an upload read, choosing the mode in any case.
+    void applyUpload(const AuxSettings &settings);
+
+    // "Write to PLC" and "Upload from PLC".
+    void writeToPlc();
+    void uploadFromPlc();
+    // "Delete all slave": empties the table once the user agrees.
+    void deleteAll();
 
 private:
-    AuxSettings m_settings;
+    QGroupBox *buildModeFrame();
+    QGroupBox *buildFieldNetFrame();
+    TableFrame *buildSensorFrame();
+    void setSensors(const TextTable &sensors);
+    void showSettings(const AuxSettings &settings);
+
+    TabContext &m_context;
+    QButtonGroup *m_modes = nullptr;
+    QGroupBox *m_fieldNet = nullptr;
+    QComboBox *m_speed = nullptr;
+    QComboBox *m_parity = nullptr;
+    QComboBox *m_dataBits = nullptr;
+    QComboBox *m_stopBits = nullptr;
+    TableFrame *m_sensors = nullptr;
+    QPushButton *m_search = nullptr;
+    int m_optionMode = 0;
 };

@@ -1,5 +1,7 @@
 #include "celleditor.h"
 
+#include "workspace/gridmodel.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -81,4 +83,6 @@ void CellEditor::initStyleOption(QStyleOptionViewItem *option, const QModelIndex
     QStyledItemDelegate::initStyleOption(option, index);
     if (index.column() < m_fixedColumns)
         option->backgroundBrush = option->palette.button();
+    else if (index.data(GridModel::WarningRole).toBool())
+        option->backgroundBrush = QColor(255, 214, 214);
 }

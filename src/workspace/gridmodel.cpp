@@ -41,8 +41,8 @@ void GridModel::setText(int row, int column, const QString &text)
         Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
     } else if (row > 0 && row < rows()) {
         m_cells[row - 1][column] = text;
-        const QModelIndex changed = cell(row, column);
-        Q_EMIT dataChanged(changed, changed);
+        // A cell's notes may follow from the other cells of its row.
+        Q_EMIT dataChanged(cell(row, 0), cell(row, columns() - 1));
     }
 }
 
@@ -143,6 +143,15 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         return m_cells.at(index.row()).at(index.column());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_alignment);
+    case Qt::ToolTipRole:
+    case WarningRole: {
+        if (!m_notes || !isEntry(rowOf(index)))
+            return {};
+        const CellNote note = m_notes(m_cells.at(index.row()), index.column());
+        if (role == WarningRole)
+            return note.warning;
+        return note.toolTip.isEmpty() ? QVariant() : QVariant(note.toolTip);
+    }
     default:
         return {};
     }

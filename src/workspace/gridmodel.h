@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 // The texts of a table on screen, numbered as every table of the tool is:
 // row 0 is the header (from a format string), rows 1 to N are the entries,
 // and one open row follows them, so N is the row count minus 2. Column 0
@@ -14,6 +16,18 @@ class GridModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
+    // Marks a cell whose content looks wrong (a bool).
+    static constexpr int WarningRole = Qt::UserRole + 1;
+
+    // What a table tells of one of its entry cells, from the cells of its row:
+    // a tooltip, and whether the cell looks wrong.
+    struct CellNote
+    {
+        QString toolTip;
+        bool warning = false;
+    };
+    using Notes = std::function<CellNote(const QStringList &cells, int column)>;
+
     // The header from the format and one blank open row.
     explicit GridModel(const QString &format, QObject *parent = nullptr);
 
@@ -27,6 +41,8 @@ public:
     int fixedColumns() const { return m_fixedColumns; }
     // Whether the open row's cells may be edited in place.
     void setOpenRowEditable(bool editable) { m_openRowEditable = editable; }
+    // Notes for the entry cells; none by default.
+    void setNotes(Notes notes) { m_notes = std::move(notes); }
 
     // All rows, the header and the open row included.
     int rows() const { return int(m_cells.size()) + 1; }
@@ -80,4 +96,5 @@ private:
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     int m_fixedColumns = 0;
     bool m_openRowEditable = true;
+    Notes m_notes;
 };

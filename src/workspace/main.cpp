@@ -7,9 +7,9 @@
 #include "link/comsetting.h"
 #include "link/inifile.h"
 #include "link/portsetup.h"
-#include "modbus/modbusupload.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
+#include "workspace/configurationupload.h"
 #include "workspace/userdialogs.h"
 
 #include <QComboBox>
@@ -40,9 +40,9 @@ void Main::buildTabs()
     m_hwConfig = new HwConfigTab(m_tabs);
     m_uart1 = new UartTab(UartTabDescription::uart1(), *m_context, m_tabs);
     m_uart2 = new UartTab(UartTabDescription::uart2(), *m_context, m_tabs);
-    m_oneWire = new OneWireTab(m_tabs);
+    m_oneWire = new OneWireTab(*m_context, m_tabs);
     m_modbusDiag = new ModbusDiagTab(*m_context, m_tabs);
-    m_oneWireDiag = new OneWireDiagTab(m_tabs);
+    m_oneWireDiag = new OneWireDiagTab(*m_context, m_tabs);
     m_converter = new ConverterTab(m_tabs);
     m_tabs->addTab(m_hwConfig, QStringLiteral("HW config"));
     m_tabs->addTab(m_uart1, QStringLiteral("UART 1"));
@@ -164,21 +164,23 @@ void Main::Comm_setting_Click()
         Change_main_caption();
 }
 
-// UART1, then UART2, as their own buttons do; what was read is shown once
-// the whole run has ended.
+// UART1, UART2, then the auxiliary port, as their own buttons do; what was
+// read is shown once the whole run has ended.
 void Main::upload_from_plc_Click()
 {
-    m_context->transfer<BothUpload>(
+    m_context->transfer<ConfigurationUpload>(
         this,
-        [ini = iniFile(), uart1 = m_uart1->configuration(),
-         uart2 = m_uart2->configuration()](PlcPort &port, const TransferProgress &progress) {
-            return uploadBothUarts(port, ini, uart1, uart2, progress);
+        [ini = iniFile(), current = configuration()](PlcPort &port,
+                                                     const TransferProgress &progress) {
+            return uploadConfiguration(port, ini, current, progress);
         },
         TabContext::ProgressWindow::Shown,
-        [this](const BothUpload &read) {
+        [this](const ConfigurationUpload &read) {
             if (read.uart1)
                 m_uart1->applyUpload(*read.uart1);
             if (read.uart2)
                 m_uart2->applyUpload(*read.uart2);
+            if (read.aux)
+                m_oneWire->applyUpload(*read.aux);
         });
 }

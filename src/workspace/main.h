@@ -84,7 +84,7 @@ public:
     void check_config_Click();
     // The link settings form, modal; the caption follows its "OK".
     void Comm_setting_Click();
-    // The menu's "Upload from PLC": both UARTs' configurations.
+    // The menu's "Upload from PLC": both UARTs and the auxiliary port.
     void upload_from_plc_Click();
 
 private:

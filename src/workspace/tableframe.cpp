@@ -14,6 +14,7 @@ TableFrame::TableFrame(TableFrameDescription description, UserDialogs &dialogs, 
       m_view(new GridView(m_description.grid, new GridModel(m_description.format), this))
 {
     setObjectName(m_description.frame);
+    m_chosenRow = m_description.startRow;
     m_view->grid()->setCentred(true);
     m_view->setFixedColumns(1);
     m_view->setKeyEditing(m_description.keyEditing);
@@ -76,7 +77,7 @@ void TableFrame::deleteRow()
 
 void TableFrame::openDialog(RowMode mode)
 {
-    RowDialog *dialog = m_description.dialog(mode, m_view->entries(), m_chosenRow, this);
+    RowDialog *dialog = m_description.dialog(mode, *m_view->grid(), m_chosenRow, this);
     if (!dialog)
         return;
     dialog->setAttribute(Qt::WA_DeleteOnClose);

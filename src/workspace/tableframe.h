@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/texttable.h"
+#include "workspace/gridmodel.h"
 
 #include <QGroupBox>
 
@@ -28,13 +28,14 @@ struct TableFrameDescription
     QString removeQuestion; // asked, OK or Cancel, before a row goes
     // Whether Enter on the table opens the editor and Delete empties a cell.
     bool keyEditing = false;
+    // The row taken as chosen until the user clicks one: 0 for none.
+    int startRow = 0;
     // The refusal shown (no title) for a value confirmed in a cell, which is
     // then emptied; an empty text accepts it. None: every value is taken.
     std::function<QString(int column, const QString &text)> cellCheck;
-    // The add/modify dialog for the table's entries and its chosen row; it
-    // may move the chosen row to the one it works on. Null: nothing to do.
-    std::function<RowDialog *(RowMode mode, const TextTable &entries, int &chosenRow,
-                              QWidget *parent)>
+    // The add/modify dialog for the table and its chosen row; it may move
+    // the chosen row to the one it works on. Null: nothing to do.
+    std::function<RowDialog *(RowMode mode, const GridModel &grid, int &chosenRow, QWidget *parent)>
         dialog;
 };
 

@@ -2,6 +2,7 @@
 #include "modbus/modbusupload.h"
 #include "modbus/slavesettingstransfer.h"
 #include "modbusfixture.h"
+#include "workspace/configurationupload.h"
 
 #include <QTest>
 
@@ -27,6 +28,11 @@ UartSettings shownBefore()
     settings.slaveAddress = QStringLiteral("9");
     settings.slaveTimeout = QStringLiteral("30");
     return settings;
+}
+
+Configuration before()
+{
+    return {shownBefore(), shownBefore(), {}, {}};
 }
 
 // A PLC holding a master configuration of `rows` rows for the UART.
@@ -231,34 +237,36 @@ void TestModbusUpload::uploadsBothUarts()
     ModbusBench bench;
     storeMaster(bench.sim, UartDescription::uart1(), sampleRows(9));
     bench.sim.setWord(0x2006, 0x4F05);
-    const BothUpload both =
-        uploadBothUarts(bench.port, bench.ini, shownBefore(), shownBefore(), bench.recorder());
+    const ConfigurationUpload both =
+        uploadConfiguration(bench.port, bench.ini, before(), bench.recorder());
     QVERIFY(both.result.ok);
     QCOMPARE(bench.sim.requests(),
              (QList<QByteArray>{readFrame("2008", "02"), readFrame("2502", "40"),
-                                readFrame("2542", "08"), readFrame("2006", "02")}));
-    QVERIFY(both.uart1 && both.uart2);
+                                readFrame("2542", "08"), readFrame("2006", "02"),
+                                readFrame("200A", "02")}));
+    QVERIFY(both.uart1 && both.uart2 && both.aux);
     QCOMPARE(both.uart1->table, RequestTable::fromRows(sampleRows(9)));
     QCOMPARE(both.uart2->slaveAddress, QStringLiteral("5"));
-    QCOMPARE(bench.progress, (QList<int>{44, 50}));
+    QCOMPARE(both.aux->mode, AuxMode::NotUsed);
+    QCOMPARE(bench.progress, (QList<int>{29, 33}));
 }
 
 void TestModbusUpload::stopsBothAtFirstFailure()
 {
     ModbusBench first;
     first.fault(SimFault::Refuse, 1);
-    BothUpload both = uploadBothUarts(first.port, first.ini, shownBefore(), shownBefore(), {});
+    ConfigurationUpload both = uploadConfiguration(first.port, first.ini, before(), {});
     QCOMPARE(both.result.message, wrongAnswer);
     QCOMPARE(first.sim.requests().size(), 1);
-    QVERIFY(!both.uart1 && !both.uart2);
+    QVERIFY(!both.uart1 && !both.uart2 && !both.aux);
 
     ModbusBench second;
     second.sim.setWord(0x2008, 0x540C);
     second.fault(SimFault::Silent, 2);
-    both = uploadBothUarts(second.port, second.ini, shownBefore(), shownBefore(), {});
+    both = uploadConfiguration(second.port, second.ini, before(), {});
     QVERIFY(!both.result.ok);
     QCOMPARE(both.result.message, answerTimeout);
-    QVERIFY(both.uart1 && !both.uart2);
+    QVERIFY(both.uart1 && !both.uart2 && !both.aux);
     QCOMPARE(both.uart1->slaveAddress, QStringLiteral("12"));
     QVERIFY(!second.port.isOpen());
 }

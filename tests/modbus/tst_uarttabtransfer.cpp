@@ -1,4 +1,5 @@
 #include "modbusfixture.h"
+#include "onewire/onewiretab.h"
 #include "support/gridrows.h"
 #include "uartwindow.h"
 #include "workspace/progress.h"
@@ -57,7 +58,7 @@ private Q_SLOTS:
     void failedUploadChangesNothing();
     void slaveSettingsRoundTrip();
     void slaveSettingsFailures();
-    void menuUploadsUart1ThenUart2();
+    void menuUploadsEveryPort();
 };
 
 void TestUartTabTransfer::writesMasterFrameByFrame_data()
@@ -278,13 +279,15 @@ void TestUartTabTransfer::slaveSettingsFailures()
     QCOMPARE(w.dialogs.messages(), QStringList({wrongAnswer, answerTimeout}));
 }
 
-void TestUartTabTransfer::menuUploadsUart1ThenUart2()
+void TestUartTabTransfer::menuUploadsEveryPort()
 {
     UartWindow w;
     const QList<RequestRow> rows = sampleRows(1);
     w.sim.setWord(0x2008, 0x540C);
     w.sim.setWord(0x2006, 0xD401);
     w.sim.setMemory(0x2902, recordBytes(rows));
+    w.sim.setWord(0x200A, 0xC001);
+    w.sim.setMemory(0x200C, QByteArray::fromHex("FF285D4C00039A00B80B"));
     auto *menu = w.main->findChild<QAction *>(u"upload_from_plc"_s);
     QVERIFY(menu->isEnabled());
     menu->trigger();
@@ -292,18 +295,21 @@ void TestUartTabTransfer::menuUploadsUart1ThenUart2()
     QVERIFY(w.finished());
     QCOMPARE(w.sim.requests(),
              QList<QByteArray>({readFrame(u"2008"_s, u"02"_s), readFrame(u"2006"_s, u"02"_s),
-                                readFrame(u"2902"_s, u"08"_s)}));
+                                readFrame(u"2902"_s, u"08"_s), readFrame(u"200A"_s, u"02"_s),
+                                readFrame(u"200C"_s, u"0A"_s)}));
+    QCOMPARE(w.main->oneWireTab().configuration().sensors,
+             TextTable({{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}}));
     QCOMPARE(w.tab(1).optionHw(), 1);
     QCOMPARE(w.tab(1).slaveAddressBox()->text(), u"12"_s);
     QCOMPARE(w.tab(2).optionHw(), 0);
     QCOMPARE(shownRows(w.tab(2).grid()),
              framedRows(RequestTable::format, RequestTable::fromRows(rows)));
 
-    // A failure of UART1 leaves UART2 unread.
-    faultAt(w.sim, SimFault::Silent, 4);
+    // A failure of UART1 leaves the other ports unread.
+    faultAt(w.sim, SimFault::Silent, 6);
     menu->trigger();
     QVERIFY(w.finished());
-    QCOMPARE(w.sim.requests().size(), 4);
+    QCOMPARE(w.sim.requests().size(), 6);
     QCOMPARE(w.dialogs.messages(), QStringList{answerTimeout});
     QVERIFY(menu->isEnabled());
 }

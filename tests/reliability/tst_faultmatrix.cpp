@@ -4,6 +4,7 @@
 // closed, applies nothing when it failed and sends nothing after a request
 // that was refused or not answered.
 #include "diag/modbuserrorbuffer.h"
+#include "diag/onewireerrorbuffer.h"
 #include "link/connectiontest.h"
 #include "link/plcframe.h"
 #include "modbus/modbusdownload.h"
@@ -12,8 +13,11 @@
 #include "modbus/requesttable.h"
 #include "modbus/slavesettingstransfer.h"
 #include "modbus/uartdescription.h"
+#include "onewire/auxtransfer.h"
+#include "onewire/sensortable.h"
 #include "plcsimulator.h"
 #include "simport.h"
+#include "workspace/configurationupload.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,7 +66,26 @@ UartSettings master(int count)
     return settings;
 }
 
-// A PLC whose UARTs are masters with nine requests and some slot errors.
+TextTable sensors(int count)
+{
+    TextTable rows;
+    for (int i = 1; i <= count; ++i)
+        rows.append({QString::number(i), "28", "FF", "4C", "5D", "03", "00", "00",
+                     QString::number(i, 16).rightJustified(2, QLatin1Char('0')).toUpper(),
+                     QString::number(3000 + 2 * i)});
+    return rows;
+}
+
+AuxSettings aux(AuxMode mode)
+{
+    AuxSettings settings;
+    settings.mode = mode;
+    settings.sensors = sensors(9);
+    return settings;
+}
+
+// A PLC whose UARTs are masters with nine requests and some slot errors, and
+// whose auxiliary port is a 1-wire master with nine sensors and some errors.
 void preparePlc(PlcSimulator &sim)
 {
     const QByteArray records = RequestRecord::encodeAll(rows(9));
@@ -72,6 +95,9 @@ void preparePlc(PlcSimulator &sim)
         sim.setMemory(uart->errorBytes, "\x80\x81\x09");
     }
     sim.setWord(0x2004, 2000);
+    sim.setWord(0x200A, 0xC009);
+    sim.setMemory(0x200C, SensorTable::encodeAll(sensors(9)));
+    sim.setMemory(0x3700, "\x00\x85\xFF");
 }
 
 Ending ending(const TransferResult &result, bool applies)
@@ -123,8 +149,30 @@ QList<Operation> operations()
          }},
         {QStringLiteral("menu upload"), false, 350ms,
          [](SimPort &port, const QString &ini) {
-             const BothUpload up = uploadBothUarts(port, ini, {}, {}, {});
-             return ending(up.result, up.uart2.has_value());
+             const ConfigurationUpload up = uploadConfiguration(port, ini, {}, {});
+             return ending(up.result, up.aux.has_value());
+         }},
+        {QStringLiteral("1-wire download"), false, 450ms,
+         [](SimPort &port, const QString &ini) {
+             return ending(downloadAux(port, ini, aux(AuxMode::OneWireMaster), {}), false);
+         }},
+        {QStringLiteral("Field Net download"), false, 350ms,
+         [](SimPort &port, const QString &ini) {
+             return ending(downloadAux(port, ini, aux(AuxMode::FieldNet), {}), false);
+         }},
+        {QStringLiteral("auxiliary not used download"), false, 350ms,
+         [](SimPort &port, const QString &ini) {
+             return ending(downloadAux(port, ini, aux(AuxMode::NotUsed), {}), false);
+         }},
+        {QStringLiteral("auxiliary upload"), false, 350ms,
+         [](SimPort &port, const QString &ini) {
+             const AuxUpload up = uploadAux(port, ini, {}, {});
+             return ending(up.result, up.settings.has_value());
+         }},
+        {QStringLiteral("1-wire error buffer"), false, 350ms,
+         [](SimPort &port, const QString &ini) {
+             const ErrorBufferRead read = readOneWireErrorBuffer(port, ini);
+             return ending(read.result, read.table.has_value());
          }},
         {QStringLiteral("UART1 error buffer"), false, 350ms,
          [&u1](SimPort &port, const QString &ini) {
