@@ -1,8 +1,9 @@
-// Downloads and uploads a full 128-row request table through plc-sim on a
-// pseudo-terminal, with the simulator holding both directions to a 115200
-// baud line, and compares each direction's wall time with its floor: the
-// characters on the line at 10 bits each plus the pauses the protocol
-// demands. Also reports the CPU time the tool used.
+// Downloads and uploads a full 128-row request table and a full table of 128
+// 1-wire sensors through plc-sim on a pseudo-terminal, with the simulator
+// holding both directions to a 115200 baud line, and compares each
+// direction's wall time with its floor: the characters on the line at 10
+// bits each plus the pauses the protocol demands. Also reports the CPU time
+// the tool used.
 //   transfer-bench [plc-sim path]
 #include "countingport.h"
 #include "link/inifile.h"
@@ -11,6 +12,7 @@
 #include "modbus/modbusupload.h"
 #include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
+#include "onewire/auxtransfer.h"
 #include "support/simprocess.h"
 
 #include <QCoreApplication>
@@ -38,6 +40,20 @@ UartSettings fullTable()
     UartSettings settings;
     settings.role = ModbusRole::Master;
     settings.table = RequestTable::fromRows(rows);
+    return settings;
+}
+
+AuxSettings fullSensorTable()
+{
+    AuxSettings settings;
+    settings.mode = AuxMode::OneWireMaster;
+    for (int i = 1; i <= 128; ++i) {
+        const QString low = QString::number(i, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        settings.sensors.append({QString::number(i), QStringLiteral("28"), low,
+                                 QStringLiteral("4C"), QStringLiteral("5D"), QStringLiteral("03"),
+                                 QStringLiteral("00"), QStringLiteral("00"), QStringLiteral("9A"),
+                                 QString::number(1500 + 2 * i)});
+    }
     return settings;
 }
 
@@ -96,7 +112,16 @@ int main(int argc, char *argv[])
         const UartUpload result = uploadUart(port, ini, uart, {}, {});
         return result.result.ok && result.settings && result.settings->table == settings.table;
     });
+    const AuxSettings sensors = fullSensorTable();
+    const Figures sensorsDown =
+        measure(port, [&] { return downloadAux(port, ini, sensors, {}).ok; });
+    const Figures sensorsUp = measure(port, [&] {
+        const AuxUpload result = uploadAux(port, ini, {}, {});
+        return result.result.ok && result.settings && result.settings->sensors == sensors.sensors;
+    });
     print("download", down);
     print("upload", up);
+    print("onewire-download", sensorsDown);
+    print("onewire-upload", sensorsUp);
     return 0;
 }

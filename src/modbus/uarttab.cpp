@@ -10,17 +10,16 @@
 #include "modbus/uartdescription.h"
 #include "workspace/framebox.h"
 #include "workspace/gridview.h"
+#include "workspace/optiongroup.h"
 #include "workspace/tabcontext.h"
 #include "workspace/tableframe.h"
 #include "workspace/userdialogs.h"
 
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -138,19 +137,9 @@ QGroupBox *UartTab::buildGeneralFrame()
 
 QLayout *UartTab::buildRoles(QWidget *frame)
 {
-    m_roles = new QButtonGroup(this);
-    m_roles->setObjectName(m_description.role);
     auto *layout = new QVBoxLayout;
-    for (int i = 0; i < roleCaptions.size(); ++i) {
-        auto *button = new QRadioButton(roleCaptions.at(i), frame);
-        button->setObjectName(m_description.role + QLatin1Char('_') + QString::number(i));
-        m_roles->addButton(button, i);
-        layout->addWidget(button);
-    }
-    connect(m_roles, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            Option4_Click(id);
-    });
+    m_roles = new OptionGroup(m_description.role, roleCaptions, frame, layout);
+    connect(m_roles, &OptionGroup::chosen, this, &UartTab::Option4_Click);
     return layout;
 }
 
@@ -218,11 +207,7 @@ QGroupBox *UartTab::buildSlaveFrame()
 
 void UartTab::selectRole(int index)
 {
-    QAbstractButton *button = m_roles->button(index);
-    if (button->isChecked())
-        Option4_Click(index);
-    else
-        button->setChecked(true);
+    m_roles->select(index);
 }
 
 void UartTab::Option4_Click(int index)
@@ -237,7 +222,7 @@ void UartTab::Option4_Click(int index)
 UartSettings UartTab::configuration() const
 {
     UartSettings settings;
-    const int role = m_roles->checkedId();
+    const int role = m_roles->selected();
     settings.role = role < 0 ? ModbusRole::NotUsed : ModbusRole(role);
     settings.speed = m_speed->currentIndex();
     settings.parity = m_parity->currentIndex();
@@ -251,7 +236,7 @@ UartSettings UartTab::configuration() const
 
 void UartTab::apply(const UartSettings &settings)
 {
-    if (m_roles->checkedId() != int(settings.role))
+    if (m_roles->selected() != int(settings.role))
         selectRole(int(settings.role));
     m_speed->setCurrentIndex(settings.speed);
     m_parity->setCurrentIndex(settings.parity);

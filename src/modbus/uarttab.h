@@ -6,8 +6,8 @@
 #include <QWidget>
 
 class GridView;
+class OptionGroup;
 class PlcPort;
-class QButtonGroup;
 class QComboBox;
 class QFormLayout;
 class QGroupBox;
@@ -79,7 +79,7 @@ private:
 
     const UartTabDescription &m_description;
     TabContext &m_context;
-    QButtonGroup *m_roles = nullptr;
+    OptionGroup *m_roles = nullptr;
     QComboBox *m_speed = nullptr;
     QComboBox *m_parity = nullptr;
     QComboBox *m_dataBits = nullptr;

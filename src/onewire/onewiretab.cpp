@@ -8,16 +8,15 @@
 #include "onewire/sensortable.h"
 #include "workspace/framebox.h"
 #include "workspace/gridview.h"
+#include "workspace/optiongroup.h"
 #include "workspace/tabcontext.h"
 #include "workspace/tableframe.h"
 #include "workspace/userdialogs.h"
 
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -91,20 +90,10 @@ QGroupBox *OneWireTab::buildModeFrame()
     auto *frame =
         frameBox(QStringLiteral("Frame2"), QStringLiteral(" Auxiliary port setting"), this);
     auto *layout = new QVBoxLayout(frame);
-    m_modes = new QButtonGroup(this);
-    m_modes->setObjectName(QStringLiteral("Option1"));
-    for (int i = 0; i < modeCaptions.size(); ++i) {
-        auto *button = new QRadioButton(modeCaptions.at(i), frame);
-        button->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        // Field Net is chosen only by an upload or a configuration file.
-        button->setEnabled(i != int(AuxMode::FieldNet));
-        m_modes->addButton(button, i);
-        layout->addWidget(button);
-    }
-    connect(m_modes, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            Option1_Click(id);
-    });
+    m_modes = new OptionGroup(QStringLiteral("Option1"), modeCaptions, frame, layout);
+    // Field Net is chosen only by an upload or a configuration file.
+    m_modes->button(int(AuxMode::FieldNet))->setEnabled(false);
+    connect(m_modes, &OptionGroup::chosen, this, &OneWireTab::Option1_Click);
     auto *buttons = new QHBoxLayout;
     const auto transfer = [this, frame, buttons](const char *name, const QString &caption,
                                                  void (OneWireTab::*handler)()) {
@@ -162,11 +151,7 @@ TableFrame *OneWireTab::buildSensorFrame()
 
 void OneWireTab::selectMode(int index)
 {
-    QAbstractButton *button = m_modes->button(index);
-    if (button->isChecked())
-        Option1_Click(index);
-    else
-        button->setChecked(true);
+    m_modes->select(index);
 }
 
 void OneWireTab::Option1_Click(int index)
@@ -181,7 +166,7 @@ void OneWireTab::Option1_Click(int index)
 AuxSettings OneWireTab::configuration() const
 {
     AuxSettings settings;
-    const int mode = m_modes->checkedId();
+    const int mode = m_modes->selected();
     settings.mode = mode < 0 ? AuxMode::NotUsed : AuxMode(mode);
     settings.fieldNetSpeed = m_speed->currentIndex();
     settings.fieldNetParity = m_parity->currentIndex();
@@ -193,7 +178,7 @@ AuxSettings OneWireTab::configuration() const
 
 void OneWireTab::apply(const AuxSettings &settings)
 {
-    if (m_modes->checkedId() != int(settings.mode))
+    if (m_modes->selected() != int(settings.mode))
         selectMode(int(settings.mode));
     showSettings(settings);
 }

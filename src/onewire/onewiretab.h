@@ -5,7 +5,7 @@
 #include <QWidget>
 
 class GridView;
-class QButtonGroup;
+class OptionGroup;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
@@ -58,7 +58,7 @@ private:
     void showSettings(const AuxSettings &settings);
 
     TabContext &m_context;
-    QButtonGroup *m_modes = nullptr;
+    OptionGroup *m_modes = nullptr;
     QGroupBox *m_fieldNet = nullptr;
     QComboBox *m_speed = nullptr;
     QComboBox *m_parity = nullptr;

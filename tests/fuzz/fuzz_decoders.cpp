@@ -1,11 +1,14 @@
-// Decodes PLC data of any value: mode words, request records and error
-// bytes. No value may crash a decoder, and whatever decodes must encode back
+// Decodes PLC data of any value: mode words, request and sensor records and
+// error bytes. No value may crash a decoder, and whatever decodes must encode back
 // to the same bytes where the format allows it.
 #include "diag/modbuserrorbuffer.h"
+#include "diag/onewireerrorbuffer.h"
 #include "fuzzinput.h"
 #include "link/transferrun.h"
 #include "modbus/modeword.h"
 #include "modbus/requestrecord.h"
+#include "onewire/auxmodeword.h"
+#include "onewire/sensortable.h"
 
 namespace {
 
@@ -47,6 +50,62 @@ void checkErrorBytes(const QByteArray &bytes)
     FUZZ_CHECK(table.size() == errors.size());
 }
 
+// An auxiliary word names one mode; a 1-wire or Field Net word encodes back
+// to itself where its unused bits are clear.
+void checkAuxWord(quint16 word)
+{
+    const AuxModeWord::Decoded decoded = AuxModeWord::decode(word);
+    FUZZ_CHECK(decoded.sensors >= 0 && decoded.sensors <= 255);
+    FUZZ_CHECK(AuxModeWord::sensorCount(word) ==
+               (decoded.mode == AuxMode::OneWireMaster ? decoded.sensors : 0));
+    AuxSettings settings;
+    settings.mode = decoded.mode;
+    settings.sensors = TextTable(decoded.sensors);
+    settings.fieldNetSpeed = decoded.speed;
+    settings.fieldNetParity = decoded.parity;
+    settings.fieldNetDataBits = decoded.dataBits;
+    settings.fieldNetStopBits = decoded.stopBits;
+    const quint16 again = AuxModeWord::encode(settings);
+    const AuxModeWord::Decoded redecoded = AuxModeWord::decode(again);
+    FUZZ_CHECK(redecoded.mode == decoded.mode && redecoded.sensors == decoded.sensors &&
+               redecoded.speed == decoded.speed && redecoded.parity == decoded.parity &&
+               redecoded.dataBits == decoded.dataBits && redecoded.stopBits == decoded.stopBits);
+}
+
+// Whole records decode to rows that pass the table check (registers above
+// 7997 aside) and encode back to the same bytes where the register is not
+// negative.
+void checkSensorRecords(const QByteArray &bytes)
+{
+    const auto rows = SensorTable::decodeAll(bytes);
+    FUZZ_CHECK(rows.has_value() == (bytes.size() % SensorTable::recordBytes == 0));
+    if (!rows)
+        return;
+    for (const QStringList &row : *rows) {
+        FUZZ_CHECK(row.size() == SensorTable::columnCount && SensorTable::romCode(row));
+        const int reg = row.at(SensorTable::Register).toInt();
+        if (reg >= 0 && reg <= SensorTable::maxRegister)
+            FUZZ_CHECK(SensorTable::encodeAll({row}) ==
+                       bytes.mid(SensorTable::recordBytes * (row.first().toInt() - 1),
+                                 SensorTable::recordBytes));
+    }
+    if (rows->size() <= SensorTable::maxSensors) {
+        const auto error = Check_grid_1w(*rows);
+        FUZZ_CHECK(!error || error->code == SensorGridError::Register);
+    }
+}
+
+void checkOneWireErrors(const QByteArray &bytes)
+{
+    QList<int> errors;
+    for (char c : bytes)
+        errors.append(static_cast<unsigned char>(c));
+    const TextTable table = OneWireErrorBuffer::table(errors);
+    FUZZ_CHECK(table.size() == errors.size());
+    for (qsizetype k = 0; k < table.size(); ++k)
+        FUZZ_CHECK(table.at(k).at(2).isEmpty() == ((errors.at(k) & 0xE0) == 0));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -57,5 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray rest = input.bytes(size);
     checkRecords(rest.left(128 * RequestRecord::bytes));
     checkErrorBytes(rest.left(128));
+    checkAuxWord(word);
+    checkSensorRecords(rest.left(128 * SensorTable::recordBytes));
+    checkOneWireErrors(rest.left(128));
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/plcframe.h"
+#include "link/transferrun.h"
 #include "modbus/requestrecord.h"
 #include "modbus/requesttable.h"
 #include "modbus/uartsettings.h"
@@ -86,5 +87,11 @@ inline QByteArray recordBytes(const QList<RequestRow> &rows)
 
 inline QByteArray wordBytes(quint16 word)
 {
-    return QByteArray{char(word & 0xFF), char(word >> 8)};
+    return wordData(word);
+}
+
+// A word's data digits as they travel, low byte first.
+inline QString wordText(quint16 word)
+{
+    return QString::fromLatin1(wordBytes(word).toHex().toUpper());
 }

@@ -2,9 +2,12 @@
 // window to PNG files, offscreen, for a look at the layout.
 #include "idleport.h"
 #include "link/comsetting.h"
+#include "onewire/onewiretab.h"
+#include "onewire/sensordialog.h"
 #include "support/renderharness.h"
 #include "workspace/main.h"
 #include "workspace/progress.h"
+#include "workspace/tableframe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,6 +26,29 @@ void renderMenus(Main &window, const QString &dir)
         menu->adjustSize();
         save(menu, dir, QStringLiteral("menu-") + QLatin1String(name));
     }
+}
+
+// The 1-wire tab as a master with three sensors, the last with a damaged
+// code; as a Field Net port; and its dialog.
+void renderOneWire(Main &window, QTabWidget *tabs, const QString &dir)
+{
+    OneWireTab &tab = window.oneWireTab();
+    tabs->setCurrentWidget(&tab);
+    AuxSettings settings;
+    settings.mode = AuxMode::OneWireMaster;
+    settings.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "21", "3000"},
+                        {"2", "02", "1C", "B8", "01", "00", "00", "00", "A2", "3002"},
+                        {"3", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3004"}};
+    tab.apply(settings);
+    save(&window, dir, QStringLiteral("onewire-master"));
+    settings.mode = AuxMode::FieldNet;
+    tab.apply(settings);
+    save(&window, dir, QStringLiteral("onewire-fieldnet"));
+    tab.selectMode(0);
+    tab.sensorTable()->addRow();
+    auto *dialog = tab.findChild<SensorDialog *>();
+    save(dialog, dir, QStringLiteral("sensor-dialog"));
+    dialog->reject();
 }
 
 } // namespace
@@ -45,6 +71,7 @@ int main(int argc, char *argv[])
         save(&window, dir, QStringLiteral("main-tab%1").arg(i));
     }
     renderMenus(window, dir);
+    renderOneWire(window, tabs, dir);
 
     Progress progress(&window);
     progress.setPercent(40);

@@ -42,6 +42,7 @@ struct Window
         }
         return nullptr;
     }
+    // A real double-click starts with a click on the same cell.
     void doubleClick(int row, int column) const
     {
         click(row, column);
