@@ -1,5 +1,6 @@
 // Downloads and uploads a full 128-row request table and a full table of 128
-// 1-wire sensors through plc-sim on a pseudo-terminal, with the simulator
+// 1-wire sensors, and searches a bus of 18 devices, through plc-sim on a
+// pseudo-terminal, with the simulator
 // holding both directions to a 115200 baud line, and compares each
 // direction's wall time with its floor: the characters on the line at 10
 // bits each plus the pauses the protocol demands. Also reports the CPU time
@@ -13,6 +14,7 @@
 #include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
 #include "onewire/auxtransfer.h"
+#include "onewire/bussearch.h"
 #include "support/simprocess.h"
 
 #include <QCoreApplication>
@@ -94,7 +96,12 @@ int main(int argc, char *argv[])
     const QString program =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(PLC_SIM_PATH);
     SimProcess sim(program);
-    if (!sim.start({QStringLiteral("--baud"), QString::number(baud)})) {
+    QStringList arguments = {QStringLiteral("--baud"), QString::number(baud)};
+    for (int k = 1; k <= 18; ++k)
+        arguments << QStringLiteral("--rom")
+                  << QStringLiteral("28%1").arg(k, 2, 16, QLatin1Char('0')) +
+                         QStringLiteral("4C5D0300009A");
+    if (!sim.start(arguments)) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(program));
         return 1;
     }
@@ -119,9 +126,14 @@ int main(int argc, char *argv[])
         const AuxUpload result = uploadAux(port, ini, {}, {});
         return result.result.ok && result.settings && result.settings->sensors == sensors.sensors;
     });
+    const Figures search = measure(port, [&] {
+        const BusSearch::Found found = BusSearch::search(port, ini);
+        return found.result.ok && found.devices && found.devices->size() == 18;
+    });
     print("download", down);
     print("upload", up);
     print("onewire-download", sensorsDown);
     print("onewire-upload", sensorsUp);
+    print("search", search);
     return 0;
 }

@@ -74,6 +74,9 @@ public:
     QString logText() const;
     // Requests received so far; the ordinal the faults count by.
     int requestCount() const { return m_requestCount; }
+    // When the PLC has sent its last answer: a port joining the line later
+    // starts its time there.
+    SimTime lineFreeAt() const { return m_lineFreeAt; }
 
 private:
     struct Reply

@@ -8,7 +8,7 @@
 
 using std::chrono::milliseconds;
 
-SimPort::SimPort(PlcSimulator &simulator) : m_simulator(simulator) {}
+SimPort::SimPort(PlcSimulator &simulator) : m_simulator(simulator), m_now(simulator.lineFreeAt()) {}
 
 QString SimPort::deviceName() const
 {

@@ -62,6 +62,15 @@ void TransferRun::command(milliseconds timeout, quint16 address, QByteArrayView 
         check(answer);
 }
 
+void TransferRun::poll(milliseconds timeout, quint16 address, int bytes)
+{
+    if (m_failed)
+        return;
+    const PlcResult answer = Plc_read(m_port, timeout, address, bytes);
+    if (answer.outcome == PlcResult::Outcome::PortError)
+        check(answer);
+}
+
 std::optional<QByteArray> TransferRun::read(milliseconds timeout, quint16 address, int bytes)
 {
     if (m_failed)

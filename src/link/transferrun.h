@@ -45,6 +45,8 @@ public:
     // acts on it (it may restart the port it configures), so its answer is
     // not examined; only a failing port ends the transfer.
     void command(std::chrono::milliseconds timeout, quint16 address, QByteArrayView data);
+    // A read whose answer is not used: only a failing port ends the transfer.
+    void poll(std::chrono::milliseconds timeout, quint16 address, int bytes);
     // The bytes of a read of `bytes` bytes (at most 64), nothing on failure.
     std::optional<QByteArray> read(std::chrono::milliseconds timeout, quint16 address, int bytes);
     // A 16-bit word (a mode word, a setting) read as it travels.

@@ -3,7 +3,7 @@
 #include "link/transferresult.h"
 #include "onewire/auxmodeword.h"
 #include "onewire/auxtransfer.h"
-#include "onewire/romcode.h"
+#include "onewire/searchform.h"
 #include "onewire/sensordialog.h"
 #include "onewire/sensortable.h"
 #include "workspace/framebox.h"
@@ -50,20 +50,6 @@ RowDialog *sensorDialog(RowMode mode, const GridModel &grid, int &chosenRow, QWi
         dialog->setStart(bytes, grid.text(chosenRow, Register));
     }
     return dialog;
-}
-
-// The family of a sensor's code on its byte cells, and a mark where its
-// last byte is not the CRC of the others.
-GridModel::CellNote romNote(const QStringList &cells, int column)
-{
-    using namespace SensorTable;
-    const std::optional<QByteArray> code = romCode(cells);
-    if (column < Byte0 || column > Byte7 || !code)
-        return {};
-    const QString family = RomCode::family(quint8(code->at(0)));
-    if (RomCode::crcMatches(*code))
-        return {family, false};
-    return {family + QLatin1Char('\n') + RomCode::crcMismatch, true};
 }
 
 } // namespace
@@ -141,8 +127,11 @@ TableFrame *OneWireTab::buildSensorFrame()
                                 {},
                                 sensorDialog},
                                m_context.dialogs(), this);
-    grid()->grid()->setNotes(romNote);
+    grid()->grid()->setNotes(SensorTable::codeNote);
     m_search = m_sensors->addButton(QStringLiteral("Command10"), QStringLiteral("Search slave"));
+    connect(m_search, &QPushButton::clicked, this, &OneWireTab::openSearch);
+    // The search takes the line, so it waits for a transfer to end.
+    m_context.registerPlcControl(m_search);
     QPushButton *all =
         m_sensors->addButton(QStringLiteral("Command21"), QStringLiteral("Delete all slave"));
     connect(all, &QPushButton::clicked, this, &OneWireTab::deleteAll);
@@ -211,6 +200,13 @@ void OneWireTab::deleteAll()
         return;
     if (m_context.dialogs().confirm(this, QStringLiteral("Delete all sensors from the table?")))
         grid()->setEntries({});
+}
+
+void OneWireTab::openSearch()
+{
+    auto *form = new SearchForm(m_context, *grid()->grid(), this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->open();
 }
 
 // The progress window shows only while sensor records go out; a table that

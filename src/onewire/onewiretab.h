@@ -49,6 +49,9 @@ public:
     void uploadFromPlc();
     // "Delete all slave": empties the table once the user agrees.
     void deleteAll();
+    // "Search slave": the bus search form, whose devices land in the table
+    // whatever the mode.
+    void openSearch();
 
 private:
     QGroupBox *buildModeFrame();

@@ -2,6 +2,7 @@
 
 #include "link/transferrun.h"
 #include "link/wholenumber.h"
+#include "onewire/romcode.h"
 
 namespace SensorTable {
 
@@ -57,6 +58,17 @@ std::optional<TextTable> decodeAll(QByteArrayView data)
         rows.append(cells);
     }
     return rows;
+}
+
+GridModel::CellNote codeNote(const QStringList &cells, int column)
+{
+    const std::optional<QByteArray> code = romCode(cells);
+    if (column < Byte0 || column > Byte7 || !code)
+        return {};
+    const QString family = RomCode::family(quint8(code->at(0)));
+    if (RomCode::crcMatches(*code))
+        return {family};
+    return {family + QLatin1Char('\n') + RomCode::crcMismatch, true};
 }
 
 QString proposedRegister(const QString &chosenRegister, const TextTable &sensors)

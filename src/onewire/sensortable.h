@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/texttable.h"
+#include "workspace/gridmodel.h"
 
 #include <QByteArray>
 
@@ -36,6 +36,10 @@ inline constexpr int recordBytes = 10;
 // hex digits, the register as a signed decimal number. Nothing unless the
 // data is whole records.
 std::optional<TextTable> decodeAll(QByteArrayView data);
+
+// What a row's byte cells tell of its ROM code: the device family, and a
+// warning where the last byte is not the CRC of the others.
+GridModel::CellNote codeNote(const QStringList &cells, int column);
 
 // The register the add dialog proposes: "3000" when the chosen row's
 // register cell is empty, or when there is no last sensor with a whole

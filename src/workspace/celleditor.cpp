@@ -85,4 +85,6 @@ void CellEditor::initStyleOption(QStyleOptionViewItem *option, const QModelIndex
         option->backgroundBrush = option->palette.button();
     else if (index.data(GridModel::WarningRole).toBool())
         option->backgroundBrush = QColor(255, 214, 214);
+    else if (index.data(GridModel::HighlightRole).toBool())
+        option->backgroundBrush = QColor(214, 234, 255);
 }

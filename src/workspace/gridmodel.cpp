@@ -144,12 +144,15 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_alignment);
     case Qt::ToolTipRole:
-    case WarningRole: {
+    case WarningRole:
+    case HighlightRole: {
         if (!m_notes || !isEntry(rowOf(index)))
             return {};
         const CellNote note = m_notes(m_cells.at(index.row()), index.column());
         if (role == WarningRole)
             return note.warning;
+        if (role == HighlightRole)
+            return note.highlight;
         return note.toolTip.isEmpty() ? QVariant() : QVariant(note.toolTip);
     }
     default:

@@ -18,13 +18,16 @@ class GridModel : public QAbstractTableModel
 public:
     // Marks a cell whose content looks wrong (a bool).
     static constexpr int WarningRole = Qt::UserRole + 1;
+    // Marks a cell to be told apart from the others (a bool).
+    static constexpr int HighlightRole = Qt::UserRole + 2;
 
     // What a table tells of one of its entry cells, from the cells of its row:
-    // a tooltip, and whether the cell looks wrong.
+    // a tooltip, whether the cell looks wrong, and whether it stands out.
     struct CellNote
     {
         QString toolTip;
         bool warning = false;
+        bool highlight = false;
     };
     using Notes = std::function<CellNote(const QStringList &cells, int column)>;
 

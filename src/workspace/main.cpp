@@ -17,9 +17,9 @@
 #include <QTabWidget>
 
 Main::Main(Context context, QWidget *parent)
-    : QMainWindow(parent), m_portFactory(std::move(context.portFactory)),
+    : QMainWindow(parent),
       m_context(std::make_unique<TabContext>(std::move(context.iniFile), context.dialogs,
-                                             m_portFactory(), this))
+                                             std::move(context.portFactory), this))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("PLC Tarvik"));
@@ -104,8 +104,10 @@ void Main::buildPlcMenu(QMenu *menu)
     QAction *check = addItem(menu, QStringLiteral("check_config"), QStringLiteral("Check config"));
     check->setEnabled(false);
     connect(check, &QAction::triggered, this, &Main::check_config_Click);
-    addItem(menu, QStringLiteral("Search_1wire"), QStringLiteral("Search 1-wire"))
-        ->setEnabled(false);
+    QAction *search =
+        addItem(menu, QStringLiteral("Search_1wire"), QStringLiteral("Search 1-wire"));
+    connect(search, &QAction::triggered, this, &Main::Search_1wire_Click);
+    m_context->registerPlcAction(search);
     QAction *upload =
         addItem(menu, QStringLiteral("upload_from_plc"), QStringLiteral("Upload from PLC"));
     connect(upload, &QAction::triggered, this, &Main::upload_from_plc_Click);
@@ -152,6 +154,11 @@ void Main::Save_app_Click()
         QStringLiteral("New default application setting was saved in *.ini file successfully "));
 }
 
+void Main::Search_1wire_Click()
+{
+    m_oneWire->openSearch();
+}
+
 void Main::check_config_Click()
 {
     dialogs().message(this, QStringLiteral("Not implemented yet "));
@@ -159,7 +166,7 @@ void Main::check_config_Click()
 
 void Main::Comm_setting_Click()
 {
-    ComSetting form(iniFile(), dialogs(), m_portFactory(), this);
+    ComSetting form(iniFile(), dialogs(), m_context->makePort(), this);
     if (form.exec() == QDialog::Accepted)
         Change_main_caption();
 }

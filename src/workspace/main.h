@@ -29,7 +29,7 @@ class Main : public QMainWindow
     Q_OBJECT
 
 public:
-    using PortFactory = std::function<std::unique_ptr<PlcPort>()>;
+    using PortFactory = TabContext::PortFactory;
     using Availability = TabContext::Availability;
 
     struct Context
@@ -92,8 +92,9 @@ private:
     void buildMenu();
     void buildFileMenu(QMenu *menu);
     void buildPlcMenu(QMenu *menu);
+    // "Search 1-wire": the bus search, at any time.
+    void Search_1wire_Click();
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
-    PortFactory m_portFactory;
     // Destroyed before the tabs: a running operation ends before they go.
     std::unique_ptr<TabContext> m_context;
 

@@ -17,10 +17,9 @@ std::unique_ptr<PlcSession> sessionOver(std::unique_ptr<PlcPort> port, const QSt
 
 } // namespace
 
-TabContext::TabContext(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
-                       QWidget *window)
-    : m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_window(window),
-      m_session(sessionOver(std::move(port), m_iniFile))
+TabContext::TabContext(QString iniFile, UserDialogs &dialogs, PortFactory ports, QWidget *window)
+    : m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_ports(std::move(ports)),
+      m_window(window), m_session(sessionOver(m_ports(), m_iniFile))
 {
     // The session's own state, not the signal's value, decides: an operation
     // started from the end of another keeps the controls disabled.

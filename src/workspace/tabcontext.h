@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/plcport.h"
 #include "link/plcsession.h"
 #include "link/transferresult.h"
 #include "workspace/plccontrols.h"
@@ -9,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-class PlcPort;
 class QWidget;
 class UserDialogs;
 
@@ -34,18 +34,21 @@ class TabContext : public QObject
 
 public:
     using Availability = PlcControls::Availability;
+    using PortFactory = std::function<std::unique_ptr<PlcPort>()>;
     enum class ProgressWindow { Hidden, Shown };
 
-    // The port gets the settings file's link settings here; it stays closed
-    // until an operation opens it. The progress window shows beside `window`.
-    TabContext(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
-               QWidget *window);
+    // The session's port, made here, gets the settings file's link settings;
+    // it stays closed until an operation opens it. The progress window shows
+    // beside `window`.
+    TabContext(QString iniFile, UserDialogs &dialogs, PortFactory ports, QWidget *window);
     // Ends a running operation (cancelled, waited for) and closes the port.
     ~TabContext() override;
 
     const QString &iniFile() const { return m_iniFile; }
     UserDialogs &dialogs() const { return m_dialogs; }
     PlcSession &session() { return *m_session; }
+    // A fresh, closed port for a form that runs a session of its own.
+    std::unique_ptr<PlcPort> makePort() const { return m_ports(); }
 
     // Disabled while an operation runs; inactive ones stay disabled for good.
     void registerPlcControl(QWidget *control, Availability availability = Availability::Active);
@@ -84,6 +87,7 @@ public:
 private:
     QString m_iniFile;
     UserDialogs &m_dialogs;
+    PortFactory m_ports;
     QWidget *m_window = nullptr;
     std::unique_ptr<PlcSession> m_session;
     PlcControls m_plcControls;

@@ -255,8 +255,9 @@ void TestUartTab::tabWorksWithoutMainWindow()
     PlcSimulator sim;
     ScriptedDialogs dialogs;
     QTemporaryDir dir;
-    TabContext context(dir.filePath(u"set.ini"_s), dialogs, std::make_unique<SimPort>(sim),
-                       nullptr);
+    TabContext context(
+        dir.filePath(u"set.ini"_s), dialogs, [&sim] { return std::make_unique<SimPort>(sim); },
+        nullptr);
     UartTab tab(UartTabDescription::uart2(), context);
     QCOMPARE(tab.configuration(), UartSettings::defaults(2));
     UartSettings master = UartSettings::defaults(2);

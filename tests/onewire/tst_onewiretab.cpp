@@ -3,6 +3,7 @@
 #include "modbus/modbusfixture.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
+#include "onewire/searchform.h"
 #include "onewire/sensordialog.h"
 #include "onewire/sensortable.h"
 #include "support/gridrows.h"
@@ -13,11 +14,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTabWidget>
 #include <QTest>
+
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -25,13 +30,36 @@ namespace {
 
 const QStringList sensor = {"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"};
 
+// The simulated PLC on a line that takes real time to be silent and to
+// pause, so that a search can be caught under way.
+class PacedPort : public SimPort
+{
+public:
+    using SimPort::SimPort;
+    Wait waitForData(std::chrono::milliseconds timeout) override
+    {
+        const Wait wait = SimPort::waitForData(timeout);
+        if (wait == Wait::Timeout)
+            std::this_thread::sleep_for(timeout);
+        return wait;
+    }
+    void pause(std::chrono::milliseconds duration) override
+    {
+        std::this_thread::sleep_for(duration);
+        SimPort::pause(duration);
+    }
+};
+
 // The main window on a simulated PLC with the 1-wire tab in front.
 struct Window
 {
     PlcSimulator sim;
     ScriptedDialogs dialogs;
     QTemporaryDir dir;
-    Main main{{dir.filePath(u"set.ini"_s), dialogs, [this] {
+    bool paced = false; // ports made from now on take real time
+    Main main{{dir.filePath(u"set.ini"_s), dialogs, [this]() -> std::unique_ptr<PlcPort> {
+                   if (paced)
+                       return std::make_unique<PacedPort>(sim);
                    return std::make_unique<SimPort>(sim);
                }}};
     OneWireTab &tab = main.oneWireTab();
@@ -48,6 +76,12 @@ struct Window
     bool finished() const
     {
         return QTest::qWaitFor([this] { return !main.session().isBusy(); }, 5000);
+    }
+    // The search form while it is open.
+    SearchForm *search() const { return main.findChild<SearchForm *>(); }
+    bool searched() const
+    {
+        return QTest::qWaitFor([this] { return !search()->isSearching(); }, 5000);
     }
     // The "Add/modify 1-wire slave" dialog while it is open.
     SensorDialog *dialog() const
@@ -100,6 +134,11 @@ private Q_SLOTS:
     void writesAndUploads();
     void refusesBadTable();
     void diagReadShowsSensors();
+    void searchFormControls();
+    void searchAddsOnlyNewDevices();
+    void failedSearchListsNothing();
+    void closeEndsSearchAtOnce_data();
+    void closeEndsSearchAtOnce();
 };
 
 void TestOneWireTab::modesShowTheirFrames_data()
@@ -322,6 +361,146 @@ void TestOneWireTab::diagReadShowsSensors()
                         {"2", "Active error", "General error number :3"},
                         {"3", "Active error", "No device found error :31"},
                         {"4", "", ""}}));
+}
+
+// Opened from the menu whatever the mode; the grid edits in place.
+void TestOneWireTab::searchFormControls()
+{
+    Window w;
+    w.child<QAction>(u"Search_1wire"_s)->trigger();
+    SearchForm *form = w.search();
+    QVERIFY(form && form->isVisible() && form->isModal());
+    QCOMPARE(form->windowTitle(), u"Search module for 1-wire device"_s);
+    QCOMPARE(form->objectName(), u"Search_onewire"_s);
+    auto *count = form->findChild<QLineEdit *>(u"Text1"_s);
+    auto *start = form->findChild<QLineEdit *>(u"Text2"_s);
+    QCOMPARE(labelOf(count), u"Number sensor on the bus"_s);
+    QCOMPARE(labelOf(start), u"Start address for automatic slave addition in the main table"_s);
+    QCOMPARE(count->text() + u' ' + start->text(), u"0 1500"_s);
+    QStringList captions;
+    for (const char *name : {"Command2", "Command3", "Command4", "Command1"})
+        captions << form->findChild<QAbstractButton *>(QLatin1String(name))->text();
+    QCOMPARE(captions, QStringList({"Start search", "Add new in the table",
+                                    "Replace all in the table", "Close"}));
+    QCOMPARE(shownRows(form->grid()),
+             TextTable({headerFromFormat(u"Num | Byte 0 | Byte 1 | Byte 2 | Byte 3 | Byte 4 | "
+                                         "Byte 5 | Byte 6 | Byte 7 "_s),
+                        QStringList(9)}));
+
+    w.sim.setRomCodes({QByteArray::fromHex("28FF4C5D0300009A")});
+    form->startSearch();
+    QVERIFY(w.searched());
+    QCOMPARE(form->grid()->text(1, 8), u"9A"_s);
+    form->grid()->setFocus();
+    form->grid()->setCursorCell(1, 2);
+    QTest::keyClick(form->grid(), Qt::Key_Delete);
+    QCOMPARE(form->grid()->text(1, 2), QString());
+    QCOMPARE(form->grid()->rows(), 3);
+    form->findChild<QAbstractButton *>(u"Command1"_s)->click();
+    QTRY_VERIFY(!w.search());
+    QCOMPARE(w.tab.grid()->rows(), 2);
+}
+
+// The device already in the table is marked and skipped; the summary says
+// which configured sensor did not answer.
+void TestOneWireTab::searchAddsOnlyNewDevices()
+{
+    Window w;
+    QStringList gone = sensor;
+    gone[2] = u"01"_s;
+    QStringList kept = sensor;
+    kept[0] = u"2"_s;
+    kept[9] = u"2010"_s;
+    w.master({gone, kept});
+    w.sim.setRomCodes(
+        {QByteArray::fromHex("28FF4C5D0300009A"), QByteArray::fromHex("021CB801000000A2")});
+    w.child(u"Command10"_s)->click();
+    SearchForm *form = w.search();
+    form->findChild<QAbstractButton *>(u"Command2"_s)->click();
+    QVERIFY(!form->findChild<QAbstractButton *>(u"Command2"_s)->isEnabled());
+    QVERIFY(form->findChild<QProgressBar *>(u"searching"_s)->isVisible());
+    QVERIFY(w.searched());
+    QVERIFY(form->findChild<QAbstractButton *>(u"Command2"_s)->isEnabled());
+    QCOMPARE(form->findChild<QLineEdit *>(u"Text1"_s)->text(), u"2"_s);
+    QCOMPARE(form->findChild<QLabel *>(u"summary"_s)->text(),
+             u"Found 2: 1 new, 1 already in the table. Not found on the bus: sensor rows 1."_s);
+    const QModelIndex known = form->grid()->grid()->cell(1, 1);
+    QVERIFY(known.data(GridModel::HighlightRole).toBool());
+    QVERIFY(
+        known.data(Qt::ToolTipRole).toString().endsWith(u"Already in the sensor table, row 2"_s));
+    QVERIFY(!form->grid()->grid()->cell(2, 1).data(GridModel::HighlightRole).toBool());
+
+    form->findChild<QAbstractButton *>(u"Command3"_s)->click();
+    QTRY_VERIFY(!w.search());
+    QCOMPARE(
+        w.tab.configuration().sensors,
+        TextTable({gone, kept, {"3", "02", "1C", "B8", "01", "00", "00", "00", "A2", "2012"}}));
+    QCOMPARE(shownRows(w.tab.grid()).last().first(), u"4"_s);
+}
+
+void TestOneWireTab::failedSearchListsNothing()
+{
+    Window w;
+    w.sim.setRomCodes({QByteArray::fromHex("28FF4C5D0300009A")});
+    w.tab.openSearch();
+    SearchForm *form = w.search();
+    form->startSearch();
+    QVERIFY(w.searched());
+    SimFaults faults;
+    faults.perRequest[SimFault::Silent].ordinals.insert(w.sim.requestCount() + 3);
+    w.sim.setFaults(faults);
+    form->startSearch();
+    QVERIFY(w.searched());
+    QCOMPARE(form->grid()->rows(), 2);
+    QCOMPARE(form->findChild<QLineEdit *>(u"Text1"_s)->text(), u"1"_s);
+    QCOMPARE(w.dialogs.messages(), QStringList{u"Answer timeout from PLC"_s});
+    // Nothing found: adding changes nothing and closes the form.
+    form->findChild<QAbstractButton *>(u"Command3"_s)->click();
+    QTRY_VERIFY(!w.search());
+    QCOMPARE(w.tab.grid()->rows(), 2);
+}
+
+void TestOneWireTab::closeEndsSearchAtOnce_data()
+{
+    QTest::addColumn<int>("after"); // requests the PLC has seen when Close is pressed
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("during the wait") << 2 << false;
+    QTest::newRow("during the count read") << 3 << true;
+}
+
+// Close ends the search, the port closes, nothing is added, and the next
+// search runs as usual.
+void TestOneWireTab::closeEndsSearchAtOnce()
+{
+    QFETCH(int, after);
+    QFETCH(bool, silent);
+    Window w;
+    w.paced = true;
+    w.sim.setRomCodes({QByteArray::fromHex("28FF4C5D0300009A")});
+    if (silent) {
+        SimFaults faults;
+        faults.perRequest[SimFault::Silent].ordinals.insert(3);
+        w.sim.setFaults(faults);
+    }
+    w.tab.openSearch();
+    w.search()->startSearch();
+    QTRY_VERIFY(w.sim.requestCount() == after);
+    QVERIFY(w.search()->isSearching());
+    QElapsedTimer clock;
+    clock.start();
+    w.search()->findChild<QAbstractButton *>(u"Command1"_s)->click();
+    QTRY_VERIFY(!w.search());
+    QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(w.tab.grid()->rows(), 2);
+    QVERIFY(w.dialogs.shown.isEmpty());
+
+    w.paced = false;
+    w.sim.setFaults({});
+    w.tab.openSearch();
+    w.search()->startSearch();
+    QVERIFY(w.searched());
+    QCOMPARE(w.search()->grid()->rows(), 3);
+    QCOMPARE(w.sim.requestCount(), after + 4);
 }
 
 QTEST_MAIN(TestOneWireTab)

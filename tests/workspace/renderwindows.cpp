@@ -3,8 +3,10 @@
 #include "idleport.h"
 #include "link/comsetting.h"
 #include "onewire/onewiretab.h"
+#include "onewire/searchform.h"
 #include "onewire/sensordialog.h"
 #include "support/renderharness.h"
+#include "workspace/gridview.h"
 #include "workspace/main.h"
 #include "workspace/progress.h"
 #include "workspace/tableframe.h"
@@ -49,6 +51,13 @@ void renderOneWire(Main &window, QTabWidget *tabs, const QString &dir)
     auto *dialog = tab.findChild<SensorDialog *>();
     save(dialog, dir, QStringLiteral("sensor-dialog"));
     dialog->reject();
+
+    tab.openSearch();
+    auto *search = tab.findChild<SearchForm *>();
+    search->grid()->setEntries({{"1", "28", "FF", "4C", "5D", "03", "00", "00", "21"},
+                                {"2", "02", "1C", "B8", "01", "00", "00", "00", "A2"}});
+    save(search, dir, QStringLiteral("search-form"));
+    search->reject();
 }
 
 } // namespace

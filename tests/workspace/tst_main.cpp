@@ -247,8 +247,8 @@ void TestMain::menuItemsAndTheirStates()
                           "Search_1wire=Search 1-wire", "upload_from_plc=Upload from PLC",
                           "load_to_plc=Load to PLC"}));
     QCOMPARE(items(file, true) + items(plc, true),
-             QStringList(
-                 {"Exit=Exit", "Comm_setting=Comm. setting", "upload_from_plc=Upload from PLC"}));
+             QStringList({"Exit=Exit", "Comm_setting=Comm. setting", "Search_1wire=Search 1-wire",
+                          "upload_from_plc=Upload from PLC"}));
     QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
     QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
     QCOMPARE(child<QAction>(window, u"Exit"_s)->shortcut(), QKeySequence(u"Ctrl+Q"_s));

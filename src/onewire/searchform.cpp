@@ -1,0 +1,164 @@
+#include "searchform.h"
+
+#include "link/plcsession.h"
+#include "onewire/bussearch.h"
+#include "onewire/sensortable.h"
+#include "workspace/gridview.h"
+#include "workspace/tabcontext.h"
+#include "workspace/userdialogs.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
+    : QDialog(parent), m_context(context), m_sensors(sensors),
+      m_session(std::make_unique<PlcSession>(context.makePort())),
+      m_grid(new GridView(QStringLiteral("grid"), new GridModel(BusSearch::format), this))
+{
+    setObjectName(QStringLiteral("Search_onewire"));
+    setWindowTitle(QStringLiteral("Search module for 1-wire device"));
+    m_grid->grid()->setCentred(true);
+    m_grid->setFixedColumns(1);
+    m_grid->setKeyEditing(true);
+    for (int c = 1; c < m_grid->grid()->columns(); ++c)
+        m_grid->editors()->setLineEditor(c);
+    // The family and CRC of each code, and whether the table holds it already.
+    m_grid->grid()->setNotes([this](const QStringList &cells, int column) {
+        GridModel::CellNote note = SensorTable::codeNote(cells, column);
+        if (const int row = BusSearch::configuredRow(cells, m_sensors.entries()); row > 0) {
+            note.highlight = true;
+            note.toolTip += (note.toolTip.isEmpty() ? QString() : QStringLiteral("\n")) +
+                            QStringLiteral("Already in the sensor table, row %1").arg(row);
+        }
+        return note;
+    });
+
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("summary"));
+    m_summary->setWordWrap(true);
+    m_busy = new QProgressBar(this);
+    m_busy->setObjectName(QStringLiteral("searching"));
+    m_busy->setRange(0, 0);
+    m_busy->setFormat(QStringLiteral("Searching the bus..."));
+    m_busy->setTextVisible(true);
+    m_busy->hide();
+
+    m_count = new QLineEdit(QStringLiteral("0"), this);
+    m_count->setObjectName(QStringLiteral("Text1"));
+    m_count->setReadOnly(true);
+    m_start = new QLineEdit(BusSearch::defaultStart, this);
+    m_start->setObjectName(QStringLiteral("Text2"));
+    for (QLineEdit *box : {m_count, m_start})
+        box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Number sensor on the bus"), m_count);
+    form->addRow(QStringLiteral("Start address for automatic slave addition in the main table"),
+                 m_start);
+
+    auto *buttons = new QDialogButtonBox(this);
+    const auto button = [this, buttons](const char *name, const QString &caption,
+                                        void (SearchForm::*handler)()) {
+        QPushButton *b = buttons->addButton(caption, QDialogButtonBox::ActionRole);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, handler);
+        return b;
+    };
+    m_search = button("Command2", QStringLiteral("Start search"), &SearchForm::startSearch);
+    button("Command3", QStringLiteral("Add new in the table"), &SearchForm::addNew);
+    button("Command4", QStringLiteral("Replace all in the table"), &SearchForm::replaceAll);
+    QPushButton *close = buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("Command1"));
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(m_summary);
+    layout->addWidget(m_busy);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    resize(720, 420);
+}
+
+// A search under way ends with the form: the session cancels it.
+SearchForm::~SearchForm() = default;
+
+bool SearchForm::isSearching() const
+{
+    return m_session->isBusy();
+}
+
+void SearchForm::setSearching(bool searching)
+{
+    m_search->setEnabled(!searching);
+    m_busy->setVisible(searching);
+}
+
+// The grid is emptied first; it lists the devices only when the whole search
+// has succeeded, and the count changes only then.
+void SearchForm::startSearch()
+{
+    m_grid->setEntries({});
+    m_summary->clear();
+    m_found = 0;
+    auto found = std::make_shared<BusSearch::Found>();
+    const bool started = m_session->run(
+        [found, ini = m_context.iniFile()](PlcPort &port, const PlcSession::Progress &) {
+            *found = BusSearch::search(port, ini);
+        },
+        [this, found] {
+            setSearching(false);
+            if (found->devices)
+                showFound(*found->devices);
+            m_context.report(this, found->result);
+        });
+    if (started)
+        setSearching(true);
+}
+
+void SearchForm::showFound(const TextTable &devices)
+{
+    m_found = int(devices.size());
+    m_count->setText(QString::number(m_found));
+    m_grid->setEntries(devices);
+    m_summary->setText(BusSearch::summary(devices, m_sensors.entries()));
+}
+
+void SearchForm::addNew()
+{
+    if (m_found == 0)
+        return accept();
+    const BusSearch::Taken taken =
+        BusSearch::addNew(m_sensors.entries(), m_grid->entries(), m_start->text());
+    take(taken.sensors, taken.refusal);
+}
+
+void SearchForm::replaceAll()
+{
+    if (m_found == 0)
+        return accept();
+    const BusSearch::Taken taken = BusSearch::replaceAll(m_grid->entries(), m_start->text());
+    take(taken.sensors, taken.refusal);
+}
+
+void SearchForm::take(const TextTable &sensors, const QString &refusal)
+{
+    if (!refusal.isEmpty()) {
+        m_context.dialogs().message(this, refusal, {}, UserDialogs::Icon::Warning);
+        return;
+    }
+    m_sensors.setEntries(sensors);
+    accept();
+}
+
+void SearchForm::done(int result)
+{
+    m_session->cancel();
+    QDialog::done(result);
+}

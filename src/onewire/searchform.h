@@ -1,0 +1,58 @@
+#pragma once
+
+#include "workspace/texttable.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class GridModel;
+class GridView;
+class PlcSession;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class TabContext;
+
+// The form "Search module for 1-wire device": lets the PLC search its 1-wire
+// bus on a session of the form's own, lists the ROM codes found with a line
+// comparing them with the sensor table, and takes them into that table,
+// added to it or replacing it. It closes after taking them in, or with
+// "Close", which also ends a search under way.
+class SearchForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `sensors` is the sensor table the devices go into.
+    SearchForm(TabContext &context, GridModel &sensors, QWidget *parent = nullptr);
+    ~SearchForm() override;
+
+    GridView *grid() const { return m_grid; }
+    bool isSearching() const;
+
+    // "Start search", "Add new in the table", "Replace all in the table".
+    void startSearch();
+    void addNew();
+    void replaceAll();
+
+    // Closing by any way ends a search under way at once.
+    void done(int result) override;
+
+private:
+    void showFound(const TextTable &devices);
+    void take(const TextTable &sensors, const QString &refusal);
+    void setSearching(bool searching);
+
+    TabContext &m_context;
+    GridModel &m_sensors;
+    std::unique_ptr<PlcSession> m_session;
+    GridView *m_grid = nullptr;
+    QLineEdit *m_count = nullptr;
+    QLineEdit *m_start = nullptr;
+    QLabel *m_summary = nullptr;
+    QProgressBar *m_busy = nullptr;
+    QPushButton *m_search = nullptr;
+    int m_found = 0; // devices the last search found
+};
