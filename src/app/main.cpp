@@ -17,5 +17,9 @@ int main(int argc, char *argv[])
                      return std::make_unique<QtPlcPort>(iniFile);
                  }});
     window.show();
+    // plc-tarvik FILE: the window starts with the configuration file shown.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        window.loadFile(arguments.at(1));
     return QApplication::exec();
 }

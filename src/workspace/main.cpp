@@ -9,11 +9,18 @@
 #include "link/portsetup.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
+#include "workspace/configurationfile.h"
 #include "workspace/configurationupload.h"
+#include "workspace/gridview.h"
+#include "workspace/recentfiles.h"
 #include "workspace/userdialogs.h"
 
-#include <QComboBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
 #include <QTabWidget>
 
 Main::Main(Context context, QWidget *parent)
@@ -25,9 +32,11 @@ Main::Main(Context context, QWidget *parent)
     setWindowTitle(QStringLiteral("PLC Tarvik"));
     setMinimumSize(900, 600);
     resize(1000, 660);
+    setAcceptDrops(true);
     buildTabs();
     buildMenu();
     apply(Configuration::startUp(iniFile()));
+    m_saved = configuration();
     Change_main_caption();
 }
 
@@ -80,10 +89,14 @@ void Main::buildFileMenu(QMenu *menu)
     addItem(menu, QStringLiteral("New_config"), QStringLiteral("New config"))->setEnabled(false);
     QAction *load = addItem(menu, QStringLiteral("Load_config"), QStringLiteral("Load config"));
     load->setShortcut(QKeySequence::Open);
-    load->setEnabled(false);
+    connect(load, &QAction::triggered, this, &Main::Load_config_Click);
     QAction *save = addItem(menu, QStringLiteral("Save_config"), QStringLiteral("Save config"));
     save->setShortcut(QKeySequence::Save);
-    save->setEnabled(false);
+    connect(save, &QAction::triggered, this, &Main::Save_config_Click);
+    m_recent = menu->addMenu(QStringLiteral("Recent files"));
+    m_recent->setObjectName(QStringLiteral("Recent_files"));
+    m_recent->menuAction()->setObjectName(QStringLiteral("Recent_files"));
+    buildRecentMenu();
     addItem(menu, QStringLiteral("Print"), QStringLiteral("Print"))->setEnabled(false);
     QAction *saveApp =
         addItem(menu, QStringLiteral("Save_app"), QStringLiteral("Save app setting"));
@@ -127,6 +140,126 @@ void Main::apply(const Configuration &configuration)
     m_uart1->apply(configuration.uart1);
     m_uart2->apply(configuration.uart2);
     m_hwConfig->apply(configuration.io);
+}
+
+QString Main::programFolder() const
+{
+    return QFileInfo(iniFile()).absolutePath();
+}
+
+bool Main::Save_config_Click()
+{
+    const QString path = dialogs().saveFileName(this, QStringLiteral("Save PLC configuration"),
+                                                ConfigurationFile::filter, programFolder(),
+                                                ConfigurationFile::suffix);
+    if (path.isEmpty()) {
+        dialogs().message(this, QStringLiteral("Saving was cancelled: nothing was written."));
+        return false;
+    }
+    return saveFile(path);
+}
+
+bool Main::saveFile(const QString &path)
+{
+    const QString error = ConfigurationFile::save(path, configuration());
+    if (!error.isEmpty()) {
+        dialogs().message(this, QStringLiteral("The configuration was not saved. ") + error, {},
+                          UserDialogs::Icon::Warning);
+        return false;
+    }
+    remember(path);
+    return true;
+}
+
+void Main::Load_config_Click()
+{
+    if (!maySetAside())
+        return;
+    const QString path = dialogs().openFileName(this, QStringLiteral("Load PLC configuration"),
+                                                ConfigurationFile::filter, programFolder());
+    if (path.isEmpty()) {
+        dialogs().message(this, QStringLiteral("Loading was cancelled: nothing was read."));
+        return;
+    }
+    loadFile(path);
+}
+
+// The whole file is checked before anything is shown; a file refused leaves
+// the window as it was.
+bool Main::loadFile(const QString &path)
+{
+    if (!maySetAside())
+        return false;
+    const ConfigurationFile::Decoded loaded = ConfigurationFile::load(path, configuration());
+    if (!loaded.configuration) {
+        dialogs().message(this, QStringLiteral("%1 was not loaded: %2").arg(path, loaded.error), {},
+                          UserDialogs::Icon::Warning);
+        return false;
+    }
+    apply(*loaded.configuration);
+    m_uart1->grid()->setEnabled(true);
+    remember(path);
+    return true;
+}
+
+bool Main::maySetAside()
+{
+    if (!isModified())
+        return true;
+    switch (dialogs().askToSave(this, QStringLiteral("Save changes to the configuration?"))) {
+    case UserDialogs::SaveChoice::Save:
+        return Save_config_Click();
+    case UserDialogs::SaveChoice::Discard:
+        return true;
+    case UserDialogs::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void Main::remember(const QString &path)
+{
+    m_saved = configuration();
+    statusBar()->showMessage(QDir::toNativeSeparators(path));
+    RecentFiles::add(iniFile(), QFileInfo(path).absoluteFilePath());
+    buildRecentMenu();
+}
+
+void Main::buildRecentMenu()
+{
+    m_recent->clear();
+    const QStringList files = RecentFiles::list(iniFile());
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files.at(i);
+        QAction *item = addItem(m_recent, QStringLiteral("Recent_file_%1").arg(i + 1),
+                                QDir::toNativeSeparators(path));
+        connect(item, &QAction::triggered, this, [this, path] { loadFile(path); });
+    }
+    m_recent->setEnabled(!files.isEmpty());
+}
+
+void Main::closeEvent(QCloseEvent *event)
+{
+    if (maySetAside())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void Main::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void Main::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    loadFile(urls.first().toLocalFile());
 }
 
 void Main::Change_main_caption()

@@ -77,6 +77,19 @@ public:
     OneWireDiagTab &oneWireDiagTab() const { return *m_oneWireDiag; }
     ConverterTab &converterTab() const { return *m_converter; }
 
+    // "Save config": the configuration to a file the user chooses. True once
+    // it is written.
+    bool Save_config_Click();
+    // "Load config": a configuration file the user chooses.
+    void Load_config_Click();
+    // Loads a configuration file (named on the command line, dropped on the
+    // window or chosen among the recent ones), once unsaved changes are saved
+    // or given up. True once it is shown.
+    bool loadFile(const QString &path);
+    // Whether the configuration differs from the one last saved, loaded or
+    // shown at start-up.
+    bool isModified() const { return configuration() != m_saved; }
+
     // "PLC Tarvik v 465 ..." followed by the active port of section "COM".
     void Change_main_caption();
     // Stores the UART1 line settings as the start-up defaults ("COM_MB").
@@ -87,6 +100,12 @@ public:
     // The menu's "Upload from PLC": both UARTs and the auxiliary port.
     void upload_from_plc_Click();
 
+protected:
+    // Closing asks first when the configuration has unsaved changes.
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     void buildTabs();
     void buildMenu();
@@ -95,8 +114,19 @@ private:
     // "Search 1-wire": the bus search, at any time.
     void Search_1wire_Click();
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+    // True when the work shown may be set aside: it is saved, or the user
+    // saved it now or gave it up.
+    bool maySetAside();
+    bool saveFile(const QString &path);
+    // The file just saved or loaded: shown in the status bar, first among
+    // the recent files, and the configuration to compare with from now on.
+    void remember(const QString &path);
+    void buildRecentMenu();
+    QString programFolder() const;
     // Destroyed before the tabs: a running operation ends before they go.
     std::unique_ptr<TabContext> m_context;
+    Configuration m_saved;
+    QMenu *m_recent = nullptr;
 
     QTabWidget *m_tabs = nullptr;
     HwConfigTab *m_hwConfig = nullptr;

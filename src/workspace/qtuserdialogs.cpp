@@ -40,12 +40,35 @@ bool QtUserDialogs::confirm(QWidget *parent, const QString &text, const QString 
     return box.exec() == QMessageBox::Ok;
 }
 
-QString QtUserDialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter)
+QString QtUserDialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                    const QString &directory)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
 }
 
-QString QtUserDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &filter)
+QString QtUserDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                    const QString &directory, const QString &suffix)
 {
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    QFileDialog dialog(parent, caption, directory, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+UserDialogs::SaveChoice QtUserDialogs::askToSave(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, titleOr({}), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
 }

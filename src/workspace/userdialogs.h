@@ -10,6 +10,7 @@ class UserDialogs
 {
 public:
     enum class Icon { Information, Warning, Critical };
+    enum class SaveChoice { Save, Discard, Cancel };
 
     virtual ~UserDialogs() = default;
 
@@ -20,9 +21,14 @@ public:
     // An OK/Cancel question; true when the user chose OK.
     virtual bool confirm(QWidget *parent, const QString &text, const QString &title = {}) = 0;
     // A file to open or to save, or an empty text when the user cancelled.
-    // The filter is in Qt's form: "Name (*.ext);;All file (*.*)".
-    virtual QString openFileName(QWidget *parent, const QString &caption,
-                                 const QString &filter) = 0;
-    virtual QString saveFileName(QWidget *parent, const QString &caption,
-                                 const QString &filter) = 0;
+    // The filter is in Qt's form: "Name (*.ext);;All file (*.*)"; the dialog
+    // starts in `directory`. Opening takes only a file that exists; saving
+    // appends `suffix` to a name typed without one and asks before
+    // replacing a file.
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                 const QString &directory) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                 const QString &directory, const QString &suffix) = 0;
+    // A question with "Save", "Discard" and "Cancel" buttons.
+    virtual SaveChoice askToSave(QWidget *parent, const QString &text) = 0;
 };

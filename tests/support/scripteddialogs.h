@@ -13,16 +13,19 @@ class ScriptedDialogs : public UserDialogs
 public:
     struct Shown
     {
-        enum Kind { Message, Confirmation, OpenFile, SaveFile } kind;
+        enum Kind { Message, Confirmation, OpenFile, SaveFile, SaveQuestion } kind = Message;
         QString text; // message text, or the file dialog's filter
         QString title;
-        QString buttons; // "OK" or "OK|Cancel"; empty for file dialogs
+        QString buttons; // "OK", "OK|Cancel" or "Save|Discard|Cancel"; empty for file dialogs
         Icon icon = Icon::Information;
+        QString directory; // file dialogs: where they start
+        QString suffix;    // the save dialog: appended to a name without one
     };
 
     QList<Shown> shown;
-    std::deque<bool> confirmations; // answers to confirm(); OK when none is left
-    std::deque<QString> fileNames;  // answers to the file dialogs; cancel when none
+    std::deque<bool> confirmations;     // answers to confirm(); OK when none is left
+    std::deque<QString> fileNames;      // answers to the file dialogs; cancel when none
+    std::deque<SaveChoice> saveChoices; // answers to askToSave(); Cancel when none
 
     QStringList messages() const
     {
@@ -36,28 +39,50 @@ public:
 
     void message(QWidget *, const QString &text, const QString &title, Icon icon) override
     {
-        shown.append({Shown::Message, text, title, QStringLiteral("OK"), icon});
+        record(Shown::Message, text, title, QStringLiteral("OK")).icon = icon;
     }
 
     bool confirm(QWidget *, const QString &text, const QString &title) override
     {
-        shown.append({Shown::Confirmation, text, title, QStringLiteral("OK|Cancel")});
+        record(Shown::Confirmation, text, title, QStringLiteral("OK|Cancel"));
         return take(confirmations, true);
     }
 
-    QString openFileName(QWidget *, const QString &caption, const QString &filter) override
+    QString openFileName(QWidget *, const QString &caption, const QString &filter,
+                         const QString &directory) override
     {
-        shown.append({Shown::OpenFile, filter, caption, {}});
+        record(Shown::OpenFile, filter, caption, {}).directory = directory;
         return take(fileNames, QString());
     }
 
-    QString saveFileName(QWidget *, const QString &caption, const QString &filter) override
+    QString saveFileName(QWidget *, const QString &caption, const QString &filter,
+                         const QString &directory, const QString &suffix) override
     {
-        shown.append({Shown::SaveFile, filter, caption, {}});
+        Shown &dialog = record(Shown::SaveFile, filter, caption, {});
+        dialog.directory = directory;
+        dialog.suffix = suffix;
         return take(fileNames, QString());
+    }
+
+    SaveChoice askToSave(QWidget *, const QString &text) override
+    {
+        record(Shown::SaveQuestion, text, {}, QStringLiteral("Save|Discard|Cancel"));
+        return take(saveChoices, SaveChoice::Cancel);
     }
 
 private:
+    Shown &record(Shown::Kind kind, const QString &text, const QString &title,
+                  const QString &buttons)
+    {
+        Shown dialog;
+        dialog.kind = kind;
+        dialog.text = text;
+        dialog.title = title;
+        dialog.buttons = buttons;
+        shown.append(dialog);
+        return shown.last();
+    }
+
     template <typename T> static T take(std::deque<T> &queue, T fallback)
     {
         if (queue.empty())

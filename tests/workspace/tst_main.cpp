@@ -240,14 +240,15 @@ void TestMain::menuItemsAndTheirStates()
              QStringList({"&File", "PLC", "About"}));
     QVERIFY(!about->menuAction()->isEnabled());
     QCOMPARE(items(file), QStringList({"New_config=New config", "Load_config=Load config",
-                                       "Save_config=Save config", "Print=Print",
-                                       "Save_app=Save app setting", "Exit=Exit"}));
+                                       "Save_config=Save config", "Recent_files=Recent files",
+                                       "Print=Print", "Save_app=Save app setting", "Exit=Exit"}));
     QCOMPARE(items(plc),
              QStringList({"Comm_setting=Comm. setting", "check_config=Check config",
                           "Search_1wire=Search 1-wire", "upload_from_plc=Upload from PLC",
                           "load_to_plc=Load to PLC"}));
     QCOMPARE(items(file, true) + items(plc, true),
-             QStringList({"Exit=Exit", "Comm_setting=Comm. setting", "Search_1wire=Search 1-wire",
+             QStringList({"Load_config=Load config", "Save_config=Save config", "Exit=Exit",
+                          "Comm_setting=Comm. setting", "Search_1wire=Search 1-wire",
                           "upload_from_plc=Upload from PLC"}));
     QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
     QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
