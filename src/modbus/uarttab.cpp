@@ -13,6 +13,7 @@
 #include "workspace/optiongroup.h"
 #include "workspace/tabcontext.h"
 #include "workspace/tableframe.h"
+#include "workspace/typinglimit.h"
 #include "workspace/userdialogs.h"
 
 #include <QComboBox>
@@ -43,7 +44,7 @@ QLineEdit *boxOf(const QString &name, const QString &text, int maxLength, QWidge
     auto *box = new QLineEdit(text, parent);
     box->setObjectName(name);
     if (maxLength > 0)
-        box->setMaxLength(maxLength);
+        limitTyping(box, maxLength);
     box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
     return box;
 }

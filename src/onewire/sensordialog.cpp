@@ -1,5 +1,7 @@
 #include "sensordialog.h"
 
+#include "workspace/typinglimit.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -17,7 +19,7 @@ QLineEdit *field(const QString &name, const QString &text, int maxLength, QWidge
 {
     auto *edit = new QLineEdit(text, parent);
     edit->setObjectName(name);
-    edit->setMaxLength(maxLength);
+    limitTyping(edit, maxLength);
     edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 8);
     return edit;
 }

@@ -77,9 +77,9 @@ void TestUartTab::startsUnused()
     auto *address = w.child<QLineEdit>(uart, names[1]);
     auto *timeout = w.child<QLineEdit>(uart, names[2]);
     QTEST(address->text(), "address");
-    QCOMPARE(address->maxLength(), 3);
+    QCOMPARE(typingLimit(address), 3);
     QCOMPARE(timeout->text(), u"2"_s);
-    QTEST(timeout->maxLength(), "timeoutLength");
+    QTEST(typingLimit(timeout), "timeoutLength");
     QCOMPARE(labelOf(address)->text(), u"MB address"_s);
     QCOMPARE(labelOf(timeout)->text(), u"Timeout,[msec]"_s);
     QVERIFY(address->isEnabled() && !timeout->isEnabled() && !labelOf(timeout)->isEnabled());

@@ -199,8 +199,8 @@ void TestOneWireTab::dialogProposesAndWrites()
     QCOMPARE(labelOf(byte1), u"Byte1"_s);
     QCOMPARE(labelOf(address), u"Address"_s);
     QCOMPARE(byte1->text(), u"00"_s);
-    QCOMPARE(byte1->maxLength(), 3);
-    QCOMPARE(address->maxLength(), 4);
+    QCOMPARE(typingLimit(byte1), 3);
+    QCOMPARE(typingLimit(address), 4);
     QCOMPARE(address->text(), u"3000"_s);
     for (int k = 0; k < 8; ++k)
         dialog->findChild<QLineEdit *>(u"Text1_%1"_s.arg(k))->setText(sensor.at(k + 1));
@@ -227,9 +227,13 @@ void TestOneWireTab::modifyOnlyASensorRow()
     w.child(u"Command9"_s)->click();
     QCOMPARE(w.dialog()->findChild<QLineEdit *>(u"Text1_7"_s)->text(), u"9A"_s);
     QCOMPARE(w.dialog()->findChild<QLineEdit *>(u"Text2"_s)->text(), u"3000"_s);
-    w.dialog()->findChild<QLineEdit *>(u"Text2"_s)->setText(u"100"_s);
+    w.dialog()->findChild<QLineEdit *>(u"Text2"_s)->setText(u"-3000"_s);
     w.dialog()->findChild<QAbstractButton *>(u"Command2"_s)->click();
-    QCOMPARE(w.tab.grid()->text(1, 9), u"100"_s);
+    QCOMPARE(w.tab.grid()->text(1, 9), u"-3000"_s);
+    // A register longer than the box takes by typing comes back whole.
+    w.child(u"Command9"_s)->click();
+    QCOMPARE(w.dialog()->findChild<QLineEdit *>(u"Text2"_s)->text(), u"-3000"_s);
+    w.dialog()->findChild<QAbstractButton *>(u"Command1"_s)->click();
     QCOMPARE(w.tab.grid()->rows(), 3);
 }
 

@@ -2,6 +2,7 @@
 #include "link/inifile.h"
 #include "modbus/uarttab.h"
 #include "support/scripteddialogs.h"
+#include "workspace/configurationfile.h"
 #include "workspace/gridview.h"
 #include "workspace/main.h"
 #include "workspace/progress.h"
@@ -16,8 +17,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +31,8 @@
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(UserDialogs::SaveChoice)
 
 namespace {
 
@@ -79,6 +85,13 @@ private Q_SLOTS:
     void appliedConfigurationIsCollectedBack();
     void collectShowsTypedEdits();
     void boxesWithoutTitleCarryToolName();
+
+    void savesAndLoadsThroughMenu();
+    void cancelledDialogsChangeNothing();
+    void refusedFileChangesNothing();
+    void asksBeforeSettingWorkAside_data();
+    void asksBeforeSettingWorkAside();
+    void randomConfigurationsRoundTrip();
 
 private:
     std::unique_ptr<Main> makeWindow();
@@ -447,6 +460,173 @@ void TestMain::boxesWithoutTitleCarryToolName()
     close();
     dialogs.confirm(nullptr, u"sure?"_s);
     QCOMPARE(titles, QStringList({"PLC Tarvik", "Error in data", "PLC Tarvik"}));
+}
+
+namespace {
+
+Configuration sample()
+{
+    Configuration c = Configuration::defaults();
+    c.uart1.role = ModbusRole::Master;
+    c.uart1.table = {{"1", "3", "100", "0", "0", "1", "100"}, {"2", "4", "8", "7", "9", "0", "50"}};
+    c.uart2.role = ModbusRole::Slave;
+    c.uart2.slaveAddress = u"9"_s;
+    c.aux.mode = AuxMode::OneWireMaster;
+    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    return c;
+}
+
+} // namespace
+
+void TestMain::savesAndLoadsThroughMenu()
+{
+    const QString path = m_dir->filePath(u"plant.apc"_s);
+    auto window = makeWindow();
+    window->apply(sample());
+    QVERIFY(window->isModified());
+    m_dialogs.fileNames = {path};
+    child<QAction>(window, u"Save_config"_s)->trigger();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    const ScriptedDialogs::Shown save = m_dialogs.shown.first();
+    QCOMPARE(save.kind, ScriptedDialogs::Shown::SaveFile);
+    QCOMPARE(save.title, u"Save PLC configuration"_s);
+    QCOMPARE(save.text, u"Ardel technology PLC config (*.apc);;All file (*.*)"_s);
+    QCOMPARE(save.directory, m_dir->path());
+    QCOMPARE(save.suffix, u"apc"_s);
+    QVERIFY(QFile::exists(path) && !window->isModified());
+    QCOMPARE(window->statusBar()->currentMessage(), QDir::toNativeSeparators(path));
+    QCOMPARE(Ini_read(m_ini, u"RECENT"_s, u"File1"_s, {}), path);
+
+    // A fresh window loads it, from the menu or from the recent files.
+    auto next = makeWindow();
+    next->uart1Tab().grid()->setEnabled(false);
+    m_dialogs = ScriptedDialogs();
+    m_dialogs.fileNames = {path};
+    child<QAction>(next, u"Load_config"_s)->trigger();
+    QCOMPARE(m_dialogs.shown.first().title, u"Load PLC configuration"_s);
+    QCOMPARE(next->configuration(), sample());
+    QVERIFY(next->uart1Tab().grid()->isEnabled() && !next->isModified());
+    QCOMPARE(next->windowTitle(), captionStart + u"1"_s);
+    auto third = makeWindow();
+    child<QAction>(third, u"Recent_file_1"_s)->trigger();
+    QCOMPARE(third->configuration(), sample());
+
+    // A file dragged onto the window and dropped is loaded too.
+    auto fourth = makeWindow();
+    fourth->show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(fourth.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(fourth.get(), &drop);
+    QCOMPARE(fourth->configuration(), sample());
+}
+
+void TestMain::cancelledDialogsChangeNothing()
+{
+    auto window = makeWindow();
+    window->Save_config_Click();
+    child<QAction>(window, u"Load_config"_s)->trigger();
+    QCOMPARE(m_dialogs.messages(), QStringList({"Saving was cancelled: nothing was written.",
+                                                "Loading was cancelled: nothing was read."}));
+    QCOMPARE(window->configuration(), Configuration::defaults());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+// A file that fails a check is refused whole: the message names what is
+// wrong and the window shows what it showed.
+void TestMain::refusedFileChangesNothing()
+{
+    const QString path = m_dir->filePath(u"broken.apc"_s);
+    QByteArray record = ConfigurationFile::encode(sample()).record;
+    record[3754 + 3745] = 7; // UART2 mode
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(record) == record.size());
+    file.close();
+    auto window = makeWindow();
+    QVERIFY(!window->loadFile(path));
+    QCOMPARE(m_dialogs.messages(),
+             QStringList{path + u" was not loaded: UART 2 mode is 7, not 0 to 2"_s});
+    QCOMPARE(window->configuration(), Configuration::defaults());
+}
+
+void TestMain::asksBeforeSettingWorkAside_data()
+{
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<UserDialogs::SaveChoice>("choice");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("unchanged") << false << UserDialogs::SaveChoice::Cancel << true << false;
+    QTest::newRow("cancel") << true << UserDialogs::SaveChoice::Cancel << false << false;
+    QTest::newRow("discard") << true << UserDialogs::SaveChoice::Discard << true << false;
+    QTest::newRow("save") << true << UserDialogs::SaveChoice::Save << true << true;
+}
+
+void TestMain::asksBeforeSettingWorkAside()
+{
+    QFETCH(bool, changed);
+    QFETCH(UserDialogs::SaveChoice, choice);
+    const QString path = m_dir->filePath(u"kept.apc"_s);
+    auto window = makeWindow();
+    window->show();
+    if (changed)
+        window->apply(sample());
+    m_dialogs.saveChoices = {choice};
+    m_dialogs.fileNames = {path};
+    child<QAction>(window, u"Exit"_s)->trigger();
+    QTEST(!window->isVisible(), "closes");
+    QTEST(QFile::exists(path), "saved");
+    QCOMPARE(m_dialogs.shown.isEmpty(), !changed);
+    if (changed) {
+        QCOMPARE(m_dialogs.shown.first().text, u"Save changes to the configuration?"_s);
+        QCOMPARE(m_dialogs.shown.first().buttons, u"Save|Discard|Cancel"_s);
+    }
+}
+
+// Any configuration the tabs can hold comes back from its file unchanged.
+void TestMain::randomConfigurationsRoundTrip()
+{
+    QRandomGenerator random(20261208);
+    const auto number = [&random](int low, int high) {
+        return QString::number(random.bounded(low, high + 1));
+    };
+    const auto hex = [&random] {
+        return QStringLiteral("%1").arg(random.bounded(256), 2, 16, QLatin1Char('0')).toUpper();
+    };
+    for (int round = 0; round < 10; ++round) {
+        Configuration c = Configuration::defaults();
+        for (UartSettings *uart : {&c.uart1, &c.uart2}) {
+            uart->role = ModbusRole(random.bounded(3));
+            uart->speed = random.bounded(8);
+            uart->parity = random.bounded(3);
+            uart->slaveAddress = number(0, 255);
+            uart->slaveTimeout = number(-32768, 32767);
+            for (int row = 1, rows = random.bounded(0, 129); row <= rows; ++row)
+                uart->table << QStringList{QString::number(row),  number(0, 255),
+                                           number(0, 255),        number(-32768, 32767),
+                                           number(-32768, 32767), number(0, 255),
+                                           number(-32768, 32767)};
+        }
+        c.uart1.dataBits = random.bounded(3);
+        c.uart1.stopBits = random.bounded(3);
+        c.aux.mode = AuxMode(random.bounded(3));
+        for (int row = 1, rows = random.bounded(0, 129); row <= rows; ++row) {
+            QStringList cells{QString::number(row)};
+            for (int b = 0; b < 8; ++b)
+                cells << hex();
+            c.aux.sensors << (cells << number(-32768, 32767));
+        }
+        const QString path = m_dir->filePath(QStringLiteral("round%1.apc").arg(round));
+        auto window = makeWindow();
+        window->apply(c);
+        m_dialogs.fileNames = {path};
+        QVERIFY(window->Save_config_Click());
+        auto fresh = makeWindow();
+        QVERIFY(fresh->loadFile(path));
+        QCOMPARE(fresh->configuration(), c);
+    }
 }
 
 QTEST_MAIN(TestMain)
