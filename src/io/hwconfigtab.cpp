@@ -1,13 +1,105 @@
 #include "hwconfigtab.h"
 
+#include "io/iotransfer.h"
 #include "workspace/framebox.h"
+#include "workspace/gridview.h"
+#include "workspace/tabcontext.h"
 
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
 #include <QVBoxLayout>
 
-HwConfigTab::HwConfigTab(QWidget *parent) : QWidget(parent)
+HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent) : QWidget(parent), m_context(context)
 {
     auto *io =
         frameBox(QStringLiteral("Frame5"), QStringLiteral("Input-output configuration"), this);
+    auto *model = new GridModel(IoTable::format);
+    model->setNumbered(false);
+    model->setOpenRowEditable(false);
+    m_grid = new GridView(QStringLiteral("MSFlexGrid1"), model, io);
+    m_grid->setFixedColumns(1);
+    m_grid->editors()->setComboEditor(IoTable::Function, IoAssignment::choices);
+    // Rows as high as the selector, so that it covers a cell exactly.
+    m_grid->verticalHeader()->setDefaultSectionSize(
+        std::max(m_grid->verticalHeader()->defaultSectionSize(), QComboBox().sizeHint().height()));
+    connect(m_grid, &GridView::cellCommitted, this, [this](int row, int column) {
+        if (column == IoTable::Function)
+            choose(row, int(IoAssignment::choices.indexOf(m_grid->text(row, column))));
+    });
+
+    auto *buttons = new QHBoxLayout;
+    const auto button = [this, io, buttons](const char *name, const QString &caption,
+                                            void (HwConfigTab::*handler)()) {
+        auto *b = new QPushButton(caption, io);
+        b->setObjectName(QLatin1String(name));
+        connect(b, &QPushButton::clicked, this, handler);
+        m_context.registerPlcControl(b, TabContext::Availability::Inactive);
+        buttons->addWidget(b);
+    };
+    button("Command12", QStringLiteral("New IO config"), &HwConfigTab::newConfig);
+    button("Command13", QStringLiteral("Upload from PLC"), &HwConfigTab::uploadFromPlc);
+    button("Command14", QStringLiteral("Download to PLC"), &HwConfigTab::downloadToPlc);
+    buttons->addStretch(1);
+
+    auto *frameLayout = new QVBoxLayout(io);
+    frameLayout->addWidget(m_grid, 1);
+    frameLayout->addLayout(buttons);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(io);
+    showAssignment();
+}
+
+void HwConfigTab::apply(const IoAssignment &assignment)
+{
+    m_assignment = assignment;
+    showAssignment();
+}
+
+void HwConfigTab::showAssignment()
+{
+    TextTable rows;
+    for (int i = 0; i < IoAssignment::pointCount; ++i) {
+        const IoPoint &point = m_assignment.points.at(i);
+        rows.append({IoTable::pointLabel(i), point.functionText, point.programName});
+    }
+    if (rows != m_grid->entries())
+        m_grid->setEntries(rows);
+}
+
+void HwConfigTab::choose(int row, int item)
+{
+    m_assignment.choose(row - 1, item);
+    showAssignment();
+}
+
+void HwConfigTab::newConfig()
+{
+    m_assignment.clear();
+    showAssignment();
+    m_grid->setCursorCell(IoAssignment::pointCount, IoTable::Function);
+}
+
+void HwConfigTab::uploadFromPlc()
+{
+    m_context.transfer<IoUpload>(
+        this,
+        [ini = m_context.iniFile(), current = m_assignment](
+            PlcPort &port, const TransferProgress &) { return uploadIo(port, ini, current); },
+        TabContext::ProgressWindow::Hidden,
+        [this](const IoUpload &read) {
+            if (read.assignment)
+                apply(*read.assignment);
+        });
+}
+
+void HwConfigTab::downloadToPlc()
+{
+    m_context.transfer<TransferResult>(
+        this,
+        [assignment = m_assignment](PlcPort &port, const TransferProgress &) {
+            return downloadIo(port, assignment);
+        },
+        TabContext::ProgressWindow::Hidden);
 }

@@ -73,6 +73,8 @@ void GridModel::removeRow(int row)
 
 void GridModel::renumber()
 {
+    if (!m_numbered)
+        return;
     for (int r = 1; r < rows(); ++r)
         m_cells[r - 1][0] = QString::number(r);
     if (rowCount() > 0 && columns() > 0)
@@ -93,7 +95,7 @@ void GridModel::setEntries(const TextTable &entries)
         fill(m_cells.size() - 1, entry);
     }
     m_cells.append(blankRow());
-    for (qsizetype r = 0; r < m_cells.size(); ++r)
+    for (qsizetype r = 0; m_numbered && r < m_cells.size(); ++r)
         m_cells[r][0] = QString::number(r + 1);
     endResetModel();
 }

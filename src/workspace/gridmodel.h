@@ -44,6 +44,9 @@ public:
     int fixedColumns() const { return m_fixedColumns; }
     // Whether the open row's cells may be edited in place.
     void setOpenRowEditable(bool editable) { m_openRowEditable = editable; }
+    // Whether column 0 holds the row numbers (by default) or labels of the
+    // table's own, kept as set.
+    void setNumbered(bool numbered) { m_numbered = numbered; }
     // Notes for the entry cells; none by default.
     void setNotes(Notes notes) { m_notes = std::move(notes); }
 
@@ -67,7 +70,8 @@ public:
 
     // The entry rows.
     TextTable entries() const;
-    // The entries given, numbered from 1, and a blank open row numbered N + 1.
+    // The entries given, numbered from 1, and a blank open row numbered N + 1
+    // (column 0 as given and the open row blank when not numbered).
     void setEntries(const TextTable &entries);
     // The cells (column 1 onwards) of a new entry go into the open row, a
     // new open row follows, and all rows are numbered.
@@ -99,5 +103,6 @@ private:
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
     int m_fixedColumns = 0;
     bool m_openRowEditable = true;
+    bool m_numbered = true;
     Notes m_notes;
 };

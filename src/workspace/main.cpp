@@ -46,13 +46,13 @@ void Main::buildTabs()
 {
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
-    m_hwConfig = new HwConfigTab(m_tabs);
+    m_hwConfig = new HwConfigTab(*m_context, m_tabs);
     m_uart1 = new UartTab(UartTabDescription::uart1(), *m_context, m_tabs);
     m_uart2 = new UartTab(UartTabDescription::uart2(), *m_context, m_tabs);
     m_oneWire = new OneWireTab(*m_context, m_tabs);
     m_modbusDiag = new ModbusDiagTab(*m_context, m_tabs);
     m_oneWireDiag = new OneWireDiagTab(*m_context, m_tabs);
-    m_converter = new ConverterTab(m_tabs);
+    m_converter = new ConverterTab(*m_context, m_tabs);
     m_tabs->addTab(m_hwConfig, QStringLiteral("HW config"));
     m_tabs->addTab(m_uart1, QStringLiteral("UART 1"));
     m_tabs->addTab(m_uart2, QStringLiteral("UART 2"));

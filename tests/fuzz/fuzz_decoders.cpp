@@ -4,11 +4,14 @@
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
 #include "fuzzinput.h"
+
+#include "io/ioassignment.h"
 #include "link/transferrun.h"
 #include "modbus/modeword.h"
 #include "modbus/requestrecord.h"
 #include "onewire/auxmodeword.h"
 #include "onewire/sensortable.h"
+#include <bit>
 
 namespace {
 
@@ -106,6 +109,19 @@ void checkOneWireErrors(const QByteArray &bytes)
         FUZZ_CHECK(table.at(k).at(2).isEmpty() == ((errors.at(k) & 0xE0) == 0));
 }
 
+// Masks of any value show at most 21 points, numbered in turn, inputs first
+// where both bits are set; what they show downloads back to the same masks
+// for those points.
+void checkIoMasks(quint32 inputs, quint32 outputs)
+{
+    IoAssignment io;
+    io.applyMasks(inputs, outputs);
+    const quint32 points = (1u << IoAssignment::pointCount) - 1;
+    FUZZ_CHECK(io.inputMask() == (inputs & points));
+    FUZZ_CHECK(io.outputMask() == (outputs & ~inputs & points));
+    FUZZ_CHECK(io.nextFree(QLatin1Char('X')) == std::popcount(io.inputMask()) % 21);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -119,5 +135,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkAuxWord(word);
     checkSensorRecords(rest.left(128 * SensorTable::recordBytes));
     checkOneWireErrors(rest.left(128));
+    checkIoMasks(quint32(word) * 0x9E3779B1u, quint32(word) << 7);
     return 0;
 }

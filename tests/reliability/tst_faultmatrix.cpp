@@ -5,6 +5,7 @@
 // that was refused or not answered.
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
+#include "io/iotransfer.h"
 #include "link/connectiontest.h"
 #include "link/plcframe.h"
 #include "modbus/modbusdownload.h"
@@ -174,6 +175,18 @@ QList<Operation> operations()
          [](SimPort &port, const QString &ini) {
              const AuxUpload up = uploadAux(port, ini, {}, {});
              return ending(up.result, up.settings.has_value());
+         }},
+        {QStringLiteral("I/O download"), false, 350ms,
+         [](SimPort &port, const QString &) {
+             port.setPortNumber(1);
+             IoAssignment io;
+             io.choose(0, 0);
+             return ending(downloadIo(port, io), false);
+         }},
+        {QStringLiteral("I/O upload"), false, 150ms,
+         [](SimPort &port, const QString &ini) {
+             const IoUpload up = uploadIo(port, ini, {});
+             return ending(up.result, up.assignment.has_value());
          }},
         {QStringLiteral("bus search"),
          false,

@@ -1,6 +1,8 @@
 // Renders the main window, each of its tabs, its menus and the progress
 // window to PNG files, offscreen, for a look at the layout.
+#include "diag/convertertab.h"
 #include "idleport.h"
+#include "io/hwconfigtab.h"
 #include "link/comsetting.h"
 #include "onewire/onewiretab.h"
 #include "onewire/searchform.h"
@@ -13,6 +15,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -81,6 +84,22 @@ int main(int argc, char *argv[])
     }
     renderMenus(window, dir);
     renderOneWire(window, tabs, dir);
+    IoAssignment io;
+    for (int item : {0, 1, 0, 0})
+        io.choose(io.nextFree(QLatin1Char('X')) + io.nextFree(QLatin1Char('Y')), item);
+    io.choose(6, 2);
+    window.hwConfigTab().apply(io);
+    tabs->setCurrentWidget(&window.hwConfigTab());
+    save(&window, dir, QStringLiteral("hw-config"));
+    auto *number = window.converterTab().findChild<QLineEdit *>(QStringLiteral("Text13"));
+    number->setText(QStringLiteral("1,5"));
+    window.converterTab().toIeee();
+    window.converterTab()
+        .findChild<QLineEdit *>(QStringLiteral("Text15"))
+        ->setText(QStringLiteral("c0000000"));
+    window.converterTab().toFloat();
+    tabs->setCurrentWidget(&window.converterTab());
+    save(&window, dir, QStringLiteral("converter"));
 
     Progress progress(&window);
     progress.setPercent(40);
