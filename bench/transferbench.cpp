@@ -16,12 +16,16 @@
 #include "onewire/auxtransfer.h"
 #include "onewire/bussearch.h"
 #include "support/simprocess.h"
+#include "workspace/configurationfile.h"
+#include "workspace/configurationupload.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include <cstdio>
 #include <ctime>
+#include <sys/resource.h>
 
 namespace {
 
@@ -82,6 +86,38 @@ template <typename Transfer> Figures measure(CountingPort &port, Transfer transf
     return f;
 }
 
+double childCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// One full configuration into four PLCs at once through plc-tarvik-cli; the
+// floor is that of one PLC, as they run side by side.
+Figures cliDownload(const QString &simProgram, const QString &ini, const QString &file,
+                    double floor)
+{
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    QStringList arguments = {QStringLiteral("--ini"), ini};
+    for (int k = 0; k < 4; ++k) {
+        sims.push_back(std::make_unique<SimProcess>(simProgram));
+        if (!sims.back()->start({QStringLiteral("--baud"), QString::number(baud)}))
+            std::fprintf(stderr, "cannot start plc-sim\n");
+        arguments << QStringLiteral("--port") << sims.back()->link();
+    }
+    arguments << QStringLiteral("download") << file;
+    QProcess cli;
+    QElapsedTimer wall;
+    const double cpu = childCpuSeconds();
+    wall.start();
+    cli.start(QStringLiteral(PLC_CLI_PATH), arguments);
+    if (!cli.waitForFinished(120000) || cli.exitCode() != 0)
+        std::fprintf(stderr, "plc-tarvik-cli failed: %s\n", cli.readAllStandardError().constData());
+    return {double(wall.nsecsElapsed()) / 1e9, floor, childCpuSeconds() - cpu};
+}
+
 void print(const char *name, const Figures &f)
 {
     std::printf("%s wall=%.3fs floor=%.3fs ratio=%.3f cpu=%.3fs\n", name, f.wall, f.floor,
@@ -130,10 +166,23 @@ int main(int argc, char *argv[])
         const BusSearch::Found found = BusSearch::search(port, ini);
         return found.result.ok && found.devices && found.devices->size() == 18;
     });
+    Configuration full = Configuration::defaults();
+    for (UartSettings *uart : {&full.uart1, &full.uart2}) {
+        uart->role = settings.role;
+        uart->table = settings.table;
+    }
+    full.aux = sensors;
+    const QString file = sim.path(QStringLiteral("full.apc"));
+    if (const QString error = ConfigurationFile::save(file, full); !error.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+    const Figures one =
+        measure(port, [&] { return downloadConfiguration(port, ini, full, {}).ok; });
+    const Figures four = cliDownload(program, ini, file, one.floor);
     print("download", down);
     print("upload", up);
     print("onewire-download", sensorsDown);
     print("onewire-upload", sensorsUp);
     print("search", search);
+    print("cli-download-4", four);
     return 0;
 }

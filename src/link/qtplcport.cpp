@@ -69,7 +69,7 @@ bool QtPlcPort::open()
 {
     close();
     m_error.clear();
-    m_device = deviceFor(m_portNumber, m_iniFile);
+    m_device = m_fixedDevice.isEmpty() ? deviceFor(m_portNumber, m_iniFile) : m_fixedDevice;
     m_serial = std::make_unique<QSerialPort>();
     m_serial->setPortName(m_device);
     if (!m_serial->open(QIODevice::ReadWrite)) {

@@ -17,6 +17,9 @@ public:
 
     // The device port number `number` stands for.
     static QString deviceFor(int number, const QString &iniFile);
+    // A device to open whatever the port number; empty (the default) to
+    // open the one the port number stands for.
+    void setDevice(const QString &device) { m_fixedDevice = device; }
 
     void setSettings(const QString &settings) override { m_settings = settings; }
     QString settings() const override { return m_settings; }
@@ -43,6 +46,7 @@ private:
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_portNumber = 1;
     QString m_device;
+    QString m_fixedDevice;
     std::unique_ptr<QSerialPort> m_serial;
     QString m_error;
 };

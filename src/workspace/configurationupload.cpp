@@ -1,8 +1,12 @@
 #include "configurationupload.h"
 
+#include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
+#include "modbus/requestcheck.h"
 #include "modbus/uartdescription.h"
 #include "onewire/auxtransfer.h"
+#include "onewire/sensortable.h"
+#include "workspace/configurationcompare.h"
 
 namespace {
 
@@ -13,27 +17,89 @@ TransferProgress scaled(const TransferProgress &progress, int from, int to)
     };
 }
 
+// The refusal a download of the UART would give before sending anything.
+std::optional<TransferResult> uartRefusal(const UartSettings &uart)
+{
+    if (const std::optional<GridError> error = Check_grid(uart.table))
+        return TransferResult::failure(gridErrorMessage(*error), configurationErrorTitle);
+    if (uart.role == ModbusRole::Slave) {
+        const SlaveAddressCheck slave = checkSlaveAddress(uart.slaveAddress);
+        if (!slave.refusal.isEmpty())
+            return TransferResult::failure(slave.refusal, configurationErrorTitle);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
                                         const Configuration &current,
-                                        const TransferProgress &progress)
+                                        const TransferProgress &progress,
+                                        const ConfigurationParts &parts)
 {
-    ConfigurationUpload read;
-    const UartUpload uart1 =
-        uploadUart(port, iniFile, UartDescription::uart1(), current.uart1, scaled(progress, 0, 33));
-    read.result = uart1.result;
-    read.uart1 = uart1.settings;
-    if (!read.result.ok)
-        return read;
-    const UartUpload uart2 = uploadUart(port, iniFile, UartDescription::uart2(), current.uart2,
-                                        scaled(progress, 33, 67));
-    read.result = uart2.result;
-    read.uart2 = uart2.settings;
-    if (!read.result.ok)
-        return read;
-    const AuxUpload aux = uploadAux(port, iniFile, current.aux, scaled(progress, 67, 100));
-    read.result = aux.result;
-    read.aux = aux.settings;
+    ConfigurationUpload read{TransferResult::success(), {}, {}, {}};
+    if (parts.uart1) {
+        const UartUpload uart1 = uploadUart(port, iniFile, UartDescription::uart1(), current.uart1,
+                                            scaled(progress, 0, 33));
+        read.result = uart1.result;
+        read.uart1 = uart1.settings;
+        if (!read.result.ok)
+            return read;
+    }
+    if (parts.uart2) {
+        const UartUpload uart2 = uploadUart(port, iniFile, UartDescription::uart2(), current.uart2,
+                                            scaled(progress, 33, 67));
+        read.result = uart2.result;
+        read.uart2 = uart2.settings;
+        if (!read.result.ok)
+            return read;
+    }
+    if (parts.aux) {
+        const AuxUpload aux = uploadAux(port, iniFile, current.aux, scaled(progress, 67, 100));
+        read.result = aux.result;
+        read.aux = aux.settings;
+    }
     return read;
+}
+
+TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
+                                     const Configuration &configuration,
+                                     const TransferProgress &progress,
+                                     const ConfigurationParts &parts)
+{
+    for (const auto &[selected, uart] : {std::pair{parts.uart1, &configuration.uart1},
+                                         std::pair{parts.uart2, &configuration.uart2}}) {
+        if (const auto refusal = selected ? uartRefusal(*uart) : std::nullopt)
+            return *refusal;
+    }
+    if (parts.aux) {
+        if (const auto error = Check_grid_1w(configuration.aux.sensors))
+            return TransferResult::failure(sensorGridErrorMessage(*error), SensorTable::errorTitle);
+    }
+    TransferResult result = TransferResult::success();
+    if (parts.uart1)
+        result = downloadUart(port, iniFile, UartDescription::uart1(), configuration.uart1,
+                              scaled(progress, 0, 33));
+    if (result.ok && parts.uart2)
+        result = downloadUart(port, iniFile, UartDescription::uart2(), configuration.uart2,
+                              scaled(progress, 33, 67));
+    if (result.ok && parts.aux)
+        result = downloadAux(port, iniFile, configuration.aux, scaled(progress, 67, 100));
+    return result;
+}
+
+ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
+                                       const Configuration &configuration,
+                                       const TransferProgress &progress,
+                                       const ConfigurationParts &parts)
+{
+    const ConfigurationUpload read =
+        uploadConfiguration(port, iniFile, configuration, progress, parts);
+    if (!read.result.ok)
+        return {read.result, {}};
+    Configuration plc = configuration;
+    plc.uart1 = read.uart1.value_or(plc.uart1);
+    plc.uart2 = read.uart2.value_or(plc.uart2);
+    plc.aux = read.aux.value_or(plc.aux);
+    return {read.result, configurationDifferences(configuration, plc, parts)};
 }

@@ -1,0 +1,533 @@
+#include "cli.h"
+
+#include "diag/modbuserrorbuffer.h"
+#include "diag/onewireerrorbuffer.h"
+#include "link/connectiontest.h"
+#include "link/framelog.h"
+#include "link/inifile.h"
+#include "link/portsetup.h"
+#include "link/qtplcport.h"
+#include "modbus/modbuschoices.h"
+#include "modbus/uartdescription.h"
+#include "onewire/bussearch.h"
+#include "onewire/romcode.h"
+#include "onewire/sensortable.h"
+#include "workspace/configurationfile.h"
+#include "workspace/configurationjson.h"
+#include "workspace/configurationupload.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QSaveFile>
+#include <QSerialPortInfo>
+#include <QThread>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+enum Exit { Done = 0, Differences = 1, Usage = 2, LinkFailed = 3, Invalid = 4 };
+
+const char *const helpText = R"(Commands:
+  ports                       the serial ports found
+  test                        the connection test
+  download FILE.apc           write the configuration into the PLC
+                              [--only uart1,uart2,aux] [--verify]
+  upload FILE.apc             read the PLC into the file [--only ...]
+  verify FILE.apc             compare the PLC with the file [--only ...]
+  diag modbus1|modbus2|onewire
+                              read an error buffer
+  search                      the 1-wire bus search
+                              [--add FILE.apc [--start N]]
+  show FILE.apc               the file's configuration, readable
+  convert IN OUT              between a .apc record and its .json form
+
+Exit codes: 0 done; 1 verify found differences; 2 usage error; 3 the link
+failed (port, refusal, silence, malformed answer); 4 the file or the
+configuration is invalid. With several ports, the highest of any port.)";
+
+// What one port's run gave: its exit code, the lines to print, and the
+// same as JSON.
+struct Outcome
+{
+    int code = Done;
+    QStringList lines;
+    QJsonObject json;
+};
+
+Outcome failed(int code, const QString &message)
+{
+    return {code, {message}, QJsonObject{{QStringLiteral("error"), message}}};
+}
+
+// A transfer's failure: a refusal before anything was sent (it has a box
+// title) means an invalid configuration, anything else a failed link.
+Outcome failed(const TransferResult &result)
+{
+    return failed(result.title.isEmpty() ? LinkFailed : Invalid, result.message);
+}
+
+struct Options
+{
+    QString ini;
+    QString line;
+    QString command;
+    QStringList arguments;
+    ConfigurationParts parts;
+    bool verify = false;
+    bool json = false;
+    QString addTo;
+    QString start = BusSearch::defaultStart;
+};
+
+// The port a --port value names: a COMn as the settings file maps it, or a
+// device path; the line settings given with --line stay whatever the
+// operations apply from the settings file.
+class CliPort : public QtPlcPort
+{
+public:
+    CliPort(const QString &iniFile, const QString &port, const QString &line)
+        : QtPlcPort(iniFile), m_line(line)
+    {
+        static const QRegularExpression com(QStringLiteral("^COM(\\d+)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch match = com.match(port);
+        if (match.hasMatch())
+            m_number = match.captured(1).toInt();
+        else if (!port.isEmpty())
+            setDevice(port);
+        QtPlcPort::setSettings(line.isEmpty() ? linkSettings(iniFile).settings : line);
+    }
+    void setSettings(const QString &settings) override
+    {
+        QtPlcPort::setSettings(m_line.isEmpty() ? settings : m_line);
+    }
+    void setPortNumber(int number) override
+    {
+        QtPlcPort::setPortNumber(m_number > 0 ? m_number : number);
+    }
+
+private:
+    QString m_line;
+    int m_number = 0;
+};
+
+std::optional<Configuration> loadFile(const QString &path, QString &error)
+{
+    const ConfigurationFile::Decoded loaded =
+        ConfigurationFile::load(path, Configuration::defaults());
+    error = loaded.error;
+    return loaded.configuration;
+}
+
+QJsonArray tableJson(const TextTable &table)
+{
+    QJsonArray rows;
+    for (const QStringList &row : table)
+        rows.append(QJsonArray::fromStringList(row));
+    return rows;
+}
+
+QStringList tableLines(const QString &format, const TextTable &table)
+{
+    QStringList lines{headerFromFormat(format).join(QStringLiteral(" | "))};
+    for (const QStringList &row : table)
+        lines << row.join(QStringLiteral(" | "));
+    return lines;
+}
+
+Outcome transfer(const Options &o, PlcPort &port, const TransferProgress &progress)
+{
+    QString error;
+    const QString file = o.arguments.value(0);
+    if (o.command == QLatin1String("download") || o.command == QLatin1String("verify")) {
+        const std::optional<Configuration> c = loadFile(file, error);
+        if (!c)
+            return failed(Invalid, error);
+        if (o.command == QLatin1String("download")) {
+            const TransferResult done = downloadConfiguration(port, o.ini, *c, progress, o.parts);
+            if (!done.ok)
+                return failed(done);
+            if (!o.verify)
+                return {Done, {QStringLiteral("written")}, {{QStringLiteral("written"), true}}};
+        }
+        const ConfigurationCheck check = verifyConfiguration(port, o.ini, *c, progress, o.parts);
+        if (!check.result.ok)
+            return failed(check.result);
+        if (check.differences.isEmpty())
+            return {Done,
+                    {QStringLiteral("the PLC holds the file's configuration")},
+                    {{QStringLiteral("differences"), QJsonArray()}}};
+        return {Differences,
+                check.differences,
+                {{QStringLiteral("differences"), QJsonArray::fromStringList(check.differences)}}};
+    }
+    // upload: parts not read keep the file's values, or the defaults.
+    Configuration current = Configuration::defaults();
+    if (QFileInfo::exists(file)) {
+        const std::optional<Configuration> c = loadFile(file, error);
+        if (!c)
+            return failed(Invalid, error);
+        current = *c;
+    }
+    const ConfigurationUpload read = uploadConfiguration(port, o.ini, current, progress, o.parts);
+    if (!read.result.ok)
+        return failed(read.result);
+    current.uart1 = read.uart1.value_or(current.uart1);
+    current.uart2 = read.uart2.value_or(current.uart2);
+    current.aux = read.aux.value_or(current.aux);
+    if (const QString saveError = ConfigurationFile::save(file, current); !saveError.isEmpty())
+        return failed(Invalid, saveError);
+    return {Done, {QStringLiteral("read into %1").arg(file)}, {{QStringLiteral("file"), file}}};
+}
+
+Outcome diag(const Options &o, PlcPort &port)
+{
+    const QString which = o.arguments.value(0);
+    ErrorBufferRead read;
+    QString format = ModbusErrorBuffer::format;
+    if (which == QLatin1String("modbus1") || which == QLatin1String("modbus2")) {
+        const UartDescription &uart =
+            which.endsWith(QLatin1Char('1')) ? UartDescription::uart1() : UartDescription::uart2();
+        read = readModbusErrorBuffer(port, o.ini, uart);
+    } else if (which == QLatin1String("onewire")) {
+        read = readOneWireErrorBuffer(port, o.ini);
+        format = OneWireErrorBuffer::format;
+    } else {
+        return failed(Usage, QStringLiteral("diag takes modbus1, modbus2 or onewire"));
+    }
+    if (!read.result.ok)
+        return failed(read.result);
+    const TextTable table = read.table.value_or(TextTable());
+    return {Done, tableLines(format, table), {{QStringLiteral("rows"), tableJson(table)}}};
+}
+
+Outcome search(const Options &o, PlcPort &port)
+{
+    const BusSearch::Found found = BusSearch::search(port, o.ini);
+    if (!found.result.ok)
+        return failed(found.result);
+    Outcome out{Done, {}, {}};
+    QJsonArray devices;
+    for (const QStringList &device : *found.devices) {
+        const QByteArray code = SensorTable::romCode(device).value_or(QByteArray(8, '\0'));
+        const bool crc = RomCode::crcMatches(code);
+        const QString family = RomCode::family(quint8(code.at(0)));
+        out.lines << QStringLiteral("%1 %2 %3%4")
+                         .arg(device.first(), device.mid(1).join(QLatin1Char(' ')), family,
+                              crc ? QString() : QStringLiteral(" (CRC does not match)"));
+        devices.append(QJsonObject{{QStringLiteral("code"), device.mid(1).join(QString())},
+                                   {QStringLiteral("family"), family},
+                                   {QStringLiteral("crc"), crc}});
+    }
+    out.json.insert(QStringLiteral("devices"), devices);
+    if (o.addTo.isEmpty())
+        return out;
+    QString error;
+    Configuration c = Configuration::defaults();
+    if (QFileInfo::exists(o.addTo)) {
+        const std::optional<Configuration> loaded = loadFile(o.addTo, error);
+        if (!loaded)
+            return failed(Invalid, error);
+        c = *loaded;
+    }
+    const BusSearch::Taken taken = BusSearch::addNew(c.aux.sensors, *found.devices, o.start);
+    if (!taken.refusal.isEmpty())
+        return failed(Invalid, taken.refusal);
+    const qsizetype added = taken.sensors.size() - c.aux.sensors.size();
+    c.aux.sensors = taken.sensors;
+    if (const QString saveError = ConfigurationFile::save(o.addTo, c); !saveError.isEmpty())
+        return failed(Invalid, saveError);
+    out.lines << QStringLiteral("%1 new added to %2").arg(added).arg(o.addTo);
+    out.json.insert(QStringLiteral("added"), int(added));
+    return out;
+}
+
+Outcome onPort(const Options &o, PlcPort &port, const TransferProgress &progress)
+{
+    if (o.command == QLatin1String("test")) {
+        const LinkSettings link = linkSettings(o.ini);
+        const QString message = connectionTest(
+            port, port.portNumber() > 0 ? port.portNumber() : link.portNumber, port.settings());
+        const bool ok = message.startsWith(QLatin1String("Successful"));
+        return {ok ? Done : LinkFailed, {message}, {{QStringLiteral("message"), message}}};
+    }
+    if (o.command == QLatin1String("diag"))
+        return diag(o, port);
+    if (o.command == QLatin1String("search"))
+        return search(o, port);
+    return transfer(o, port, progress);
+}
+
+Outcome ports()
+{
+    Outcome out;
+    QJsonArray list;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString vendor =
+            info.hasVendorIdentifier() ? QString::number(info.vendorIdentifier(), 16) : QString();
+        const QString product =
+            info.hasProductIdentifier() ? QString::number(info.productIdentifier(), 16) : QString();
+        out.lines << QStringLiteral("%1  %2  %3  %4:%5")
+                         .arg(info.systemLocation(), info.description(), info.serialNumber(),
+                              vendor, product);
+        list.append(QJsonObject{{QStringLiteral("device"), info.systemLocation()},
+                                {QStringLiteral("description"), info.description()},
+                                {QStringLiteral("serialNumber"), info.serialNumber()},
+                                {QStringLiteral("vendorId"), vendor},
+                                {QStringLiteral("productId"), product}});
+    }
+    out.json.insert(QStringLiteral("ports"), list);
+    return out;
+}
+
+QString uartLine(int number, const UartSettings &u)
+{
+    static const QStringList roles = {QStringLiteral("Modbus master"),
+                                      QStringLiteral("Modbus slave"), QStringLiteral("Not use")};
+    return QStringLiteral("UART %1: %2, %3, parity %4, slave address %5, slave timeout %6")
+        .arg(number)
+        .arg(roles.value(int(u.role)), ModbusChoices::speeds.value(u.speed),
+             ModbusChoices::parities.value(u.parity), u.slaveAddress, u.slaveTimeout);
+}
+
+Outcome show(const Options &o)
+{
+    QString error;
+    const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
+    if (!c)
+        return failed(Invalid, error);
+    static const QStringList modes = {QStringLiteral("1-wire master"), QStringLiteral("Field Net"),
+                                      QStringLiteral("Not use")};
+    QStringList lines{uartLine(1, c->uart1)};
+    lines << tableLines(RequestTable::format, c->uart1.table) << uartLine(2, c->uart2)
+          << tableLines(RequestTable::format, c->uart2.table)
+          << QStringLiteral("Auxiliary port: %1").arg(modes.value(int(c->aux.mode)))
+          << tableLines(SensorTable::format, c->aux.sensors);
+    const QJsonObject json = QJsonDocument::fromJson(ConfigurationJson::write(*c)).object();
+    return {Done, lines, json};
+}
+
+// .apc to .json or back, by the names' endings.
+Outcome convert(const Options &o)
+{
+    const QString in = o.arguments.value(0);
+    const QString out = o.arguments.value(1);
+    QString error;
+    std::optional<Configuration> c;
+    if (in.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+        QFile file(in);
+        if (!file.open(QIODevice::ReadOnly))
+            return failed(Invalid,
+                          QStringLiteral("Cannot read %1: %2").arg(in, file.errorString()));
+        const ConfigurationJson::Read read = ConfigurationJson::read(file.readAll());
+        c = read.configuration;
+        error = read.error;
+    } else {
+        c = loadFile(in, error);
+    }
+    if (!c)
+        return failed(Invalid, QStringLiteral("%1: %2").arg(in, error));
+    if (out.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+        QSaveFile file(out);
+        if (!file.open(QIODevice::WriteOnly) || file.write(ConfigurationJson::write(*c)) < 0 ||
+            !file.commit())
+            return failed(Invalid,
+                          QStringLiteral("Cannot write %1: %2").arg(out, file.errorString()));
+    } else if (const QString saveError = ConfigurationFile::save(out, *c); !saveError.isEmpty()) {
+        return failed(Invalid, saveError);
+    }
+    return {Done, {QStringLiteral("%1 written").arg(out)}, {{QStringLiteral("file"), out}}};
+}
+
+bool needsPort(const QString &command)
+{
+    static const QStringList withPort = {QStringLiteral("test"),   QStringLiteral("download"),
+                                         QStringLiteral("upload"), QStringLiteral("verify"),
+                                         QStringLiteral("diag"),   QStringLiteral("search")};
+    return withPort.contains(command);
+}
+
+int argumentsNeeded(const QString &command)
+{
+    if (command == QLatin1String("convert"))
+        return 2;
+    if (command == QLatin1String("ports") || command == QLatin1String("test") ||
+        command == QLatin1String("search"))
+        return 0;
+    return 1;
+}
+
+void print(const QString &text, FILE *stream = stdout)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+} // namespace
+
+int runCli(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Sets up the PLC from scripts and production benches.\n\n") +
+        QLatin1String(helpText));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("ini"),
+         QStringLiteral("The settings file (default: set.ini beside the "
+                        "program)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("port"),
+         QStringLiteral("A device path or COMn (mapped in section PORTS); repeatable: the "
+                        "command runs on every port at once. Default: section COM's port."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("line"),
+         QStringLiteral("Line settings such as 115200,N,8,1 (default: section COM)."),
+         QStringLiteral("SETTINGS")},
+        {QStringLiteral("log"),
+         QStringLiteral("Every frame sent and answer received, one line "
+                        "each, to FILE."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("json"), QStringLiteral("Results as JSON on standard output.")},
+        {QStringLiteral("only"),
+         QStringLiteral("The parts to transfer or compare: uart1,uart2,aux (default: all)."),
+         QStringLiteral("PARTS")},
+        {QStringLiteral("verify"), QStringLiteral("download: read back and compare.")},
+        {QStringLiteral("add"),
+         QStringLiteral("search: add the new devices to FILE's sensor "
+                        "table."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("start"),
+         QStringLiteral("search --add: the first register for an empty table (default 1500)."),
+         QStringLiteral("N")},
+    });
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See Commands."));
+    if (!parser.parse(arguments)) {
+        print(parser.errorText(), stderr);
+        return Usage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        print(parser.helpText());
+        return Done;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        print(QCoreApplication::applicationName() + QLatin1Char(' ') +
+              QCoreApplication::applicationVersion());
+        return Done;
+    }
+
+    Options o;
+    const QStringList positional = parser.positionalArguments();
+    o.command = positional.value(0);
+    o.arguments = positional.mid(1);
+    o.ini = parser.isSet(QStringLiteral("ini"))
+                ? parser.value(QStringLiteral("ini"))
+                : QCoreApplication::applicationDirPath() + QStringLiteral("/set.ini");
+    o.line = parser.value(QStringLiteral("line"));
+    o.json = parser.isSet(QStringLiteral("json"));
+    o.verify = parser.isSet(QStringLiteral("verify"));
+    o.addTo = parser.value(QStringLiteral("add"));
+    if (parser.isSet(QStringLiteral("start")))
+        o.start = parser.value(QStringLiteral("start"));
+    if (parser.isSet(QStringLiteral("only"))) {
+        const auto parts = ConfigurationParts::fromText(parser.value(QStringLiteral("only")));
+        if (!parts) {
+            print(QStringLiteral("--only takes uart1, uart2 and aux"), stderr);
+            return Usage;
+        }
+        o.parts = *parts;
+    }
+    const bool known = needsPort(o.command) || o.command == QLatin1String("ports") ||
+                       o.command == QLatin1String("show") || o.command == QLatin1String("convert");
+    if (!known || o.arguments.size() != argumentsNeeded(o.command)) {
+        print(known ? QStringLiteral("%1: wrong number of arguments").arg(o.command)
+                    : QStringLiteral("unknown command \"%1\"; see --help").arg(o.command),
+              stderr);
+        return Usage;
+    }
+
+    QList<Outcome> outcomes;
+    QStringList names;
+    if (!needsPort(o.command)) {
+        outcomes << (o.command == QLatin1String("ports")  ? ports()
+                     : o.command == QLatin1String("show") ? show(o)
+                                                          : convert(o));
+    } else {
+        names = parser.values(QStringLiteral("port"));
+        if (names.isEmpty())
+            names << QString();
+        std::unique_ptr<QFile> logFile;
+        std::unique_ptr<FrameLog> log;
+        if (parser.isSet(QStringLiteral("log"))) {
+            logFile = std::make_unique<QFile>(parser.value(QStringLiteral("log")));
+            if (!logFile->open(QIODevice::WriteOnly | QIODevice::Text)) {
+                print(QStringLiteral("Cannot write %1: %2")
+                          .arg(logFile->fileName(), logFile->errorString()),
+                      stderr);
+                return Invalid;
+            }
+            log = std::make_unique<FrameLog>(*logFile);
+        }
+        const bool terminal = isatty(fileno(stderr));
+        QMutex progressLock;
+        outcomes.resize(names.size());
+        // Threads Qt knows: the serial ports want them.
+        std::vector<std::unique_ptr<QThread>> runs;
+        for (qsizetype k = 0; k < names.size(); ++k) {
+            runs.emplace_back(QThread::create([&, k] {
+                const QString name = names.at(k);
+                std::unique_ptr<PlcPort> port = std::make_unique<CliPort>(o.ini, name, o.line);
+                if (log)
+                    port = std::make_unique<LoggingPort>(
+                        std::move(port), *log, name.isEmpty() ? QStringLiteral("port") : name);
+                const TransferProgress progress = [&, name](int percent) {
+                    if (!terminal)
+                        return;
+                    const QMutexLocker lock(&progressLock);
+                    std::fprintf(stderr, "\r%s %s %3d%%", qPrintable(name), qPrintable(o.command),
+                                 percent);
+                    std::fflush(stderr);
+                };
+                outcomes[k] = onPort(o, *port, progress);
+            }));
+            runs.back()->start();
+        }
+        for (const std::unique_ptr<QThread> &run : runs)
+            run->wait();
+        if (terminal)
+            std::fputs("\r\033[K", stderr);
+    }
+
+    int code = Done;
+    QJsonArray all;
+    for (qsizetype k = 0; k < outcomes.size(); ++k) {
+        const Outcome &outcome = outcomes.at(k);
+        code = std::max(code, outcome.code);
+        const QString prefix = names.size() > 1 ? names.at(k) + QStringLiteral(": ") : QString();
+        QJsonObject json = outcome.json;
+        json.insert(QStringLiteral("exitCode"), outcome.code);
+        if (!prefix.isEmpty())
+            json.insert(QStringLiteral("port"), names.at(k));
+        all.append(json);
+        if (!o.json) {
+            for (const QString &line : outcome.lines)
+                print(prefix + line,
+                      outcome.code == Done || outcome.code == Differences ? stdout : stderr);
+        }
+    }
+    if (o.json)
+        print(QString::fromUtf8(QJsonDocument(all.size() == 1
+                                                  ? QJsonDocument(all.first().toObject()).object()
+                                                  : QJsonObject{{QStringLiteral("ports"), all}})
+                                    .toJson(QJsonDocument::Indented)));
+    return code;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+
+// The parts of a configuration that travel to and from the PLC on their own.
+struct ConfigurationParts
+{
+    bool uart1 = true;
+    bool uart2 = true;
+    bool aux = true;
+
+    // "uart1,uart2,aux" or any of them; nothing for an unknown name.
+    static std::optional<ConfigurationParts> fromText(const QString &text);
+};
+
+inline std::optional<ConfigurationParts> ConfigurationParts::fromText(const QString &text)
+{
+    ConfigurationParts parts{false, false, false};
+    for (const QString &name : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString part = name.trimmed().toLower();
+        if (part == QLatin1String("uart1"))
+            parts.uart1 = true;
+        else if (part == QLatin1String("uart2"))
+            parts.uart2 = true;
+        else if (part == QLatin1String("aux"))
+            parts.aux = true;
+        else
+            return std::nullopt;
+    }
+    return parts;
+}

@@ -1,0 +1,187 @@
+// plc-tarvik-cli run as a process against plc-sim on pseudo-terminals.
+#include "link/plcframe.h"
+#include "modbus/modbusdownload.h"
+#include "modbus/uartdescription.h"
+#include "onewire/auxtransfer.h"
+#include "plcsimulator.h"
+#include "simport.h"
+#include "support/simprocess.h"
+#include "workspace/configurationcompare.h"
+#include "workspace/configurationfile.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Both tables and sensors: what the window's three buttons would send.
+Configuration site()
+{
+    Configuration c = Configuration::defaults();
+    c.uart1.role = ModbusRole::Master;
+    c.uart1.table = {{"1", "1", "10", "0", "100", "1", "1000"},
+                     {"2", "3", "100", "0", "0", "1", "100"}};
+    c.uart2.role = ModbusRole::Slave;
+    c.uart2.slaveAddress = u"12"_s;
+    c.aux.mode = AuxMode::OneWireMaster;
+    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    return c;
+}
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// The request frames of a plc-sim log, in its readable form.
+QStringList loggedRequests(const QString &logFile)
+{
+    QFile file(logFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList frames;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const qsizetype at = line.indexOf(" request ");
+        if (at >= 0)
+            frames << QString::fromLatin1(line.mid(at + 9).trimmed());
+    }
+    return frames;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void downloadsAsTheWindowDoes();
+    void verifyNamesAChangedByte();
+    void failuresGiveTheirCodes();
+    void runsOnTwoPortsAtOnce();
+    void convertsBothWays();
+
+private:
+    Run cli(const QStringList &arguments);
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestCli::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(ConfigurationFile::save(path(u"site.apc"_s), site()).isEmpty());
+}
+
+Run TestCli::cli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(PLC_CLI_PATH),
+                  QStringList{u"--ini"_s, path(u"set.ini"_s)} + arguments);
+    if (!process.waitForFinished(30000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// The frames are those of the three "Write to PLC" buttons; the upload gives
+// back what the PLC holds of the file.
+void TestCli::downloadsAsTheWindowDoes()
+{
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    const QString log = sim.path(u"frames.log"_s);
+    QVERIFY(sim.start({u"--log"_s, log}));
+    const Run down =
+        cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s), u"--verify"_s});
+    QCOMPARE(down.code, 0);
+    QCOMPARE(down.out, u"the PLC holds the file's configuration\n"_s);
+
+    PlcSimulator inProcess;
+    SimPort port(inProcess);
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(u"set.ini"_s);
+    QVERIFY(downloadUart(port, ini, UartDescription::uart1(), site().uart1, {}).ok);
+    QVERIFY(downloadUart(port, ini, UartDescription::uart2(), site().uart2, {}).ok);
+    QVERIFY(downloadAux(port, ini, site().aux, {}).ok);
+    QStringList expected;
+    for (const QByteArray &frame : inProcess.requests())
+        expected << PlcFrame::readable(frame);
+    QTRY_COMPARE(loggedRequests(log).mid(0, expected.size()), expected);
+
+    QCOMPARE(cli({u"--port"_s, sim.link(), u"upload"_s, path(u"read.apc"_s)}).code, 0);
+    const ConfigurationFile::Decoded read =
+        ConfigurationFile::load(path(u"read.apc"_s), Configuration::defaults());
+    QVERIFY(read.configuration);
+    QCOMPARE(configurationDifferences(site(), *read.configuration), QStringList());
+}
+
+void TestCli::verifyNamesAChangedByte()
+{
+    const QString image = path(u"plc.img"_s);
+    {
+        SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+        QVERIFY(sim.start({u"--image"_s, image}));
+        QCOMPARE(cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
+    }
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(sim.start({u"--image"_s, image, u"--set"_s, u"2502=09"_s}));
+    const Run verify =
+        cli({u"--port"_s, sim.link(), u"--json"_s, u"verify"_s, path(u"site.apc"_s)});
+    QCOMPARE(verify.code, 1);
+    QVERIFY2(verify.out.contains(u"UART 1 row 1 Address: file 1, PLC 9"_s), qPrintable(verify.out));
+}
+
+// A refused write is a failed link (3) with the window's text; a table the
+// window would refuse is an invalid configuration (4), and nothing is sent.
+void TestCli::failuresGiveTheirCodes()
+{
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    const QString log = sim.path(u"frames.log"_s);
+    QVERIFY(sim.start({u"--log"_s, log, u"--refuse"_s, u"1"_s}));
+    const Run refused = cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)});
+    QCOMPARE(refused.code, 3);
+    QCOMPARE(refused.err, u"Wrong answer from PLC\n"_s);
+
+    Configuration bad = site();
+    bad.uart2.table = {{"1", "1", "126", "0", "0", "4", "100"}};
+    QVERIFY(ConfigurationFile::save(path(u"bad.apc"_s), bad).isEmpty());
+    const int before = int(loggedRequests(log).size());
+    const Run invalid = cli({u"--port"_s, sim.link(), u"download"_s, path(u"bad.apc"_s)});
+    QCOMPARE(invalid.code, 4);
+    QVERIFY(invalid.err.startsWith(u"You configuration has error in the size of request"_s));
+    QCOMPARE(loggedRequests(log).size(), before);
+    QCOMPARE(cli({u"frobnicate"_s}).code, 2);
+}
+
+void TestCli::runsOnTwoPortsAtOnce()
+{
+    SimProcess first(QStringLiteral(PLC_SIM_PATH));
+    SimProcess second(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(first.start() && second.start());
+    const Run both = cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"download"_s,
+                          path(u"site.apc"_s), u"--verify"_s});
+    QCOMPARE(both.code, 0);
+    QCOMPARE(both.out.count(u"the PLC holds the file's configuration"_s), 2);
+    QVERIFY(both.out.contains(first.link() + u": "_s) && both.out.contains(second.link()));
+}
+
+void TestCli::convertsBothWays()
+{
+    QCOMPARE(cli({u"convert"_s, path(u"site.apc"_s), path(u"site.json"_s)}).code, 0);
+    QCOMPARE(cli({u"convert"_s, path(u"site.json"_s), path(u"again.apc"_s)}).code, 0);
+    QFile a(path(u"site.apc"_s)), b(path(u"again.apc"_s));
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+    const Run shown = cli({u"show"_s, path(u"site.apc"_s)});
+    QCOMPARE(shown.code, 0);
+    QVERIFY(shown.out.contains(u"1 | 28 | FF | 4C | 5D | 03 | 00 | 00 | 9A | 3000"_s));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
