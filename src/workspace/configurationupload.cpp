@@ -101,5 +101,14 @@ ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
     plc.uart1 = read.uart1.value_or(plc.uart1);
     plc.uart2 = read.uart2.value_or(plc.uart2);
     plc.aux = read.aux.value_or(plc.aux);
-    return {read.result, configurationDifferences(configuration, plc, parts)};
+    QStringList differences = configurationDifferences(configuration, plc, parts);
+    // A mode word that names no role says nothing the file could match.
+    for (const auto &[selected, read, number] :
+         {std::tuple{parts.uart1, read.uart1.has_value(), 1},
+          std::tuple{parts.uart2, read.uart2.has_value(), 2}}) {
+        if (selected && !read)
+            differences.prepend(QStringLiteral("UART %1 role: the PLC's mode word names none")
+                                    .arg(number));
+    }
+    return {read.result, differences};
 }

@@ -125,6 +125,9 @@ void Main::buildPlcMenu(QMenu *menu)
         addItem(menu, QStringLiteral("upload_from_plc"), QStringLiteral("Upload from PLC"));
     connect(upload, &QAction::triggered, this, &Main::upload_from_plc_Click);
     m_context->registerPlcAction(upload);
+    QAction *verify = addItem(menu, QStringLiteral("verify_plc"), QStringLiteral("Verify PLC"));
+    connect(verify, &QAction::triggered, this, &Main::verifyPlc);
+    m_context->registerPlcAction(verify);
     addItem(menu, QStringLiteral("load_to_plc"), QStringLiteral("Load to PLC"))->setEnabled(false);
 }
 
@@ -260,6 +263,25 @@ void Main::dropEvent(QDropEvent *event)
         return;
     event->acceptProposedAction();
     loadFile(urls.first().toLocalFile());
+}
+
+void Main::verifyPlc()
+{
+    m_context->transfer<ConfigurationCheck>(
+        this,
+        [ini = iniFile(), current = configuration()](PlcPort &port,
+                                                     const TransferProgress &progress) {
+            return verifyConfiguration(port, ini, current, progress);
+        },
+        TabContext::ProgressWindow::Shown,
+        [this](const ConfigurationCheck &check) {
+            if (!check.result.ok)
+                return;
+            dialogs().message(this, check.differences.isEmpty()
+                                        ? QStringLiteral("The PLC holds the configuration "
+                                                         "shown in the window.")
+                                        : check.differences.join(QLatin1Char('\n')));
+        });
 }
 
 void Main::Change_main_caption()

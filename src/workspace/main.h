@@ -99,6 +99,9 @@ public:
     void Comm_setting_Click();
     // The menu's "Upload from PLC": both UARTs and the auxiliary port.
     void upload_from_plc_Click();
+    // "Verify PLC": reads what the upload reads, changes nothing, and shows
+    // how the PLC differs from the window.
+    void verifyPlc();
 
 protected:
     // Closing asks first when the configuration has unsaved changes.

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void slaveSettingsRoundTrip();
     void slaveSettingsFailures();
     void menuUploadsEveryPort();
+    void verifyNamesDifferences();
 };
 
 void TestUartTabTransfer::writesMasterFrameByFrame_data()
@@ -312,6 +313,27 @@ void TestUartTabTransfer::menuUploadsEveryPort()
     QCOMPARE(w.sim.requests().size(), 6);
     QCOMPARE(w.dialogs.messages(), QStringList{answerTimeout});
     QVERIFY(menu->isEnabled());
+}
+
+// The window's "Verify PLC" reads the PLC, changes nothing and names what
+// differs, as the command line does.
+void TestUartTabTransfer::verifyNamesDifferences()
+{
+    UartWindow w;
+    w.master(1, {{1, 10, 0, 100, 1, 1000}});
+    w.click(1, u"Command19"_s);
+    QVERIFY(w.finished());
+    auto *verify = w.main->findChild<QAction *>(u"verify_plc"_s);
+    verify->trigger();
+    QVERIFY(w.finished());
+    QCOMPARE(w.dialogs.messages(),
+             QStringList{u"The PLC holds the configuration shown in the window."_s});
+    const Configuration shown = w.main->configuration();
+    w.sim.setMemory(0x2502, QByteArray(1, '\x09'));
+    verify->trigger();
+    QVERIFY(w.finished());
+    QCOMPARE(w.dialogs.messages().last(), u"UART 1 row 1 Address: file 1, PLC 9"_s);
+    QCOMPARE(w.main->configuration(), shown);
 }
 
 QTEST_MAIN(TestUartTabTransfer)

@@ -258,11 +258,11 @@ void TestMain::menuItemsAndTheirStates()
     QCOMPARE(items(plc),
              QStringList({"Comm_setting=Comm. setting", "check_config=Check config",
                           "Search_1wire=Search 1-wire", "upload_from_plc=Upload from PLC",
-                          "load_to_plc=Load to PLC"}));
+                          "verify_plc=Verify PLC", "load_to_plc=Load to PLC"}));
     QCOMPARE(items(file, true) + items(plc, true),
              QStringList({"Load_config=Load config", "Save_config=Save config", "Exit=Exit",
                           "Comm_setting=Comm. setting", "Search_1wire=Search 1-wire",
-                          "upload_from_plc=Upload from PLC"}));
+                          "upload_from_plc=Upload from PLC", "verify_plc=Verify PLC"}));
     QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
     QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
     QCOMPARE(child<QAction>(window, u"Exit"_s)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
