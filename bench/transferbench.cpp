@@ -5,10 +5,13 @@
 // direction's wall time with its floor: the characters on the line at 10
 // bits each plus the pauses the protocol demands. Also reports the CPU time
 // the tool used.
-//   transfer-bench [plc-sim path]
+// With --monitor it runs the request table's download and upload again with
+// the window's traffic recorder on the port, recording, and prints both.
+//   transfer-bench [--monitor] [plc-sim path]
 #include "countingport.h"
 #include "link/inifile.h"
 #include "link/qtplcport.h"
+#include "link/traffic.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
 #include "modbus/requesttable.h"
@@ -129,8 +132,9 @@ void print(const char *name, const Figures &f)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString program =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(PLC_SIM_PATH);
+    QStringList given = QCoreApplication::arguments().mid(1);
+    const bool monitor = given.removeAll(QStringLiteral("--monitor")) > 0;
+    const QString program = given.value(0, QStringLiteral(PLC_SIM_PATH));
     SimProcess sim(program);
     QStringList arguments = {QStringLiteral("--baud"), QString::number(baud)};
     for (int k = 1; k <= 18; ++k)
@@ -184,5 +188,20 @@ int main(int argc, char *argv[])
     print("onewire-upload", sensorsUp);
     print("search", search);
     print("cli-download-4", four);
+    if (monitor) {
+        TrafficRecorder recorder;
+        recorder.setEnabled(true);
+        qint64 lines = 0;
+        QObject::connect(
+            &recorder, &TrafficRecorder::line, &recorder, [&lines](const QString &) { ++lines; },
+            Qt::DirectConnection);
+        CountingPort watched(
+            std::make_unique<RecordingPort>(std::make_unique<QtPlcPort>(ini), recorder));
+        print("download+monitor",
+              measure(watched, [&] { return downloadUart(watched, ini, uart, settings, {}).ok; }));
+        print("upload+monitor",
+              measure(watched, [&] { return uploadUart(watched, ini, uart, {}, {}).result.ok; }));
+        std::printf("monitor lines=%lld\n", static_cast<long long>(lines));
+    }
     return 0;
 }

@@ -7,12 +7,14 @@
 #include "link/comsetting.h"
 #include "link/inifile.h"
 #include "link/portsetup.h"
+#include "link/traffic.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
 #include "workspace/configurationfile.h"
 #include "workspace/configurationupload.h"
 #include "workspace/gridview.h"
 #include "workspace/recentfiles.h"
+#include "workspace/trafficmonitor.h"
 #include "workspace/userdialogs.h"
 
 #include <QCloseEvent>
@@ -24,15 +26,22 @@
 #include <QTabWidget>
 
 Main::Main(Context context, QWidget *parent)
-    : QMainWindow(parent),
-      m_context(std::make_unique<TabContext>(std::move(context.iniFile), context.dialogs,
-                                             std::move(context.portFactory), this))
+    : QMainWindow(parent), m_recorder(std::make_unique<TrafficRecorder>()),
+      m_context(std::make_unique<TabContext>(
+          std::move(context.iniFile), context.dialogs,
+          // Every port the window makes reports to the traffic monitor.
+          [ports = std::move(context.portFactory), recorder = m_recorder.get()] {
+              return std::make_unique<RecordingPort>(ports(), *recorder);
+          },
+          this))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("PLC Tarvik"));
     setMinimumSize(900, 600);
     resize(1000, 660);
     setAcceptDrops(true);
+    m_monitor = new TrafficMonitor(*m_recorder, dialogs(), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_monitor);
     buildTabs();
     buildMenu();
     apply(Configuration::startUp(iniFile()));
@@ -78,6 +87,9 @@ void Main::buildMenu()
     QMenu *plc = menuBar()->addMenu(QStringLiteral("PLC"));
     plc->setObjectName(QStringLiteral("plc"));
     buildPlcMenu(plc);
+    QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("view"));
+    view->addAction(m_monitor->toggleViewAction());
     QMenu *about = menuBar()->addMenu(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("about"));
     about->menuAction()->setEnabled(false);

@@ -17,6 +17,8 @@ class OneWireDiagTab;
 class OneWireTab;
 class QMenu;
 class QTabWidget;
+class TrafficMonitor;
+class TrafficRecorder;
 class UartTab;
 class UserDialogs;
 
@@ -47,6 +49,8 @@ public:
     UserDialogs &dialogs() const { return m_context->dialogs(); }
     // What the tabs see of the window: dialogs, settings file, session.
     TabContext &tabContext() const { return *m_context; }
+    // The dock of the traffic monitor.
+    TrafficMonitor &trafficMonitor() const { return *m_monitor; }
 
     // The session over the window's own port.
     PlcSession &session() const { return m_context->session(); }
@@ -126,8 +130,11 @@ private:
     void remember(const QString &path);
     void buildRecentMenu();
     QString programFolder() const;
+    // Made before the ports that report to it, gone after them.
+    std::unique_ptr<TrafficRecorder> m_recorder;
     // Destroyed before the tabs: a running operation ends before they go.
     std::unique_ptr<TabContext> m_context;
+    TrafficMonitor *m_monitor = nullptr;
     Configuration m_saved;
     QMenu *m_recent = nullptr;
 

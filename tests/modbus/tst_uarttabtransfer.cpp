@@ -3,6 +3,7 @@
 #include "support/gridrows.h"
 #include "uartwindow.h"
 #include "workspace/progress.h"
+#include "workspace/trafficmonitor.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -60,6 +61,7 @@ private Q_SLOTS:
     void slaveSettingsFailures();
     void menuUploadsEveryPort();
     void verifyNamesDifferences();
+    void trafficMonitorShowsFrames();
 };
 
 void TestUartTabTransfer::writesMasterFrameByFrame_data()
@@ -334,6 +336,51 @@ void TestUartTabTransfer::verifyNamesDifferences()
     QVERIFY(w.finished());
     QCOMPARE(w.dialogs.messages().last(), u"UART 1 row 1 Address: file 1, PLC 9"_s);
     QCOMPARE(w.main->configuration(), shown);
+}
+
+// Off, nothing is recorded; on, every frame with what it meant, including
+// the silence of a write never answered.
+void TestUartTabTransfer::trafficMonitorShowsFrames()
+{
+    UartWindow w;
+    TrafficMonitor &monitor = w.main->trafficMonitor();
+    QVERIFY(!monitor.isVisible());
+    w.sim.setWord(0x2008, 0xD403);
+    w.sim.setMemory(0x2502, recordBytes(sampleRows(3)));
+    w.click(1, u"Command20"_s);
+    QVERIFY(w.finished());
+    QCoreApplication::processEvents();
+    QCOMPARE(monitor.text(), QString());
+
+    auto *toggle = w.main->findChild<QAction *>(u"traffic_monitor"_s);
+    QCOMPARE(toggle->shortcut(), QKeySequence(Qt::Key_F12));
+    toggle->trigger();
+    QVERIFY(monitor.isVisible());
+    w.click(1, u"Command20"_s);
+    QVERIFY(w.finished());
+    QTRY_VERIFY(monitor.text().contains(u"COM1 sent <STX>E00200802<ETX>D4"_s));
+    QVERIFY(monitor.text().contains(u"received <STX>03D4<ETX>"_s));
+    QVERIFY(monitor.text().contains(u"read 2008 (2): D403"_s));
+
+    monitor.clear();
+    faultAt(w.sim, SimFault::Silent, w.sim.requestCount() + 2);
+    w.click(1, u"Command19"_s);
+    QVERIFY(w.finished());
+    QTRY_VERIFY(monitor.text().contains(u"no answer after 650 ms"_s));
+    QVERIFY(monitor.text().contains(u"write 3000 \u2190 0FFF: ACK"_s));
+
+    const QString file = w.dir.filePath(u"traffic.txt"_s);
+    w.dialogs.fileNames = {file};
+    monitor.save();
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(saved.readAll()), monitor.text() + u'\n');
+    toggle->trigger();
+    monitor.clear();
+    w.click(1, u"Command20"_s);
+    QVERIFY(w.finished());
+    QCoreApplication::processEvents();
+    QCOMPARE(monitor.text(), QString());
 }
 
 QTEST_MAIN(TestUartTabTransfer)
