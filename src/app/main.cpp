@@ -1,5 +1,6 @@
 #include "workspace/main.h"
 #include "link/qtplcport.h"
+#include "link/settingslocation.h"
 #include "workspace/qtuserdialogs.h"
 
 #include <QApplication>
@@ -11,7 +12,7 @@ int main(int argc, char *argv[])
     // and the main window's title must be exactly its caption.
     QApplication::setApplicationName(QStringLiteral("plc-tarvik"));
 
-    const QString iniFile = QCoreApplication::applicationDirPath() + QStringLiteral("/set.ini");
+    const QString iniFile = settingsFile();
     QtUserDialogs dialogs;
     Main window({iniFile, dialogs, [iniFile] {
                      return std::make_unique<QtPlcPort>(iniFile);

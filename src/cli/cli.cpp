@@ -7,6 +7,7 @@
 #include "link/inifile.h"
 #include "link/portsetup.h"
 #include "link/qtplcport.h"
+#include "link/settingslocation.h"
 #include "modbus/modbuschoices.h"
 #include "modbus/uartdescription.h"
 #include "onewire/bussearch.h"
@@ -429,9 +430,8 @@ int runCli(const QStringList &arguments)
     const QStringList positional = parser.positionalArguments();
     o.command = positional.value(0);
     o.arguments = positional.mid(1);
-    o.ini = parser.isSet(QStringLiteral("ini"))
-                ? parser.value(QStringLiteral("ini"))
-                : QCoreApplication::applicationDirPath() + QStringLiteral("/set.ini");
+    o.ini =
+        parser.isSet(QStringLiteral("ini")) ? parser.value(QStringLiteral("ini")) : settingsFile();
     o.line = parser.value(QStringLiteral("line"));
     o.json = parser.isSet(QStringLiteral("json"));
     o.verify = parser.isSet(QStringLiteral("verify"));

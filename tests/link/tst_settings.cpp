@@ -1,9 +1,12 @@
 #include "link/inifile.h"
 #include "link/portsetup.h"
 #include "link/qtplcport.h"
+#include "link/settingslocation.h"
 #include "scriptedport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +24,7 @@ private Q_SLOTS:
     void badStoredValuesCountAsIndexZero();
     void portDevices();
     void writeKeepsOtherLines();
+    void settingsBesideProgramOrInUserFolder();
 
 private:
     void writeFile(const QByteArray &text);
@@ -137,6 +141,20 @@ void TestSettings::writeKeepsOtherLines()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("; link settings\n[com]\nSpeed=4\nParity=1\n\n[PORTS]\n"
                                         "COM1=/dev/ttyUSB0\n\n[COM_MB]\nStop_bit=-1\n"));
+}
+
+// A folder that takes a file keeps set.ini beside the program; one that
+// cannot (here: not there at all) sends it to the user's folder, made then.
+void TestSettings::settingsBesideProgramOrInUserFolder()
+{
+    const QString program = m_dir->filePath(QStringLiteral("bin"));
+    const QString user = m_dir->filePath(QStringLiteral("home/.config/plc-tarvik"));
+    QVERIFY(QDir().mkpath(program));
+    QCOMPARE(settingsFile(program, user), program + QStringLiteral("/set.ini"));
+    QVERIFY(!QFileInfo::exists(user));
+    const QString installed = m_dir->filePath(QStringLiteral("usr/bin"));
+    QCOMPARE(settingsFile(installed, user), user + QStringLiteral("/set.ini"));
+    QVERIFY(QFileInfo(user).isDir());
 }
 
 QTEST_APPLESS_MAIN(TestSettings)
