@@ -7,16 +7,16 @@ namespace {
 constexpr milliseconds slice{50};
 } // namespace
 
-CancellablePort::CancellablePort(std::unique_ptr<PlcPort> port) : m_port(std::move(port)) {}
+CancellablePort::CancellablePort(std::unique_ptr<PlcPort> port) : ForwardingPort(std::move(port)) {}
 
 bool CancellablePort::open()
 {
-    return !isCancelled() && m_port->open();
+    return !isCancelled() && inner().open();
 }
 
 bool CancellablePort::write(const QByteArray &data)
 {
-    return !isCancelled() && m_port->write(data);
+    return !isCancelled() && inner().write(data);
 }
 
 // Waited in slices: the underlying wait cannot be interrupted, a slice can
@@ -27,7 +27,7 @@ PlcPort::Wait CancellablePort::waitForData(milliseconds timeout)
         if (isCancelled())
             return Wait::Error;
         const milliseconds step = std::min(timeout, slice);
-        const Wait wait = m_port->waitForData(step);
+        const Wait wait = inner().waitForData(step);
         if (wait != Wait::Timeout)
             return isCancelled() ? Wait::Error : wait;
         timeout -= step;
@@ -39,12 +39,12 @@ void CancellablePort::pause(milliseconds duration)
 {
     while (duration > milliseconds::zero() && !isCancelled()) {
         const milliseconds step = std::min(duration, slice);
-        m_port->pause(step);
+        inner().pause(step);
         duration -= step;
     }
 }
 
 QString CancellablePort::errorString() const
 {
-    return isCancelled() ? QStringLiteral("The operation was cancelled.") : m_port->errorString();
+    return isCancelled() ? QStringLiteral("The operation was cancelled.") : inner().errorString();
 }

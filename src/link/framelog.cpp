@@ -19,18 +19,18 @@ void FrameLog::record(const QString &line, const char *direction, QByteArrayView
 }
 
 LoggingPort::LoggingPort(std::unique_ptr<PlcPort> port, FrameLog &log, QString name)
-    : m_port(std::move(port)), m_log(log), m_name(std::move(name))
+    : ForwardingPort(std::move(port)), m_log(log), m_name(std::move(name))
 {}
 
 bool LoggingPort::write(const QByteArray &data)
 {
     m_log.record(m_name, "sent", data);
-    return m_port->write(data);
+    return inner().write(data);
 }
 
 QByteArray LoggingPort::takeReceived()
 {
-    const QByteArray received = m_port->takeReceived();
+    const QByteArray received = inner().takeReceived();
     if (!received.isEmpty())
         m_log.record(m_name, "received", received);
     return received;
@@ -38,7 +38,7 @@ QByteArray LoggingPort::takeReceived()
 
 PlcPort::Wait LoggingPort::waitForData(std::chrono::milliseconds timeout)
 {
-    const Wait wait = m_port->waitForData(timeout);
+    const Wait wait = inner().waitForData(timeout);
     if (wait == Wait::Timeout)
         m_log.record(m_name, "silent", QByteArray());
     return wait;

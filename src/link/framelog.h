@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/plcport.h"
+#include "link/forwardingport.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -28,27 +28,16 @@ private:
 };
 
 // A port whose traffic goes into a frame log.
-class LoggingPort : public PlcPort
+class LoggingPort : public ForwardingPort
 {
 public:
     LoggingPort(std::unique_ptr<PlcPort> port, FrameLog &log, QString name);
 
-    void setSettings(const QString &settings) override { m_port->setSettings(settings); }
-    QString settings() const override { return m_port->settings(); }
-    void setPortNumber(int number) override { m_port->setPortNumber(number); }
-    int portNumber() const override { return m_port->portNumber(); }
-    bool open() override { return m_port->open(); }
-    void close() override { m_port->close(); }
-    bool isOpen() const override { return m_port->isOpen(); }
     bool write(const QByteArray &data) override;
     QByteArray takeReceived() override;
-    void discardInput() override { m_port->discardInput(); }
     Wait waitForData(std::chrono::milliseconds timeout) override;
-    void pause(std::chrono::milliseconds duration) override { m_port->pause(duration); }
-    QString errorString() const override { return m_port->errorString(); }
 
 private:
-    std::unique_ptr<PlcPort> m_port;
     FrameLog &m_log;
     QString m_name;
 };

@@ -72,12 +72,12 @@ void TrafficRecorder::record(const QString &port, const char *direction, QByteAr
 }
 
 RecordingPort::RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder)
-    : m_port(std::move(port)), m_recorder(recorder)
+    : ForwardingPort(std::move(port)), m_recorder(recorder)
 {}
 
 QString RecordingPort::name() const
 {
-    return QStringLiteral("COM%1").arg(m_port->portNumber());
+    return QStringLiteral("COM%1").arg(inner().portNumber());
 }
 
 void RecordingPort::reportSilence()
@@ -91,7 +91,7 @@ void RecordingPort::reportSilence()
 void RecordingPort::close()
 {
     reportSilence();
-    m_port->close();
+    inner().close();
 }
 
 bool RecordingPort::write(const QByteArray &data)
@@ -104,12 +104,12 @@ bool RecordingPort::write(const QByteArray &data)
         m_silence = {};
         m_recorder.record(name(), "sent", data);
     }
-    return m_port->write(data);
+    return inner().write(data);
 }
 
 QByteArray RecordingPort::takeReceived()
 {
-    const QByteArray received = m_port->takeReceived();
+    const QByteArray received = inner().takeReceived();
     if (!received.isEmpty() && m_recorder.isEnabled()) {
         m_answer += received;
         m_silence = {};
@@ -126,7 +126,7 @@ QByteArray RecordingPort::takeReceived()
 // Waits may come in slices; the silence is their sum.
 PlcPort::Wait RecordingPort::waitForData(std::chrono::milliseconds timeout)
 {
-    const Wait wait = m_port->waitForData(timeout);
+    const Wait wait = inner().waitForData(timeout);
     if (wait == Wait::Timeout)
         m_silence += timeout;
     return wait;

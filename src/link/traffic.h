@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/plcport.h"
+#include "link/forwardingport.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -38,31 +38,21 @@ private:
 // A port whose traffic goes to a recorder, each answer with what it means
 // for its request: "write 3000 <- 0FFF: ACK", "read 2008 (2): D403", "no
 // answer after 650 ms".
-class RecordingPort : public PlcPort
+class RecordingPort : public ForwardingPort
 {
 public:
     RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder);
 
-    void setSettings(const QString &settings) override { m_port->setSettings(settings); }
-    QString settings() const override { return m_port->settings(); }
-    void setPortNumber(int number) override { m_port->setPortNumber(number); }
-    int portNumber() const override { return m_port->portNumber(); }
-    bool open() override { return m_port->open(); }
     void close() override;
-    bool isOpen() const override { return m_port->isOpen(); }
     bool write(const QByteArray &data) override;
     QByteArray takeReceived() override;
-    void discardInput() override { m_port->discardInput(); }
     Wait waitForData(std::chrono::milliseconds timeout) override;
-    void pause(std::chrono::milliseconds duration) override { m_port->pause(duration); }
-    QString errorString() const override { return m_port->errorString(); }
 
 private:
     QString name() const;
     // A request whose answer never came is told once the line moves on.
     void reportSilence();
 
-    std::unique_ptr<PlcPort> m_port;
     TrafficRecorder &m_recorder;
     QByteArray m_request;
     QByteArray m_answer;

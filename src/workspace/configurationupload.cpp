@@ -38,19 +38,23 @@ ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
                                         const ConfigurationParts &parts)
 {
     ConfigurationUpload read{TransferResult::success(), {}, {}, {}};
-    if (parts.uart1) {
-        const UartUpload uart1 = uploadUart(port, iniFile, UartDescription::uart1(), current.uart1,
-                                            scaled(progress, 0, 33));
-        read.result = uart1.result;
-        read.uart1 = uart1.settings;
-        if (!read.result.ok)
-            return read;
-    }
-    if (parts.uart2) {
-        const UartUpload uart2 = uploadUart(port, iniFile, UartDescription::uart2(), current.uart2,
-                                            scaled(progress, 33, 67));
-        read.result = uart2.result;
-        read.uart2 = uart2.settings;
+    struct Uart
+    {
+        bool selected;
+        const UartDescription &uart;
+        const UartSettings &current;
+        std::optional<UartSettings> &into;
+        int from, to;
+    };
+    for (const Uart &u :
+         {Uart{parts.uart1, UartDescription::uart1(), current.uart1, read.uart1, 0, 33},
+          Uart{parts.uart2, UartDescription::uart2(), current.uart2, read.uart2, 33, 67}}) {
+        if (!u.selected)
+            continue;
+        const UartUpload uart =
+            uploadUart(port, iniFile, u.uart, u.current, scaled(progress, u.from, u.to));
+        read.result = uart.result;
+        u.into = uart.settings;
         if (!read.result.ok)
             return read;
     }
@@ -107,8 +111,8 @@ ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
          {std::tuple{parts.uart1, read.uart1.has_value(), 1},
           std::tuple{parts.uart2, read.uart2.has_value(), 2}}) {
         if (selected && !read)
-            differences.prepend(QStringLiteral("UART %1 role: the PLC's mode word names none")
-                                    .arg(number));
+            differences.prepend(
+                QStringLiteral("UART %1 role: the PLC's mode word names none").arg(number));
     }
     return {read.result, differences};
 }
