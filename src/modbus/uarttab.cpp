@@ -1,5 +1,6 @@
 #include "uarttab.h"
 
+#include "link/wholenumber.h"
 #include "modbus/modbuschoices.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
@@ -8,6 +9,7 @@
 #include "modbus/slaveproposal.h"
 #include "modbus/slavesettingstransfer.h"
 #include "modbus/uartdescription.h"
+#include "modbus/wiretime.h"
 #include "workspace/framebox.h"
 #include "workspace/gridview.h"
 #include "workspace/optiongroup.h"
@@ -111,12 +113,27 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
     layout->addWidget(m_master, 0, 1, 3, 1);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
-    // The Function column holds an index; its name shows as a tooltip.
-    grid()->grid()->setNotes([](const QStringList &cells, int column) {
-        return GridModel::CellNote{column == RequestTable::Function
-                                       ? RequestTable::functionName(cells.value(column))
-                                       : QString()};
+    // The Function column holds an index; its name shows as a tooltip. A
+    // timeout the line cannot meet at the port's speed is marked.
+    grid()->grid()->setNotes([this](const QStringList &cells, int column) {
+        if (column == RequestTable::Function)
+            return GridModel::CellNote{RequestTable::functionName(cells.value(column))};
+        if (column != RequestTable::Timeout)
+            return GridModel::CellNote{};
+        const int needed = wireTimeMs(cells.value(RequestTable::Function).toInt(),
+                                      cells.value(RequestTable::NumWord).toInt(),
+                                      m_speed->currentIndex(), m_parity->currentIndex());
+        const std::optional<qint64> timeout = wholeNumber(cells.value(column));
+        if (!timeout || needed == 0 || *timeout >= needed)
+            return GridModel::CellNote{};
+        return GridModel::CellNote{QStringLiteral("needs at least %1 ms at %2 baud")
+                                       .arg(needed)
+                                       .arg(m_speed->currentText()),
+                                   true};
     });
+    for (QComboBox *list : {m_speed, m_parity})
+        connect(list, &QComboBox::currentIndexChanged, grid()->viewport(),
+                qOverload<>(&QWidget::update));
     apply(UartSettings::defaults(description.uart->number));
 }
 

@@ -2,6 +2,7 @@
 #include "modbus/modeword.h"
 #include "modbus/requestrecord.h"
 #include "modbus/requesttable.h"
+#include "modbus/wiretime.h"
 
 #include <QTest>
 
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void refusesMalformedRecords_data();
     void refusesMalformedRecords();
     void buildsTables();
+    void wireTimes_data();
+    void wireTimes();
 };
 
 void TestModbusCodec::encodesModeWord_data()
@@ -170,6 +173,24 @@ void TestModbusCodec::buildsTables()
     QCOMPARE(RequestTable::rows(table), rows);
     QCOMPARE(RequestRecord::decodeAll(RequestRecord::encodeAll(rows)), rows);
     QCOMPARE(RequestRecord::encodeAll(RequestTable::rows({})), QByteArray());
+}
+
+void TestModbusCodec::wireTimes_data()
+{
+    QTest::addColumn<QList<int>>("request"); // function, count, speed, parity
+    QTest::addColumn<int>("ms");
+    QTest::newRow("125 registers at 9600, None: 270 characters") << QList<int>{1, 125, 0, 2} << 282;
+    QTest::newRow("input registers alike") << QList<int>{4, 125, 0, 2} << 282;
+    QTest::newRow("16 coils read") << QList<int>{0, 16, 0, 2} << 23;
+    QTest::newRow("10 registers written at 115200, Even") << QList<int>{2, 10, 4, 1} << 5;
+    QTest::newRow("9 coils written at 9600, Odd") << QList<int>{3, 9, 0, 0} << 30;
+    QTest::newRow("no such function") << QList<int>{5, 10, 0, 2} << 0;
+}
+
+void TestModbusCodec::wireTimes()
+{
+    QFETCH(QList<int>, request);
+    QTEST(wireTimeMs(request[0], request[1], request[2], request[3]), "ms");
 }
 
 QTEST_GUILESS_MAIN(TestModbusCodec)

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void cellRefusals();
     void leavingEditorDropsText();
     void tabWorksWithoutMainWindow();
+    void marksTimeoutsTheLineCannotMeet();
 };
 
 void TestUartTab::startsUnused_data()
@@ -271,6 +272,21 @@ void TestUartTab::tabWorksWithoutMainWindow()
     QCOMPARE(sim.requests().at(2), PlcFrame::request("E11", "2902", "08", "010A00006400E813"));
     QCOMPARE(dialogs.shown.size(), 1); // the question, no message
     QCOMPARE(dialogs.shown.first().kind, ScriptedDialogs::Shown::Confirmation);
+}
+
+void TestUartTab::marksTimeoutsTheLineCannotMeet()
+{
+    UartWindow w;
+    w.master(1, {{1, 125, 0, 0, 1, 100}, {1, 125, 0, 0, 1, 300}});
+    w.tab(1).speedList()->setCurrentIndex(0);
+    const GridModel *model = w.tab(1).grid()->grid();
+    QVERIFY(model->cell(1, 6).data(GridModel::WarningRole).toBool());
+    QCOMPARE(model->cell(1, 6).data(Qt::ToolTipRole).toString(),
+             u"needs at least 282 ms at 9600 baud"_s);
+    QVERIFY(!model->cell(2, 6).data(GridModel::WarningRole).toBool());
+    w.tab(1).speedList()->setCurrentIndex(4);
+    QVERIFY(!model->cell(1, 6).data(GridModel::WarningRole).toBool());
+    QVERIFY(!Check_grid(w.tab(1).configuration().table)); // never blocks a download
 }
 
 QTEST_MAIN(TestUartTab)
