@@ -132,6 +132,38 @@ Taken replaceAll(const TextTable &devices, const QString &start)
     return append({}, distinct(devices, {}), *first);
 }
 
+QList<int> missingRows(const TextTable &devices, const TextTable &sensors)
+{
+    QSet<QString> found;
+    for (const QStringList &device : devices)
+        found.insert(codeOf(device));
+    QList<int> missing;
+    for (int row = 1; row <= sensors.size(); ++row) {
+        if (!found.contains(codeOf(sensors.at(row - 1))))
+            missing << row;
+    }
+    return missing;
+}
+
+TextTable newDevices(const TextTable &devices, const TextTable &sensors)
+{
+    QSet<QString> known;
+    for (const QStringList &sensor : sensors)
+        known.insert(codeOf(sensor));
+    return distinct(devices, known);
+}
+
+TextTable replaceMissing(TextTable sensors, int row, const QStringList &device)
+{
+    if (row < 1 || row > sensors.size())
+        return sensors;
+    QStringList &cells = sensors[row - 1];
+    cells.resize(std::max<qsizetype>(cells.size(), SensorTable::columnCount));
+    for (int column = SensorTable::Byte0; column <= SensorTable::Byte7; ++column)
+        cells[column] = device.value(column);
+    return sensors;
+}
+
 int configuredRow(const QStringList &device, const TextTable &sensors)
 {
     const QString code = codeOf(device);
@@ -145,17 +177,8 @@ int configuredRow(const QStringList &device, const TextTable &sensors)
 QString summary(const TextTable &devices, const TextTable &sensors)
 {
     const TextTable once = distinct(devices, {});
-    int configured = 0;
-    QSet<QString> found;
-    for (const QStringList &device : once) {
-        configured += configuredRow(device, sensors) > 0;
-        found.insert(codeOf(device));
-    }
-    QList<int> missing;
-    for (int row = 1; row <= sensors.size(); ++row) {
-        if (!found.contains(codeOf(sensors.at(row - 1))))
-            missing << row;
-    }
+    const qsizetype configured = once.size() - newDevices(devices, sensors).size();
+    const QList<int> missing = missingRows(devices, sensors);
     QString line = QStringLiteral("Found %1: %2 new, %3 already in the table.")
                        .arg(devices.size())
                        .arg(once.size() - configured)

@@ -49,6 +49,14 @@ Taken addNew(const TextTable &sensors, const TextTable &devices, const QString &
 // apart from the start address.
 Taken replaceAll(const TextTable &devices, const QString &start);
 
+// The configured sensors (table rows, from 1) whose code the search did not
+// find, and the devices found that no sensor has.
+QList<int> missingRows(const TextTable &devices, const TextTable &sensors);
+TextTable newDevices(const TextTable &devices, const TextTable &sensors);
+// A failed sensor replaced: the device's code takes the sensor's row, whose
+// number and register stay.
+TextTable replaceMissing(TextTable sensors, int row, const QStringList &device);
+
 // The line under the search grid: how many devices were found, how many are
 // new and how many already configured, which were found twice, and which
 // configured sensors did not answer.

@@ -7,6 +7,7 @@
 #include "workspace/tabcontext.h"
 #include "workspace/userdialogs.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -53,12 +54,16 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
     m_count->setReadOnly(true);
     m_start = new QLineEdit(BusSearch::defaultStart, this);
     m_start->setObjectName(QStringLiteral("Text2"));
+    m_missing = new QComboBox(this);
+    m_missing->setObjectName(QStringLiteral("missing"));
+    m_missing->setEnabled(false);
     for (QLineEdit *box : {m_count, m_start})
         box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Number sensor on the bus"), m_count);
     form->addRow(QStringLiteral("Start address for automatic slave addition in the main table"),
                  m_start);
+    form->addRow(QStringLiteral("Missing sensor"), m_missing);
 
     auto *buttons = new QDialogButtonBox(this);
     const auto button = [this, buttons](const char *name, const QString &caption,
@@ -72,6 +77,9 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
     m_search = button("Command2", QStringLiteral("Start search"), &SearchForm::startSearch);
     button("Command3", QStringLiteral("Add new in the table"), &SearchForm::addNew);
     button("Command4", QStringLiteral("Replace all in the table"), &SearchForm::replaceAll);
+    m_replaceMissing = button("replace_missing", QStringLiteral("Replace missing sensor"),
+                              &SearchForm::replaceMissing);
+    m_replaceMissing->setEnabled(false);
     QPushButton *close = buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("Command1"));
     close->setAutoDefault(false);
@@ -107,6 +115,9 @@ void SearchForm::startSearch()
     m_grid->setEntries({});
     m_summary->clear();
     m_found = 0;
+    m_missing->clear();
+    m_missing->setEnabled(false);
+    m_replaceMissing->setEnabled(false);
     auto found = std::make_shared<BusSearch::Found>();
     const bool started = m_session->run(
         [found, ini = m_context.iniFile()](PlcPort &port, const PlcSession::Progress &) {
@@ -128,6 +139,43 @@ void SearchForm::showFound(const TextTable &devices)
     m_count->setText(QString::number(m_found));
     m_grid->setEntries(devices);
     m_summary->setText(BusSearch::summary(devices, m_sensors.entries()));
+    // A failed sensor can be swapped when one is missing and a new device
+    // answered.
+    m_missing->clear();
+    const TextTable sensors = m_sensors.entries();
+    for (int row : BusSearch::missingRows(devices, sensors))
+        m_missing->addItem(QStringLiteral("row %1: %2")
+                               .arg(row)
+                               .arg(sensors.at(row - 1).mid(1, 8).join(QLatin1Char(' '))),
+                           row);
+    const bool swappable =
+        m_missing->count() > 0 && !BusSearch::newDevices(devices, sensors).isEmpty();
+    m_missing->setEnabled(swappable);
+    m_replaceMissing->setEnabled(swappable);
+}
+
+void SearchForm::replaceMissing()
+{
+    const TextTable sensors = m_sensors.entries();
+    const TextTable fresh = BusSearch::newDevices(m_grid->entries(), sensors);
+    QStringList device;
+    if (fresh.size() == 1) {
+        device = fresh.first();
+    } else {
+        const int current = m_grid->cursorRow();
+        const QStringList chosen =
+            m_grid->grid()->isEntry(current) ? m_grid->entries().at(current - 1) : QStringList();
+        if (chosen.isEmpty() || BusSearch::configuredRow(chosen, sensors) > 0) {
+            m_context.dialogs().message(
+                this, QStringLiteral("Choose the new device in the list of devices found first."),
+                {}, UserDialogs::Icon::Warning);
+            return;
+        }
+        device = chosen;
+    }
+    m_sensors.setEntries(
+        BusSearch::replaceMissing(sensors, m_missing->currentData().toInt(), device));
+    accept();
 }
 
 void SearchForm::addNew()

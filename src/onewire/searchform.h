@@ -9,6 +9,7 @@
 class GridModel;
 class GridView;
 class PlcSession;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -36,6 +37,10 @@ public:
     void startSearch();
     void addNew();
     void replaceAll();
+    // "Replace missing sensor": the new device chosen (the only one, or the
+    // one current in the grid) takes the row and register of the missing
+    // sensor chosen in the list.
+    void replaceMissing();
 
     // Closing by any way ends a search under way at once.
     void done(int result) override;
@@ -54,5 +59,7 @@ private:
     QLabel *m_summary = nullptr;
     QProgressBar *m_busy = nullptr;
     QPushButton *m_search = nullptr;
+    QPushButton *m_replaceMissing = nullptr;
+    QComboBox *m_missing = nullptr;
     int m_found = 0; // devices the last search found
 };

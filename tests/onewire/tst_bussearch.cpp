@@ -176,6 +176,11 @@ void TestBusSearch::summarisesTheSearch()
              "Not found on the bus: sensor rows 1, 3."_s);
     QCOMPARE(BusSearch::summary({}, {}), u"Found 0: 0 new, 0 already in the table."_s);
     QCOMPARE(BusSearch::configuredRow(device(1, b.toLower()), sensors), 2);
+    const TextTable found = {device(1, b), device(2, c)};
+    QCOMPARE(BusSearch::missingRows(found, sensors), (QList<int>{1, 3}));
+    QCOMPARE(BusSearch::newDevices(found, sensors), TextTable{device(2, c)});
+    QCOMPARE(BusSearch::replaceMissing(sensors, 3, device(2, c)),
+             TextTable({sensor(1, a, "10"), sensor(2, b, "12"), sensor(3, c, "14")}));
 }
 
 QTEST_GUILESS_MAIN(TestBusSearch)

@@ -139,6 +139,7 @@ private Q_SLOTS:
     void failedSearchListsNothing();
     void closeEndsSearchAtOnce_data();
     void closeEndsSearchAtOnce();
+    void replacesAMissingSensor();
 };
 
 void TestOneWireTab::modesShowTheirFrames_data()
@@ -505,6 +506,53 @@ void TestOneWireTab::closeEndsSearchAtOnce()
     QVERIFY(w.searched());
     QCOMPARE(w.search()->grid()->rows(), 3);
     QCOMPARE(w.sim.requestCount(), after + 4);
+}
+
+// The new device takes the failed sensor's row and register; with two of
+// each, the ones chosen.
+void TestOneWireTab::replacesAMissingSensor()
+{
+    Window w;
+    QStringList first = sensor;
+    first[2] = u"01"_s;
+    QStringList second = sensor;
+    second[0] = u"2"_s;
+    second[2] = u"02"_s;
+    second[9] = u"3002"_s;
+    w.master({first, second});
+    w.sim.setRomCodes(
+        {QByteArray::fromHex("28014C5D0300009A"), QByteArray::fromHex("021CB801000000A2")});
+    w.tab.openSearch();
+    w.search()->startSearch();
+    QVERIFY(w.searched());
+    auto *replace = w.search()->findChild<QAbstractButton *>(u"replace_missing"_s);
+    QVERIFY(replace->isEnabled());
+    replace->click();
+    QTRY_VERIFY(!w.search());
+    QCOMPARE(w.tab.configuration().sensors,
+             TextTable({first, {"2", "02", "1C", "B8", "01", "00", "00", "00", "A2", "3002"}}));
+
+    // Two missing and two new: the user picks the pair.
+    w.master({first, second});
+    w.sim.setRomCodes(
+        {QByteArray::fromHex("021CB801000000A2"), QByteArray::fromHex("28FF4C5D03000021")});
+    w.tab.openSearch();
+    SearchForm *form = w.search();
+    form->startSearch();
+    QVERIFY(w.searched());
+    auto *missing = form->findChild<QComboBox *>(u"missing"_s);
+    QCOMPARE(missing->count(), 2);
+    missing->setCurrentIndex(0);
+    form->grid()->setCursorCell(3, 1); // the open row: no device
+    form->replaceMissing();
+    QCOMPARE(w.dialogs.messages().last(),
+             u"Choose the new device in the list of devices found first."_s);
+    form->grid()->setCursorCell(2, 1);
+    form->replaceMissing();
+    QTRY_VERIFY(!w.search());
+    QCOMPARE(w.tab.configuration().sensors.first(),
+             (QStringList{"1", "28", "FF", "4C", "5D", "03", "00", "00", "21", "3000"}));
+    QCOMPARE(w.tab.configuration().sensors.last(), second);
 }
 
 QTEST_MAIN(TestOneWireTab)
