@@ -48,6 +48,7 @@ const char *const helpText = R"(Commands:
   search                      the 1-wire bus search
                               [--add FILE.apc [--start N]]
   show FILE.apc               the file's configuration, readable
+                              [--csv uart1|uart2|sensors]
   convert IN OUT              between a .apc record and its .json form
 
 Exit codes: 0 done; 1 verify found differences; 2 usage error; 3 the link
@@ -85,6 +86,7 @@ struct Options
     bool verify = false;
     bool json = false;
     QString addTo;
+    QString csv; // show: one table, as a spreadsheet takes it
     QString start = BusSearch::defaultStart;
 };
 
@@ -305,6 +307,15 @@ Outcome show(const Options &o)
     const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
     if (!c)
         return failed(Invalid, error);
+    if (!o.csv.isEmpty()) {
+        const bool sensors = o.csv == QLatin1String("sensors");
+        const TextTable &table = sensors                           ? c->aux.sensors
+                                 : o.csv == QLatin1String("uart2") ? c->uart2.table
+                                                                   : c->uart1.table;
+        const QString text = tableText(
+            headerFromFormat(sensors ? SensorTable::format : RequestTable::format), table);
+        return {Done, {text.chopped(1)}, {{QStringLiteral("csv"), text}}};
+    }
     static const QStringList modes = {QStringLiteral("1-wire master"), QStringLiteral("Field Net"),
                                       QStringLiteral("Not use")};
     QStringList lines{uartLine(1, c->uart1)};
@@ -407,6 +418,9 @@ int runCli(const QStringList &arguments)
          QStringLiteral("search: add the new devices to FILE's sensor "
                         "table."),
          QStringLiteral("FILE")},
+        {QStringLiteral("csv"),
+         QStringLiteral("show: print one table (uart1, uart2 or sensors) as tab-separated text."),
+         QStringLiteral("TABLE")},
         {QStringLiteral("start"),
          QStringLiteral("search --add: the first register for an empty table (default 1500)."),
          QStringLiteral("N")},
@@ -436,6 +450,13 @@ int runCli(const QStringList &arguments)
     o.json = parser.isSet(QStringLiteral("json"));
     o.verify = parser.isSet(QStringLiteral("verify"));
     o.addTo = parser.value(QStringLiteral("add"));
+    o.csv = parser.value(QStringLiteral("csv"));
+    if (!o.csv.isEmpty() &&
+        !QStringList{QStringLiteral("uart1"), QStringLiteral("uart2"), QStringLiteral("sensors")}
+             .contains(o.csv)) {
+        print(QStringLiteral("--csv takes uart1, uart2 or sensors"), stderr);
+        return Usage;
+    }
     if (parser.isSet(QStringLiteral("start")))
         o.start = parser.value(QStringLiteral("start"));
     if (parser.isSet(QStringLiteral("only"))) {

@@ -26,6 +26,10 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
     m_grid->grid()->setCentred(true);
     m_grid->setFixedColumns(1);
     m_grid->setKeyEditing(true);
+    m_grid->setPasteLimit(255);
+    connect(m_grid, &GridView::pasteRefused, this, [this](const QString &reason) {
+        m_context.dialogs().message(this, reason, {}, UserDialogs::Icon::Warning);
+    });
     for (int c = 1; c < m_grid->grid()->columns(); ++c)
         m_grid->editors()->setLineEditor(c);
     // The family and CRC of each code, and whether the table holds it already.
@@ -180,7 +184,7 @@ void SearchForm::replaceMissing()
 
 void SearchForm::addNew()
 {
-    if (m_found == 0)
+    if (m_found == 0 && m_grid->entries().isEmpty())
         return accept();
     const BusSearch::Taken taken =
         BusSearch::addNew(m_sensors.entries(), m_grid->entries(), m_start->text());
@@ -189,7 +193,7 @@ void SearchForm::addNew()
 
 void SearchForm::replaceAll()
 {
-    if (m_found == 0)
+    if (m_found == 0 && m_grid->entries().isEmpty())
         return accept();
     const BusSearch::Taken taken = BusSearch::replaceAll(m_grid->entries(), m_start->text());
     take(taken.sensors, taken.refusal);

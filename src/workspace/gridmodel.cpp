@@ -9,6 +9,7 @@ GridModel::GridModel(const QString &format, QObject *parent) : QAbstractTableMod
 void GridModel::setFormat(const QString &format)
 {
     beginResetModel();
+    m_format = format;
     m_header = headerFromFormat(format);
     for (QStringList &row : m_cells)
         row.resize(columns());

@@ -37,6 +37,7 @@ public:
     // The columns and their headers from a format string, the headers
     // separated by '|'. Cells already there are kept.
     void setFormat(const QString &format);
+    const QString &headerFormat() const { return m_format; }
     // Every cell's alignment: centred, or left as text usually is.
     void setCentred(bool centred);
     // Columns from 0 below this one are labels: neither chosen nor edited.
@@ -98,6 +99,7 @@ private:
     QStringList blankRow() const { return QStringList(columns()); }
     void fill(qsizetype row, const QStringList &cells);
 
+    QString m_format;
     QStringList m_header;
     QList<QStringList> m_cells; // rows 1 onwards, each as wide as the header
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;

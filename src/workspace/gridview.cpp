@@ -1,5 +1,7 @@
 #include "gridview.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 
@@ -10,7 +12,8 @@ GridView::GridView(const QString &name, GridModel *model, QWidget *parent)
     m_model->setParent(this);
     setModel(m_model);
     setItemDelegate(m_editors);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several cells may be chosen, for a copy to a spreadsheet.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked);
     setTabKeyNavigation(false);
@@ -65,8 +68,50 @@ bool GridView::editable(const QModelIndex &index) const
            m_editors->kind(index.column()) != CellEditor::Kind::None;
 }
 
+void GridView::copyRows()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes()) {
+        const int row = GridModel::rowOf(index);
+        if (m_model->isEntry(row) && !rows.contains(row))
+            rows << row;
+    }
+    std::sort(rows.begin(), rows.end());
+    const TextTable entries = m_model->entries();
+    TextTable copied;
+    if (rows.isEmpty())
+        copied = entries;
+    for (int row : rows)
+        copied << entries.at(row - 1);
+    QGuiApplication::clipboard()->setText(
+        tableText(headerFromFormat(m_model->headerFormat()), copied));
+}
+
+void GridView::pasteRows()
+{
+    if (m_pasteLimit == 0)
+        return;
+    const QStringList header = headerFromFormat(m_model->headerFormat());
+    const PastedRows pasted = pastedRows(QGuiApplication::clipboard()->text(), header);
+    if (!pasted.refusal.isEmpty())
+        return Q_EMIT pasteRefused(pasted.refusal);
+    const TextTable entries = m_model->entries();
+    if (entries.size() + pasted.rows.size() > m_pasteLimit)
+        return Q_EMIT pasteRefused(
+            QStringLiteral("The table holds %1 rows at the most; with the %2 pasted it would "
+                           "hold %3.")
+                .arg(m_pasteLimit)
+                .arg(pasted.rows.size())
+                .arg(entries.size() + pasted.rows.size()));
+    m_model->setEntries(entries + pasted.rows);
+}
+
 void GridView::keyPressEvent(QKeyEvent *event)
 {
+    if (event->matches(QKeySequence::Copy))
+        return copyRows();
+    if (event->matches(QKeySequence::Paste))
+        return pasteRows();
     const bool keys = m_keyEditing && editable(currentIndex());
     if (keys && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
         edit(currentIndex(), QAbstractItemView::AllEditTriggers, nullptr);

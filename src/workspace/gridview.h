@@ -29,6 +29,15 @@ public:
     // The first `count` columns are labels.
     void setFixedColumns(int count);
     void setKeyEditing(bool on) { m_keyEditing = on; }
+    // Ctrl+V takes rows from a spreadsheet, up to this many entries in all;
+    // 0 (the default) takes none. Ctrl+C always copies.
+    void setPasteLimit(int entries) { m_pasteLimit = entries; }
+
+    // Ctrl+C: the rows of the selection (all entries when none is), with
+    // the header, as tab-separated text on the clipboard.
+    void copyRows();
+    // Ctrl+V: the clipboard's rows as new entries before the open row.
+    void pasteRows();
 
     // The model's content, as a shorthand.
     int rows() const { return m_model->rows(); }
@@ -49,6 +58,8 @@ Q_SIGNALS:
     void chosen(int row, int column);
     // Text confirmed in an editor has been written into the cell.
     void cellCommitted(int row, int column);
+    // A paste was refused, and why; the table is as it was.
+    void pasteRefused(const QString &reason);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -64,5 +75,6 @@ private:
     GridModel *m_model = nullptr;
     CellEditor *m_editors = nullptr;
     bool m_keyEditing = false;
+    int m_pasteLimit = 0;
     QPersistentModelIndex m_edited;
 };

@@ -25,6 +25,10 @@ TableFrame::TableFrame(TableFrameDescription description, UserDialogs &dialogs, 
         m_chosenColumn = column;
     });
     connect(m_view, &GridView::cellCommitted, this, &TableFrame::checkCell);
+    m_view->setPasteLimit(128);
+    connect(m_view, &GridView::pasteRefused, this, [this](const QString &reason) {
+        m_dialogs.message(this, reason, {}, UserDialogs::Icon::Warning);
+    });
 
     // Buttons line up from the left, before the stretch.
     m_buttons = new QHBoxLayout;

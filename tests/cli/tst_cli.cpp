@@ -181,6 +181,9 @@ void TestCli::convertsBothWays()
     const Run shown = cli({u"show"_s, path(u"site.apc"_s)});
     QCOMPARE(shown.code, 0);
     QVERIFY(shown.out.contains(u"1 | 28 | FF | 4C | 5D | 03 | 00 | 00 | 9A | 3000"_s));
+    const Run csv = cli({u"show"_s, path(u"site.apc"_s), u"--csv"_s, u"sensors"_s});
+    QCOMPARE(csv.out, u"Num\tByte 0\tByte 1\tByte 2\tByte 3\tByte 4\tByte 5\tByte 6\tByte 7\t"
+                      "Dxxxx\n1\t28\tFF\t4C\t5D\t03\t00\t00\t9A\t3000\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

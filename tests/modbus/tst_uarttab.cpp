@@ -4,8 +4,10 @@
 #include "workspace/tabcontext.h"
 
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -53,6 +55,7 @@ private Q_SLOTS:
     void leavingEditorDropsText();
     void tabWorksWithoutMainWindow();
     void marksTimeoutsTheLineCannotMeet();
+    void copiesAndPastesRows();
 };
 
 void TestUartTab::startsUnused_data()
@@ -287,6 +290,40 @@ void TestUartTab::marksTimeoutsTheLineCannotMeet()
     w.tab(1).speedList()->setCurrentIndex(4);
     QVERIFY(!model->cell(1, 6).data(GridModel::WarningRole).toBool());
     QVERIFY(!Check_grid(w.tab(1).configuration().table)); // never blocks a download
+}
+
+// A table copied to a spreadsheet and pasted back gives the same rows; a
+// paste past 128 rows, or with other columns, changes nothing.
+void TestUartTab::copiesAndPastesRows()
+{
+    UartWindow w;
+    const QList<RequestRow> rows = {{1, 10, 0, 100, 1, 1000}, {3, 100, 0, 0, 1, 100}};
+    w.master(1, rows);
+    GridView *grid = w.tab(1).grid();
+    grid->setFocus();
+    grid->clearSelection();
+    QTest::keySequence(grid, QKeySequence::Copy);
+    const QString copied = QGuiApplication::clipboard()->text();
+    QVERIFY(copied.startsWith(u"Slot\tAddress\tNum word"_s));
+    w.master(2, {});
+    GridView *other = w.tab(2).grid();
+    other->setFocus();
+    QTest::keySequence(other, QKeySequence::Paste);
+    QCOMPARE(other->entries(), RequestTable::fromRows(rows));
+    QCOMPARE(other->rows(), 4);
+
+    QGuiApplication::clipboard()->setText(u"1,2,3\n"_s);
+    QTest::keySequence(other, QKeySequence::Paste);
+    QString many;
+    for (int i = 0; i < 127; ++i)
+        many += u"1\t1\t0\t0\t1\t100\n"_s;
+    QGuiApplication::clipboard()->setText(many);
+    QTest::keySequence(other, QKeySequence::Paste);
+    QCOMPARE(w.dialogs.messages(),
+             QStringList({u"Line 1 has 3 columns; the table takes 6."_s,
+                          u"The table holds 128 rows at the most; with the 127 pasted it would "
+                          "hold 129."_s}));
+    QCOMPARE(other->entries(), RequestTable::fromRows(rows));
 }
 
 QTEST_MAIN(TestUartTab)

@@ -35,6 +35,8 @@ private Q_SLOTS:
     void editsKeepTheNumbering_data();
     void editsKeepTheNumbering();
     void fixedColumnsAndOpenRow();
+    void rowsFromSpreadsheets_data();
+    void rowsFromSpreadsheets();
 };
 
 void TestGridModel::startsWithHeaderAndBlankOpenRow()
@@ -113,6 +115,31 @@ void TestGridModel::fixedColumnsAndOpenRow()
     model.setCentred(true);
     QCOMPARE(model.data(model.cell(1, 1), Qt::TextAlignmentRole).value<Qt::Alignment>(),
              Qt::AlignCenter);
+}
+
+void TestGridModel::rowsFromSpreadsheets_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<TextTable>("rows");
+    QTest::addColumn<QString>("refusal");
+    const TextTable two = {{"1", "28", "3000"}, {"2", "10", "3002"}};
+    QTest::newRow("tabs, header skipped") << "Num\tByte 0\tDxxxx\n1\t28\t3000\n2\t10\t3002\n"
+                                          << two << "";
+    QTest::newRow("commas, without numbers") << "28,3000\r\n10 , 3002\r\n" << two << "";
+    QTest::newRow("header without the number column")
+        << "Byte 0,Dxxxx\n28,3000\n10,3002" << two << "";
+    QTest::newRow("a short line") << "28\t3000\n10\n"
+                                  << TextTable() << "Line 2 has 1 columns; the table takes 2.";
+}
+
+void TestGridModel::rowsFromSpreadsheets()
+{
+    QFETCH(QString, text);
+    const PastedRows pasted = pastedRows(text, header);
+    QTEST(pasted.rows, "rows");
+    QTEST(pasted.refusal, "refusal");
+    if (pasted.refusal.isEmpty())
+        QCOMPARE(pastedRows(tableText(header, pasted.rows), header).rows, pasted.rows);
 }
 
 QTEST_GUILESS_MAIN(TestGridModel)
