@@ -11,7 +11,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
-#include <QSerialPortInfo>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -70,8 +70,11 @@ void ComSetting::buildForm()
     m_device->setObjectName(QStringLiteral("Port_device"));
     m_device->setEditable(true);
     m_device->setMinimumContentsLength(18);
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        m_device->addItem(info.systemLocation());
+    showDevices();
+    // Adapters come and go while the form is open: look once a second.
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &ComSetting::showDevices);
+    poll->start(1000);
     m_speed = listOf(QStringLiteral("Speed_set"), speeds, this);
     m_parity = listOf(QStringLiteral("Parity_set"), parities, this);
     m_bits = listOf(QStringLiteral("Bit_setting"), dataBits, this);
@@ -109,6 +112,24 @@ void ComSetting::load()
     m_stop->setCurrentIndex(stored("Stop_bit", int(stopBits.size())));
     m_port->setCurrentIndex(stored("Port_num", portCount));
     showDevice();
+}
+
+// The devices offered, stable names first, each with its adapter's
+// description; what the user typed stays.
+void ComSetting::showDevices()
+{
+    const QList<SerialDevice> devices = serialDevices();
+    if (devices == m_offered)
+        return;
+    m_offered = devices;
+    const QSignalBlocker blocker(m_device);
+    const QString typed = m_device->currentText();
+    m_device->clear();
+    for (const SerialDevice &device : devices) {
+        m_device->addItem(device.path);
+        m_device->setItemData(m_device->count() - 1, device.description, Qt::ToolTipRole);
+    }
+    m_device->setEditText(typed);
 }
 
 // Shows the device the selected port number stands for, or the user's

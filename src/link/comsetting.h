@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/qtplcport.h"
+
 #include <QDialog>
 #include <QHash>
 
@@ -32,6 +34,7 @@ private:
     void save();
     void test();
     void showDevice();
+    void showDevices();
 
     QString m_iniFile;
     UserDialogs &m_dialogs;
@@ -45,4 +48,5 @@ private:
     QPushButton *m_ok = nullptr;
     QPushButton *m_test = nullptr;
     QHash<int, QString> m_devices; // device edits not yet stored, by port number
+    QList<SerialDevice> m_offered; // the devices the list shows
 };

@@ -2,8 +2,10 @@
 
 #include "link/inifile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 #include <QStringList>
 
 #include <initializer_list>
@@ -16,6 +18,10 @@ namespace {
 
 QString openFailure(const QString &device, const QSerialPort &serial)
 {
+    if (!QFileInfo::exists(device))
+        return QStringLiteral("Cannot open %1: there is no such device. If it is a USB adapter, "
+                              "it may be unplugged.")
+            .arg(device);
     QString text = QStringLiteral("Cannot open %1: %2.").arg(device, serial.errorString());
     if (serial.error() == QSerialPort::PermissionError)
         text += QStringLiteral(" The user may need to be a member of the dialout group.");
@@ -48,6 +54,24 @@ bool isPseudoTerminal(const QString &device)
 }
 
 } // namespace
+
+QList<SerialDevice> serialDevices(const QString &byIdFolder)
+{
+    QList<SerialDevice> kernel;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        kernel.append({info.systemLocation(), info.description()});
+    QList<SerialDevice> devices;
+    const QFileInfoList links =
+        QDir(byIdFolder).entryInfoList(QDir::Files | QDir::System, QDir::Name);
+    for (const QFileInfo &link : links) {
+        const QString target = link.canonicalFilePath();
+        const auto known = std::find_if(kernel.cbegin(), kernel.cend(), [&target](const auto &d) {
+            return QFileInfo(d.path).canonicalFilePath() == target;
+        });
+        devices.append({link.filePath(), known == kernel.cend() ? QString() : known->description});
+    }
+    return devices + kernel;
+}
 
 QtPlcPort::QtPlcPort(QString iniFile) : m_iniFile(std::move(iniFile)) {}
 

@@ -2,9 +2,26 @@
 
 #include "link/plcport.h"
 
+#include <QList>
+
 #include <memory>
 
 class QSerialPort;
+
+// A serial device to offer: its path and, where the system knows it, the
+// adapter's description.
+struct SerialDevice
+{
+    QString path;
+    QString description;
+
+    bool operator==(const SerialDevice &) const = default;
+};
+
+// The serial devices of the system: first the stable names in `byIdFolder`
+// (on Linux /dev/serial/by-id, names that survive unplugging), each with the
+// description of the device it stands for, then the kernel names.
+QList<SerialDevice> serialDevices(const QString &byIdFolder = QStringLiteral("/dev/serial/by-id"));
 
 // A PlcPort over a real serial device. Port number n is "COMn" on Windows;
 // elsewhere the section "PORTS" of the settings file may map "COMn" to a

@@ -4,7 +4,9 @@
 #include "link/qtplcport.h"
 #include "ptypeer.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -30,6 +32,7 @@ class TestQtPlcPort : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void stableNamesComeFirst();
     void init();
     void cleanup();
     void opensMappedDeviceWithSettings();
@@ -52,6 +55,8 @@ void TestQtPlcPort::init()
     m_peer = std::make_unique<PtyPeer>();
     QVERIFY(m_peer->isValid());
     Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM3"), m_peer->devicePath());
+    Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM9"),
+              QStringLiteral("/dev/serial/by-id/usb-gone-if00-port0"));
     m_port = std::make_unique<QtPlcPort>(ini);
     m_port->setPortNumber(3);
     m_port->setSettings(QStringLiteral("115200,N,8,1"));
@@ -84,6 +89,10 @@ void TestQtPlcPort::openFailuresNameTheCause_data()
     QTest::addColumn<QString>("named");
     QTest::newRow("no such device") << 7 << "9600,N,8,1"
                                     << "/dev/ttyS6";
+    QTest::newRow("a mapped adapter unplugged")
+        << 9 << "9600,N,8,1"
+        << "Cannot open /dev/serial/by-id/usb-gone-if00-port0: there is no such device. If it "
+           "is a USB adapter, it may be unplugged.";
     QTest::newRow("9 data bits") << 3 << "9600,N,9,1"
                                  << "9 data bits";
     QTest::newRow("broken settings") << 3 << "9600,N,8"
@@ -152,6 +161,19 @@ void TestQtPlcPort::vanishingPortFailsAtOnce()
     QVERIFY2(wall.elapsed() < 600, qPrintable(QString::number(wall.elapsed())));
     QVERIFY(!result.error.isEmpty());
     QVERIFY(!m_port->write("x"));
+}
+
+// Names under /dev/serial/by-id survive unplugging: they come first.
+void TestQtPlcPort::stableNamesComeFirst()
+{
+    const QString byId = m_dir->filePath(QStringLiteral("by-id"));
+    QVERIFY(QDir().mkpath(byId));
+    const QString link = byId + QStringLiteral("/usb-FTDI_adapter-if00-port0");
+    QVERIFY(QFile::link(m_peer->devicePath(), link));
+    const QList<SerialDevice> devices = serialDevices(byId);
+    QVERIFY(!devices.isEmpty());
+    QCOMPARE(devices.first().path, link);
+    QCOMPARE(serialDevices(m_dir->filePath(QStringLiteral("none"))).size(), devices.size() - 1);
 }
 
 QTEST_GUILESS_MAIN(TestQtPlcPort)
