@@ -495,7 +495,7 @@ void TestOneWireTab::closeEndsSearchAtOnce()
     clock.start();
     w.search()->findChild<QAbstractButton *>(u"Command1"_s)->click();
     QTRY_VERIFY(!w.search());
-    QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(w.tab.grid()->rows(), 2);
     QVERIFY(w.dialogs.shown.isEmpty());
 
