@@ -62,6 +62,7 @@ QString attachLog(const QString &path, PlcSimulator &simulator, Files &files)
 int serve(const SimOptions &options, PlcSimulator &simulator)
 {
     PtyServer server(simulator);
+    server.setLineSpeed(options.lineSpeed());
     if (!server.open(options.linkPath()))
         return failure(server.errorString());
     say(QStringLiteral("listening on %1 (%2)").arg(options.linkPath(), server.slavePath()), stdout);

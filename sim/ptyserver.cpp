@@ -197,8 +197,27 @@ bool PtyServer::readInput()
         return true;
     if (n <= 0)
         return fail(QStringLiteral("reading %1").arg(m_slavePath));
+    if (m_lineSpeed > 0 && clientSpeed() != m_lineSpeed)
+        return true;
     m_queue.add(m_simulator.receive(QByteArrayView(buffer, n), now()));
     return true;
+}
+
+// The speed the client set on its end of the pseudo-terminal.
+int PtyServer::clientSpeed() const
+{
+    termios settings{};
+    if (::tcgetattr(m_slave, &settings) != 0)
+        return 0;
+    static const std::pair<speed_t, int> speeds[] = {
+        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    const speed_t speed = ::cfgetospeed(&settings);
+    for (const auto &[code, baud] : speeds) {
+        if (code == speed)
+            return baud;
+    }
+    return 0;
 }
 
 bool PtyServer::writeDue()

@@ -36,6 +36,9 @@ public:
     void close();
 
     QString slavePath() const { return m_slavePath; }
+    // Answers only a client whose line is set to this many baud; what comes
+    // at another speed is dropped, as a real line would garble it. 0: any.
+    void setLineSpeed(int baud) { m_lineSpeed = baud; }
     QString errorString() const { return m_error; }
     // Time since the server was created; the simulator's clock.
     SimTime now() const;
@@ -48,12 +51,14 @@ private:
     std::optional<SimTime> nextWake() const;
     timespec timeUntil(SimTime due) const;
     bool readInput();
+    int clientSpeed() const;
     bool writeDue();
     bool fail(const QString &what);
 
     PlcSimulator &m_simulator;
     int m_master = -1;
     int m_slave = -1;
+    int m_lineSpeed = 0;
     QString m_slavePath;
     QString m_linkPath;
     SimChunkQueue m_queue;

@@ -33,7 +33,7 @@ struct OptionSpec
     const char *value; // nullptr for a flag
 };
 
-constexpr std::array<OptionSpec, 17> specs = {{
+constexpr std::array<OptionSpec, 18> specs = {{
     {"link", "Make PATH a symbolic link to the pseudo-terminal (required).", "PATH"},
     {"set", "Initial memory bytes at an address, e.g. 2008=0145 (repeatable).", "ADDR=HEX"},
     {"cpu-type", "CPU type word at 0E02, hex (default 1234).", "HEXWORD"},
@@ -52,6 +52,10 @@ constexpr std::array<OptionSpec, 17> specs = {{
     {"gap", "Time between answer chunks, ms.", "MS"},
     {"delay", "Delay every answer by MS.", "MS"},
     {"baud", "Emulate a line of RATE baud, 10 bits a character, both ways.", "RATE"},
+    {"speed",
+     "Answer only a client that set its line to RATE baud; stay silent at any other "
+     "speed, as a real line would.",
+     "RATE"},
 }};
 
 QString text(const char *latin1)
@@ -204,10 +208,10 @@ bool SimOptions::takeSelectors(const QCommandLineParser &parser)
 
 bool SimOptions::takeTimings(const QCommandLineParser &parser)
 {
-    std::optional<uint> lateBy, chunk, gap, delay, baud;
+    std::optional<uint> lateBy, chunk, gap, delay, baud, speed;
     if (!decimal(parser, "late-by", 600000, lateBy) || !decimal(parser, "chunk", 65536, chunk) ||
         !decimal(parser, "gap", 600000, gap) || !decimal(parser, "delay", 600000, delay) ||
-        !decimal(parser, "baud", 10000000, baud))
+        !decimal(parser, "baud", 10000000, baud) || !decimal(parser, "speed", 10000000, speed))
         return false;
     using std::chrono::milliseconds;
     m_faults.lateBy = milliseconds(lateBy.value_or(m_faults.lateBy.count()));
@@ -215,6 +219,7 @@ bool SimOptions::takeTimings(const QCommandLineParser &parser)
     m_faults.chunkGap = milliseconds(gap.value_or(0));
     m_faults.delay = milliseconds(delay.value_or(0));
     m_faults.baud = int(baud.value_or(0));
+    m_lineSpeed = int(speed.value_or(0));
     return true;
 }
 

@@ -23,6 +23,7 @@ public:
 
     QString linkPath() const { return m_linkPath; }
     QString imagePath() const { return m_imagePath; }
+    int lineSpeed() const { return m_lineSpeed; }
     QString logPath() const { return m_logPath; }
 
     // Sets up the simulator's memory, bus and faults; the memory settings go
@@ -42,6 +43,7 @@ private:
 
     QString m_linkPath;
     QString m_imagePath;
+    int m_lineSpeed = 0;
     QString m_logPath;
     QList<std::pair<quint16, QByteArray>> m_settings;
     std::optional<quint16> m_cpuType;

@@ -1,6 +1,8 @@
 #include "comsetting.h"
 
+#include "link/cancellableport.h"
 #include "link/connectiontest.h"
+#include "link/findplc.h"
 #include "link/inifile.h"
 #include "link/plcsession.h"
 #include "link/portsetup.h"
@@ -10,6 +12,8 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -47,11 +51,17 @@ ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<Pl
     load();
     connect(m_ok, &QPushButton::clicked, this, &ComSetting::save);
     connect(m_test, &QPushButton::clicked, this, &ComSetting::test);
+    connect(m_find, &QPushButton::clicked, this, &ComSetting::findPlc);
+    connect(m_found, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        takeFound(item->data(Qt::UserRole).toString(), item->data(Qt::UserRole + 1).toInt());
+    });
     connect(m_port, &QComboBox::currentIndexChanged, this, &ComSetting::showDevice);
     connect(m_device, &QComboBox::editTextChanged, this,
             [this](const QString &text) { m_devices[m_port->currentIndex() + 1] = text; });
-    connect(m_session.get(), &PlcSession::busyChanged, this,
-            [this](bool busy) { m_test->setEnabled(!busy); });
+    connect(m_session.get(), &PlcSession::busyChanged, this, [this](bool busy) {
+        m_test->setEnabled(!busy);
+        m_find->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Find PLC"));
+    });
 }
 
 // Leaving the form by any way ends a running test and closes the port.
@@ -93,11 +103,20 @@ void ComSetting::buildForm()
     m_ok->setObjectName(QStringLiteral("Command1"));
     m_test = buttons->addButton(QStringLiteral("Test"), QDialogButtonBox::ActionRole);
     m_test->setObjectName(QStringLiteral("Command2"));
+    m_find = buttons->addButton(QStringLiteral("Find PLC"), QDialogButtonBox::ActionRole);
+    m_find->setObjectName(QStringLiteral("find_plc"));
+    m_findProgress = new QLabel(this);
+    m_findProgress->setObjectName(QStringLiteral("find_progress"));
+    m_found = new QListWidget(this);
+    m_found->setObjectName(QStringLiteral("found_plcs"));
+    m_found->hide();
     m_ok->setDefault(true);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    layout->addWidget(m_findProgress);
+    layout->addWidget(m_found);
 }
 
 void ComSetting::load()
@@ -159,6 +178,78 @@ void ComSetting::save()
                       it.value().trimmed());
     }
     accept();
+}
+
+void ComSetting::findPlc()
+{
+    if (m_session->isBusy())
+        return m_session->cancel();
+    const QString rest =
+        QStringList{m_parity->currentText(), m_bits->currentText(), m_stop->currentText()}.join(
+            QLatin1Char(','));
+    auto found = std::make_shared<QList<FoundPlc>>();
+    m_found->clear();
+    m_found->hide();
+    m_session->run(
+        [this, found, rest, devices = plcCandidates(m_iniFile),
+         ini = m_iniFile](PlcPort &port, const PlcSession::Progress &) {
+            const auto *guard = dynamic_cast<const CancellablePort *>(&port);
+            *found = ::findPlc(
+                devices, rest,
+                [ini](const QString &device) {
+                    auto candidate = std::make_unique<QtPlcPort>(ini);
+                    candidate->setDevice(device);
+                    return candidate;
+                },
+                [this](const QString &device, int speed) {
+                    QMetaObject::invokeMethod(this, [this, device, speed] {
+                        m_findProgress->setText(QStringLiteral("Trying %1 at %2 baud")
+                                                    .arg(device, LinkChoices::speeds.at(speed)));
+                    });
+                },
+                [guard] { return guard && guard->isCancelled(); });
+        },
+        [this, found] {
+            m_findProgress->setText(found->isEmpty() ? QStringLiteral("No PLC answered.")
+                                                     : QStringLiteral("Found; choose one:"));
+            for (const FoundPlc &plc : *found) {
+                auto *item =
+                    new QListWidgetItem(QStringLiteral("%1  %2 baud  CPU type %3")
+                                            .arg(plc.device, LinkChoices::speeds.at(plc.speed))
+                                            .arg(plc.cpuType),
+                                        m_found);
+                item->setData(Qt::UserRole, plc.device);
+                item->setData(Qt::UserRole + 1, plc.speed);
+            }
+            m_found->setVisible(!found->isEmpty());
+        });
+}
+
+void ComSetting::takeFound(const QString &device, int speed)
+{
+    int number = 0;
+    for (int n = 1; n <= LinkChoices::portCount && number == 0; ++n) {
+        const QString shown =
+            m_devices.contains(n) ? m_devices.value(n) : QtPlcPort::deviceFor(n, m_iniFile);
+        if (shown == device)
+            number = n;
+    }
+    // A device no COMn stands for gets the first COMn mapped to nothing.
+    for (int n = 1; n <= LinkChoices::portCount && number == 0; ++n) {
+        const bool mapped = m_devices.contains(n) || !Ini_read(m_iniFile, QStringLiteral("PORTS"),
+                                                               QStringLiteral("COM%1").arg(n), {})
+                                                          .trimmed()
+                                                          .isEmpty();
+        if (!mapped) {
+            number = n;
+            m_devices[n] = device;
+        }
+    }
+    if (number == 0)
+        return;
+    m_port->setCurrentIndex(number - 1);
+    showDevice();
+    m_speed->setCurrentIndex(speed);
 }
 
 void ComSetting::test()

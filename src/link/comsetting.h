@@ -10,6 +10,8 @@
 class PlcPort;
 class PlcSession;
 class QComboBox;
+class QLabel;
+class QListWidget;
 class QPushButton;
 class UserDialogs;
 
@@ -35,6 +37,11 @@ private:
     void test();
     void showDevice();
     void showDevices();
+    // "Find PLC": every device at every speed; "Stop" ends it.
+    void findPlc();
+    // Takes a PLC found: its port (mapping the next free COMn to a device no
+    // COMn stands for) and speed, unsaved until "OK".
+    void takeFound(const QString &device, int speed);
 
     QString m_iniFile;
     UserDialogs &m_dialogs;
@@ -47,6 +54,9 @@ private:
     QComboBox *m_stop = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_test = nullptr;
+    QPushButton *m_find = nullptr;
+    QLabel *m_findProgress = nullptr;
+    QListWidget *m_found = nullptr;
     QHash<int, QString> m_devices; // device edits not yet stored, by port number
     QList<SerialDevice> m_offered; // the devices the list shows
 };

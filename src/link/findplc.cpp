@@ -1,0 +1,53 @@
+#include "findplc.h"
+
+#include "link/inifile.h"
+#include "link/plcframe.h"
+#include "link/plcport.h"
+#include "link/plctransaction.h"
+#include "link/portsetup.h"
+#include "link/qtplcport.h"
+
+using namespace std::chrono_literals;
+
+QStringList plcCandidates(const QString &iniFile)
+{
+    QStringList devices;
+    for (const SerialDevice &device : serialDevices()) {
+        if (!devices.contains(device.path))
+            devices << device.path;
+    }
+    for (int n = 1; n <= LinkChoices::portCount; ++n) {
+        const QString mapped =
+            Ini_read(iniFile, QStringLiteral("PORTS"), QStringLiteral("COM%1").arg(n), {})
+                .trimmed();
+        if (!mapped.isEmpty() && !devices.contains(mapped))
+            devices << mapped;
+    }
+    return devices;
+}
+
+QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
+                        const std::function<std::unique_ptr<PlcPort>(const QString &)> &portFor,
+                        const std::function<void(const QString &, int)> &trying,
+                        const std::function<bool()> &cancelled)
+{
+    QList<FoundPlc> found;
+    for (const QString &device : devices) {
+        const std::unique_ptr<PlcPort> port = portFor(device);
+        for (int speed = 0; speed < LinkChoices::speeds.size(); ++speed) {
+            if (cancelled())
+                return found;
+            trying(device, speed);
+            port->setSettings(LinkChoices::speeds.at(speed) + QLatin1Char(',') + lineRest);
+            if (!port->open())
+                break; // no such device, or it is busy: no speed will do
+            if (Plc_enq(*port, 100ms, PlcFrame::ENQ).code == PlcFrame::ACK) {
+                const PlcResult type = Plc_read_word(*port, 100ms, 0x0E02);
+                if (type.answered())
+                    found.append({device, speed, type.word});
+            }
+            port->close();
+        }
+    }
+    return found;
+}
