@@ -38,21 +38,6 @@ struct Run
     QString err;
 };
 
-// The request frames of a plc-sim log, in its readable form.
-QStringList loggedRequests(const QString &logFile)
-{
-    QFile file(logFile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    QStringList frames;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const qsizetype at = line.indexOf(" request ");
-        if (at >= 0)
-            frames << QString::fromLatin1(line.mid(at + 9).trimmed());
-    }
-    return frames;
-}
-
 } // namespace
 
 class TestCli : public QObject

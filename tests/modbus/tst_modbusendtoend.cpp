@@ -24,21 +24,6 @@ private Q_SLOTS:
 
 namespace {
 
-// The request frames of a plc-sim log, in its readable form.
-QStringList loggedRequests(const QString &logFile)
-{
-    QFile file(logFile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    QStringList frames;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const qsizetype at = line.indexOf(" request ");
-        if (at >= 0)
-            frames << QString::fromLatin1(line.mid(at + 9).trimmed());
-    }
-    return frames;
-}
-
 QStringList readable(const QList<QByteArray> &frames)
 {
     QStringList out;

@@ -45,3 +45,18 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
+
+// The request frames of a plc-sim log (its --log file), in readable form.
+inline QStringList loggedRequests(const QString &logFile)
+{
+    QFile file(logFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList frames;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const qsizetype at = line.indexOf(" request ");
+        if (at >= 0)
+            frames << QString::fromLatin1(line.mid(at + 9).trimmed());
+    }
+    return frames;
+}
