@@ -335,10 +335,18 @@ Outcome convert(const Options &o)
     QString error;
     std::optional<Configuration> c;
     if (in.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+        // A whole configuration takes some tens of kilobytes; a larger file
+        // is something else and is not read into memory.
+        constexpr qint64 largestJson = 1024 * 1024;
         QFile file(in);
         if (!file.open(QIODevice::ReadOnly))
             return failed(Invalid,
                           QStringLiteral("Cannot read %1: %2").arg(in, file.errorString()));
+        if (file.size() > largestJson)
+            return failed(Invalid, QStringLiteral("%1 holds %2 bytes, more than a configuration "
+                                                  "in JSON can")
+                                       .arg(in)
+                                       .arg(file.size()));
         const ConfigurationJson::Read read = ConfigurationJson::read(file.readAll());
         c = read.configuration;
         error = read.error;
@@ -474,6 +482,13 @@ int runCli(const QStringList &arguments)
                     : QStringLiteral("unknown command \"%1\"; see --help").arg(o.command),
               stderr);
         return Usage;
+    }
+
+    // The port settings come from the settings file: with an unfit one the
+    // defaults could reach the wrong device, so nothing is sent.
+    if (const QString problem = Ini_problem(o.ini); !problem.isEmpty() && needsPort(o.command)) {
+        print(problem, stderr);
+        return Invalid;
     }
 
     QList<Outcome> outcomes;

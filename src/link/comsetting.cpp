@@ -164,19 +164,24 @@ void ComSetting::showDevice()
 
 void ComSetting::save()
 {
-    const auto store = [this](const char *key, const QComboBox *list) {
-        Ini_write(m_iniFile, comSection, QLatin1String(key), QString::number(list->currentIndex()));
+    const auto entry = [](const char *key, const QComboBox *list) {
+        return std::pair{QString::fromLatin1(key), QString::number(list->currentIndex())};
     };
-    store("Speed", m_speed);
-    store("Parity", m_parity);
-    store("Bit_num", m_bits);
-    store("Stop_bit", m_stop);
-    store("Port_num", m_port);
+    IniEntries devices;
     for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
         if (it.value().trimmed() != QtPlcPort::deviceFor(it.key(), m_iniFile))
-            Ini_write(m_iniFile, QStringLiteral("PORTS"), QStringLiteral("COM%1").arg(it.key()),
-                      it.value().trimmed());
+            devices.append({QStringLiteral("COM%1").arg(it.key()), it.value().trimmed()});
     }
+    QString error =
+        Ini_write(m_iniFile, comSection,
+                  {entry("Speed", m_speed), entry("Parity", m_parity), entry("Bit_num", m_bits),
+                   entry("Stop_bit", m_stop), entry("Port_num", m_port)});
+    if (error.isEmpty() && !devices.isEmpty())
+        error = Ini_write(m_iniFile, QStringLiteral("PORTS"), devices);
+    // The form stays open, so the user can try again or cancel knowing that
+    // nothing was kept.
+    if (!error.isEmpty())
+        return m_dialogs.message(this, error, {}, UserDialogs::Icon::Critical);
     accept();
 }
 

@@ -12,12 +12,33 @@
 
 namespace {
 
-QStringList readLines(const QString &file)
+constexpr qint64 largestFile = 1024 * 1024;
+
+// The file's lines, or why it is unfit to be taken as settings. An absent
+// file has no lines.
+struct Lines
+{
+    QStringList lines;
+    QString problem;
+};
+
+Lines readLines(const QString &file)
 {
     QFile in(file);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!in.exists())
         return {};
-    return QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'));
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {{}, QStringLiteral("Cannot read %1: %2").arg(file, in.errorString())};
+    if (in.size() > largestFile)
+        return {{},
+                QStringLiteral("%1 holds %2 bytes, more than a settings file can: it is left "
+                               "as it is")
+                    .arg(file)
+                    .arg(in.size())};
+    const QByteArray bytes = in.readAll();
+    if (bytes.contains('\0'))
+        return {{}, QStringLiteral("%1 is not a text file: it is left as it is").arg(file)};
+    return {QString::fromUtf8(bytes).split(QLatin1Char('\n')), {}};
 }
 
 // The section name of a "[name]" line, or a null string for other lines.
@@ -66,34 +87,22 @@ KeyPosition locate(const QStringList &lines, const QString &section, const QStri
     return position;
 }
 
-void saveLines(const QString &file, QStringList lines)
+QString saveLines(const QString &file, QStringList lines)
 {
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
+    const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text))
-        return;
-    out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    out.commit();
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Text) || out.write(bytes) != bytes.size() ||
+        !out.commit())
+        return QStringLiteral("Cannot save the settings in %1: %2").arg(file, out.errorString());
+    return {};
 }
 
-} // namespace
-
-QString Ini_read(const QString &file, const QString &section, const QString &key,
-                 const QString &defaultValue)
+// Puts key=value into the section: over the key's line, after the
+// section's last entry, or in a new section at the end.
+void setEntry(QStringList &lines, const QString &section, const QString &key, const QString &value)
 {
-    const QStringList lines = readLines(file);
-    const KeyPosition position = locate(lines, section, key);
-    if (position.keyLine < 0)
-        return defaultValue;
-    const QString &line = lines[position.keyLine];
-    return line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed().left(254);
-}
-
-void Ini_write(const QString &file, const QString &section, const QString &key,
-               const QString &value)
-{
-    QStringList lines = readLines(file);
     const KeyPosition position = locate(lines, section, key);
     const QString entry = key + QLatin1Char('=') + value;
     if (position.keyLine >= 0) {
@@ -107,7 +116,40 @@ void Ini_write(const QString &file, const QString &section, const QString &key,
             lines.append(QString());
         lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
     }
-    saveLines(file, lines);
+}
+
+} // namespace
+
+QString Ini_problem(const QString &file)
+{
+    return readLines(file).problem;
+}
+
+QString Ini_read(const QString &file, const QString &section, const QString &key,
+                 const QString &defaultValue)
+{
+    const QStringList lines = readLines(file).lines;
+    const KeyPosition position = locate(lines, section, key);
+    if (position.keyLine < 0)
+        return defaultValue;
+    const QString &line = lines[position.keyLine];
+    return line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed().left(254);
+}
+
+QString Ini_write(const QString &file, const QString &section, const IniEntries &entries)
+{
+    Lines read = readLines(file);
+    if (!read.problem.isEmpty())
+        return read.problem;
+    for (const auto &[key, value] : entries)
+        setEntry(read.lines, section, key, value);
+    return saveLines(file, read.lines);
+}
+
+QString Ini_write(const QString &file, const QString &section, const QString &key,
+                  const QString &value)
+{
+    return Ini_write(file, section, {{key, value}});
 }
 
 int Ini_read_index(const QString &file, const QString &section, const QString &key, int count)

@@ -387,7 +387,18 @@ Decoded load(const QString &path, const Configuration &current)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
-    return decode(file.read(recordSize), current);
+    // A file of another length is cut short or is something else: reading it
+    // as a record would take zeros or foreign bytes for settings.
+    if (file.size() != recordSize)
+        return {std::nullopt, QStringLiteral("%1 is not a configuration file: it holds %2 bytes, "
+                                             "a configuration file %3")
+                                  .arg(path)
+                                  .arg(file.size())
+                                  .arg(recordSize)};
+    const QByteArray record = file.read(recordSize);
+    if (record.size() != recordSize)
+        return {std::nullopt, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
+    return decode(record, current);
 }
 
 } // namespace ConfigurationFile

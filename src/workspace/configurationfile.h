@@ -46,7 +46,7 @@ Decoded decode(QByteArrayView record, const Configuration &current);
 // replaced only once everything has been written. Returns the error, empty on
 // success.
 QString save(const QString &path, const Configuration &configuration);
-// Reads and decodes the file.
+// Reads and decodes the file; one that is not exactly a record long is refused.
 Decoded load(const QString &path, const Configuration &current);
 
 } // namespace ConfigurationFile

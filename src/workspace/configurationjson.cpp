@@ -1,8 +1,12 @@
 #include "configurationjson.h"
 
+#include "modbus/modbuschoices.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cmath>
 
 namespace ConfigurationJson {
 
@@ -17,18 +21,6 @@ QJsonArray rowsOf(const TextTable &table)
     return rows;
 }
 
-TextTable tableOf(const QJsonArray &rows)
-{
-    TextTable table;
-    for (const QJsonValue &row : rows) {
-        QStringList cells{QString::number(table.size() + 1)};
-        for (const QJsonValue &cell : row.toArray())
-            cells << cell.toString();
-        table << cells;
-    }
-    return table;
-}
-
 QJsonObject uartOf(const UartSettings &uart)
 {
     return {{QStringLiteral("role"), int(uart.role)},
@@ -41,19 +33,124 @@ QJsonObject uartOf(const UartSettings &uart)
             {QStringLiteral("requests"), rowsOf(uart.table)}};
 }
 
-UartSettings uartFrom(const QJsonObject &o, UartSettings uart)
+// Reads the parts of a JSON configuration, keeping the first fault it finds:
+// a value of the wrong type, a list index out of its list, a table too long
+// or a row of the wrong width. What is left out keeps its default.
+class Reader
 {
-    uart.role = ModbusRole(o.value(QStringLiteral("role")).toInt(int(uart.role)));
-    uart.speed = o.value(QStringLiteral("speed")).toInt(uart.speed);
-    uart.parity = o.value(QStringLiteral("parity")).toInt(uart.parity);
-    uart.dataBits = o.value(QStringLiteral("dataBits")).toInt(uart.dataBits);
-    uart.stopBits = o.value(QStringLiteral("stopBits")).toInt(uart.stopBits);
-    uart.slaveAddress = o.value(QStringLiteral("slaveAddress")).toString(uart.slaveAddress);
-    uart.slaveTimeout = o.value(QStringLiteral("slaveTimeout")).toString(uart.slaveTimeout);
-    if (o.contains(QStringLiteral("requests")))
-        uart.table = tableOf(o.value(QStringLiteral("requests")).toArray());
-    return uart;
-}
+public:
+    QString error;
+
+    QJsonObject object(const QJsonObject &parent, const QString &key, const QString &name)
+    {
+        const QJsonValue value = parent.value(key);
+        if (!value.isUndefined() && !value.isObject())
+            fail(QStringLiteral("%1 is not an object").arg(name));
+        return value.toObject();
+    }
+
+    // A list index (or a number with a fixed range) from low to high.
+    void index(const QJsonObject &o, const QString &key, const QString &name, int &into, int low,
+               int high)
+    {
+        const QJsonValue value = o.value(key);
+        if (value.isUndefined())
+            return;
+        const double number = value.toDouble(-1e9);
+        if (!value.isDouble() || number != std::floor(number) || number < low || number > high)
+            return fail(QStringLiteral("%1 %2: %3 is not a whole number from %4 to %5")
+                            .arg(name, key, text(value))
+                            .arg(low)
+                            .arg(high));
+        into = int(number);
+    }
+
+    void string(const QJsonObject &o, const QString &key, const QString &name, QString &into)
+    {
+        const QJsonValue value = o.value(key);
+        if (value.isUndefined())
+            return;
+        if (!value.isString() && !value.isDouble())
+            return fail(QStringLiteral("%1 %2 is neither text nor a number").arg(name, key));
+        into = text(value);
+    }
+
+    // Table rows: at most 128, each an array of `cells` texts or numbers.
+    void table(const QJsonObject &o, const QString &key, const QString &name, int cells,
+               TextTable &into)
+    {
+        const QJsonValue value = o.value(key);
+        if (value.isUndefined())
+            return;
+        if (!value.isArray())
+            return fail(QStringLiteral("%1 %2 is not an array of rows").arg(name, key));
+        const QJsonArray rows = value.toArray();
+        if (rows.size() > maxRows)
+            return fail(QStringLiteral("%1 %2: %3 rows; a table takes at most %4")
+                            .arg(name, key)
+                            .arg(rows.size())
+                            .arg(maxRows));
+        TextTable table;
+        for (const QJsonValue &row : rows) {
+            const QString where =
+                QStringLiteral("%1 %2 row %3").arg(name, key).arg(table.size() + 1);
+            const QJsonArray array = row.toArray();
+            if (!row.isArray() || array.size() != cells)
+                return fail(QStringLiteral("%1 is not an array of %2 cells").arg(where).arg(cells));
+            QStringList texts{QString::number(table.size() + 1)};
+            for (const QJsonValue &cell : array) {
+                if (!cell.isString() && !cell.isDouble())
+                    return fail(
+                        QStringLiteral("%1: a cell is neither text nor a number").arg(where));
+                texts << text(cell);
+            }
+            table << texts;
+        }
+        into = table;
+    }
+
+    void uart(const QJsonObject &root, const QString &key, UartSettings &uart)
+    {
+        const QString name = key.toUpper();
+        const QJsonObject o = object(root, key, name);
+        int role = int(uart.role);
+        index(o, QStringLiteral("role"), name, role, 0, 2);
+        uart.role = ModbusRole(role);
+        index(o, QStringLiteral("speed"), name, uart.speed, 0, lastOf(ModbusChoices::speeds));
+        index(o, QStringLiteral("parity"), name, uart.parity, 0, lastOf(ModbusChoices::parities));
+        // -1: no item chosen, as UART2's lists start.
+        index(o, QStringLiteral("dataBits"), name, uart.dataBits, -1,
+              lastOf(ModbusChoices::dataBits));
+        index(o, QStringLiteral("stopBits"), name, uart.stopBits, -1,
+              lastOf(ModbusChoices::stopBits));
+        string(o, QStringLiteral("slaveAddress"), name, uart.slaveAddress);
+        string(o, QStringLiteral("slaveTimeout"), name, uart.slaveTimeout);
+        table(o, QStringLiteral("requests"), name, requestCells, uart.table);
+    }
+
+    static constexpr int maxRows = 128;
+    static constexpr int requestCells = 6;
+    static constexpr int sensorCells = 9;
+
+    static int lastOf(const QStringList &list) { return int(list.size()) - 1; }
+
+    // A number as the tables write it: whole numbers without a point.
+    static QString text(const QJsonValue &value)
+    {
+        if (!value.isDouble())
+            return value.toString();
+        const double number = value.toDouble();
+        return number == std::floor(number) && std::abs(number) < 1e15
+                   ? QString::number(qint64(number))
+                   : QString::number(number);
+    }
+
+    void fail(const QString &message)
+    {
+        if (error.isEmpty())
+            error = message;
+    }
+};
 
 } // namespace
 
@@ -90,28 +187,36 @@ Read read(const QByteArray &json)
         return {std::nullopt, QStringLiteral("not a JSON object")};
     const QJsonObject root = document.object();
     Configuration c = Configuration::defaults();
-    c.uart1 = uartFrom(root.value(QStringLiteral("uart1")).toObject(), c.uart1);
-    c.uart2 = uartFrom(root.value(QStringLiteral("uart2")).toObject(), c.uart2);
-    const QJsonObject aux = root.value(QStringLiteral("aux")).toObject();
-    c.aux.mode = AuxMode(aux.value(QStringLiteral("mode")).toInt(int(c.aux.mode)));
-    const QJsonObject fieldNet = aux.value(QStringLiteral("fieldNet")).toObject();
-    c.aux.fieldNetSpeed = fieldNet.value(QStringLiteral("speed")).toInt(c.aux.fieldNetSpeed);
-    c.aux.fieldNetParity = fieldNet.value(QStringLiteral("parity")).toInt(c.aux.fieldNetParity);
-    c.aux.fieldNetDataBits =
-        fieldNet.value(QStringLiteral("dataBits")).toInt(c.aux.fieldNetDataBits);
-    c.aux.fieldNetStopBits =
-        fieldNet.value(QStringLiteral("stopBits")).toInt(c.aux.fieldNetStopBits);
-    c.aux.sensors = tableOf(aux.value(QStringLiteral("sensors")).toArray());
-    const QJsonArray io = root.value(QStringLiteral("io")).toArray();
-    for (int i = 0; i < std::min<int>(int(io.size()), IoAssignment::pointCount); ++i) {
-        const QJsonObject point = io.at(i).toObject();
-        c.io.points[i] = {point.value(QStringLiteral("function")).toInt(),
-                          point.value(QStringLiteral("functionText")).toString(),
-                          point.value(QStringLiteral("programName")).toString()};
+    Reader reader;
+    reader.uart(root, QStringLiteral("uart1"), c.uart1);
+    reader.uart(root, QStringLiteral("uart2"), c.uart2);
+    const QJsonObject aux = reader.object(root, QStringLiteral("aux"), QStringLiteral("aux"));
+    int mode = int(c.aux.mode);
+    reader.index(aux, QStringLiteral("mode"), QStringLiteral("aux"), mode, 0, 2);
+    c.aux.mode = AuxMode(mode);
+    const QString fieldNetName = QStringLiteral("aux fieldNet");
+    const QJsonObject fieldNet = reader.object(aux, QStringLiteral("fieldNet"), fieldNetName);
+    reader.index(fieldNet, QStringLiteral("speed"), fieldNetName, c.aux.fieldNetSpeed, 0, 4);
+    reader.index(fieldNet, QStringLiteral("parity"), fieldNetName, c.aux.fieldNetParity, 0, 2);
+    reader.index(fieldNet, QStringLiteral("dataBits"), fieldNetName, c.aux.fieldNetDataBits, 0, 1);
+    reader.index(fieldNet, QStringLiteral("stopBits"), fieldNetName, c.aux.fieldNetStopBits, 0, 1);
+    reader.table(aux, QStringLiteral("sensors"), QStringLiteral("aux"), Reader::sensorCells,
+                 c.aux.sensors);
+    const QJsonValue io = root.value(QStringLiteral("io"));
+    if (!io.isUndefined() && !io.isArray())
+        reader.fail(QStringLiteral("io is not an array of points"));
+    const QJsonArray points = io.toArray();
+    for (int i = 0; i < std::min<int>(int(points.size()), IoAssignment::pointCount); ++i) {
+        const QString name = QStringLiteral("io point %1").arg(i);
+        if (!points.at(i).isObject())
+            reader.fail(QStringLiteral("%1 is not an object").arg(name));
+        const QJsonObject point = points.at(i).toObject();
+        reader.index(point, QStringLiteral("function"), name, c.io.points[i].function, 0, 2);
+        reader.string(point, QStringLiteral("functionText"), name, c.io.points[i].functionText);
+        reader.string(point, QStringLiteral("programName"), name, c.io.points[i].programName);
     }
-    const int role1 = int(c.uart1.role), role2 = int(c.uart2.role), mode = int(c.aux.mode);
-    if (role1 < 0 || role1 > 2 || role2 < 0 || role2 > 2 || mode < 0 || mode > 2)
-        return {std::nullopt, QStringLiteral("a role or mode is not 0 to 2")};
+    if (!reader.error.isEmpty())
+        return {std::nullopt, reader.error};
     return {c, {}};
 }
 

@@ -47,6 +47,10 @@ Main::Main(Context context, QWidget *parent)
     apply(Configuration::startUp(iniFile()));
     m_saved = configuration();
     Change_main_caption();
+    // An unfit settings file leaves the defaults in place; say so, without
+    // holding up the start.
+    if (const QString problem = Ini_problem(iniFile()); !problem.isEmpty())
+        statusBar()->showMessage(problem + QStringLiteral("; the default settings are used"));
 }
 
 Main::~Main() = default;
@@ -308,14 +312,15 @@ void Main::Change_main_caption()
 void Main::Save_app_Click()
 {
     const UartSettings uart1 = m_uart1->configuration();
-    const QString section = QStringLiteral("COM_MB");
-    const auto store = [this, &section](const char *key, int index) {
-        Ini_write(iniFile(), section, QLatin1String(key), QString::number(index));
+    const auto entry = [](const char *key, int index) {
+        return std::pair{QString::fromLatin1(key), QString::number(index)};
     };
-    store("Speed", uart1.speed);
-    store("Parity", uart1.parity);
-    store("Bit_num", uart1.dataBits);
-    store("Stop_bit", uart1.stopBits);
+    const QString error =
+        Ini_write(iniFile(), QStringLiteral("COM_MB"),
+                  {entry("Speed", uart1.speed), entry("Parity", uart1.parity),
+                   entry("Bit_num", uart1.dataBits), entry("Stop_bit", uart1.stopBits)});
+    if (!error.isEmpty())
+        return dialogs().message(this, error, {}, UserDialogs::Icon::Critical);
     dialogs().message(
         this,
         QStringLiteral("New default application setting was saved in *.ini file successfully "));

@@ -8,7 +8,9 @@
 #include "support/simprocess.h"
 #include "workspace/configurationcompare.h"
 #include "workspace/configurationfile.h"
+#include "workspace/configurationjson.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,6 +53,8 @@ private Q_SLOTS:
     void failuresGiveTheirCodes();
     void runsOnTwoPortsAtOnce();
     void convertsBothWays();
+    void badFilesAreRefused_data();
+    void badFilesAreRefused();
 
 private:
     Run cli(const QStringList &arguments);
@@ -169,6 +173,64 @@ void TestCli::convertsBothWays()
     const Run csv = cli({u"show"_s, path(u"site.apc"_s), u"--csv"_s, u"sensors"_s});
     QCOMPARE(csv.out, u"Num\tByte 0\tByte 1\tByte 2\tByte 3\tByte 4\tByte 5\tByte 6\tByte 7\t"
                       "Dxxxx\n1\t28\tFF\t4C\t5D\t03\t00\t00\t9A\t3000\n"_s);
+}
+
+void TestCli::badFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("name");          // the file made for the run
+    QTest::addColumn<QByteArray>("contents");   // empty: a folder stands there
+    QTest::addColumn<QStringList>("arguments"); // %1: the file
+    QTest::addColumn<QString>("error");         // the start of the message; %1: the file
+    const QByteArray json = ConfigurationJson::write(site());
+    const QByteArray record = ConfigurationFile::encode(site()).record;
+    const QStringList toApc = {u"convert"_s, u"%1"_s, u"out.apc"_s};
+    QTest::newRow("JSON truncated")
+        << u"a.json"_s << json.left(json.size() / 2) << toApc << u"%1: not JSON: "_s;
+    QTest::newRow("JSON oversized")
+        << u"a.json"_s << QByteArray(2 * 1024 * 1024, ' ') + json << toApc
+        << u"%1 holds %2 bytes, more than a configuration in JSON can"_s.arg(
+               u"%1"_s, QString::number(2 * 1024 * 1024 + json.size()));
+    QTest::newRow("JSON of another kind") << u"a.json"_s << record << toApc << u"%1: not JSON"_s;
+    QTest::newRow("JSON unreadable") << u"a.json"_s << QByteArray() << toApc << u"Cannot read %1"_s;
+    QTest::newRow("JSON row too short")
+        << u"a.json"_s << QByteArray(R"({"uart1": {"requests": [["1", "2"]]}})") << toApc
+        << u"%1: UART1 requests row 1 is not an array of 6 cells"_s;
+    QTest::newRow("JSON index out of its list")
+        << u"a.json"_s << QByteArray(R"({"aux": {"fieldNet": {"speed": 9}}})") << toApc
+        << u"%1: aux fieldNet speed: 9 is not a whole number from 0 to 4"_s;
+    QTest::newRow("record truncated")
+        << u"a.apc"_s << record.left(100) << QStringList{u"show"_s, u"%1"_s}
+        << u"%1 is not a configuration file: it holds 100 bytes, a configuration file 15046"_s;
+    QTest::newRow("record unreadable")
+        << u"a.apc"_s << QByteArray() << QStringList{u"convert"_s, u"%1"_s, u"out.json"_s}
+        << u"%1: Cannot read %1"_s;
+    QTest::newRow("settings binary")
+        << u"set.ini"_s << QByteArrayLiteral("[COM]\x00")
+        << QStringList{u"download"_s, u"site.apc"_s} << u"%1 is not a text file"_s;
+}
+
+// Nothing is written and the run ends with 4 and the reason.
+void TestCli::badFilesAreRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, contents);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    const QString file = path(name);
+    if (contents.isEmpty()) {
+        QVERIFY(QDir().mkpath(file));
+    } else {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(contents) == contents.size());
+    }
+    for (QString &argument : arguments)
+        argument = argument.contains(u'%')   ? argument.arg(file)
+                   : argument.contains(u'.') ? path(argument)
+                                             : argument;
+    const Run run = cli(arguments);
+    QCOMPARE(run.code, 4);
+    QVERIFY2(run.err.startsWith(error.replace(u"%1"_s, file)), qPrintable(run.err));
+    QVERIFY(!QFile::exists(path(u"out.apc"_s)) && !QFile::exists(path(u"out.json"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

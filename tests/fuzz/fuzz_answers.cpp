@@ -2,10 +2,12 @@
 // input, to each kind of transaction. Whatever arrives, a transaction must
 // end, within its timeout of the last chunk, as answered, refused, timed out
 // or malformed, and an accepted data answer must be complete and well framed.
+// The traffic monitor's decoding of whatever arrived must not fail either.
 #include "fuzzinput.h"
 #include "link/plcframe.h"
 #include "link/plctransaction.h"
 #include "link/scriptedport.h"
+#include "link/traffic.h"
 
 using namespace std::chrono_literals;
 using Outcome = PlcResult::Outcome;
@@ -26,7 +28,7 @@ ScriptedPort::Script scriptFrom(FuzzInput &input, std::chrono::milliseconds &las
     return script;
 }
 
-PlcResult transact(ScriptedPort &port, uint8_t kind, int count)
+PlcResult transact(PlcPort &port, uint8_t kind, int count)
 {
     switch (kind % 4) {
     case 0:
@@ -61,9 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t kind = input.byte();
     const int count = input.byte() % 0x41;
     std::chrono::milliseconds last{0};
-    ScriptedPort port;
+    // The traffic monitor decodes every answer for its request on the way.
+    auto scripted = std::make_unique<ScriptedPort>();
+    ScriptedPort &port = *scripted;
     port.addScript(scriptFrom(input, last));
-    const PlcResult result = transact(port, kind, count);
+    TrafficRecorder recorder;
+    recorder.setEnabled(true);
+    RecordingPort recording(std::move(scripted), recorder);
+    const PlcResult result = transact(recording, kind, count);
 
     FUZZ_CHECK(result.outcome != Outcome::PortError);
     FUZZ_CHECK(port.now <= last + timeout);

@@ -10,6 +10,7 @@
 #include "modbus/modeword.h"
 #include "modbus/requestrecord.h"
 #include "onewire/auxmodeword.h"
+#include "onewire/bussearch.h"
 #include "onewire/sensortable.h"
 #include <bit>
 
@@ -92,6 +93,13 @@ void checkSensorRecords(const QByteArray &bytes)
                        bytes.mid(SensorTable::recordBytes * (row.first().toInt() - 1),
                                  SensorTable::recordBytes));
     }
+    // The same codes as a bus search's finds, against the table.
+    TextTable devices;
+    for (const QStringList &row : *rows)
+        devices << row.first(9);
+    FUZZ_CHECK(BusSearch::newDevices(devices, *rows).isEmpty());
+    FUZZ_CHECK(BusSearch::missingRows(devices, *rows).isEmpty());
+    BusSearch::summary(devices, *rows);
     if (rows->size() <= SensorTable::maxSensors) {
         const auto error = Check_grid_1w(*rows);
         FUZZ_CHECK(!error || error->code == SensorGridError::Register);

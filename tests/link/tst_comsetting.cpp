@@ -31,6 +31,7 @@ private Q_SLOTS:
     void cleanup();
     void opensWithStoredChoices();
     void okStoresComAndDeviceOnly();
+    void okReportsAFailedSave();
     void testReportsCpuType_data();
     void testReportsCpuType();
     void testFailures_data();
@@ -125,6 +126,21 @@ void TestComSetting::okStoresComAndDeviceOnly()
     QCOMPARE(link.settings, QStringLiteral("57600,N,7,2"));
     QCOMPARE(link.portNumber, 5);
     QVERIFY(m_sim.requests().isEmpty());
+}
+
+// A settings file that cannot be rewritten (here: it holds NUL bytes) keeps
+// the form open with the reason, and the file as it was.
+void TestComSetting::okReportsAFailedSave()
+{
+    const QByteArray binary = QByteArrayLiteral("[COM]\nSpeed=1\n\0");
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(binary) == binary.size());
+    file.close();
+    list("Speed_set")->setCurrentIndex(3);
+    form().findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QCOMPARE(form().result(), int(QDialog::Rejected));
+    QCOMPARE(m_dialogs.messages(), QStringList{Ini_problem(m_ini)});
+    QCOMPARE(iniText(), binary);
 }
 
 void TestComSetting::testReportsCpuType_data()

@@ -25,6 +25,9 @@ private Q_SLOTS:
     void portDevices();
     void writeKeepsOtherLines();
     void settingsBesideProgramOrInUserFolder();
+    void unfitFiles_data();
+    void unfitFiles();
+    void failedWriteIsReported();
 
 private:
     void writeFile(const QByteArray &text);
@@ -155,6 +158,68 @@ void TestSettings::settingsBesideProgramOrInUserFolder()
     const QString installed = m_dir->filePath(QStringLiteral("usr/bin"));
     QCOMPARE(settingsFile(installed, user), user + QStringLiteral("/set.ini"));
     QVERIFY(QFileInfo(user).isDir());
+}
+
+// An unfit file reads as absent and is never rewritten; a fit one, however
+// odd, gives its values and takes a write.
+void TestSettings::unfitFiles_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("speed");   // what Speed reads as
+    QTest::addColumn<QString>("problem"); // the start of Ini_problem's text
+    const QByteArray com = "[COM]\nSpeed=3\n";
+    QTest::newRow("empty") << QByteArray() << "d"
+                           << "";
+    QTest::newRow("binary") << QByteArray(com + '\0' + "\x01\xFF") << "d"
+                            << "%1 is not a text";
+    QTest::newRow("huge") << QByteArray(com + QByteArray(10 * 1024 * 1024, ';')) << "d"
+                          << "%1 holds 10485774 bytes";
+    QTest::newRow("keys repeated") << QByteArray(com + "Speed=4\n[com]\nSpeed=1\n") << "3"
+                                   << "";
+    QTest::newRow("300 characters")
+        << QByteArray("[COM]\nSpeed=" + QByteArray(300, '7') + '\n') << QString(254, u'7') << "";
+    QTest::newRow("not UTF-8") << QByteArray(com + "; \xE9t\xE9\n") << "3"
+                               << "";
+}
+
+void TestSettings::unfitFiles()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, speed);
+    QFETCH(QString, problem);
+    writeFile(contents);
+    const QString com = QStringLiteral("COM");
+    QVERIFY(problem.isEmpty() ? Ini_problem(m_ini).isEmpty()
+                              : Ini_problem(m_ini).startsWith(problem.arg(m_ini)));
+    QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Speed"), QStringLiteral("d")), speed);
+    const QString error = Ini_write(m_ini, com, QStringLiteral("Parity"), QStringLiteral("1"));
+    QCOMPARE(error, Ini_problem(m_ini).isEmpty() ? QString() : Ini_problem(m_ini));
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (problem.isEmpty())
+        QCOMPARE(Ini_read(m_ini, com, QStringLiteral("Parity"), {}), QStringLiteral("1"));
+    else
+        QCOMPARE(file.readAll(), contents);
+}
+
+// A settings file that cannot be read or written: none of the values is
+// taken and the write says why.
+void TestSettings::failedWriteIsReported()
+{
+    QVERIFY(QDir().mkpath(m_ini)); // a folder where the file should be
+    QVERIFY(Ini_problem(m_ini).startsWith(QStringLiteral("Cannot read ") + m_ini));
+    QCOMPARE(Ini_read_index(m_ini, QStringLiteral("COM"), QStringLiteral("Speed"), 5), 0);
+    QVERIFY(!Ini_write(m_ini, QStringLiteral("COM"), QStringLiteral("Speed"), {}).isEmpty());
+
+    // A folder that takes no files (here: a file stands in for it).
+    const QString file = m_dir->filePath(QStringLiteral("file"));
+    const QString inside = file + QStringLiteral("/set.ini");
+    QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+    const QString error = Ini_write(inside, QStringLiteral("COM"),
+                                    {{QStringLiteral("Speed"), QStringLiteral("1")},
+                                     {QStringLiteral("Parity"), QStringLiteral("2")}});
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot save the settings in ") + inside),
+             qPrintable(error));
 }
 
 QTEST_APPLESS_MAIN(TestSettings)

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -88,7 +89,9 @@ private Q_SLOTS:
 
     void savesAndLoadsThroughMenu();
     void cancelledDialogsChangeNothing();
+    void refusedFileChangesNothing_data();
     void refusedFileChangesNothing();
+    void unfitSettingsFileKeepsDefaults();
     void asksBeforeSettingWorkAside_data();
     void asksBeforeSettingWorkAside();
     void randomConfigurationsRoundTrip();
@@ -537,19 +540,60 @@ void TestMain::cancelledDialogsChangeNothing()
 
 // A file that fails a check is refused whole: the message names what is
 // wrong and the window shows what it showed.
+void TestMain::refusedFileChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("error"); // after "<path> was not loaded: "
+    QByteArray record = ConfigurationFile::encode(sample()).record;
+    QTest::newRow("truncated") << record.left(15000)
+                               << "%1 is not a configuration file: it holds 15000 bytes, a "
+                                  "configuration file 15046";
+    QTest::newRow("oversized") << record + '\0'
+                               << "%1 is not a configuration file: it holds 15047 bytes";
+    QTest::newRow("another kind") << QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(15038, 'x')
+                                  << "UART 1 mode is 120, not 0 to 2";
+    QTest::newRow("unreadable") << QByteArray() << "Cannot read %1: ";
+    record[3754 + 3745] = 7; // UART2 mode
+    QTest::newRow("mode out of range") << record << "UART 2 mode is 7, not 0 to 2";
+}
+
 void TestMain::refusedFileChangesNothing()
 {
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, error);
     const QString path = m_dir->filePath(u"broken.apc"_s);
-    QByteArray record = ConfigurationFile::encode(sample()).record;
-    record[3754 + 3745] = 7; // UART2 mode
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(record) == record.size());
+    if (contents.isEmpty())
+        QVERIFY(QDir().mkpath(path)); // a folder cannot be read as a file
+    else
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
     file.close();
     auto window = makeWindow();
     QVERIFY(!window->loadFile(path));
-    QCOMPARE(m_dialogs.messages(),
-             QStringList{path + u" was not loaded: UART 2 mode is 7, not 0 to 2"_s});
+    QCOMPARE(m_dialogs.messages().size(), 1);
+    const QString message = m_dialogs.messages().constFirst();
+    QVERIFY2(message.startsWith(path + u" was not loaded: "_s + error.replace(u"%1"_s, path)),
+             qPrintable(message));
     QCOMPARE(window->configuration(), Configuration::defaults());
+}
+
+// A settings file the window cannot take: it starts with the defaults, says
+// why in the status bar, and a save of the app setting reports the failure
+// and leaves the file as it was.
+void TestMain::unfitSettingsFileKeepsDefaults()
+{
+    const QByteArray binary = QByteArrayLiteral("[COM_MB]\nSpeed=0\n\0\x01");
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(binary) == binary.size());
+    file.close();
+    auto window = makeWindow();
+    QCOMPARE(window->configuration(), Configuration::defaults());
+    QVERIFY(window->statusBar()->currentMessage().startsWith(m_ini + u" is not a text file"_s));
+    window->Save_app_Click();
+    QCOMPARE(m_dialogs.messages(), QStringList{Ini_problem(m_ini)});
+    QCOMPARE(m_dialogs.shown.at(0).icon, UserDialogs::Icon::Critical);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), binary);
 }
 
 void TestMain::asksBeforeSettingWorkAside_data()
