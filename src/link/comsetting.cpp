@@ -3,6 +3,7 @@
 #include "link/cancellableport.h"
 #include "link/connectiontest.h"
 #include "link/findplc.h"
+#include "link/handover.h"
 #include "link/inifile.h"
 #include "link/plcsession.h"
 #include "link/portsetup.h"
@@ -207,7 +208,7 @@ void ComSetting::findPlc()
                     return candidate;
                 },
                 [this](const QString &device, int speed) {
-                    QMetaObject::invokeMethod(this, [this, device, speed] {
+                    handOver(this, [this, device, speed] {
                         m_findProgress->setText(QStringLiteral("Trying %1 at %2 baud")
                                                     .arg(device, LinkChoices::speeds.at(speed)));
                     });

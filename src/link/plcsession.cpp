@@ -1,6 +1,7 @@
 #include "plcsession.h"
 
 #include "link/cancellableport.h"
+#include "link/handover.h"
 
 PlcSession::PlcSession(std::unique_ptr<PlcPort> port, QObject *parent)
     : QObject(parent), m_port(std::make_unique<CancellablePort>(std::move(port))),
@@ -16,7 +17,7 @@ PlcSession::~PlcSession()
 {
     m_port->cancelAll();
     // Runs after the current operation, if any, on the session's thread.
-    QMetaObject::invokeMethod(
+    handOver(
         m_worker, [this] { m_port->close(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
@@ -28,9 +29,8 @@ bool PlcSession::run(Operation operation, std::function<void()> done)
         return false;
     m_busy = true;
     Q_EMIT busyChanged(true);
-    QMetaObject::invokeMethod(m_worker,
-                              [this, number = ++m_operations, operation = std::move(operation),
-                               done = std::move(done)] { execute(number, operation, done); });
+    handOver(m_worker, [this, number = ++m_operations, operation = std::move(operation),
+                        done = std::move(done)] { execute(number, operation, done); });
     return true;
 }
 
@@ -44,13 +44,13 @@ void PlcSession::execute(quint64 number, const Operation &operation,
                          const std::function<void()> &done)
 {
     const Progress progress = [this](int percent) {
-        QMetaObject::invokeMethod(this, [this, percent] { Q_EMIT progressChanged(percent); });
+        handOver(this, [this, percent] { Q_EMIT progressChanged(percent); });
     };
     m_port->begin(number);
     operation(*m_port, progress);
     if (m_port->isOpen())
         m_port->close();
-    QMetaObject::invokeMethod(this, [this, done] { complete(done); });
+    handOver(this, [this, done] { complete(done); });
 }
 
 void PlcSession::complete(const std::function<void()> &done)

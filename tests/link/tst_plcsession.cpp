@@ -61,7 +61,9 @@ void TestPlcSession::runsOperationsOneAtATime()
     QCOMPARE(busy.at(1).at(0).toBool(), false);
 
     QVERIFY(session.run([&](PlcPort &, const PlcSession::Progress &) { secondRan = true; }));
-    QTRY_VERIFY(secondRan && !session.isBusy());
+    // Read only once the session has handed the operation back.
+    QTRY_VERIFY(!session.isBusy());
+    QVERIFY(secondRan);
 }
 
 void TestPlcSession::reportsProgressAndEnds()

@@ -5,6 +5,7 @@
 // that was refused or not answered.
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
+#include "faultrules.h"
 #include "io/iotransfer.h"
 #include "link/connectiontest.h"
 #include "link/plcframe.h"
@@ -26,13 +27,9 @@
 
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
+using namespace FaultRules;
 
 namespace {
-
-const QString noFirst =
-    QStringLiteral("No first answer from PLC. Check cable connection,port setting,and e.t.c.");
-const QString noSecond = QStringLiteral(
-    "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
 
 // How an operation ended, as the window would see it.
 struct Ending
@@ -50,8 +47,6 @@ struct Operation
     std::function<Ending(SimPort &, const QString &ini)> run;
     QList<int> unexamined = {}; // requests whose answer is not used
 };
-
-enum class Line { Refuse, Silent, Late, Garbage, EarlyEtx, Vanish, SplitUnder, SplitOver };
 
 QList<RequestRow> rows(int count)
 {
@@ -214,46 +209,6 @@ QList<Operation> operations()
     };
 }
 
-enum class Frame { Probe, Read, Write, Command };
-
-Frame kindOf(const QByteArray &request)
-{
-    if (request == QByteArray(1, PlcFrame::ENQ))
-        return Frame::Probe;
-    if (request.startsWith("\x02"
-                           "E00") ||
-        request.startsWith("\x02"
-                           "0"))
-        return Frame::Read;
-    return request.startsWith("\x02"
-                              "E102002")
-               ? Frame::Command
-               : Frame::Write;
-}
-
-// What the operation must end with when the fault hits a request of this kind:
-// nothing (it succeeds as without the fault) or the message.
-std::optional<QString> expectedFailure(const Operation &op, Line line, Frame frame, int k)
-{
-    const bool reaches = line != Line::EarlyEtx || frame == Frame::Read;
-    const bool examined = frame != Frame::Command && !op.unexamined.contains(k);
-    if (!reaches || (!examined && line != Line::Vanish))
-        return std::nullopt;
-    if (op.probe)
-        return frame == Frame::Probe ? noFirst : noSecond;
-    switch (line) {
-    case Line::Refuse:
-    case Line::Garbage:
-    case Line::EarlyEtx:
-        return QStringLiteral("Wrong answer from PLC");
-    case Line::Silent:
-    case Line::Late:
-        return QStringLiteral("Answer timeout from PLC");
-    default:
-        return QStringLiteral("COM1: the device has vanished");
-    }
-}
-
 struct Bench
 {
     PlcSimulator sim;
@@ -286,18 +241,7 @@ Baseline baselineOf(const Operation &op)
 
 void injectAt(Bench &bench, Line line, int k)
 {
-    static const std::map<Line, SimFault> perRequest = {{Line::Refuse, SimFault::Refuse},
-                                                        {Line::Silent, SimFault::Silent},
-                                                        {Line::Late, SimFault::Late},
-                                                        {Line::Garbage, SimFault::Garbage},
-                                                        {Line::EarlyEtx, SimFault::EarlyEtx}};
-    SimFaults faults;
-    faults.lateBy = 1500ms;
-    if (line == Line::Vanish)
-        bench.port.vanishAfter(k);
-    else
-        faults.perRequest[perRequest.at(line)].ordinals.insert(k);
-    bench.sim.setFaults(faults);
+    FaultRules::injectAt(bench.sim, bench.port, line, k);
 }
 
 } // namespace
@@ -323,7 +267,7 @@ void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line l
     const QString where =
         QStringLiteral("%1, fault %2 at request %3").arg(op.name).arg(int(line)).arg(k);
     const std::optional<QString> failure =
-        expectedFailure(op, line, kindOf(base.requests.at(k - 1)), k);
+        expectedFailure(op.probe, op.unexamined, line, kindOf(base.requests.at(k - 1)), k);
     QVERIFY2(!bench.port.isOpen(), qPrintable(where));
     QVERIFY2(bench.port.now() <= base.time + 2000ms, qPrintable(where));
     if (!failure) {

@@ -1,0 +1,564 @@
+// soak: round after round, a random valid configuration and a random PLC
+// operation, run as the window runs it (on a session's thread, through the
+// traffic monitor's port) against the in-process simulator, with a random
+// fault of the line at a random transaction or none.
+//
+// Each round is checked against the same operation run without the fault on
+// a copy of the same PLC: a run the fault does not touch ends the same way
+// and leaves the PLC's memory the same; a run it hits ends with the message
+// the fault calls for, gives nothing to apply and writes nothing the clean run
+// would not; and the same operation run again straight after succeeds. A
+// clean download leaves the PLC holding the configuration, a clean upload
+// gives back what the PLC holds.
+//
+// Prints one line of figures; exits 1 when a round went wrong or memory,
+// open files or threads grew.
+#include "diag/modbuserrorbuffer.h"
+#include "diag/onewireerrorbuffer.h"
+#include "faultrules.h"
+#include "io/iotransfer.h"
+#include "link/plcsession.h"
+#include "link/traffic.h"
+#include "modbus/modbuschoices.h"
+#include "modbus/uartdescription.h"
+#include "onewire/bussearch.h"
+#include "onewire/sensortable.h"
+#include "workspace/configurationcompare.h"
+#include "workspace/configurationupload.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <random>
+
+using namespace FaultRules;
+using namespace std::chrono_literals;
+
+namespace {
+
+class Random
+{
+public:
+    explicit Random(quint64 seed)
+    {
+        std::seed_seq words{quint32(seed), quint32(seed >> 32)};
+        m_generator.seed(words);
+    }
+    int between(int low, int high) { return int(m_generator.bounded(low, high + 1)); }
+    bool chance(int percent) { return between(1, 100) <= percent; }
+    QString hexByte()
+    {
+        return QString::number(between(0, 255), 16).rightJustified(2, u'0').toUpper();
+    }
+
+private:
+    QRandomGenerator m_generator;
+};
+
+// The longest tables the PLC's memory holds side by side: UART1's request
+// records (9 bytes from 2502) reach UART2's (from 2902) from row 114 on, and
+// the 128th sensor record (10 bytes from 200C) reaches UART1's first. Longer
+// tables are written as asked, but the PLC cannot keep both.
+constexpr int uart1Rows = (0x2902 - 0x2502) / 9;
+constexpr int sensorRows = (0x2502 - 0x200C) / 10;
+
+// Rows Check_grid passes: each function with the counts and areas it allows.
+TextTable randomRequests(Random &random, int most)
+{
+    TextTable table;
+    const int rows = random.between(0, most);
+    for (int n = 1; n <= rows; ++n) {
+        const int function = random.between(0, 4);
+        const bool bits = function == 0 || function == 3;
+        const int count = random.between(0, bits ? 255 : function == 2 ? 123 : 125);
+        const int area = (bits ? 3071 : 7999) - count;
+        QStringList row(RequestTable::columnCount);
+        row[RequestTable::Slot] = QString::number(n);
+        row[RequestTable::Address] = QString::number(random.between(0, 248));
+        row[RequestTable::NumWord] = QString::number(count);
+        row[RequestTable::AddressSlave] = QString::number(random.between(0, area));
+        row[RequestTable::AddressMaster] = QString::number(random.between(0, area));
+        row[RequestTable::Function] = QString::number(function);
+        row[RequestTable::Timeout] = QString::number(random.between(1, 4095));
+        table << row;
+    }
+    return table;
+}
+
+TextTable randomSensors(Random &random)
+{
+    TextTable table;
+    const int rows = random.between(0, sensorRows);
+    for (int n = 1; n <= rows; ++n) {
+        QStringList row{QString::number(n)};
+        for (int b = 0; b < 8; ++b)
+            row << random.hexByte();
+        row << QString::number(random.between(0, SensorTable::maxRegister));
+        table << row;
+    }
+    return table;
+}
+
+UartSettings randomUart(Random &random, int number)
+{
+    UartSettings uart = UartSettings::defaults(number);
+    uart.role = ModbusRole(random.between(0, 2));
+    uart.speed = random.between(0, int(ModbusChoices::speeds.size()) - 1);
+    uart.parity = random.between(0, int(ModbusChoices::parities.size()) - 1);
+    uart.slaveAddress = QString::number(random.between(1, 247));
+    uart.table = randomRequests(random, number == 1 ? uart1Rows : 128);
+    return uart;
+}
+
+Configuration randomConfiguration(Random &random)
+{
+    Configuration c = Configuration::defaults();
+    c.uart1 = randomUart(random, 1);
+    c.uart2 = randomUart(random, 2);
+    c.aux.mode = AuxMode(random.between(0, 2));
+    c.aux.fieldNetSpeed = random.between(0, 4);
+    c.aux.fieldNetParity = random.between(0, 2);
+    c.aux.fieldNetDataBits = random.between(0, 1);
+    c.aux.fieldNetStopBits = random.between(0, 1);
+    c.aux.sensors = randomSensors(random);
+    for (int point = 0; point < IoAssignment::pointCount; ++point)
+        c.io.choose(point, random.between(0, 2));
+    return c;
+}
+
+// How an operation ended, and what it gives the window to show, part by
+// part ("UART1", "devices", ...).
+struct Ending
+{
+    bool ok = false;
+    QString message;
+    QMap<QString, QString> shown;
+
+    bool operator==(const Ending &) const = default;
+};
+
+Ending ending(const TransferResult &result)
+{
+    return {result.ok, result.message, {}};
+}
+
+QString text(const TextTable &table)
+{
+    QStringList lines;
+    for (const QStringList &row : table)
+        lines << row.join(u' ');
+    return lines.join(u'\n');
+}
+
+struct Operation
+{
+    QString name;
+    std::function<Ending(PlcPort &, const QString &ini, const Configuration &)> run;
+    QList<int> unexamined = {}; // requests whose answer is not looked at
+    bool writes = false;        // a download: the PLC is to hold what it sent
+    ConfigurationParts parts = {};
+};
+
+QString uartText(const UartSettings &uart)
+{
+    return QStringLiteral("%1 %2 %3 %4\n")
+               .arg(int(uart.role))
+               .arg(uart.speed)
+               .arg(uart.parity)
+               .arg(uart.slaveAddress) +
+           text(uart.table);
+}
+
+QString auxText(const AuxSettings &aux)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5\n")
+               .arg(int(aux.mode))
+               .arg(aux.fieldNetSpeed)
+               .arg(aux.fieldNetParity)
+               .arg(aux.fieldNetDataBits)
+               .arg(aux.fieldNetStopBits) +
+           text(aux.sensors);
+}
+
+Ending uploadEnding(const ConfigurationUpload &up)
+{
+    Ending end = ending(up.result);
+    if (up.uart1)
+        end.shown[QStringLiteral("UART1")] = uartText(*up.uart1);
+    if (up.uart2)
+        end.shown[QStringLiteral("UART2")] = uartText(*up.uart2);
+    if (up.aux)
+        end.shown[QStringLiteral("aux")] = auxText(*up.aux);
+    return end;
+}
+
+QList<Operation> operations()
+{
+    QList<Operation> list;
+    const QList<std::pair<QString, ConfigurationParts>> downloads = {
+        {QStringLiteral("download UART1"), {true, false, false}},
+        {QStringLiteral("download UART2"), {false, true, false}},
+        {QStringLiteral("download aux"), {false, false, true}},
+        {QStringLiteral("download all"), {}}};
+    for (const auto &[name, parts] : downloads) {
+        list.append({name,
+                     [parts](PlcPort &port, const QString &ini, const Configuration &c) {
+                         return ending(downloadConfiguration(port, ini, c, {}, parts));
+                     },
+                     {},
+                     true,
+                     parts});
+    }
+    list.append(
+        {QStringLiteral("upload"), [](PlcPort &port, const QString &ini, const Configuration &c) {
+             return uploadEnding(uploadConfiguration(port, ini, c, {}));
+         }});
+    list.append(
+        {QStringLiteral("verify"), [](PlcPort &port, const QString &ini, const Configuration &c) {
+             const ConfigurationCheck check = verifyConfiguration(port, ini, c, {});
+             Ending end = ending(check.result);
+             if (check.result.ok)
+                 end.shown[QStringLiteral("differences")] = check.differences.join(u'\n');
+             return end;
+         }});
+    for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
+        list.append({QStringLiteral("diag UART%1").arg(uart->number),
+                     [uart](PlcPort &port, const QString &ini, const Configuration &) {
+                         const ErrorBufferRead read = readModbusErrorBuffer(port, ini, *uart);
+                         Ending end = ending(read.result);
+                         if (read.table)
+                             end.shown[QStringLiteral("errors")] = text(*read.table);
+                         return end;
+                     }});
+    }
+    list.append({QStringLiteral("diag 1-wire"),
+                 [](PlcPort &port, const QString &ini, const Configuration &) {
+                     const ErrorBufferRead read = readOneWireErrorBuffer(port, ini);
+                     Ending end = ending(read.result);
+                     if (read.table)
+                         end.shown[QStringLiteral("errors")] = text(*read.table);
+                     return end;
+                 }});
+    list.append({QStringLiteral("search"),
+                 [](PlcPort &port, const QString &ini, const Configuration &) {
+                     const BusSearch::Found found = BusSearch::search(port, ini);
+                     Ending end = ending(found.result);
+                     if (found.devices)
+                         end.shown[QStringLiteral("devices")] = text(*found.devices);
+                     return end;
+                 },
+                 {2}});
+    list.append({QStringLiteral("I/O download"),
+                 [](PlcPort &port, const QString &, const Configuration &c) {
+                     port.setPortNumber(1);
+                     return ending(downloadIo(port, c.io));
+                 },
+                 {},
+                 true});
+    list.append({QStringLiteral("I/O upload"),
+                 [](PlcPort &port, const QString &ini, const Configuration &) {
+                     const IoUpload up = uploadIo(port, ini, {});
+                     Ending end = ending(up.result);
+                     if (up.assignment)
+                         end.shown[QStringLiteral("io")] =
+                             QString::number(up.assignment->inputMask()) + u' ' +
+                             QString::number(up.assignment->outputMask());
+                     return end;
+                 }});
+    return list;
+}
+
+// A PLC that already holds a configuration, some error bytes and a bus of
+// 1-wire devices.
+void preparePlc(PlcSimulator &plc, Random &random, const QString &ini)
+{
+    PlcSimulator scratch; // its requests are not the round's
+    SimPort port(scratch);
+    downloadConfiguration(port, ini, randomConfiguration(random), {});
+    plc.setMemory(0, scratch.memoryImage());
+    for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
+        QByteArray errors;
+        for (int k = 0; k < 128; ++k)
+            errors += char(random.chance(10) ? random.between(0, 255) : 0);
+        plc.setMemory(uart->errorBytes, errors);
+    }
+    QByteArray oneWire;
+    for (int k = 0; k < 128; ++k)
+        oneWire += char(random.chance(10) ? random.between(0, 255) : 0);
+    plc.setMemory(0x3700, oneWire);
+    QList<QByteArray> codes;
+    for (int k = random.between(0, 12); k > 0; --k)
+        codes << QByteArray::fromHex(random.hexByte().toLatin1().repeated(7)) +
+                     char(random.between(0, 255));
+    plc.setRomCodes(codes);
+}
+
+// Runs operations the way the window does: on a session's thread, through
+// the traffic monitor's port, waiting in an event loop for the end.
+class Window
+{
+public:
+    Window(PlcSimulator &plc, TrafficRecorder &recorder)
+    {
+        auto port = std::make_unique<SimPort>(plc);
+        m_port = port.get();
+        m_session = std::make_unique<PlcSession>(
+            std::make_unique<RecordingPort>(std::move(port), recorder));
+    }
+
+    SimPort &port() { return *m_port; }
+
+    Ending run(const Operation &op, const QString &ini, const Configuration &c)
+    {
+        Ending end;
+        QEventLoop loop;
+        m_session->run(
+            [&](PlcPort &port, const PlcSession::Progress &) { end = op.run(port, ini, c); },
+            [&loop] { loop.quit(); });
+        loop.exec();
+        return end;
+    }
+
+private:
+    SimPort *m_port; // owned by the session
+    std::unique_ptr<PlcSession> m_session;
+};
+
+struct Resources
+{
+    double rssMb = 0;
+    int fds = 0;
+    int threads = 0;
+};
+
+Resources resources()
+{
+    Resources now;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.first() == "VmRSS:")
+                now.rssMb = fields.value(1).toDouble() / 1024;
+            if (fields.first() == "Threads:")
+                now.threads = fields.value(1).toInt();
+        }
+    }
+    now.fds =
+        int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+    return now;
+}
+
+class Soak
+{
+public:
+    explicit Soak(quint64 seed) : m_seed(seed) { m_recorder.setEnabled(true); }
+
+    // The round's problems; none when it went right.
+    QStringList round(int number, bool &faulted);
+
+private:
+    quint64 m_seed;
+    QList<Operation> m_operations = operations();
+    QTemporaryDir m_dir;
+    QString m_ini = m_dir.filePath(QStringLiteral("set.ini"));
+    TrafficRecorder m_recorder;
+};
+
+QStringList Soak::round(int number, bool &faulted)
+{
+    Random random(m_seed * 1000003u + quint64(number));
+    PlcSimulator plc;
+    preparePlc(plc, random, m_ini);
+    const Configuration c = randomConfiguration(random);
+    const Operation &op = m_operations.at(random.between(0, int(m_operations.size()) - 1));
+    QStringList wrong;
+    const auto check = [&wrong](bool ok, const QString &what) {
+        if (!ok)
+            wrong << what;
+    };
+
+    // The same operation without a fault, on a copy of the PLC.
+    PlcSimulator clean = plc;
+    QSet<int> written;
+    clean.setWriteHook([&written](quint16 address, QByteArrayView bytes) {
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            written.insert(address + int(i));
+    });
+    SimPort cleanPort(clean);
+    const Ending expected = op.run(cleanPort, m_ini, c);
+    const QByteArray cleanImage = clean.memoryImage();
+    const int requests = clean.requestCount();
+    check(expected.ok, QStringLiteral("without a fault: ") + expected.message);
+    if (expected.ok && op.writes && op.name != QLatin1String("I/O download")) {
+        SimPort again(clean);
+        const ConfigurationCheck held = verifyConfiguration(again, m_ini, c, {}, op.parts);
+        check(held.result.ok && held.differences.isEmpty(),
+              QStringLiteral("the PLC does not hold what was sent: ") +
+                  held.differences.join(QStringLiteral("; ")));
+    }
+    if (expected.ok && op.name == QLatin1String("upload")) {
+        SimPort again(clean);
+        const ConfigurationUpload up = uploadConfiguration(again, m_ini, c, {});
+        Configuration read = c;
+        read.uart1 = up.uart1.value_or(read.uart1);
+        read.uart2 = up.uart2.value_or(read.uart2);
+        read.aux = up.aux.value_or(read.aux);
+        const ConfigurationCheck held = verifyConfiguration(again, m_ini, read, {});
+        check(held.result.ok && held.differences.isEmpty(),
+              QStringLiteral("the upload differs from what the PLC holds"));
+    }
+
+    // The fault, at one of the requests the clean run made.
+    const QList<Line> lines = {Line::Refuse,   Line::Silent, Line::Late,      Line::Garbage,
+                               Line::EarlyEtx, Line::Vanish, Line::SplitUnder};
+    std::optional<Line> line;
+    if (requests > 0 && random.chance(75))
+        line = lines.at(random.between(0, int(lines.size()) - 1));
+    const int k = random.between(1, std::max(1, requests));
+    faulted = line.has_value();
+    const QByteArray before = plc.memoryImage();
+    auto window = std::make_unique<Window>(plc, m_recorder);
+    std::optional<QString> failure;
+    if (line == Line::SplitUnder) {
+        SimFaults faults;
+        faults.chunkSize = random.between(1, 4);
+        faults.chunkGap = std::chrono::milliseconds(random.between(0, 90));
+        plc.setFaults(faults);
+    } else if (line) {
+        injectAt(plc, window->port(), *line, k);
+        failure =
+            expectedFailure(false, op.unexamined, *line, kindOf(clean.requests().at(k - 1)), k);
+    }
+    const Ending end = window->run(op, m_ini, c);
+    check(!window->port().isOpen(), QStringLiteral("the port was left open"));
+    if (!failure) {
+        check(end == expected,
+              QStringLiteral("ended \"%1\", not as without the fault").arg(end.message));
+        // A refused or ignored write whose answer is not looked at (the
+        // command word) leaves its bytes as they were.
+        const bool lost = line == Line::Refuse || line == Line::Silent;
+        const QByteArray after = plc.memoryImage();
+        for (qsizetype a = 0; a < after.size(); ++a) {
+            if (after[a] != cleanImage[a] && !(lost && written.contains(int(a)))) {
+                check(false, QStringLiteral("the PLC's memory differs from the run without the "
+                                            "fault at %1")
+                                 .arg(a, 4, 16, QLatin1Char('0')));
+                break;
+            }
+        }
+    } else {
+        check(!end.ok && end.message == *failure,
+              QStringLiteral("ended \"%1\", not \"%2\"").arg(end.message, *failure));
+        // Parts read before the failure may be shown; they are what the PLC holds.
+        for (auto it = end.shown.cbegin(); it != end.shown.cend(); ++it)
+            check(op.name == QLatin1String("upload") &&
+                      expected.shown.value(it.key()) == it.value(),
+                  QStringLiteral("a failed run gives %1 to show").arg(it.key()));
+        const QByteArray after = plc.memoryImage();
+        for (qsizetype a = 0; a < after.size(); ++a) {
+            // What the clean run wrote, or the PLC changed during it (a
+            // search's result), may have changed.
+            if (after[a] != before[a] && !written.contains(int(a)) && cleanImage[a] == before[a]) {
+                check(false, QStringLiteral("a failed run wrote %1, which the operation does not")
+                                 .arg(a, 4, 16, QLatin1Char('0')));
+                break;
+            }
+        }
+    }
+
+    // The next run, without the fault, succeeds; a vanished device is
+    // opened afresh.
+    plc.setFaults({});
+    if (line == Line::Vanish)
+        window = std::make_unique<Window>(plc, m_recorder);
+    const Ending next = window->run(op, m_ini, c);
+    check(next == expected, QStringLiteral("the run after it ended \"%1\"").arg(next.message));
+    if (op.writes)
+        check(plc.memoryImage() == clean.memoryImage(),
+              QStringLiteral("after the next run the PLC's memory differs"));
+
+    if (!wrong.isEmpty()) {
+        const QString where = QStringLiteral("round %1, %2, fault %3 at request %4 of %5: ")
+                                  .arg(number)
+                                  .arg(op.name)
+                                  .arg(line ? int(*line) : -1)
+                                  .arg(k)
+                                  .arg(requests);
+        for (QString &problem : wrong)
+            problem.prepend(where);
+    }
+    return wrong;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Random configurations and operations against the simulated PLC, with random faults."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("rounds"), QStringLiteral("Rounds to run (1000)."),
+                      QStringLiteral("N"), QStringLiteral("1000")});
+    parser.addOption({QStringLiteral("seed"),
+                      QStringLiteral("Seed of the random choices (a new one each run)."),
+                      QStringLiteral("S")});
+    parser.addOption({QStringLiteral("round"),
+                      QStringLiteral("Run only this round of the seed's run, to look at it."),
+                      QStringLiteral("R")});
+    parser.process(app);
+
+    const int rounds = parser.value(QStringLiteral("rounds")).toInt();
+    const quint64 seed = parser.isSet(QStringLiteral("seed"))
+                             ? parser.value(QStringLiteral("seed")).toULongLong()
+                             : QRandomGenerator::global()->generate64();
+    Soak soak(seed);
+    const int only =
+        parser.isSet(QStringLiteral("round")) ? parser.value(QStringLiteral("round")).toInt() : -1;
+    // Figures are taken once a tenth of the rounds has run, when the
+    // allocator and Qt's caches have reached their working size.
+    const int warmUp = std::max(1, rounds / 10);
+    Resources start = resources();
+    int faults = 0, wrong = 0;
+    for (int number = 1; number <= rounds; ++number) {
+        if (only > 0 && number != only)
+            continue;
+        bool faulted = false;
+        const QStringList problems = soak.round(number, faulted);
+        faults += faulted;
+        if (!problems.isEmpty()) {
+            ++wrong;
+            for (const QString &problem : problems)
+                std::fprintf(stderr, "%s\n", qPrintable(problem));
+        }
+        if (number == warmUp)
+            start = resources();
+    }
+    // A session's thread may take a moment to leave once it has ended.
+    Resources end = resources();
+    for (int wait = 0; wait < 50 && end.threads > start.threads; ++wait) {
+        QThread::msleep(10);
+        end = resources();
+    }
+    std::printf("soak rounds=%d faults=%d wrong=%d rss_start=%.1fMB rss_end=%.1fMB fds_start=%d "
+                "fds_end=%d threads_start=%d threads_end=%d\n",
+                rounds, faults, wrong, start.rssMb, end.rssMb, start.fds, end.fds, start.threads,
+                end.threads);
+    const bool grew =
+        end.rssMb > start.rssMb * 1.05 || end.fds > start.fds || end.threads > start.threads;
+    if (wrong > 0 || grew)
+        std::fprintf(stderr, "soak failed (seed %llu)%s\n", static_cast<unsigned long long>(seed),
+                     grew ? ": memory, open files or threads grew" : "");
+    return wrong > 0 || grew ? 1 : 0;
+}
