@@ -65,7 +65,11 @@ Converted toFloat(const QString &hex, const QLocale &locale)
         return {QStringLiteral("NaN"), {}};
     if (std::isinf(value))
         return {value > 0 ? QStringLiteral("inf") : QStringLiteral("-inf"), {}};
-    return {locale.toString(double(value), 'g', 7), {}};
+    // No group separators: "To IEEE" takes the first comma for the decimal
+    // point, so "17.089,75" or "17,089.75" would not convert back.
+    QLocale plain = locale;
+    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return {plain.toString(double(value), 'g', 7), {}};
 }
 
 QString wordOrders(const QString &hex)

@@ -26,7 +26,8 @@ struct Converted
 // and "-inf" are taken too. Eight upper-case hex digits.
 Converted toIeee(const QString &number);
 // "To float": eight hex digits, upper or lower case, to the value with up
-// to seven significant digits and the locale's decimal separator; "NaN",
+// to seven significant digits and the locale's decimal separator (no group
+// separators); "NaN",
 // "inf" and "-inf" for those.
 Converted toFloat(const QString &hex, const QLocale &locale = QLocale());
 

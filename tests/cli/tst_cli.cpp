@@ -153,9 +153,20 @@ void TestCli::runsOnTwoPortsAtOnce()
     SimProcess first(QStringLiteral(PLC_SIM_PATH));
     SimProcess second(QStringLiteral(PLC_SIM_PATH));
     QVERIFY(first.start() && second.start());
-    const Run both = cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"download"_s,
-                          path(u"site.apc"_s), u"--verify"_s});
+    const Run both =
+        cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"--log"_s,
+             path(u"frames.log"_s), u"download"_s, path(u"site.apc"_s), u"--verify"_s});
     QCOMPARE(both.code, 0);
+    // One log, whole lines from both ports' threads.
+    QFile log(path(u"frames.log"_s));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &link : {first.link(), second.link()}) {
+        const auto sent = std::count_if(lines.cbegin(), lines.cend(), [&link](const QString &l) {
+            return l.section(u' ', 1, 2) == link + u" sent"_s;
+        });
+        QVERIFY2(sent > 10, qPrintable(lines.join(u'\n')));
+    }
     QCOMPARE(both.out.count(u"the PLC holds the file's configuration"_s), 2);
     QVERIFY(both.out.contains(first.link() + u": "_s) && both.out.contains(second.link()));
 }

@@ -85,6 +85,15 @@ void TestFloatConverter::toFloat_data()
                                           << "de_DE"
                                           << "1,5"
                                           << "";
+    // Without group separators, so the text converts back.
+    QTest::newRow("thousands, de_DE") << "46858380"
+                                      << "de_DE"
+                                      << "17089,75"
+                                      << "";
+    QTest::newRow("thousands, en_US") << "46858380"
+                                      << "en_US"
+                                      << "17089.75"
+                                      << "";
     QTest::newRow("seven digits") << "3F9DF3B6"
                                   << "C"
                                   << "1.234"
