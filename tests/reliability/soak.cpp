@@ -38,6 +38,9 @@
 #include <QThread>
 
 #include <cstdio>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <random>
 
 using namespace FaultRules;
@@ -55,6 +58,10 @@ public:
     }
     int between(int low, int high) { return int(m_generator.bounded(low, high + 1)); }
     bool chance(int percent) { return between(1, 100) <= percent; }
+    // The number of rows of a table of at most `most`: any, or all of them.
+    int rows(int most) { return largest ? most : between(0, most); }
+
+    bool largest = false;
     QString hexByte()
     {
         return QString::number(between(0, 255), 16).rightJustified(2, u'0').toUpper();
@@ -75,7 +82,7 @@ constexpr int sensorRows = (0x2502 - 0x200C) / 10;
 TextTable randomRequests(Random &random, int most)
 {
     TextTable table;
-    const int rows = random.between(0, most);
+    const int rows = random.rows(most);
     for (int n = 1; n <= rows; ++n) {
         const int function = random.between(0, 4);
         const bool bits = function == 0 || function == 3;
@@ -97,7 +104,7 @@ TextTable randomRequests(Random &random, int most)
 TextTable randomSensors(Random &random)
 {
     TextTable table;
-    const int rows = random.between(0, sensorRows);
+    const int rows = random.rows(sensorRows);
     for (int n = 1; n <= rows; ++n) {
         QStringList row{QString::number(n)};
         for (int b = 0; b < 8; ++b)
@@ -342,6 +349,11 @@ struct Resources
 
 Resources resources()
 {
+#if defined(__GLIBC__)
+    // Freed heap goes back to the system first, so the resident size is what
+    // is in use rather than the heap's high-water mark.
+    malloc_trim(0);
+#endif
     Resources now;
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly)) {
@@ -367,6 +379,19 @@ constexpr bool judgeMemory = false;
 constexpr bool judgeMemory = true;
 #endif
 
+// The figures once the last session's thread has left, which may take a
+// moment after the session has ended; between rounds the soak runs on the
+// main thread alone.
+Resources idleResources()
+{
+    Resources now = resources();
+    for (int wait = 0; wait < 50 && now.threads > 1; ++wait) {
+        QThread::msleep(10);
+        now = resources();
+    }
+    return now;
+}
+
 class Soak
 {
 public:
@@ -374,6 +399,9 @@ public:
 
     // The round's problems; none when it went right.
     QStringList round(int number, bool &faulted);
+    // Every operation once with the longest tables, so that the heap has
+    // reached its working size before memory is measured.
+    void warmUp();
 
 private:
     quint64 m_seed;
@@ -382,6 +410,17 @@ private:
     QString m_ini = m_dir.filePath(QStringLiteral("set.ini"));
     TrafficRecorder m_recorder;
 };
+
+void Soak::warmUp()
+{
+    for (const Operation &op : m_operations) {
+        Random random(m_seed);
+        random.largest = true;
+        PlcSimulator plc;
+        preparePlc(plc, random, m_ini);
+        Window(plc, m_recorder).run(op, m_ini, randomConfiguration(random));
+    }
+}
 
 QStringList Soak::round(int number, bool &faulted)
 {
@@ -535,10 +574,12 @@ int main(int argc, char *argv[])
     Soak soak(seed);
     const int only =
         parser.isSet(QStringLiteral("round")) ? parser.value(QStringLiteral("round")).toInt() : -1;
-    // Figures are taken once a tenth of the rounds has run, when the
-    // allocator and Qt's caches have reached their working size.
-    const int warmUp = std::max(1, rounds / 10);
-    Resources start = resources();
+    // Figures are taken once every operation has run with the longest tables
+    // and a tenth of the rounds (at least 50, or half of a shorter run) has
+    // run: by then the allocator and Qt's caches have their working size.
+    const int warmUp = std::max({1, rounds / 10, std::min(rounds / 2, 50)});
+    soak.warmUp();
+    Resources start = idleResources();
     int faults = 0, wrong = 0;
     for (int number = 1; number <= rounds; ++number) {
         if (only > 0 && number != only)
@@ -552,14 +593,9 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "%s\n", qPrintable(problem));
         }
         if (number == warmUp)
-            start = resources();
+            start = idleResources();
     }
-    // A session's thread may take a moment to leave once it has ended.
-    Resources end = resources();
-    for (int wait = 0; wait < 50 && end.threads > start.threads; ++wait) {
-        QThread::msleep(10);
-        end = resources();
-    }
+    const Resources end = idleResources();
     std::printf("soak rounds=%d faults=%d wrong=%d rss_start=%.1fMB rss_end=%.1fMB fds_start=%d "
                 "fds_end=%d threads_start=%d threads_end=%d\n",
                 rounds, faults, wrong, start.rssMb, end.rssMb, start.fds, end.fds, start.threads,
