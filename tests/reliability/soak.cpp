@@ -175,6 +175,15 @@ struct Operation
     ConfigurationParts parts = {};
 };
 
+// An operation that reads one table: error bytes, or a search's finds.
+Ending tableEnding(const TransferResult &result, const std::optional<TextTable> &table)
+{
+    Ending end = ending(result);
+    if (table)
+        end.shown[QStringLiteral("table")] = text(*table);
+    return end;
+}
+
 QString uartText(const UartSettings &uart)
 {
     return QStringLiteral("%1 %2 %3 %4\n")
@@ -241,27 +250,18 @@ QList<Operation> operations()
         list.append({QStringLiteral("diag UART%1").arg(uart->number),
                      [uart](PlcPort &port, const QString &ini, const Configuration &) {
                          const ErrorBufferRead read = readModbusErrorBuffer(port, ini, *uart);
-                         Ending end = ending(read.result);
-                         if (read.table)
-                             end.shown[QStringLiteral("errors")] = text(*read.table);
-                         return end;
+                         return tableEnding(read.result, read.table);
                      }});
     }
     list.append({QStringLiteral("diag 1-wire"),
                  [](PlcPort &port, const QString &ini, const Configuration &) {
                      const ErrorBufferRead read = readOneWireErrorBuffer(port, ini);
-                     Ending end = ending(read.result);
-                     if (read.table)
-                         end.shown[QStringLiteral("errors")] = text(*read.table);
-                     return end;
+                     return tableEnding(read.result, read.table);
                  }});
     list.append({QStringLiteral("search"),
                  [](PlcPort &port, const QString &ini, const Configuration &) {
                      const BusSearch::Found found = BusSearch::search(port, ini);
-                     Ending end = ending(found.result);
-                     if (found.devices)
-                         end.shown[QStringLiteral("devices")] = text(*found.devices);
-                     return end;
+                     return tableEnding(found.result, found.devices);
                  },
                  {2}});
     list.append({QStringLiteral("I/O download"),
