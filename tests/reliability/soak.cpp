@@ -71,12 +71,11 @@ private:
     QRandomGenerator m_generator;
 };
 
-// The longest tables the PLC's memory holds side by side: UART1's request
-// records (9 bytes from 2502) reach UART2's (from 2902) from row 114 on, and
-// the 128th sensor record (10 bytes from 200C) reaches UART1's first. Longer
-// tables are written as asked, but the PLC cannot keep both.
-constexpr int uart1Rows = (0x2902 - 0x2502) / 9;
-constexpr int sensorRows = (0x2502 - 0x200C) / 10;
+// The most sensors the PLC's memory holds beside UART1's requests: the
+// 128th sensor record (10 bytes from 200C) reaches UART1's first request
+// record at 2502. A 128th sensor is written as asked, but the PLC cannot
+// keep both it and UART1's first request.
+constexpr int sensorRows = (0x2502 - 0x200C) / SensorTable::recordBytes;
 
 // Rows Check_grid passes: each function with the counts and areas it allows.
 TextTable randomRequests(Random &random, int most)
@@ -122,7 +121,7 @@ UartSettings randomUart(Random &random, int number)
     uart.speed = random.between(0, int(ModbusChoices::speeds.size()) - 1);
     uart.parity = random.between(0, int(ModbusChoices::parities.size()) - 1);
     uart.slaveAddress = QString::number(random.between(1, 247));
-    uart.table = randomRequests(random, number == 1 ? uart1Rows : 128);
+    uart.table = randomRequests(random, 128);
     return uart;
 }
 
