@@ -286,7 +286,8 @@ void UartTab::applyUpload(const UartSettings &settings)
 // that fails the check is refused before anything is sent.
 void UartTab::writeToPlc()
 {
-    if (!m_context.dialogs().confirm(this, downloadQuestion))
+    if (!m_context.dialogs().confirm(this, downloadQuestion) ||
+        !m_context.mayDownload(this, QStringLiteral("uart%1").arg(m_description.uart->number)))
         return;
     const UartSettings settings = configuration();
     const bool blocks = settings.role == ModbusRole::Master && !Check_grid(settings.table);

@@ -10,7 +10,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr quint16 modeWordAddress = 0x200A;
-constexpr quint16 sensorRecords = 0x200C;
+constexpr quint16 sensorRecords = SensorTable::recordStart;
 
 void download(TransferRun &run, const AuxSettings &settings, const TransferProgress &progress)
 {

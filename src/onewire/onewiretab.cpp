@@ -213,7 +213,8 @@ void OneWireTab::openSearch()
 // fails the check is refused before anything is sent, whatever the mode.
 void OneWireTab::writeToPlc()
 {
-    if (!m_context.dialogs().confirm(this, downloadQuestion))
+    if (!m_context.dialogs().confirm(this, downloadQuestion) ||
+        !m_context.mayDownload(this, QStringLiteral("aux")))
         return;
     const AuxSettings settings = configuration();
     const bool blocks = settings.mode == AuxMode::OneWireMaster && !settings.sensors.isEmpty() &&

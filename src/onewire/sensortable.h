@@ -32,6 +32,8 @@ std::optional<QByteArray> romCode(const QStringList &cells);
 // Check_grid_1w has passed.
 QByteArray encodeAll(const TextTable &sensors);
 inline constexpr int recordBytes = 10;
+// Where the PLC keeps the first record; the others follow it.
+inline constexpr quint16 recordStart = 0x200C;
 // The rows of the records, numbered from 1: the ROM bytes as two upper-case
 // hex digits, the register as a signed decimal number. Nothing unless the
 // data is whole records.

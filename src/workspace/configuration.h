@@ -3,6 +3,7 @@
 #include "io/ioassignment.h"
 #include "modbus/uartsettings.h"
 #include "onewire/auxsettings.h"
+#include "workspace/configurationparts.h"
 
 // Everything the window's configuration consists of, as one plain value:
 // both UARTs, the auxiliary port with its sensor table, and the I/O
@@ -24,3 +25,11 @@ struct Configuration
 
     bool operator==(const Configuration &) const = default;
 };
+
+// Why the PLC cannot hold the configuration's parts that are written, or
+// nothing. The sensor records run from 200C, 10 bytes each, so a 1-wire
+// master's 128th sensor lies at 2502 to 250B, where UART1's request records
+// begin: 128 sensors and a UART1 master table with requests cannot both be
+// in the PLC. The refusal carries the title of a configuration error.
+std::optional<TransferResult> plcMemoryClash(const Configuration &configuration,
+                                             const ConfigurationParts &written = {});

@@ -71,6 +71,8 @@ TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
                                      const TransferProgress &progress,
                                      const ConfigurationParts &parts)
 {
+    if (const auto clash = plcMemoryClash(configuration, parts))
+        return *clash;
     for (const auto &[selected, uart] : {std::pair{parts.uart1, &configuration.uart1},
                                          std::pair{parts.uart2, &configuration.uart2}}) {
         if (const auto refusal = selected ? uartRefusal(*uart) : std::nullopt)
@@ -97,6 +99,9 @@ ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
                                        const TransferProgress &progress,
                                        const ConfigurationParts &parts)
 {
+    // A configuration the PLC cannot hold is never what it holds.
+    if (const auto clash = plcMemoryClash(configuration, parts))
+        return {*clash, {}};
     const ConfigurationUpload read =
         uploadConfiguration(port, iniFile, configuration, progress, parts);
     if (!read.result.ok)

@@ -29,7 +29,8 @@ ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
 
 // The parts of the configuration into the PLC, UART1, UART2, then the
 // auxiliary port, each as its "Write to PLC" button does it. Every part is
-// checked first, and nothing is sent when one is refused (with the window's
+// checked first, and so is whether the PLC can hold them together
+// (plcMemoryClash()); nothing is sent when one is refused (with the window's
 // message and title). The first failure ends the run.
 TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
                                      const Configuration &configuration,
@@ -37,7 +38,8 @@ TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
                                      const ConfigurationParts &parts = {});
 
 // Reads the parts back from the PLC and lists how they differ from the
-// configuration (see configurationDifferences()).
+// configuration (see configurationDifferences()). A configuration the PLC
+// cannot hold is refused as the download refuses it, and nothing is read.
 struct ConfigurationCheck
 {
     TransferResult result;

@@ -44,6 +44,11 @@ Main::Main(Context context, QWidget *parent)
     addDockWidget(Qt::BottomDockWidgetArea, m_monitor);
     buildTabs();
     buildMenu();
+    // A part goes into the PLC only when the PLC can hold it beside the rest.
+    m_context->setDownloadCheck([this](const QString &part) -> std::optional<TransferResult> {
+        const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
+        return parts ? plcMemoryClash(configuration(), *parts) : std::nullopt;
+    });
     apply(Configuration::startUp(iniFile()));
     m_saved = configuration();
     Change_main_caption();
@@ -283,6 +288,9 @@ void Main::dropEvent(QDropEvent *event)
 
 void Main::verifyPlc()
 {
+    // A configuration the PLC cannot hold is unfit, whatever the PLC holds.
+    if (const std::optional<TransferResult> clash = plcMemoryClash(configuration()))
+        return m_context->report(this, *clash);
     m_context->transfer<ConfigurationCheck>(
         this,
         [ini = iniFile(), current = configuration()](PlcPort &port,

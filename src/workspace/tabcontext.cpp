@@ -68,3 +68,12 @@ void TabContext::report(QWidget *from, const TransferResult &result)
     const auto icon = result.ok ? UserDialogs::Icon::Information : UserDialogs::Icon::Warning;
     m_dialogs.message(from, result.message, result.title, icon);
 }
+
+bool TabContext::mayDownload(QWidget *from, const QString &part)
+{
+    const std::optional<TransferResult> refusal =
+        m_downloadCheck ? m_downloadCheck(part) : std::nullopt;
+    if (refusal)
+        report(from, *refusal);
+    return !refusal;
+}

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWidget;
 class UserDialogs;
@@ -80,6 +81,15 @@ public:
             });
     }
 
+    // What a download of one part ("uart1", "uart2" or "aux") must pass of
+    // the whole configuration before anything is sent: the refusal to show,
+    // or nothing. The window sets it; a tab on its own has none.
+    using DownloadCheck = std::function<std::optional<TransferResult>(const QString &part)>;
+    void setDownloadCheck(DownloadCheck check) { m_downloadCheck = std::move(check); }
+    // Shows the check's refusal, if there is one; true when the download of
+    // the part may go on.
+    bool mayDownload(QWidget *from, const QString &part);
+
     // A transfer's message, if it has one, in a message box with its title:
     // information after a success, a warning after a failure.
     void report(QWidget *from, const TransferResult &result);
@@ -91,4 +101,5 @@ private:
     QWidget *m_window = nullptr;
     std::unique_ptr<PlcSession> m_session;
     PlcControls m_plcControls;
+    DownloadCheck m_downloadCheck;
 };

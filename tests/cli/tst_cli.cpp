@@ -51,6 +51,8 @@ private Q_SLOTS:
     void downloadsAsTheWindowDoes();
     void verifyNamesAChangedByte();
     void failuresGiveTheirCodes();
+    void fullSensorTableBesideUart1Requests_data();
+    void fullSensorTableBesideUart1Requests();
     void runsOnTwoPortsAtOnce();
     void convertsBothWays();
     void badFilesAreRefused_data();
@@ -146,6 +148,49 @@ void TestCli::failuresGiveTheirCodes()
     QVERIFY(invalid.err.startsWith(u"You configuration has error in the size of request"_s));
     QCOMPARE(loggedRequests(log).size(), before);
     QCOMPARE(cli({u"frobnicate"_s}).code, 2);
+}
+
+void TestCli::fullSensorTableBesideUart1Requests_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after the file
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("sends");
+    QTest::newRow("download all") << QStringList() << 4 << false;
+    QTest::newRow("download aux") << QStringList{u"--only"_s, u"aux"_s} << 4 << false;
+    QTest::newRow("download uart1") << QStringList{u"--only"_s, u"uart1"_s} << 4 << false;
+    QTest::newRow("download uart2") << QStringList{u"--only"_s, u"uart2"_s} << 0 << true;
+    QTest::newRow("verify") << QStringList{u"verify"_s} << 4 << false;
+}
+
+// The 128th sensor's record is UART1's first request: such a file is refused
+// before anything is sent, unless neither part goes.
+void TestCli::fullSensorTableBesideUart1Requests()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(bool, sends);
+    Configuration full = site();
+    for (int row = 2; row <= 128; ++row)
+        full.aux.sensors.append({QString::number(row), "28", "FF", "4C", "5D", "03", "00", "00",
+                                 QStringLiteral("%1").arg(row, 2, 16, QLatin1Char('0')),
+                                 QString::number(1000 + 2 * row)});
+    QVERIFY(ConfigurationFile::save(path(u"full.apc"_s), full).isEmpty());
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    const QString log = sim.path(u"frames.log"_s);
+    QVERIFY(sim.start({u"--log"_s, log}));
+    const bool verify = arguments.value(0) == u"verify"_s;
+    const Run run = cli(QStringList{u"--port"_s, sim.link(),
+                                    verify ? u"verify"_s : u"download"_s, path(u"full.apc"_s)} +
+                        arguments.mid(verify ? 1 : 0));
+    QCOMPARE(run.code, code);
+    if (code == 4)
+        QCOMPARE(run.err, u"The PLC cannot hold 128 sensors and UART 1's requests at once: the "
+                          "128th sensor's record (2502 to 250B) is UART 1's first request. "
+                          "Remove a sensor or UART 1's requests.\n"_s);
+    if (sends)
+        QTRY_VERIFY(!loggedRequests(log).isEmpty());
+    else
+        QCOMPARE(loggedRequests(log), QStringList());
 }
 
 void TestCli::runsOnTwoPortsAtOnce()

@@ -130,13 +130,25 @@ void TestUartTabTransfer::refusedBeforeSending_data()
     QTest::addColumn<int>("role");
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("timeout"); // of the table's one row
+    QTest::addColumn<int>("sensors"); // of the 1-wire master beside it
+    QTest::addColumn<QString>("press"); // the button or menu item
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("title");
+    const QString uart = u"Error in configurations"_s;
     QTest::newRow("bad row, slave")
-        << 1 << "12" << 0
-        << "You configuration has error in the Timeout - row 1\r\nColumn [Timeout,[ms]]";
-    QTest::newRow("address 0") << 1 << "0" << 100
-                               << "Please, use valid range - address range from 1 to 247 ";
-    QTest::newRow("cancelled") << 0 << "12" << 100 << "";
+        << 1 << "12" << 0 << 0 << "Command19"
+        << "You configuration has error in the Timeout - row 1\r\nColumn [Timeout,[ms]]" << uart;
+    QTest::newRow("address 0") << 1 << "0" << 100 << 0 << "Command19"
+                               << "Please, use valid range - address range from 1 to 247 "
+                               << uart;
+    QTest::newRow("cancelled") << 0 << "12" << 100 << 0 << "Command19" << "" << uart;
+    const QString clash =
+        u"The PLC cannot hold 128 sensors and UART 1's requests at once: the 128th sensor's "
+        "record (2502 to 250B) is UART 1's first request. Remove a sensor or UART 1's "
+        "requests."_s;
+    for (const QString &press : {u"Command19"_s, u"Command17"_s, u"verify_plc"_s})
+        QTest::addRow("128 sensors, %s", qPrintable(press))
+            << 0 << "12" << 100 << 128 << press << clash << u"Error in configuration"_s;
 }
 
 void TestUartTabTransfer::refusedBeforeSending()
@@ -144,19 +156,34 @@ void TestUartTabTransfer::refusedBeforeSending()
     QFETCH(int, role);
     QFETCH(QString, address);
     QFETCH(int, timeout);
+    QFETCH(int, sensors);
+    QFETCH(QString, press);
     QFETCH(QString, message);
+    QFETCH(QString, title);
     UartWindow w;
     w.master(1, {{1, 10, 0, 100, 1, timeout}});
     w.tab(1).selectRole(role);
     w.tab(1).slaveAddressBox()->setText(address);
+    AuxSettings aux = w.main->oneWireTab().configuration();
+    aux.mode = AuxMode::OneWireMaster;
+    for (int row = 1; row <= sensors; ++row)
+        aux.sensors.append({QString::number(row), "28", "FF", "4C", "5D", "03", "00", "00", "9A",
+                            QString::number(1000 + 2 * row)});
+    w.main->oneWireTab().apply(aux);
     w.dialogs.confirmations = {!message.isEmpty()};
-    w.click(1, u"Command19"_s);
+    if (auto *item = w.main->findChild<QAction *>(press))
+        item->trigger();
+    else
+        QVERIFY(QTest::qWaitFor([&] {
+            auto *button = w.main->findChild<QAbstractButton *>(press);
+            return button && (button->click(), true);
+        }));
     QVERIFY(!w.main->findChild<Progress *>());
     QVERIFY(w.finished());
     QVERIFY(w.sim.requests().isEmpty());
     QCOMPARE(w.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
     if (!message.isEmpty())
-        QCOMPARE(w.dialogs.shown.last().title, u"Error in configurations"_s);
+        QCOMPARE(w.dialogs.shown.last().title, title);
 }
 
 void TestUartTabTransfer::uploadShowsWhatWasRead_data()

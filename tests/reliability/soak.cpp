@@ -59,7 +59,7 @@ public:
     int between(int low, int high) { return int(m_generator.bounded(low, high + 1)); }
     bool chance(int percent) { return between(1, 100) <= percent; }
     // The number of rows of a table of at most `most`: any, or all of them.
-    int rows(int most) { return largest ? most : between(0, most); }
+    int rows(int most) { return largest || chance(10) ? most : between(0, most); }
 
     bool largest = false;
     QString hexByte()
@@ -70,12 +70,6 @@ public:
 private:
     QRandomGenerator m_generator;
 };
-
-// The most sensors the PLC's memory holds beside UART1's requests: the
-// 128th sensor record (10 bytes from 200C) reaches UART1's first request
-// record at 2502. A 128th sensor is written as asked, but the PLC cannot
-// keep both it and UART1's first request.
-constexpr int sensorRows = (0x2502 - 0x200C) / SensorTable::recordBytes;
 
 // Rows Check_grid passes: each function with the counts and areas it allows.
 TextTable randomRequests(Random &random, int most)
@@ -103,7 +97,7 @@ TextTable randomRequests(Random &random, int most)
 TextTable randomSensors(Random &random)
 {
     TextTable table;
-    const int rows = random.rows(sensorRows);
+    const int rows = random.rows(SensorTable::maxSensors);
     for (int n = 1; n <= rows; ++n) {
         QStringList row{QString::number(n)};
         for (int b = 0; b < 8; ++b)
@@ -136,8 +130,27 @@ Configuration randomConfiguration(Random &random)
     c.aux.fieldNetDataBits = random.between(0, 1);
     c.aux.fieldNetStopBits = random.between(0, 1);
     c.aux.sensors = randomSensors(random);
+    // Now and then one the PLC cannot hold: 128 sensors beside UART1's
+    // requests.
+    if (random.chance(5)) {
+        c.uart1.role = ModbusRole::Master;
+        c.aux.mode = AuxMode::OneWireMaster;
+        while (c.uart1.table.isEmpty())
+            c.uart1.table = randomRequests(random, 128);
+        while (c.aux.sensors.size() < SensorTable::maxSensors)
+            c.aux.sensors = randomSensors(random);
+    }
     for (int point = 0; point < IoAssignment::pointCount; ++point)
         c.io.choose(point, random.between(0, 2));
+    return c;
+}
+
+// The configuration without its 128th sensor when the PLC cannot hold that
+// beside UART1's requests.
+Configuration fitting(Configuration c)
+{
+    if (plcMemoryClash(c))
+        c.aux.sensors.removeLast();
     return c;
 }
 
@@ -172,6 +185,7 @@ struct Operation
     QList<int> unexamined = {}; // requests whose answer is not looked at
     bool writes = false;        // a download: the PLC is to hold what it sent
     ConfigurationParts parts = {};
+    bool whole = false; // refuses a configuration the PLC cannot hold
 };
 
 // An operation that reads one table: error bytes, or a search's finds.
@@ -231,7 +245,8 @@ QList<Operation> operations()
                      },
                      {},
                      true,
-                     parts});
+                     parts,
+                     true});
     }
     list.append(
         {QStringLiteral("upload"), [](PlcPort &port, const QString &ini, const Configuration &c) {
@@ -244,7 +259,11 @@ QList<Operation> operations()
              if (check.result.ok)
                  end.shown[QStringLiteral("differences")] = check.differences.join(u'\n');
              return end;
-         }});
+         },
+         {},
+         false,
+         {},
+         true});
     for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
         list.append({QStringLiteral("diag UART%1").arg(uart->number),
                      [uart](PlcPort &port, const QString &ini, const Configuration &) {
@@ -289,7 +308,7 @@ void preparePlc(PlcSimulator &plc, Random &random, const QString &ini)
 {
     PlcSimulator scratch; // its requests are not the round's
     SimPort port(scratch);
-    downloadConfiguration(port, ini, randomConfiguration(random), {});
+    downloadConfiguration(port, ini, fitting(randomConfiguration(random)), {});
     plc.setMemory(0, scratch.memoryImage());
     for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
         QByteArray errors;
@@ -417,7 +436,7 @@ void Soak::warmUp()
         random.largest = true;
         PlcSimulator plc;
         preparePlc(plc, random, m_ini);
-        Window(plc, m_recorder).run(op, m_ini, randomConfiguration(random));
+        Window(plc, m_recorder).run(op, m_ini, fitting(randomConfiguration(random)));
     }
 }
 
@@ -445,7 +464,16 @@ QStringList Soak::round(int number, bool &faulted)
     const Ending expected = op.run(cleanPort, m_ini, c);
     const QByteArray cleanImage = clean.memoryImage();
     const int requests = clean.requestCount();
-    check(expected.ok, QStringLiteral("without a fault: ") + expected.message);
+    // A configuration the PLC cannot hold is refused before anything is sent.
+    const std::optional<TransferResult> clash =
+        op.whole ? plcMemoryClash(c, op.parts) : std::nullopt;
+    if (clash)
+        check(!expected.ok && expected.message == clash->message && requests == 0 &&
+                  cleanImage == plc.memoryImage(),
+              QStringLiteral("a configuration the PLC cannot hold was not refused: ") +
+                  expected.message);
+    else
+        check(expected.ok, QStringLiteral("without a fault: ") + expected.message);
     if (expected.ok && op.writes && op.name != QLatin1String("I/O download")) {
         SimPort again(clean);
         const ConfigurationCheck held = verifyConfiguration(again, m_ini, c, {}, op.parts);
