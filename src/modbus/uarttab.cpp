@@ -95,7 +95,8 @@ TableFrameDescription requestTableFrame(const UartTabDescription &tab, UserDialo
             [&dialogs, name = names.dialog](RowMode mode, const GridModel &grid, int &chosenRow,
                                             QWidget *parent) {
                 return slaveDialog(name, dialogs, mode, grid, chosenRow, parent);
-            }};
+            },
+            true};
 }
 
 } // namespace

@@ -118,7 +118,19 @@ void GridView::keyPressEvent(QKeyEvent *event)
     else if (keys && event->key() == Qt::Key_Delete)
         m_model->setData(currentIndex(), QString());
     else
-        QTableView::keyPressEvent(event);
+        userMove([&] { QTableView::keyPressEvent(event); });
+}
+
+void GridView::mousePressEvent(QMouseEvent *event)
+{
+    userMove([&] { QTableView::mousePressEvent(event); });
+}
+
+void GridView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_userMove && current.isValid())
+        Q_EMIT chosen(GridModel::rowOf(current), current.column());
 }
 
 bool GridView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
@@ -143,7 +155,7 @@ void GridView::commit(QWidget *editor, const QString &value, CellEditor::Kind ki
     m_model->setText(row, column, value);
     Q_EMIT cellCommitted(row, column);
     if (kind == CellEditor::Kind::Line && row < rows() - 1)
-        setCursorCell(row + 1, column);
+        userMove([&] { setCursorCell(row + 1, column); });
     setFocus();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QTableView>
 
+#include <utility>
+
 // A table on screen: a view of a GridModel, numbered as the model is (row 0
 // the header, shown as the column headers). Column 0 may be a fixed column of
 // labels, which the user can neither choose nor edit.
@@ -54,7 +56,8 @@ public:
     QRect cellRect(int row, int column) const;
 
 Q_SIGNALS:
-    // The user clicked a cell.
+    // The user chose a cell: clicked it, moved to it with the keys, or came
+    // to it by confirming the editor above it.
     void chosen(int row, int column);
     // Text confirmed in an editor has been written into the cell.
     void cellCommitted(int row, int column);
@@ -63,6 +66,8 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     // Editors write into the cells only when they confirm.
     void commitData(QWidget *) override {}
@@ -71,10 +76,19 @@ private:
     void commit(QWidget *editor, const QString &value, CellEditor::Kind kind);
     void fitColumns();
     bool editable(const QModelIndex &index) const;
+    template <typename Move> void userMove(Move move)
+    {
+        const bool before = std::exchange(m_userMove, true);
+        move();
+        m_userMove = before;
+    }
 
     GridModel *m_model = nullptr;
     CellEditor *m_editors = nullptr;
     bool m_keyEditing = false;
     int m_pasteLimit = 0;
     QPersistentModelIndex m_edited;
+    // Set while the user moves the current cell; a move the model's changes
+    // make is no choice of the user's.
+    bool m_userMove = false;
 };

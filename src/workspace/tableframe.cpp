@@ -24,6 +24,12 @@ TableFrame::TableFrame(TableFrameDescription description, UserDialogs &dialogs, 
         m_chosenRow = row;
         m_chosenColumn = column;
     });
+    // Connected after the view's own handling, so the chosen row has the
+    // last word on what is highlighted.
+    GridModel *model = m_view->grid();
+    connect(model, &QAbstractItemModel::modelReset, this, &TableFrame::showChosen);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &TableFrame::showChosen);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &TableFrame::showChosen);
     connect(m_view, &GridView::cellCommitted, this, &TableFrame::checkCell);
     m_view->setPasteLimit(128);
     connect(m_view, &GridView::pasteRefused, this, [this](const QString &reason) {
@@ -82,6 +88,7 @@ void TableFrame::deleteRow()
 void TableFrame::openDialog(RowMode mode)
 {
     RowDialog *dialog = m_description.dialog(mode, *m_view->grid(), m_chosenRow, this);
+    showChosen();
     if (!dialog)
         return;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -96,10 +103,26 @@ void TableFrame::Update_grid(RowMode mode, const QStringList &cells)
     GridModel *grid = m_view->grid();
     if (mode == RowMode::Add) {
         grid->addEntry(cells);
-        m_chosenRow = grid->entryCount();
+        if (m_description.addChoosesNewRow)
+            m_chosenRow = grid->entryCount();
     } else {
         grid->setEntry(m_chosenRow, cells);
     }
+    showChosen();
+}
+
+void TableFrame::showChosen()
+{
+    const int open = m_view->rows() - 1;
+    m_chosenRow = std::min(m_chosenRow, open);
+    if (m_chosenRow < 1) {
+        m_view->selectionModel()->clear();
+        return;
+    }
+    const int column = std::max(m_chosenColumn, m_view->grid()->fixedColumns());
+    if (m_view->cursorRow() != m_chosenRow || m_view->cursorColumn() != column ||
+        !m_view->selectionModel()->isSelected(m_view->grid()->cell(m_chosenRow, column)))
+        m_view->setCursorCell(m_chosenRow, column);
 }
 
 // The check is that of the cell's own column; a refused value empties it.

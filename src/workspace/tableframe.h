@@ -37,6 +37,9 @@ struct TableFrameDescription
     // the chosen row to the one it works on. Null: nothing to do.
     std::function<RowDialog *(RowMode mode, const GridModel &grid, int &chosenRow, QWidget *parent)>
         dialog;
+    // Whether an add makes the new row the chosen one (else the chosen row
+    // stays).
+    bool addChoosesNewRow = false;
 };
 
 // A frame holding one of the tool's tables with its "Add slave", "Modify
@@ -50,8 +53,10 @@ public:
     TableFrame(TableFrameDescription description, UserDialogs &dialogs, QWidget *parent = nullptr);
 
     GridView *view() const { return m_view; }
-    // The row and column last clicked; row 0 until a row is chosen, by a
-    // click, the dialog or an add.
+    // The row and column last chosen; row 0 until a row is chosen, by the
+    // user, the dialog or an add. The chosen cell is always the view's
+    // current, highlighted one: whatever changes the rows shows the chosen
+    // row again, the open row when it lies beyond.
     int chosenRow() const { return m_chosenRow; }
     int chosenColumn() const { return m_chosenColumn; }
 
@@ -71,6 +76,7 @@ private:
     QPushButton *button(const QString &name, const QString &caption, void (TableFrame::*handler)());
     void openDialog(RowMode mode);
     void checkCell(int row, int column);
+    void showChosen();
 
     TableFrameDescription m_description;
     UserDialogs &m_dialogs;

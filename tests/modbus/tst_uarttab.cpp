@@ -1,6 +1,8 @@
 #include "link/plcframe.h"
 #include "support/gridrows.h"
 #include "uartwindow.h"
+#include "onewire/onewiretab.h"
+#include "workspace/rowdialog.h"
 #include "workspace/tabcontext.h"
 
 #include <QButtonGroup>
@@ -56,6 +58,8 @@ private Q_SLOTS:
     void tabWorksWithoutMainWindow();
     void marksTimeoutsTheLineCannotMeet();
     void copiesAndPastesRows();
+    void buttonsActOnTheHighlightedRow_data();
+    void buttonsActOnTheHighlightedRow();
 };
 
 void TestUartTab::startsUnused_data()
@@ -324,6 +328,78 @@ void TestUartTab::copiesAndPastesRows()
                           u"The table holds 128 rows at the most; with the 127 pasted it would "
                           "hold 129."_s}));
     QCOMPARE(other->entries(), RequestTable::fromRows(rows));
+}
+
+void TestUartTab::buttonsActOnTheHighlightedRow_data()
+{
+    QTest::addColumn<bool>("sensors"); // the sensor table, else UART 1's requests
+    QTest::addColumn<int>("afterAdd"); // the chosen row after the add
+    QTest::newRow("requests") << false << 7;
+    QTest::newRow("sensors") << true << 3;
+}
+
+// Row 3 of six clicked, a row added: the highlighted row is the chosen one,
+// and Delete removes that row and highlights the row that takes its place.
+void TestUartTab::buttonsActOnTheHighlightedRow()
+{
+    QFETCH(bool, sensors);
+    QFETCH(int, afterAdd);
+    UartWindow w;
+    TextTable rows;
+    for (int n = 1; n <= 6; ++n)
+        rows << (sensors ? QStringList{QString::number(n), "28", "FF", "4C", "5D", "03", "00",
+                                       "00", QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')),
+                                       QString::number(1000 + 2 * n)}
+                         : RequestTable::fromRows({{n, 10, 0, 100 * n, 1, 1000}}).first());
+    TableFrame *frame = nullptr;
+    if (sensors) {
+        AuxSettings aux;
+        aux.mode = AuxMode::OneWireMaster;
+        aux.sensors = rows;
+        w.main->oneWireTab().apply(aux);
+        w.main->findChild<QTabWidget *>(u"SSTab1"_s)->setCurrentWidget(&w.main->oneWireTab());
+        frame = w.main->oneWireTab().findChild<TableFrame *>(u"Frame3"_s);
+    } else {
+        w.master(1, {});
+        w.tab(1).grid()->setEntries(rows);
+        frame = w.tab(1).requestTable();
+    }
+    GridView *grid = frame->view();
+    const auto highlighted = [grid] {
+        const QModelIndexList selected = grid->selectionModel()->selectedIndexes();
+        return selected.size() == 1 ? GridModel::rowOf(selected.first()) : -1;
+    };
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->cellRect(3, 2).center());
+    QCOMPARE(highlighted(), 3);
+
+    frame->addRow();
+    RowDialog *dialog = frame->findChild<RowDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->findChild<QAbstractButton *>(u"Command2"_s)->click();
+    QCOMPARE(frame->chosenRow(), afterAdd);
+    QCOMPARE(highlighted(), afterAdd);
+    QCOMPARE(grid->cursorRow(), afterAdd);
+
+    const TextTable before = grid->entries();
+    w.dialogs.confirmations = {true};
+    frame->deleteRow();
+    TextTable expected = before;
+    expected.removeAt(afterAdd - 1);
+    const auto cells = [](TextTable table) {
+        for (QStringList &row : table)
+            row.removeFirst();
+        return table;
+    };
+    QCOMPARE(cells(grid->entries()), cells(expected));
+    QCOMPARE(highlighted(), afterAdd);
+    QCOMPARE(frame->chosenRow(), afterAdd);
+
+    // An upload or load of fewer rows leaves the open row chosen and shown.
+    grid->setEntries(rows.mid(0, 1));
+    QCOMPARE(frame->chosenRow(), 2);
+    QCOMPARE(highlighted(), 2);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(frame->chosenRow(), 1);
 }
 
 QTEST_MAIN(TestUartTab)
