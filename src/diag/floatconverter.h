@@ -22,13 +22,18 @@ struct Converted
 };
 
 // "To IEEE": the first comma becomes a point, and the text is read with the
-// point as its decimal separator whatever the user's format. "NaN", "inf"
-// and "-inf" are taken too. Eight upper-case hex digits.
-Converted toIeee(const QString &number);
-// "To float": eight hex digits, upper or lower case, to the value with up
-// to seven significant digits and the locale's decimal separator (no group
-// separators); "NaN",
-// "inf" and "-inf" for those.
+// point as its decimal separator whatever the user's format; the locale's
+// own minus and plus signs, decimal separator, exponent sign and digits are
+// read as well, so what "To float" shows converts back. "NaN", "inf" and
+// "-inf" are taken too. The decimal value is rounded to single precision
+// once, to the nearest (ties to even); a value beyond single precision's
+// range, or one not zero that would round to zero, is refused. Eight
+// upper-case hex digits.
+Converted toIeee(const QString &number, const QLocale &locale = QLocale());
+// "To float": exactly eight hex digits, upper or lower case, to the shortest
+// decimal text (at most nine significant digits) that reads back as the
+// same single-precision value, in the locale's format without group
+// separators; "NaN", "inf" and "-inf" for those.
 Converted toFloat(const QString &hex, const QLocale &locale = QLocale());
 
 // What a Modbus device shows of the eight digits ABCD (bytes A to D): the

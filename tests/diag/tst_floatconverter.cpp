@@ -3,6 +3,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <array>
 #include <bit>
 #include <cmath>
 
@@ -57,9 +58,31 @@ void TestFloatConverter::toIeee_data()
     QTest::newRow("second comma stays") << "1,5,2"
                                         << ""
                                         << "\"1,5,2\" is not a number";
-    QTest::newRow("beyond single precision") << "1e39"
-                                             << ""
-                                             << "1e39 is out of single-precision range";
+    // Rounded once from the decimal text: values checked against the exact
+    // binary fractions 1 + k * 2^-24 and the bounds of single precision.
+    const QList<std::array<const char *, 3>> exact = {
+        {"1.00000005960464477539062500000001", "3F800001", ""}, // just above a tie
+        {"1.000000059604644775390625", "3F800000", ""},         // the tie: to even
+        {"1.000000178813934326171875", "3F800002", ""},         // the next tie: to even
+        {"0.1", "3DCCCCCD", ""},
+        {"-0", "80000000", ""},
+        {"0.000e-99999999999999999999", "00000000", ""},
+        {"3.4028235e38", "7F7FFFFF", ""},
+        {"1.17549435e-38", "00800000", ""},  // the least normal
+        {"1.1754942e-38", "007FFFFF", ""},   // the greatest subnormal
+        {"1e-45", "00000001", ""},           // the least subnormal, 2^-149
+        {"7.1e-46", "00000001", ""},         // above half of it
+        {"\u22122.5", "C0200000", ""},     // U+2212 MINUS SIGN
+        {"3.4028236e38", "", "3.4028236e38 is too large for single precision"},
+        {"1e39", "", "1e39 is too large for single precision"},
+        {"-1e99999999999999999999", "", "-1e99999999999999999999 is too large for single precision"},
+        {"7e-46", "", "7e-46 is too small for single precision: it would be 0"},
+        {"-0.0000001e-40", "", "-0.0000001e-40 is too small for single precision: it would be 0"},
+        {"0x10", "", "\"0x10\" is not a number"},
+        {"1.5.", "", "\"1.5.\" is not a number"},
+    };
+    for (const auto &[number, hex, error] : exact)
+        QTest::newRow(number) << QString::fromUtf8(number) << hex << error;
 }
 
 void TestFloatConverter::toIeee()
@@ -106,6 +129,22 @@ void TestFloatConverter::toFloat_data()
                          << "C"
                          << "NaN"
                          << "";
+    QTest::newRow("shortest text that reads back") << "3F800001"
+                                                   << "C"
+                                                   << "1.0000001"
+                                                   << "";
+    QTest::newRow("the least subnormal") << "00000001"
+                                         << "C"
+                                         << "1e-45"
+                                         << "";
+    QTest::newRow("the greatest float") << "7f7fffff"
+                                        << "C"
+                                        << "3.4028235e+38"
+                                        << "";
+    for (const char *wrong : {" 3FC0000", "3FC0000 ", "0x3FC000", "+3FC0000", "-3FC0000"})
+        QTest::newRow(wrong) << wrong << "C"
+                             << ""
+                             << u"\"%1\" is not hexadecimal"_s.arg(QLatin1String(wrong));
     for (const char *wrong : {"3FC0000", "3FC000000", ""})
         QTest::addRow("%d characters", int(strlen(wrong)))
             << wrong << "C"
@@ -127,28 +166,24 @@ void TestFloatConverter::toFloat()
     QTEST(converted.error, "error");
 }
 
-// Any float's digits come back, through its text of seven significant
-// digits, as a float no further than that text's precision; and a number
-// of seven significant digits comes back as the same text.
+// Every float's text, in any locale, converts back to the same eight digits.
 void TestFloatConverter::roundTrips()
 {
     QRandomGenerator random(6301);
-    for (int i = 0; i < 2000; ++i) {
-        const quint32 bits = random.generate();
-        const float value = std::bit_cast<float>(bits);
-        if (!std::isfinite(value) || std::fpclassify(value) == FP_SUBNORMAL)
+    const QList<QLocale> locales = {QLocale::c(), QLocale(u"de_DE"_s), QLocale(u"sv_SE"_s),
+                                    QLocale(u"ar_EG"_s), QLocale(u"fa_IR"_s),
+                                    QLocale(u"hi_IN"_s)};
+    for (int i = 0; i < 6000; ++i) {
+        const quint32 bits = random.generate() >> (i % 3 == 0 ? 8 : 0); // subnormals too
+        if (!std::isfinite(std::bit_cast<float>(bits)))
             continue;
-        const QString hex = QStringLiteral("%1").arg(bits, 8, 16, QLatin1Char('0'));
-        const QString text = *FloatConverter::toFloat(hex, QLocale::c()).text;
-        const QString again = *FloatConverter::toIeee(text).text;
-        const float back = std::bit_cast<float>(again.toUInt(nullptr, 16));
-        QVERIFY2(std::fabs(back - value) <= std::fabs(value) * 1e-6f,
-                 qPrintable(hex + u' ' + text + u' ' + again));
-
-        const QString number = QLocale::c().toString(random.bounded(2e6) - 1e6, 'g', 7);
-        QCOMPARE(*FloatConverter::toFloat(*FloatConverter::toIeee(number).text, QLocale::c()).text,
-                 QLocale::c().toString(double(number.toFloat()), 'g', 7));
+        const QString hex = QStringLiteral("%1").arg(bits, 8, 16, QLatin1Char('0')).toUpper();
+        const QLocale &locale = locales.at(i % locales.size());
+        const QString text = *FloatConverter::toFloat(hex, locale).text;
+        QCOMPARE(FloatConverter::toIeee(text, locale).text.value_or(text + u" refused"_s), hex);
     }
+    // The locales' own signs and digits are what is read.
+    QCOMPARE(*FloatConverter::toFloat(u"C0200000"_s, QLocale(u"sv_SE"_s)).text, u"\u22122,5"_s);
 }
 
 void TestFloatConverter::wordOrders()
