@@ -6,7 +6,7 @@ const UartDescription &UartDescription::uart1()
 {
     static const QString refusal =
         QStringLiteral("You are enter incorrect value ! Pls use correct value!");
-    static const UartDescription uart{1, 0x2008, 0x2502, 0x3600, refusal, refusal};
+    static const UartDescription uart{1, 0x2008, 0x2502, 0x3600, refusal, refusal, 0};
     return uart;
 }
 
@@ -18,7 +18,8 @@ const UartDescription &UartDescription::uart2()
         0x2902,
         0x3680,
         QStringLiteral("You are enter incorrect value ! Pls use correct value !"),
-        QStringLiteral("You are enter incorrect value !  Pls use correct value !")};
+        QStringLiteral("You are enter incorrect value !  Pls use correct value !"),
+        5};
     return uart;
 }
 

@@ -11,6 +11,7 @@ struct UartDescription
     quint16 errorBytes = 0;      // error bytes of request slots 1 to 128
     QString cellRefusal;         // in-cell refusal, columns 1 and 6
     QString innerCellRefusal;    // in-cell refusal, columns 2 to 5
+    int slaveTimeoutLength = 0;  // the timeout box's most characters; 0 for no limit
 
     static const UartDescription &uart1();
     static const UartDescription &uart2();

@@ -216,7 +216,7 @@ QGroupBox *UartTab::buildSlaveFrame()
     m_slave = frameBox(m_description.slaveFrame, QStringLiteral("Modbus slave setting"), this);
     m_slaveAddress = boxOf(m_description.slaveAddress, {}, 3, m_slave);
     m_slaveTimeout =
-        boxOf(m_description.slaveTimeout, {}, m_description.slaveTimeoutLength, m_slave);
+        boxOf(m_description.slaveTimeout, {}, m_description.uart->slaveTimeoutLength, m_slave);
     auto *form = new QFormLayout(m_slave);
     form->addRow(QStringLiteral("MB address"), m_slaveAddress);
     form->addRow(QStringLiteral("Timeout,[msec]"), m_slaveTimeout);

@@ -32,7 +32,6 @@ struct UartTabDescription
     QString upload; // "Upload from PLC"
     QString slaveAddress;
     QString slaveTimeout;
-    int slaveTimeoutLength = 0; // at most this many characters; 0 for no limit
     // "Download" and "Upload" of the slave settings alone; empty when the
     // UART has none.
     QString slaveDownload;

@@ -2,6 +2,7 @@
 
 #include "link/wholenumber.h"
 #include "modbus/modbuschoices.h"
+#include "modbus/uartdescription.h"
 #include "modbus/modeword.h"
 #include "onewire/sensortable.h"
 
@@ -12,6 +13,7 @@
 #include <QSaveFile>
 
 #include <array>
+#include <cmath>
 
 namespace ConfigurationFile {
 
@@ -293,6 +295,23 @@ QString check(Reader &r)
                 .arg(value)
                 .arg(limit.most);
     }
+    // The slave timeout is a float in the file, a whole number in the
+    // window: only one the timeout box shows whole, and a save writes back,
+    // is taken.
+    for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
+        const int length = uart->slaveTimeoutLength;
+        const int low = length > 0 ? std::max(-32768, 1 - int(std::pow(10, length - 1))) : -32768;
+        const int high = length > 0 ? std::min(32767, int(std::pow(10, length)) - 1) : 32767;
+        r.at(sectionSize * (uart->number - 1) + settingsBlock + Timeout);
+        const float timeout = r.real();
+        if (!std::isfinite(timeout) || std::trunc(timeout) != timeout || timeout < float(low) ||
+            timeout > float(high))
+            return QStringLiteral("UART %1 slave timeout is %2, not a whole number from %3 to %4")
+                .arg(uart->number)
+                .arg(realText(timeout))
+                .arg(low)
+                .arg(high);
+    }
     return {};
 }
 
@@ -345,6 +364,20 @@ void readAux(Reader &r, AuxSettings &aux)
 }
 
 } // namespace
+
+Configuration held(Configuration configuration)
+{
+    const Configuration defaults = Configuration::defaults();
+    configuration.io = defaults.io;
+    const TextTable sensors = configuration.aux.sensors;
+    const AuxMode mode = configuration.aux.mode;
+    configuration.aux = defaults.aux;
+    configuration.aux.sensors = sensors;
+    configuration.aux.mode = mode;
+    configuration.uart2.dataBits = defaults.uart2.dataBits;
+    configuration.uart2.stopBits = defaults.uart2.stopBits;
+    return configuration;
+}
 
 Encoded encode(const Configuration &configuration)
 {

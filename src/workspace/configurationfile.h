@@ -22,6 +22,11 @@ inline constexpr int recordSize = 15046;
 inline const QString filter = QStringLiteral("Ardel technology PLC config (*.apc);;All file (*.*)");
 inline const QString suffix = QStringLiteral("apc");
 
+// What of the configuration a file holds: the parts it does not hold (the
+// I/O assignment, the Field Net settings, UART2's data and stop bits) set to
+// the defaults. Two configurations with the same part held save alike.
+Configuration held(Configuration configuration);
+
 // The record of a configuration, or why there is none: the table, row and
 // column or the field, the value, and what is wrong with it.
 struct Encoded
@@ -32,8 +37,9 @@ struct Encoded
 Encoded encode(const Configuration &configuration);
 
 // The configuration a record gives, the parts the file does not hold taken
-// from `current`; or why the record cannot be taken, in which case nothing
-// of it is. A shorter record reads as if padded with zeros; bytes beyond the
+// from `current`; or why the record cannot be taken (a count, mode or list
+// index out of its range, a slave timeout not whole or beyond what its box
+// takes), in which case nothing of it is. A shorter record reads as if padded with zeros; bytes beyond the
 // record are ignored.
 struct Decoded
 {

@@ -18,10 +18,12 @@
 #include "workspace/userdialogs.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 
@@ -33,7 +35,9 @@ Main::Main(Context context, QWidget *parent)
           [ports = std::move(context.portFactory), recorder = m_recorder.get()] {
               return std::make_unique<RecordingPort>(ports(), *recorder);
           },
-          this))
+          this)),
+      m_programFolder(context.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                      : context.programFolder)
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("PLC Tarvik"));
@@ -166,15 +170,22 @@ void Main::apply(const Configuration &configuration)
     m_hwConfig->apply(configuration.io);
 }
 
-QString Main::programFolder() const
+QString Main::dialogFolder() const
 {
-    return QFileInfo(iniFile()).absolutePath();
+    return RecentFiles::dialogFolder(
+        iniFile(), m_programFolder,
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
+bool Main::isModified() const
+{
+    return ConfigurationFile::held(configuration()) != ConfigurationFile::held(m_saved);
 }
 
 bool Main::Save_config_Click()
 {
     const QString path = dialogs().saveFileName(this, QStringLiteral("Save PLC configuration"),
-                                                ConfigurationFile::filter, programFolder(),
+                                                ConfigurationFile::filter, dialogFolder(),
                                                 ConfigurationFile::suffix);
     if (path.isEmpty()) {
         dialogs().message(this, QStringLiteral("Saving was cancelled: nothing was written."));
@@ -200,20 +211,23 @@ void Main::Load_config_Click()
     if (!maySetAside())
         return;
     const QString path = dialogs().openFileName(this, QStringLiteral("Load PLC configuration"),
-                                                ConfigurationFile::filter, programFolder());
+                                                ConfigurationFile::filter, dialogFolder());
     if (path.isEmpty()) {
         dialogs().message(this, QStringLiteral("Loading was cancelled: nothing was read."));
         return;
     }
-    loadFile(path);
+    loadAccepted(path);
+}
+
+bool Main::loadFile(const QString &path)
+{
+    return maySetAside() && loadAccepted(path);
 }
 
 // The whole file is checked before anything is shown; a file refused leaves
 // the window as it was.
-bool Main::loadFile(const QString &path)
+bool Main::loadAccepted(const QString &path)
 {
-    if (!maySetAside())
-        return false;
     const ConfigurationFile::Decoded loaded = ConfigurationFile::load(path, configuration());
     if (!loaded.configuration) {
         dialogs().message(this, QStringLiteral("%1 was not loaded: %2").arg(path, loaded.error), {},

@@ -39,6 +39,8 @@ public:
         QString iniFile;         // the application settings file
         UserDialogs &dialogs;    // every message box and file dialog
         PortFactory portFactory; // a fresh, closed port for each form that needs one
+        // Where the program lies; empty: where this program was started from.
+        QString programFolder = {};
     };
 
     explicit Main(Context context, QWidget *parent = nullptr);
@@ -92,7 +94,8 @@ public:
     bool loadFile(const QString &path);
     // Whether the configuration differs from the one last saved, loaded or
     // shown at start-up.
-    bool isModified() const { return configuration() != m_saved; }
+    // Only what a file holds counts.
+    bool isModified() const;
 
     // "PLC Tarvik v 465 ..." followed by the active port of section "COM".
     void Change_main_caption();
@@ -129,12 +132,16 @@ private:
     // the recent files, and the configuration to compare with from now on.
     void remember(const QString &path);
     void buildRecentMenu();
-    QString programFolder() const;
+    // Where the Save and Load dialogs open.
+    QString dialogFolder() const;
+    // Loads a file once the work shown may be set aside.
+    bool loadAccepted(const QString &path);
     // Made before the ports that report to it, gone after them.
     std::unique_ptr<TrafficRecorder> m_recorder;
     // Destroyed before the tabs: a running operation ends before they go.
     std::unique_ptr<TabContext> m_context;
     TrafficMonitor *m_monitor = nullptr;
+    QString m_programFolder;
     Configuration m_saved;
     QMenu *m_recent = nullptr;
 

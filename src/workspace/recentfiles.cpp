@@ -2,6 +2,9 @@
 
 #include "link/inifile.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace RecentFiles {
 
 namespace {
@@ -33,6 +36,21 @@ void add(const QString &iniFile, const QString &path)
     files.prepend(path);
     for (int n = 1; n <= most; ++n)
         Ini_write(iniFile, section, key(n), files.value(n - 1));
+}
+
+QString dialogFolder(const QString &iniFile, const QString &programFolder,
+                     const QString &documents)
+{
+    const QString settingsFolder = QFileInfo(iniFile).absolutePath();
+    if (QDir(settingsFolder) == QDir(programFolder))
+        return programFolder;
+    const QStringList files = list(iniFile);
+    if (!files.isEmpty()) {
+        const QFileInfo last(files.first());
+        if (last.absoluteDir().exists())
+            return last.absolutePath();
+    }
+    return documents;
 }
 
 } // namespace RecentFiles

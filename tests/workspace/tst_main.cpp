@@ -22,13 +22,18 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QtEndian>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
+#include <limits>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -494,7 +499,8 @@ void TestMain::savesAndLoadsThroughMenu()
     QCOMPARE(save.kind, ScriptedDialogs::Shown::SaveFile);
     QCOMPARE(save.title, u"Save PLC configuration"_s);
     QCOMPARE(save.text, u"Ardel technology PLC config (*.apc);;All file (*.*)"_s);
-    QCOMPARE(save.directory, m_dir->path());
+    // No file saved yet, and the settings file is not beside the program.
+    QCOMPARE(save.directory, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     QCOMPARE(save.suffix, u"apc"_s);
     QVERIFY(QFile::exists(path) && !window->isModified());
     QCOMPARE(window->statusBar()->currentMessage(), QDir::toNativeSeparators(path));
@@ -507,12 +513,38 @@ void TestMain::savesAndLoadsThroughMenu()
     m_dialogs.fileNames = {path};
     child<QAction>(next, u"Load_config"_s)->trigger();
     QCOMPARE(m_dialogs.shown.first().title, u"Load PLC configuration"_s);
+    QCOMPARE(m_dialogs.shown.first().directory, m_dir->path()); // the last file's folder
     QCOMPARE(next->configuration(), sample());
     QVERIFY(next->uart1Tab().grid()->isEnabled() && !next->isModified());
     QCOMPARE(next->windowTitle(), captionStart + u"1"_s);
+
+    // Into tables that hold other entries, asking once about them.
     auto third = makeWindow();
+    Configuration other = sample();
+    other.uart1.table.append({"3", "5", "10", "1", "2", "3", "200"});
+    other.aux.sensors.append({"2", "28", "00", "00", "00", "00", "00", "00", "01", "3002"});
+    third->apply(other);
+    m_dialogs = ScriptedDialogs();
+    m_dialogs.saveChoices = {UserDialogs::SaveChoice::Discard};
+    m_dialogs.fileNames = {path};
+    child<QAction>(third, u"Load_config"_s)->trigger();
+    QCOMPARE(third->configuration(), sample());
+    QCOMPARE(std::count_if(m_dialogs.shown.cbegin(), m_dialogs.shown.cend(),
+                           [](const ScriptedDialogs::Shown &s) {
+                               return s.kind == ScriptedDialogs::Shown::SaveQuestion;
+                           }),
+             1);
+    third->apply(Configuration::defaults());
+    m_dialogs.saveChoices = {UserDialogs::SaveChoice::Discard};
     child<QAction>(third, u"Recent_file_1"_s)->trigger();
     QCOMPARE(third->configuration(), sample());
+
+    // A copy whose settings file lies beside it offers its own folder.
+    auto portable = std::make_unique<Main>(
+        Main::Context{m_ini, m_dialogs, [] { return std::make_unique<IdlePort>(); }, m_dir->path()});
+    m_dialogs = ScriptedDialogs();
+    portable->Save_config_Click();
+    QCOMPARE(m_dialogs.shown.first().directory, m_dir->path());
 
     // A file dragged onto the window and dropped is loaded too.
     auto fourth = makeWindow();
@@ -553,8 +585,35 @@ void TestMain::refusedFileChangesNothing_data()
     QTest::newRow("another kind") << QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(15038, 'x')
                                   << "UART 1 mode is 120, not 0 to 2";
     QTest::newRow("unreadable") << QByteArray() << "Cannot read %1: ";
-    record[3754 + 3745] = 7; // UART2 mode
-    QTest::newRow("mode out of range") << record << "UART 2 mode is 7, not 0 to 2";
+    const auto with = [&record](int offset, QByteArray bytes) {
+        QByteArray changed = record;
+        changed.replace(offset, bytes.size(), bytes);
+        return changed;
+    };
+    const int uart1 = 3741, uart2 = 3754 + 3741, aux = 2 * 3754 + 3741;
+    QTest::newRow("mode out of range") << with(uart2 + 4, "\x07") << "UART 2 mode is 7, not 0 to 2";
+    QTest::newRow("UART1 parity") << with(uart1 + 6, "\x03") << "UART 1 parity is 3, not 0 to 2";
+    QTest::newRow("UART1 data bits")
+        << with(uart1 + 7, "\x03") << "UART 1 data bits is 3, not 0 to 2";
+    QTest::newRow("UART2 speed") << with(uart2 + 5, "\x08") << "UART 2 speed is 8, not 0 to 7";
+    QTest::newRow("UART2 parity") << with(uart2 + 6, "\xFF") << "UART 2 parity is 255, not 0 to 2";
+    QTest::newRow("1-wire mode") << with(aux + 4, "\x03") << "1-wire mode is 3, not 0 to 2";
+    // The slave timeout, a little-endian float.
+    const auto timeout = [&](int uart, float value) {
+        QByteArray bytes(4, '\0');
+        qToLittleEndian(std::bit_cast<quint32>(value), bytes.data());
+        return with((uart == 1 ? uart1 : uart2) + 9, bytes);
+    };
+    QTest::newRow("timeout 2.5")
+        << timeout(2, 2.5f) << "UART 2 slave timeout is 2.5, not a whole number from -9999 to 32767";
+    QTest::newRow("timeout 1e10")
+        << timeout(1, 1e10f)
+        << "UART 1 slave timeout is 1e+10, not a whole number from -32768 to 32767";
+    QTest::newRow("timeout NaN")
+        << timeout(2, std::numeric_limits<float>::quiet_NaN())
+        << "UART 2 slave timeout is nan, not a whole number from -9999 to 32767";
+    QTest::newRow("timeout 40000")
+        << timeout(2, 40000.f) << "UART 2 slave timeout is 40000, not a whole number from -9999 to 32767";
 }
 
 void TestMain::refusedFileChangesNothing()
@@ -598,25 +657,42 @@ void TestMain::unfitSettingsFileKeepsDefaults()
 
 void TestMain::asksBeforeSettingWorkAside_data()
 {
-    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("change"); // what is changed in the window
+    QTest::addColumn<bool>("changed");   // whether that is a change a file holds
     QTest::addColumn<UserDialogs::SaveChoice>("choice");
     QTest::addColumn<bool>("closes");
     QTest::addColumn<bool>("saved");
-    QTest::newRow("unchanged") << false << UserDialogs::SaveChoice::Cancel << true << false;
-    QTest::newRow("cancel") << true << UserDialogs::SaveChoice::Cancel << false << false;
-    QTest::newRow("discard") << true << UserDialogs::SaveChoice::Discard << true << false;
-    QTest::newRow("save") << true << UserDialogs::SaveChoice::Save << true << true;
+    const auto cancel = UserDialogs::SaveChoice::Cancel;
+    QTest::newRow("unchanged") << "" << false << cancel << true << false;
+    QTest::newRow("cancel") << "tables" << true << cancel << false << false;
+    QTest::newRow("discard") << "tables" << true << UserDialogs::SaveChoice::Discard << true
+                             << false;
+    QTest::newRow("save") << "tables" << true << UserDialogs::SaveChoice::Save << true << true;
+    // What the file does not hold is no unsaved change.
+    QTest::newRow("I/O only") << "io" << false << cancel << true << false;
+    QTest::newRow("Field Net only") << "fieldNet" << false << cancel << true << false;
+    QTest::newRow("UART2 bits only") << "uart2Bits" << false << cancel << true << false;
 }
 
 void TestMain::asksBeforeSettingWorkAside()
 {
+    QFETCH(QString, change);
     QFETCH(bool, changed);
     QFETCH(UserDialogs::SaveChoice, choice);
     const QString path = m_dir->filePath(u"kept.apc"_s);
     auto window = makeWindow();
     window->show();
-    if (changed)
-        window->apply(sample());
+    Configuration c = window->configuration();
+    if (change == u"tables")
+        c = sample();
+    else if (change == u"io")
+        c.io.choose(3, 1);
+    else if (change == u"fieldNet")
+        c.aux.fieldNetSpeed = 1;
+    else if (change == u"uart2Bits")
+        c.uart2.dataBits = c.uart2.stopBits = 1;
+    window->apply(c);
+    QCOMPARE(window->configuration(), c);
     m_dialogs.saveChoices = {choice};
     m_dialogs.fileNames = {path};
     child<QAction>(window, u"Exit"_s)->trigger();
@@ -646,7 +722,8 @@ void TestMain::randomConfigurationsRoundTrip()
             uart->speed = random.bounded(8);
             uart->parity = random.bounded(3);
             uart->slaveAddress = number(0, 255);
-            uart->slaveTimeout = number(-32768, 32767);
+            // UART2's box takes five characters.
+            uart->slaveTimeout = number(uart == &c.uart1 ? -32768 : -9999, 32767);
             for (int row = 1, rows = random.bounded(0, 129); row <= rows; ++row)
                 uart->table << QStringList{QString::number(row),  number(0, 255),
                                            number(0, 255),        number(-32768, 32767),
