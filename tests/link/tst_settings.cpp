@@ -158,6 +158,17 @@ void TestSettings::settingsBesideProgramOrInUserFolder()
     const QString installed = m_dir->filePath(QStringLiteral("usr/bin"));
     QCOMPARE(settingsFile(installed, user), user + QStringLiteral("/set.ini"));
     QVERIFY(QFileInfo(user).isDir());
+    // Installed under a prefix, the program keeps out of its folder even when
+    // it could write there (run by root); beside the prefix it does not.
+    const QString prefix = m_dir->filePath(QStringLiteral("opt/plc"));
+    QVERIFY(QDir().mkpath(prefix + QStringLiteral("/bin")));
+    QCOMPARE(settingsFile(prefix + QStringLiteral("/bin"), user, {prefix}),
+             user + QStringLiteral("/set.ini"));
+    QVERIFY(QDir().mkpath(prefix + QStringLiteral("-portable")));
+    QCOMPARE(settingsFile(prefix + QStringLiteral("-portable"), user, {prefix}),
+             prefix + QStringLiteral("-portable/set.ini"));
+    QVERIFY(defaultInstallPrefixes().contains(QStringLiteral("/usr")));
+    QCOMPARE(settingsFile(QStringLiteral("/usr/bin"), user), user + QStringLiteral("/set.ini"));
 }
 
 // An unfit file reads as absent and is never rewritten; a fit one, however
