@@ -16,13 +16,16 @@ void download(TransferRun &run, const AuxSettings &settings, const TransferProgr
 {
     const QByteArray mode = wordData(AuxModeWord::encode(settings));
     switch (settings.mode) {
-    case AuxMode::OneWireMaster:
+    case AuxMode::OneWireMaster: {
+        // A table that goes in one write does not move the progress bar.
+        const QByteArray records = SensorTable::encodeAll(settings.sensors);
         run.beginConfiguration();
         run.write(450ms, modeWordAddress, mode);
-        run.writeBlocks(650ms, sensorRecords, SensorTable::encodeAll(settings.sensors),
-                        TransferRun::Empty::Skip, progress);
+        run.writeBlocks(650ms, sensorRecords, records, TransferRun::Empty::Skip,
+                        records.size() < blockBytes ? TransferProgress() : progress);
         run.endConfiguration();
         break;
+    }
     case AuxMode::FieldNet:
         run.write(350ms, modeWordAddress, mode);
         break;

@@ -113,15 +113,25 @@ Found search(PlcPort &port, const QString &iniFile)
 
 Taken addNew(const TextTable &sensors, const TextTable &devices, const QString &start)
 {
-    const std::optional<qint64> first = startAddress(start);
-    if (!first)
-        return {{}, badStart};
     QSet<QString> known;
     for (const QStringList &sensor : sensors)
         known.insert(codeOf(sensor));
-    const std::optional<qint64> last =
-        sensors.isEmpty() ? std::nullopt : wholeNumber(sensors.last().value(SensorTable::Register));
-    return append(sensors, distinct(devices, known), last ? *last + 2 : *first);
+    const TextTable added = distinct(devices, known);
+    if (sensors.isEmpty()) {
+        const std::optional<qint64> first = startAddress(start);
+        if (!first)
+            return {{}, badStart};
+        return append(sensors, added, *first);
+    }
+    // Registers continue after the last sensor's; the start box is not used.
+    const QString lastText = sensors.last().value(SensorTable::Register);
+    const std::optional<qint64> last = wholeNumber(lastText);
+    if (!last)
+        return {{},
+                QStringLiteral("The last sensor's register \"%1\" is not a whole number, so "
+                               "the registers of the devices cannot follow it: nothing was added.")
+                    .arg(lastText)};
+    return append(sensors, added, *last + 2);
 }
 
 Taken replaceAll(const TextTable &devices, const QString &start)

@@ -41,9 +41,9 @@ struct Taken
 };
 
 // "Add new in the table": the devices whose code is not in the table yet,
-// each once, appended with registers 2 apart, from the last sensor's + 2,
-// or from the start address when the table is empty or its last register
-// is not a whole number.
+// each once, appended with registers 2 apart: from the start address when
+// the table is empty, else from the last sensor's register + 2 (refused when
+// that is not a whole number; the start address is then not looked at).
 Taken addNew(const TextTable &sensors, const TextTable &devices, const QString &start);
 // "Replace all in the table": each distinct device once, with registers 2
 // apart from the start address.

@@ -228,6 +228,8 @@ void OneWireTab::writeToPlc()
 }
 
 // Everything is read first; the tab changes only once all of it has arrived.
+// The progress window shows once sensor records are read, so only for a
+// 1-wire master.
 void OneWireTab::uploadFromPlc()
 {
     m_context.transfer<AuxUpload>(
@@ -236,7 +238,7 @@ void OneWireTab::uploadFromPlc()
                                                                const TransferProgress &progress) {
             return uploadAux(port, ini, current, progress);
         },
-        TabContext::ProgressWindow::Shown,
+        TabContext::ProgressWindow::OnProgress,
         [this](const AuxUpload &read) {
             if (read.settings)
                 applyUpload(*read.settings);

@@ -44,20 +44,33 @@ bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
 {
     if (m_session->isBusy())
         return false;
-    QPointer<Progress> shown;
-    if (progress == ProgressWindow::Shown) {
-        shown = new Progress(m_window);
-        shown->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_session.get(), &PlcSession::progressChanged, shown, &Progress::setPercent);
-    }
-    m_session->run(std::move(operation), [shown, done = std::move(done)] {
-        if (shown)
-            shown->close();
+    auto shown = std::make_shared<QPointer<Progress>>();
+    const auto open = [this, shown] {
+        *shown = new Progress(m_window);
+        (*shown)->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_session.get(), &PlcSession::progressChanged, *shown, &Progress::setPercent);
+    };
+    QMetaObject::Connection onProgress;
+    if (progress == ProgressWindow::Shown)
+        open();
+    else if (progress == ProgressWindow::OnProgress)
+        onProgress = connect(m_session.get(), &PlcSession::progressChanged, this,
+                             [open, shown](int percent) {
+                                 if (*shown)
+                                     return;
+                                 open();
+                                 (*shown)->setPercent(percent);
+                                 (*shown)->show();
+                             });
+    m_session->run(std::move(operation), [shown, onProgress, done = std::move(done)] {
+        disconnect(onProgress);
+        if (*shown)
+            (*shown)->close();
         if (done)
             done();
     });
-    if (shown)
-        shown->show();
+    if (*shown)
+        (*shown)->show();
     return true;
 }
 

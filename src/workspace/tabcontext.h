@@ -36,7 +36,9 @@ class TabContext : public QObject
 public:
     using Availability = PlcControls::Availability;
     using PortFactory = std::function<std::unique_ptr<PlcPort>()>;
-    enum class ProgressWindow { Hidden, Shown };
+    // Whether the progress window shows: never, from the start, or from the
+    // operation's first report of progress on.
+    enum class ProgressWindow { Hidden, Shown, OnProgress };
 
     // The session's port, made here, gets the settings file's link settings;
     // it stays closed until an operation opens it. The progress window shows

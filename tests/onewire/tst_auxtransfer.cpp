@@ -96,7 +96,8 @@ void TestAuxTransfer::writesSensorTables()
     QCOMPARE(bench.sim.memory(0x200C, 10 * count), SensorTable::encodeAll(settings.sensors));
     // A pause of 100 ms after each block of 64 bytes.
     QVERIFY(bench.port.now() >= SimTime(100ms) * (count >= 7 ? blocks.size() : 0));
-    QCOMPARE(bench.progress.isEmpty(), count == 0);
+    // One write (up to 6 sensors) does not move the bar; blocks do.
+    QCOMPARE(bench.progress.isEmpty(), count < 7);
     QVERIFY(!bench.port.isOpen());
 }
 

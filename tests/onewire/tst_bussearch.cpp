@@ -141,8 +141,12 @@ void TestBusSearch::takesDevicesIn_data()
         << TextTable{device(1, a), device(2, b), device(3, b)} << "1500"
         << TextTable{sensor(1, a.toLower(), "100"), sensor(2, b, "102")} << "";
     QTest::newRow("add after a register that is no number")
-        << false << TextTable{sensor(1, c, "x")} << TextTable{device(1, a)} << "40"
-        << TextTable{sensor(1, c, "x"), sensor(2, a, "40")} << "";
+        << false << TextTable{sensor(1, c, "x")} << TextTable{device(1, a)} << "40" << TextTable{}
+        << "The last sensor's register \"x\" is not a whole number, so the registers of the "
+           "devices cannot follow it: nothing was added.";
+    QTest::newRow("add to a table: the start box is not used")
+        << false << TextTable{sensor(1, c, "2010")} << TextTable{device(1, a)} << "abc"
+        << TextTable{sensor(1, c, "2010"), sensor(2, a, "2012")} << "";
     QTest::newRow("replace: a code found twice taken once")
         << true << TextTable{} << TextTable{device(1, a), device(2, a)} << "0"
         << TextTable{sensor(1, a, "0")} << "";

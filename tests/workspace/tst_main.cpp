@@ -344,6 +344,21 @@ void TestMain::progressWindowFollowsOperation()
     release = true;
     QTRY_VERIFY(window->findChildren<Progress *>().isEmpty());
     QVERIFY(!progressShownAtDone);
+
+    // Shown on progress: only an operation that reports progress opens it.
+    TabContext &context = window->tabContext();
+    bool opened = false;
+    QVERIFY(context.run([](PlcPort &, const PlcSession::Progress &) {},
+                        TabContext::ProgressWindow::OnProgress,
+                        [&] { opened = !window->findChildren<Progress *>().isEmpty(); }));
+    QTRY_VERIFY(!window->session().isBusy());
+    QVERIFY(!opened && window->findChildren<Progress *>().isEmpty());
+    release = false;
+    QVERIFY(context.run(heldOperation(release), TabContext::ProgressWindow::OnProgress));
+    QTRY_VERIFY(!window->findChildren<Progress *>().isEmpty());
+    QTRY_COMPARE(window->findChild<Progress *>()->findChild<QProgressBar *>()->value(), 40);
+    release = true;
+    QTRY_VERIFY(window->findChildren<Progress *>().isEmpty());
 }
 
 // No question, no write to the settings file, and the operation waiting on
