@@ -251,6 +251,13 @@ void TestCli::badFilesAreRefused_data()
     QTest::newRow("JSON row too short")
         << u"a.json"_s << QByteArray(R"({"uart1": {"requests": [["1", "2"]]}})") << toApc
         << u"%1: UART1 requests row 1 is not an array of 6 cells"_s;
+    QTest::newRow("JSON row a cell short")
+        << u"a.json"_s << QByteArray(R"({"uart1": {"requests": [["1", "2", "3", "4", "5"]]}})")
+        << toApc << u"%1: UART1 requests row 1 is not an array of 6 cells"_s;
+    QTest::newRow("JSON sensor row a cell long")
+        << u"a.json"_s
+        << QByteArray(R"({"aux": {"sensors": [["28","FF","4C","5D","03","00","00","9A","3000","1"]]}})")
+        << toApc << u"%1: aux sensors row 1 is not an array of 9 cells"_s;
     QTest::newRow("JSON index out of its list")
         << u"a.json"_s << QByteArray(R"({"aux": {"fieldNet": {"speed": 9}}})") << toApc
         << u"%1: aux fieldNet speed: 9 is not a whole number from 0 to 4"_s;

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void slaveSettingsRoundTrip();
     void slaveSettingsFailures();
     void menuUploadsEveryPort();
+    void verifyNamesDifferences_data();
     void verifyNamesDifferences();
     void trafficMonitorShowsFrames();
 };
@@ -344,13 +345,37 @@ void TestUartTabTransfer::menuUploadsEveryPort()
     QVERIFY(menu->isEnabled());
 }
 
+void TestUartTabTransfer::verifyNamesDifferences_data()
+{
+    QTest::addColumn<int>("address"); // where the PLC's memory is changed
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("difference");
+    QTest::newRow("request address")
+        << 0x2502 << QByteArray("\x09") << "UART 1 row 1 Address: file 1, PLC 9";
+    // The last columns: the request's timeout (low 12 bits of its last word)
+    // and the sensor's register (its record's last two bytes).
+    QTest::newRow("request timeout")
+        << 0x2508 << QByteArray("\xE9") << "UART 1 row 1 Timeout,[ms]: file 1000, PLC 1001";
+    QTest::newRow("sensor register")
+        << 0x2014 << QByteArray("\xB9") << "1-wire row 1 Dxxxx: file 3000, PLC 3001";
+}
+
 // The window's "Verify PLC" reads the PLC, changes nothing and names what
-// differs, as the command line does.
+// differs, column by column, as the command line does.
 void TestUartTabTransfer::verifyNamesDifferences()
 {
+    QFETCH(int, address);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, difference);
     UartWindow w;
     w.master(1, {{1, 10, 0, 100, 1, 1000}});
+    AuxSettings aux;
+    aux.mode = AuxMode::OneWireMaster;
+    aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    w.main->oneWireTab().apply(aux);
     w.click(1, u"Command19"_s);
+    QVERIFY(w.finished());
+    w.main->oneWireTab().writeToPlc();
     QVERIFY(w.finished());
     auto *verify = w.main->findChild<QAction *>(u"verify_plc"_s);
     verify->trigger();
@@ -358,10 +383,10 @@ void TestUartTabTransfer::verifyNamesDifferences()
     QCOMPARE(w.dialogs.messages(),
              QStringList{u"The PLC holds the configuration shown in the window."_s});
     const Configuration shown = w.main->configuration();
-    w.sim.setMemory(0x2502, QByteArray(1, '\x09'));
+    w.sim.setMemory(quint16(address), bytes);
     verify->trigger();
     QVERIFY(w.finished());
-    QCOMPARE(w.dialogs.messages().last(), u"UART 1 row 1 Address: file 1, PLC 9"_s);
+    QCOMPARE(w.dialogs.messages().last(), difference);
     QCOMPARE(w.main->configuration(), shown);
 }
 

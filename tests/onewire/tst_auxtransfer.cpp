@@ -44,6 +44,8 @@ QString recordText(const TextTable &rows)
 
 // "Write to PLC" and "Upload from PLC" of the auxiliary port, and the 1-wire
 // error buffer, against the simulated PLC.
+Q_DECLARE_METATYPE(AuxMode)
+
 class TestAuxTransfer : public QObject
 {
     Q_OBJECT
@@ -67,26 +69,29 @@ void TestAuxTransfer::writesSensorTables_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<QStringList>("blocks"); // address and count of each table write
-    QTest::newRow("no sensors") << 0 << QStringList{};
-    QTest::newRow("6 sensors, one frame") << 6 << QStringList{"200C 3C"};
-    QTest::newRow("7 sensors") << 7 << QStringList{"200C 40", "204C 06"};
+    QTest::addColumn<QString>("word");       // the mode word as it travels, low byte first
+    QTest::newRow("no sensors") << 0 << QStringList{} << "00C0";
+    QTest::newRow("5 sensors: C005") << 5 << QStringList{"200C 32"} << "05C0";
+    QTest::newRow("6 sensors, one frame") << 6 << QStringList{"200C 3C"} << "06C0";
+    QTest::newRow("7 sensors") << 7 << QStringList{"200C 40", "204C 06"} << "07C0";
     QStringList full;
     for (int k = 0; k < 20; ++k)
         full << QString::number(0x200C + 64 * k, 16).toUpper() + u" 40"_s;
     QCOMPARE(full.last(), u"24CC 40"_s);
-    QTest::newRow("128 sensors") << 128 << full;
+    QTest::newRow("128 sensors") << 128 << full << "80C0";
 }
 
 void TestAuxTransfer::writesSensorTables()
 {
     QFETCH(int, count);
     QFETCH(QStringList, blocks);
+    QFETCH(QString, word);
     ModbusBench bench;
     const AuxSettings settings = oneWire(count);
     const TransferResult result = downloadAux(bench.port, bench.ini, settings, bench.recorder());
     QVERIFY(result.ok);
     const QString text = recordText(settings.sensors);
-    QList<QByteArray> expected{begin, writeFrame(0x200A, wordText(quint16(0xC000 + count)))};
+    QList<QByteArray> expected{begin, writeFrame(u"200A"_s, word)};
     for (int k = 0; k < blocks.size(); ++k) {
         const int bytes = blocks.at(k).mid(5).toInt(nullptr, 16);
         expected << writeFrame(blocks.at(k).left(4), text.mid(128 * k, 2 * bytes));
@@ -117,6 +122,12 @@ void TestAuxTransfer::writesOtherModes()
     QVERIFY(downloadAux(bench.port, bench.ini, unused, {}).ok);
     QCOMPARE(bench.sim.requests().mid(1),
              (QList<QByteArray>{begin, writeFrame(u"200A"_s, u"0000"_s), end}));
+
+    // The start's settings: 115200, Even, 8 bits, 2 stop bits, the word BB80.
+    AuxSettings start;
+    start.mode = AuxMode::FieldNet;
+    QVERIFY(downloadAux(bench.port, bench.ini, start, {}).ok);
+    QCOMPARE(bench.sim.requests().last(), writeFrame(u"200A"_s, u"80BB"_s));
 }
 
 void TestAuxTransfer::refusesBadTableInEveryMode()
@@ -137,25 +148,45 @@ void TestAuxTransfer::refusesBadTableInEveryMode()
 
 void TestAuxTransfer::failedWriteStopsAtOnce_data()
 {
+    QTest::addColumn<AuxMode>("mode");
     QTest::addColumn<SimFault>("fault");
     QTest::addColumn<int>("ordinal");
     QTest::addColumn<QString>("message");
-    QTest::newRow("NAK to the first write") << SimFault::Refuse << 1 << "Wrong answer from PLC";
-    QTest::newRow("silence at the mode word") << SimFault::Silent << 2 << "Answer timeout from PLC";
-    QTest::newRow("NAK to the second block") << SimFault::Refuse << 4 << "Wrong answer from PLC";
+    QTest::addColumn<int>("waited"); // ms until the failure: pauses and the timeout waited out
+    const QString silent = u"Answer timeout from PLC"_s;
+    const AuxMode oneWire = AuxMode::OneWireMaster;
+    QTest::newRow("NAK to the first write")
+        << oneWire << SimFault::Refuse << 1 << "Wrong answer from PLC" << 0;
+    QTest::newRow("NAK to the second block")
+        << oneWire << SimFault::Refuse << 4 << "Wrong answer from PLC" << 100;
+    // Each frame waits its own time for an answer.
+    QTest::newRow("silence at 0FFF") << oneWire << SimFault::Silent << 1 << silent << 1000;
+    QTest::newRow("silence at the mode word") << oneWire << SimFault::Silent << 2 << silent << 450;
+    QTest::newRow("silence at a block") << oneWire << SimFault::Silent << 3 << silent << 650;
+    QTest::newRow("silence at 0000") << oneWire << SimFault::Silent << 5 << silent << 1200;
+    QTest::newRow("Field Net mode word")
+        << AuxMode::FieldNet << SimFault::Silent << 1 << silent << 350;
+    QTest::newRow("unused: 0FFF") << AuxMode::NotUsed << SimFault::Silent << 1 << silent << 1000;
+    QTest::newRow("unused: mode word") << AuxMode::NotUsed << SimFault::Silent << 2 << silent << 350;
+    QTest::newRow("unused: 0000") << AuxMode::NotUsed << SimFault::Silent << 3 << silent << 1000;
 }
 
 // 3000 is left as the failure found it: nothing after the failed write.
 void TestAuxTransfer::failedWriteStopsAtOnce()
 {
+    QFETCH(AuxMode, mode);
     QFETCH(SimFault, fault);
     QFETCH(int, ordinal);
+    QFETCH(int, waited);
     ModbusBench bench;
     bench.fault(fault, ordinal);
-    const TransferResult result = downloadAux(bench.port, bench.ini, oneWire(7), {});
+    AuxSettings settings = oneWire(7);
+    settings.mode = mode;
+    const TransferResult result = downloadAux(bench.port, bench.ini, settings, {});
     QVERIFY(!result.ok);
     QTEST(result.message, "message");
     QCOMPARE(bench.sim.requests().size(), ordinal);
+    QCOMPARE(bench.port.now(), SimTime(std::chrono::milliseconds(waited)));
     QVERIFY(!bench.port.isOpen());
 }
 
@@ -215,10 +246,15 @@ void TestAuxTransfer::failedUploadGivesNothing_data()
     QTest::addColumn<int>("ordinal");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("requests");
-    QTest::newRow("no answer") << 0xC003 << SimFault::Silent << 1 << "Answer timeout from PLC" << 1;
+    QTest::addColumn<int>("waited"); // ms: every read waits 350 ms at most
+    QTest::newRow("no answer")
+        << 0xC003 << SimFault::Silent << 1 << "Answer timeout from PLC" << 1 << 350;
     QTest::newRow("table refused")
-        << 0xC003 << SimFault::Refuse << 2 << "Wrong answer from PLC" << 2;
-    QTest::newRow("129 sensors") << 0xC081 << SimFault::Silent << 9 << "Wrong answer from PLC" << 1;
+        << 0xC003 << SimFault::Refuse << 2 << "Wrong answer from PLC" << 2 << 0;
+    QTest::newRow("table unanswered")
+        << 0xC003 << SimFault::Silent << 2 << "Answer timeout from PLC" << 2 << 350;
+    QTest::newRow("129 sensors")
+        << 0xC081 << SimFault::Silent << 9 << "Wrong answer from PLC" << 1 << 0;
 }
 
 void TestAuxTransfer::failedUploadGivesNothing()
@@ -234,6 +270,8 @@ void TestAuxTransfer::failedUploadGivesNothing()
     QTEST(upload.result.message, "message");
     QCOMPARE(upload.settings, std::nullopt);
     QTEST(int(bench.sim.requests().size()), "requests");
+    QFETCH(int, waited);
+    QCOMPARE(bench.port.now(), SimTime(std::chrono::milliseconds(waited)));
 }
 
 void TestAuxTransfer::readsErrorBuffer_data()

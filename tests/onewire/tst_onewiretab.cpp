@@ -149,6 +149,7 @@ private Q_SLOTS:
     void refusesBadTable();
     void diagReadShowsSensors();
     void searchFormControls();
+    void searchAddsOnlyNewDevices_data();
     void searchAddsOnlyNewDevices();
     void failedSearchListsNothing();
     void closeEndsSearchAtOnce_data();
@@ -422,8 +423,28 @@ void TestOneWireTab::searchFormControls()
 
 // The device already in the table is marked and skipped; the summary says
 // which configured sensor did not answer.
+void TestOneWireTab::searchAddsOnlyNewDevices_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<TextTable>("added"); // the rows after the two configured, or all
+    const QStringList second = {"02", "1C", "B8", "01", "00", "00", "00", "A2"};
+    const QStringList third = {"28", "AA", "00", "00", "00", "00", "00", "01"};
+    QTest::newRow("Add new in the table")
+        << "Command3"
+        << TextTable{QStringList{"3"} + second + QStringList{"2012"},
+                     QStringList{"4"} + third + QStringList{"2014"}};
+    // Replace starts again from the start box's 1500, each device once.
+    QTest::newRow("Replace all in the table")
+        << "Command4"
+        << TextTable{QStringList{"1"} + sensor.mid(1, 8) + QStringList{"1500"},
+                     QStringList{"2"} + second + QStringList{"1502"},
+                     QStringList{"3"} + third + QStringList{"1504"}};
+}
+
 void TestOneWireTab::searchAddsOnlyNewDevices()
 {
+    QFETCH(QString, button);
+    QFETCH(TextTable, added);
     Window w;
     QStringList gone = sensor;
     gone[2] = u"01"_s;
@@ -431,8 +452,9 @@ void TestOneWireTab::searchAddsOnlyNewDevices()
     kept[0] = u"2"_s;
     kept[9] = u"2010"_s;
     w.master({gone, kept});
-    w.sim.setRomCodes(
-        {QByteArray::fromHex("28FF4C5D0300009A"), QByteArray::fromHex("021CB801000000A2")});
+    w.sim.setRomCodes({QByteArray::fromHex("28FF4C5D0300009A"),
+                       QByteArray::fromHex("021CB801000000A2"),
+                       QByteArray::fromHex("28AA000000000001")});
     w.child(u"Command10"_s)->click();
     SearchForm *form = w.search();
     form->findChild<QAbstractButton *>(u"Command2"_s)->click();
@@ -440,21 +462,25 @@ void TestOneWireTab::searchAddsOnlyNewDevices()
     QVERIFY(form->findChild<QProgressBar *>(u"searching"_s)->isVisible());
     QVERIFY(w.searched());
     QVERIFY(form->findChild<QAbstractButton *>(u"Command2"_s)->isEnabled());
-    QCOMPARE(form->findChild<QLineEdit *>(u"Text1"_s)->text(), u"2"_s);
+    QCOMPARE(form->findChild<QLineEdit *>(u"Text1"_s)->text(), u"3"_s);
+    // Three devices: three rows, and the open row numbered 4.
+    const TextTable listed = shownRows(form->grid());
+    QCOMPARE(listed.size(), 5);
+    QCOMPARE(listed.at(3).first(), u"3"_s);
+    QCOMPARE(listed.last().first(), u"4"_s);
     QCOMPARE(form->findChild<QLabel *>(u"summary"_s)->text(),
-             u"Found 2: 1 new, 1 already in the table. Not found on the bus: sensor rows 1."_s);
+             u"Found 3: 2 new, 1 already in the table. Not found on the bus: sensor rows 1."_s);
     const QModelIndex known = form->grid()->grid()->cell(1, 1);
     QVERIFY(known.data(GridModel::HighlightRole).toBool());
     QVERIFY(
         known.data(Qt::ToolTipRole).toString().endsWith(u"Already in the sensor table, row 2"_s));
     QVERIFY(!form->grid()->grid()->cell(2, 1).data(GridModel::HighlightRole).toBool());
 
-    form->findChild<QAbstractButton *>(u"Command3"_s)->click();
+    form->findChild<QAbstractButton *>(button)->click();
     QTRY_VERIFY(!w.search());
-    QCOMPARE(
-        w.tab.configuration().sensors,
-        TextTable({gone, kept, {"3", "02", "1C", "B8", "01", "00", "00", "00", "A2", "2012"}}));
-    QCOMPARE(shownRows(w.tab.grid()).last().first(), u"4"_s);
+    const TextTable expected = button == u"Command3"_s ? TextTable{gone, kept} + added : added;
+    QCOMPARE(w.tab.configuration().sensors, expected);
+    QCOMPARE(shownRows(w.tab.grid()).last().first(), QString::number(expected.size() + 1));
 }
 
 void TestOneWireTab::failedSearchListsNothing()

@@ -5,6 +5,8 @@
 #include <QtEndian>
 #include <QTest>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(Configuration)
@@ -217,25 +219,56 @@ void TestConfigurationFile::saveRefusals()
 void TestConfigurationFile::loadRefusals_data()
 {
     QTest::addColumn<int>("offset");
-    QTest::addColumn<int>("value");
+    QTest::addColumn<QByteArray>("bytes"); // written there
     QTest::addColumn<QString>("error");
-    QTest::newRow("129 requests load") << 3741 << 129 << "";
-    QTest::newRow("130 requests") << 3741 << 130 << "UART 1 request count is 130, not 0 to 129";
-    QTest::newRow("UART 2 mode 3") << 3754 + 3745 << 3 << "UART 2 mode is 3, not 0 to 2";
-    QTest::newRow("speed 8") << 3746 << 8 << "UART 1 speed is 8, not 0 to 7";
-    QTest::newRow("stop bits 3") << 3749 << 3 << "UART 1 stop bits is 3, not 0 to 2";
+    const auto byte = [](int value) { return QByteArray(1, char(value)); };
+    const auto real = [](float value) {
+        QByteArray bytes(4, '\0');
+        putFloat(bytes, 0, value);
+        return bytes;
+    };
+    const int uart1 = 3741, uart2 = 3754 + 3741, aux = 2 * 3754 + 3741;
+    QTest::newRow("129 requests load") << uart1 << byte(129) << "";
+    QTest::newRow("130 requests") << uart1 << byte(130)
+                                  << "UART 1 request count is 130, not 0 to 129";
+    QTest::newRow("UART 2 mode 3") << uart2 + 4 << byte(3) << "UART 2 mode is 3, not 0 to 2";
+    QTest::newRow("speed 8") << uart1 + 5 << byte(8) << "UART 1 speed is 8, not 0 to 7";
+    QTest::newRow("UART 1 parity 3") << uart1 + 6 << byte(3) << "UART 1 parity is 3, not 0 to 2";
+    QTest::newRow("UART 1 data bits 3")
+        << uart1 + 7 << byte(3) << "UART 1 data bits is 3, not 0 to 2";
+    QTest::newRow("stop bits 3") << uart1 + 8 << byte(3) << "UART 1 stop bits is 3, not 0 to 2";
+    QTest::newRow("UART 2 speed 8") << uart2 + 5 << byte(8) << "UART 2 speed is 8, not 0 to 7";
+    QTest::newRow("UART 2 parity 255")
+        << uart2 + 6 << byte(255) << "UART 2 parity is 255, not 0 to 2";
+    QTest::newRow("1-wire mode 3") << aux + 4 << byte(3) << "1-wire mode is 3, not 0 to 2";
     QTest::newRow("sensor count 200")
-        << 2 * 3754 + 3742 << 200 << "1-wire sensor count is 200, not 0 to 129";
+        << aux + 1 << byte(200) << "1-wire sensor count is 200, not 0 to 129";
+    // The slave timeout: a whole number its box shows (UART2's holds five
+    // characters) and a save writes back.
+    QTest::newRow("timeout 32767") << uart1 + 9 << real(32767) << "";
+    QTest::newRow("timeout -9999") << uart2 + 9 << real(-9999) << "";
+    QTest::newRow("timeout 2.5") << uart2 + 9 << real(2.5f)
+                                 << "UART 2 slave timeout is 2.5, not a whole number from -9999 "
+                                    "to 32767";
+    QTest::newRow("timeout 1e10") << uart1 + 9 << real(1e10f)
+                                  << "UART 1 slave timeout is 1e+10, not a whole number from "
+                                     "-32768 to 32767";
+    QTest::newRow("timeout NaN") << uart2 + 9 << real(std::numeric_limits<float>::quiet_NaN())
+                                 << "UART 2 slave timeout is nan, not a whole number from -9999 "
+                                    "to 32767";
+    QTest::newRow("timeout -10000") << uart2 + 9 << real(-10000)
+                                    << "UART 2 slave timeout is -10000, not a whole number from "
+                                       "-9999 to 32767";
 }
 
 // A record that fails any check gives nothing at all.
 void TestConfigurationFile::loadRefusals()
 {
     QFETCH(int, offset);
-    QFETCH(int, value);
+    QFETCH(QByteArray, bytes);
     QFETCH(QString, error);
     QByteArray record = everyFieldRecord();
-    record[offset] = char(value);
+    record.replace(offset, bytes.size(), bytes);
     const ConfigurationFile::Decoded decoded = ConfigurationFile::decode(record, Configuration());
     QCOMPARE(decoded.error, error);
     QCOMPARE(decoded.configuration.has_value(), error.isEmpty());
