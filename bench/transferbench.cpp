@@ -8,6 +8,8 @@
 // With --monitor it runs the request table's download and upload again with
 // the window's traffic recorder on the port, recording, and prints both.
 //   transfer-bench [--monitor] [plc-sim path]
+#include "config/configurationfile.h"
+#include "config/configurationupload.h"
 #include "countingport.h"
 #include "link/inifile.h"
 #include "link/qtplcport.h"
@@ -18,9 +20,7 @@
 #include "modbus/uartdescription.h"
 #include "onewire/auxtransfer.h"
 #include "onewire/bussearch.h"
-#include "support/simprocess.h"
-#include "workspace/configurationfile.h"
-#include "workspace/configurationupload.h"
+#include "simprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "workspace/main.h"
 #include "link/qtplcport.h"
 #include "link/settingslocation.h"
-#include "workspace/qtuserdialogs.h"
+#include "widgets/qtuserdialogs.h"
+#include "window/mainwindow.h"
 
 #include <QApplication>
 

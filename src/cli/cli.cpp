@@ -1,5 +1,8 @@
 #include "cli.h"
 
+#include "config/configurationfile.h"
+#include "config/configurationjson.h"
+#include "config/configurationupload.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
 #include "link/connectiontest.h"
@@ -13,9 +16,6 @@
 #include "onewire/bussearch.h"
 #include "onewire/romcode.h"
 #include "onewire/sensortable.h"
-#include "workspace/configurationfile.h"
-#include "workspace/configurationjson.h"
-#include "workspace/configurationupload.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

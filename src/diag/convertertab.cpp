@@ -1,9 +1,9 @@
 #include "convertertab.h"
 
 #include "diag/floatconverter.h"
-#include "workspace/framebox.h"
-#include "workspace/tabcontext.h"
-#include "workspace/userdialogs.h"
+#include "widgets/framebox.h"
+#include "widgets/tabcontext.h"
+#include "widgets/userdialogs.h"
 
 #include <QFormLayout>
 #include <QGridLayout>

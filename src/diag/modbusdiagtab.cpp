@@ -2,9 +2,9 @@
 
 #include "diag/modbuserrorbuffer.h"
 #include "modbus/uartdescription.h"
-#include "workspace/framebox.h"
-#include "workspace/gridview.h"
-#include "workspace/tabcontext.h"
+#include "widgets/framebox.h"
+#include "widgets/gridview.h"
+#include "widgets/tabcontext.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

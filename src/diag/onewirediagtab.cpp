@@ -1,9 +1,9 @@
 #include "onewirediagtab.h"
 
 #include "diag/onewireerrorbuffer.h"
-#include "workspace/framebox.h"
-#include "workspace/gridview.h"
-#include "workspace/tabcontext.h"
+#include "widgets/framebox.h"
+#include "widgets/gridview.h"
+#include "widgets/tabcontext.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -1,8 +1,8 @@
 #include "requestcheck.h"
 
-#include "link/wholenumber.h"
 #include "modbus/modeword.h"
 #include "modbus/requesttable.h"
+#include "tables/wholenumber.h"
 
 #include <array>
 

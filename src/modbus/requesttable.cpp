@@ -1,6 +1,6 @@
 #include "requesttable.h"
 
-#include "link/wholenumber.h"
+#include "tables/wholenumber.h"
 
 namespace RequestTable {
 

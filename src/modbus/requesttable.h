@@ -1,7 +1,7 @@
 #pragma once
 
 #include "modbus/requestrecord.h"
-#include "workspace/texttable.h"
+#include "tables/texttable.h"
 
 // A Modbus master request table: its request rows 1 to N, column 0 the row
 // number.

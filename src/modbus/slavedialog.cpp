@@ -1,8 +1,8 @@
 #include "slavedialog.h"
 
 #include "modbus/requesttable.h"
-#include "workspace/framebox.h"
-#include "workspace/userdialogs.h"
+#include "widgets/framebox.h"
+#include "widgets/userdialogs.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

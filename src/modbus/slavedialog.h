@@ -1,7 +1,7 @@
 #pragma once
 
 #include "modbus/requestcheck.h"
-#include "workspace/rowdialog.h"
+#include "widgets/rowdialog.h"
 
 class QComboBox;
 class QFormLayout;

@@ -1,7 +1,7 @@
 #include "slaveproposal.h"
 
-#include "link/wholenumber.h"
 #include "modbus/requesttable.h"
+#include "tables/wholenumber.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "modbus/requestcheck.h"
-#include "workspace/texttable.h"
+#include "tables/texttable.h"
 
 #include <optional>
 

@@ -1,6 +1,5 @@
 #include "uarttab.h"
 
-#include "link/wholenumber.h"
 #include "modbus/modbuschoices.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
@@ -10,13 +9,14 @@
 #include "modbus/slavesettingstransfer.h"
 #include "modbus/uartdescription.h"
 #include "modbus/wiretime.h"
-#include "workspace/framebox.h"
-#include "workspace/gridview.h"
-#include "workspace/optiongroup.h"
-#include "workspace/tabcontext.h"
-#include "workspace/tableframe.h"
-#include "workspace/typinglimit.h"
-#include "workspace/userdialogs.h"
+#include "tables/wholenumber.h"
+#include "widgets/framebox.h"
+#include "widgets/gridview.h"
+#include "widgets/optiongroup.h"
+#include "widgets/tabcontext.h"
+#include "widgets/tableframe.h"
+#include "widgets/typinglimit.h"
+#include "widgets/userdialogs.h"
 
 #include <QComboBox>
 #include <QFormLayout>

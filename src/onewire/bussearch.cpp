@@ -1,8 +1,8 @@
 #include "bussearch.h"
 
 #include "link/transferrun.h"
-#include "link/wholenumber.h"
 #include "onewire/sensortable.h"
+#include "tables/wholenumber.h"
 
 #include <QSet>
 

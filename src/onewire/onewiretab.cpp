@@ -6,12 +6,12 @@
 #include "onewire/searchform.h"
 #include "onewire/sensordialog.h"
 #include "onewire/sensortable.h"
-#include "workspace/framebox.h"
-#include "workspace/gridview.h"
-#include "workspace/optiongroup.h"
-#include "workspace/tabcontext.h"
-#include "workspace/tableframe.h"
-#include "workspace/userdialogs.h"
+#include "widgets/framebox.h"
+#include "widgets/gridview.h"
+#include "widgets/optiongroup.h"
+#include "widgets/tabcontext.h"
+#include "widgets/tableframe.h"
+#include "widgets/userdialogs.h"
 
 #include <QComboBox>
 #include <QFormLayout>

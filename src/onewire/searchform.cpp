@@ -3,9 +3,9 @@
 #include "link/plcsession.h"
 #include "onewire/bussearch.h"
 #include "onewire/sensortable.h"
-#include "workspace/gridview.h"
-#include "workspace/tabcontext.h"
-#include "workspace/userdialogs.h"
+#include "widgets/gridview.h"
+#include "widgets/tabcontext.h"
+#include "widgets/userdialogs.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/texttable.h"
+#include "tables/texttable.h"
 
 #include <QDialog>
 

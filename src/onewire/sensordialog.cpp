@@ -1,6 +1,6 @@
 #include "sensordialog.h"
 
-#include "workspace/typinglimit.h"
+#include "widgets/typinglimit.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

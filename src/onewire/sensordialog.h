@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/rowdialog.h"
+#include "widgets/rowdialog.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
 #include "sensortable.h"
 
 #include "link/transferrun.h"
-#include "link/wholenumber.h"
 #include "onewire/romcode.h"
+#include "tables/wholenumber.h"
 
 namespace SensorTable {
 

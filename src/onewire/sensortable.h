@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/gridmodel.h"
+#include "tables/gridmodel.h"
 
 #include <QByteArray>
 

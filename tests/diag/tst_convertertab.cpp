@@ -1,8 +1,8 @@
 #include "diag/convertertab.h"
 #include "link/plcport.h"
+#include "support/idleport.h"
 #include "support/scripteddialogs.h"
-#include "workspace/idleport.h"
-#include "workspace/tabcontext.h"
+#include "widgets/tabcontext.h"
 
 #include <QLabel>
 #include <QLineEdit>

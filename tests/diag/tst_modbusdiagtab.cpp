@@ -5,8 +5,8 @@
 #include "simport.h"
 #include "support/gridrows.h"
 #include "support/scripteddialogs.h"
-#include "workspace/gridview.h"
-#include "workspace/main.h"
+#include "widgets/gridview.h"
+#include "window/mainwindow.h"
 
 #include <QGroupBox>
 #include <QPushButton>

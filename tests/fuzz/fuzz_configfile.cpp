@@ -3,8 +3,8 @@
 // stays as it was; and a loaded configuration saves back to a record that
 // loads to the same configuration, unless a slave timeout in it is no 16-bit
 // whole number (then the save says so).
+#include "config/configurationfile.h"
 #include "fuzzinput.h"
-#include "workspace/configurationfile.h"
 
 namespace {
 

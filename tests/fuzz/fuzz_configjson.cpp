@@ -2,12 +2,12 @@
 // either refused with a message or read whole; what is read writes back to
 // JSON that reads to the same configuration, and every check a download or
 // a save makes of it runs without harm.
+#include "config/configurationcompare.h"
+#include "config/configurationfile.h"
+#include "config/configurationjson.h"
 #include "fuzzinput.h"
 #include "modbus/requestcheck.h"
 #include "onewire/sensortable.h"
-#include "workspace/configurationcompare.h"
-#include "workspace/configurationfile.h"
-#include "workspace/configurationjson.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,14 +1,14 @@
 // Reads any text the way the tool reads what a user types or pastes: whole
 // numbers, the converter's numbers and hex digits, the parts of a
 // configuration, ROM code bytes and rows pasted from a spreadsheet.
+#include "config/configurationparts.h"
 #include "diag/floatconverter.h"
 #include "fuzzinput.h"
-#include "link/wholenumber.h"
 #include "modbus/requesttable.h"
 #include "onewire/romcode.h"
 #include "onewire/sensortable.h"
-#include "workspace/configurationparts.h"
-#include "workspace/texttable.h"
+#include "tables/texttable.h"
+#include "tables/wholenumber.h"
 
 #include <QRegularExpression>
 

@@ -3,8 +3,8 @@
 #include "simport.h"
 #include "support/gridrows.h"
 #include "support/scripteddialogs.h"
-#include "workspace/gridview.h"
-#include "workspace/tabcontext.h"
+#include "widgets/gridview.h"
+#include "widgets/tabcontext.h"
 
 #include <QApplication>
 #include <QComboBox>

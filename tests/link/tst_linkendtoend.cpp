@@ -3,7 +3,7 @@
 #include "link/plcframe.h"
 #include "link/plctransaction.h"
 #include "link/qtplcport.h"
-#include "support/simprocess.h"
+#include "simprocess.h"
 
 #include <QElapsedTimer>
 #include <QTest>

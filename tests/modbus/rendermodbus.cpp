@@ -6,11 +6,11 @@
 #include "modbus/requesttable.h"
 #include "modbus/slavedialog.h"
 #include "modbus/uarttab.h"
+#include "support/idleport.h"
 #include "support/renderharness.h"
-#include "workspace/gridview.h"
-#include "workspace/idleport.h"
-#include "workspace/main.h"
-#include "workspace/tableframe.h"
+#include "widgets/gridview.h"
+#include "widgets/tableframe.h"
+#include "window/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>

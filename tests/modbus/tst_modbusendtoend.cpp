@@ -9,7 +9,7 @@
 #include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
 #include "modbusfixture.h"
-#include "support/simprocess.h"
+#include "simprocess.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,8 +1,8 @@
+#include "config/configurationupload.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
 #include "modbus/slavesettingstransfer.h"
 #include "modbusfixture.h"
-#include "workspace/configurationupload.h"
 
 #include <QTest>
 

@@ -6,9 +6,9 @@
 #include "plcsimulator.h"
 #include "simport.h"
 #include "support/scripteddialogs.h"
-#include "workspace/gridview.h"
-#include "workspace/main.h"
-#include "workspace/tableframe.h"
+#include "widgets/gridview.h"
+#include "widgets/tableframe.h"
+#include "window/mainwindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "link/qtplcport.h"
 #include "onewire/auxtransfer.h"
 #include "onewire/bussearch.h"
-#include "support/simprocess.h"
+#include "simprocess.h"
 
 #include <QTest>
 

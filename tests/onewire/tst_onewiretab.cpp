@@ -8,8 +8,8 @@
 #include "onewire/sensortable.h"
 #include "support/gridrows.h"
 #include "support/scripteddialogs.h"
-#include "workspace/main.h"
-#include "workspace/tableframe.h"
+#include "widgets/tableframe.h"
+#include "window/mainwindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>

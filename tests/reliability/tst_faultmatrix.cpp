@@ -3,6 +3,7 @@
 // within its timeouts with the message the fault calls for, leaves the port
 // closed, applies nothing when it failed and sends nothing after a request
 // that was refused or not answered.
+#include "config/configurationupload.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
 #include "faultrules.h"
@@ -20,7 +21,6 @@
 #include "onewire/sensortable.h"
 #include "plcsimulator.h"
 #include "simport.h"
-#include "workspace/configurationupload.h"
 
 #include <QTemporaryDir>
 #include <QTest>

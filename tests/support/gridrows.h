@@ -1,7 +1,7 @@
 #pragma once
 
-#include "workspace/gridview.h"
-#include "workspace/texttable.h"
+#include "tables/texttable.h"
+#include "widgets/gridview.h"
 
 #include <QLineEdit>
 #include <QValidator>

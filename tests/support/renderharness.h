@@ -1,8 +1,8 @@
 #pragma once
 
+#include "support/idleport.h"
 #include "support/scripteddialogs.h"
-#include "workspace/idleport.h"
-#include "workspace/main.h"
+#include "window/mainwindow.h"
 
 #include <QTemporaryDir>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/userdialogs.h"
+#include "widgets/userdialogs.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "config/configuration.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+// The whole configuration as readable JSON: both UARTs, the auxiliary port
+// with its Field Net settings, and the I/O assignment. Lists are given by
+// their item index, as the configuration file keeps them; table rows as
+// arrays of their cell texts, without the row number.
+namespace ConfigurationJson {
+
+QByteArray write(const Configuration &configuration);
+
+// The configuration the JSON describes, keys left out taking their
+// defaults; or why it cannot be read.
+struct Read
+{
+    std::optional<Configuration> configuration;
+    QString error;
+};
+Read read(const QByteArray &json);
+
+} // namespace ConfigurationJson

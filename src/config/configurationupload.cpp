@@ -1,0 +1,123 @@
+#include "configurationupload.h"
+
+#include "config/configurationcompare.h"
+#include "modbus/modbusdownload.h"
+#include "modbus/modbusupload.h"
+#include "modbus/requestcheck.h"
+#include "modbus/uartdescription.h"
+#include "onewire/auxtransfer.h"
+#include "onewire/sensortable.h"
+
+namespace {
+
+TransferProgress scaled(const TransferProgress &progress, int from, int to)
+{
+    return [progress, from, to](int percent) {
+        reportProgress(progress, from + (to - from) * percent / 100);
+    };
+}
+
+// The refusal a download of the UART would give before sending anything.
+std::optional<TransferResult> uartRefusal(const UartSettings &uart)
+{
+    if (const std::optional<GridError> error = Check_grid(uart.table))
+        return TransferResult::failure(gridErrorMessage(*error), configurationErrorTitle);
+    if (uart.role == ModbusRole::Slave) {
+        const SlaveAddressCheck slave = checkSlaveAddress(uart.slaveAddress);
+        if (!slave.refusal.isEmpty())
+            return TransferResult::failure(slave.refusal, configurationErrorTitle);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
+                                        const Configuration &current,
+                                        const TransferProgress &progress,
+                                        const ConfigurationParts &parts)
+{
+    ConfigurationUpload read{TransferResult::success(), {}, {}, {}};
+    struct Uart
+    {
+        bool selected;
+        const UartDescription &uart;
+        const UartSettings &current;
+        std::optional<UartSettings> &into;
+        int from, to;
+    };
+    for (const Uart &u :
+         {Uart{parts.uart1, UartDescription::uart1(), current.uart1, read.uart1, 0, 33},
+          Uart{parts.uart2, UartDescription::uart2(), current.uart2, read.uart2, 33, 67}}) {
+        if (!u.selected)
+            continue;
+        const UartUpload uart =
+            uploadUart(port, iniFile, u.uart, u.current, scaled(progress, u.from, u.to));
+        read.result = uart.result;
+        u.into = uart.settings;
+        if (!read.result.ok)
+            return read;
+    }
+    if (parts.aux) {
+        const AuxUpload aux = uploadAux(port, iniFile, current.aux, scaled(progress, 67, 100));
+        read.result = aux.result;
+        read.aux = aux.settings;
+    }
+    return read;
+}
+
+TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
+                                     const Configuration &configuration,
+                                     const TransferProgress &progress,
+                                     const ConfigurationParts &parts)
+{
+    if (const auto clash = plcMemoryClash(configuration, parts))
+        return *clash;
+    for (const auto &[selected, uart] : {std::pair{parts.uart1, &configuration.uart1},
+                                         std::pair{parts.uart2, &configuration.uart2}}) {
+        if (const auto refusal = selected ? uartRefusal(*uart) : std::nullopt)
+            return *refusal;
+    }
+    if (parts.aux) {
+        if (const auto error = Check_grid_1w(configuration.aux.sensors))
+            return TransferResult::failure(sensorGridErrorMessage(*error), SensorTable::errorTitle);
+    }
+    TransferResult result = TransferResult::success();
+    if (parts.uart1)
+        result = downloadUart(port, iniFile, UartDescription::uart1(), configuration.uart1,
+                              scaled(progress, 0, 33));
+    if (result.ok && parts.uart2)
+        result = downloadUart(port, iniFile, UartDescription::uart2(), configuration.uart2,
+                              scaled(progress, 33, 67));
+    if (result.ok && parts.aux)
+        result = downloadAux(port, iniFile, configuration.aux, scaled(progress, 67, 100));
+    return result;
+}
+
+ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
+                                       const Configuration &configuration,
+                                       const TransferProgress &progress,
+                                       const ConfigurationParts &parts)
+{
+    // A configuration the PLC cannot hold is never what it holds.
+    if (const auto clash = plcMemoryClash(configuration, parts))
+        return {*clash, {}};
+    const ConfigurationUpload read =
+        uploadConfiguration(port, iniFile, configuration, progress, parts);
+    if (!read.result.ok)
+        return {read.result, {}};
+    Configuration plc = configuration;
+    plc.uart1 = read.uart1.value_or(plc.uart1);
+    plc.uart2 = read.uart2.value_or(plc.uart2);
+    plc.aux = read.aux.value_or(plc.aux);
+    QStringList differences = configurationDifferences(configuration, plc, parts);
+    // A mode word that names no role says nothing the file could match.
+    for (const auto &[selected, read, number] :
+         {std::tuple{parts.uart1, read.uart1.has_value(), 1},
+          std::tuple{parts.uart2, read.uart2.has_value(), 2}}) {
+        if (selected && !read)
+            differences.prepend(
+                QStringLiteral("UART %1 role: the PLC's mode word names none").arg(number));
+    }
+    return {read.result, differences};
+}

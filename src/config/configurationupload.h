@@ -1,0 +1,51 @@
+#pragma once
+
+#include "config/configuration.h"
+#include "config/configurationparts.h"
+#include "onewire/auxsettings.h"
+
+class PlcPort;
+
+// What the menu's "Upload from PLC" read: how it ended, and the part of each
+// port that is to be shown (nothing for a port not read, or whose word names
+// no role).
+struct ConfigurationUpload
+{
+    TransferResult result;
+    std::optional<UartSettings> uart1;
+    std::optional<UartSettings> uart2;
+    std::optional<AuxSettings> aux;
+};
+
+// UART1, UART2, then the auxiliary port (those of `parts`), each as its own
+// button reads it, starting from `current`. The first failure ends the run:
+// what the ports before it gave is kept, nothing after it is read. Progress
+// runs through thirds: 0 to 33 for UART1, to 67 for UART2, to 100 for the
+// auxiliary port.
+ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
+                                        const Configuration &current,
+                                        const TransferProgress &progress,
+                                        const ConfigurationParts &parts = {});
+
+// The parts of the configuration into the PLC, UART1, UART2, then the
+// auxiliary port, each as its "Write to PLC" button does it. Every part is
+// checked first, and so is whether the PLC can hold them together
+// (plcMemoryClash()); nothing is sent when one is refused (with the window's
+// message and title). The first failure ends the run.
+TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
+                                     const Configuration &configuration,
+                                     const TransferProgress &progress,
+                                     const ConfigurationParts &parts = {});
+
+// Reads the parts back from the PLC and lists how they differ from the
+// configuration (see configurationDifferences()). A configuration the PLC
+// cannot hold is refused as the download refuses it, and nothing is read.
+struct ConfigurationCheck
+{
+    TransferResult result;
+    QStringList differences;
+};
+ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
+                                       const Configuration &configuration,
+                                       const TransferProgress &progress,
+                                       const ConfigurationParts &parts = {});

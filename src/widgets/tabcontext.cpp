@@ -1,0 +1,92 @@
+#include "tabcontext.h"
+
+#include "link/plcport.h"
+#include "link/portsetup.h"
+#include "widgets/progress.h"
+#include "widgets/userdialogs.h"
+
+#include <QPointer>
+
+namespace {
+
+std::unique_ptr<PlcSession> sessionOver(std::unique_ptr<PlcPort> port, const QString &iniFile)
+{
+    Port_setup(*port, iniFile);
+    return std::make_unique<PlcSession>(std::move(port));
+}
+
+} // namespace
+
+TabContext::TabContext(QString iniFile, UserDialogs &dialogs, PortFactory ports, QWidget *window)
+    : m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_ports(std::move(ports)),
+      m_window(window), m_session(sessionOver(m_ports(), m_iniFile))
+{
+    // The session's own state, not the signal's value, decides: an operation
+    // started from the end of another keeps the controls disabled.
+    connect(m_session.get(), &PlcSession::busyChanged, this,
+            [this] { m_plcControls.setBusy(m_session->isBusy()); });
+}
+
+TabContext::~TabContext() = default;
+
+void TabContext::registerPlcControl(QWidget *control, Availability availability)
+{
+    m_plcControls.add(control, availability);
+}
+
+void TabContext::registerPlcAction(QAction *action, Availability availability)
+{
+    m_plcControls.add(action, availability);
+}
+
+bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
+                     std::function<void()> done)
+{
+    if (m_session->isBusy())
+        return false;
+    auto shown = std::make_shared<QPointer<Progress>>();
+    const auto open = [this, shown] {
+        *shown = new Progress(m_window);
+        (*shown)->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_session.get(), &PlcSession::progressChanged, *shown, &Progress::setPercent);
+    };
+    QMetaObject::Connection onProgress;
+    if (progress == ProgressWindow::Shown)
+        open();
+    else if (progress == ProgressWindow::OnProgress)
+        onProgress = connect(m_session.get(), &PlcSession::progressChanged, this,
+                             [open, shown](int percent) {
+                                 if (*shown)
+                                     return;
+                                 open();
+                                 (*shown)->setPercent(percent);
+                                 (*shown)->show();
+                             });
+    m_session->run(std::move(operation), [shown, onProgress, done = std::move(done)] {
+        disconnect(onProgress);
+        if (*shown)
+            (*shown)->close();
+        if (done)
+            done();
+    });
+    if (*shown)
+        (*shown)->show();
+    return true;
+}
+
+void TabContext::report(QWidget *from, const TransferResult &result)
+{
+    if (result.message.isEmpty())
+        return;
+    const auto icon = result.ok ? UserDialogs::Icon::Information : UserDialogs::Icon::Warning;
+    m_dialogs.message(from, result.message, result.title, icon);
+}
+
+bool TabContext::mayDownload(QWidget *from, const QString &part)
+{
+    const std::optional<TransferResult> refusal =
+        m_downloadCheck ? m_downloadCheck(part) : std::nullopt;
+    if (refusal)
+        report(from, *refusal);
+    return !refusal;
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "link/plcport.h"
+#include "link/plcsession.h"
+#include "link/transferresult.h"
+#include "widgets/plccontrols.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QWidget;
+class UserDialogs;
+
+// The result part of what a transfer gives.
+inline const TransferResult &transferResultOf(const TransferResult &result)
+{
+    return result;
+}
+template <typename Read> const TransferResult &transferResultOf(const Read &read)
+{
+    return read.result;
+}
+
+// What a tab, a dialog or the window's menu needs of the window around it:
+// the user dialogs, the settings file, and the session over the window's
+// port on which PLC operations run, one at a time, with the progress window
+// when they move many blocks. A tab built on it can be built and tested
+// without the main window.
+class TabContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Availability = PlcControls::Availability;
+    using PortFactory = std::function<std::unique_ptr<PlcPort>()>;
+    // Whether the progress window shows: never, from the start, or from the
+    // operation's first report of progress on.
+    enum class ProgressWindow { Hidden, Shown, OnProgress };
+
+    // The session's port, made here, gets the settings file's link settings;
+    // it stays closed until an operation opens it. The progress window shows
+    // beside `window`.
+    TabContext(QString iniFile, UserDialogs &dialogs, PortFactory ports, QWidget *window);
+    // Ends a running operation (cancelled, waited for) and closes the port.
+    ~TabContext() override;
+
+    const QString &iniFile() const { return m_iniFile; }
+    UserDialogs &dialogs() const { return m_dialogs; }
+    PlcSession &session() { return *m_session; }
+    // A fresh, closed port for a form that runs a session of its own.
+    std::unique_ptr<PlcPort> makePort() const { return m_ports(); }
+
+    // Disabled while an operation runs; inactive ones stay disabled for good.
+    void registerPlcControl(QWidget *control, Availability availability = Availability::Active);
+    void registerPlcAction(QAction *action, Availability availability = Availability::Active);
+
+    // Runs the operation, with the progress window following it when asked;
+    // the window closes before `done` runs. False, and nothing run, while
+    // another operation runs.
+    bool run(PlcSession::Operation operation, ProgressWindow progress,
+             std::function<void()> done = {});
+
+    // Runs a transfer, then shows what it read (`show`, when given), then
+    // reports how it ended (see report()). Result is a TransferResult or a
+    // value with one in its `result`.
+    template <typename Result>
+    bool transfer(QWidget *from, std::function<Result(PlcPort &, const TransferProgress &)> work,
+                  ProgressWindow progress, std::function<void(const Result &)> show = {})
+    {
+        auto result = std::make_shared<Result>();
+        return run(
+            [work = std::move(work), result](PlcPort &port, const PlcSession::Progress &step) {
+                *result = work(port, step);
+            },
+            progress,
+            [this, from, result, show = std::move(show)] {
+                if (show)
+                    show(*result);
+                report(from, transferResultOf(*result));
+            });
+    }
+
+    // What a download of one part ("uart1", "uart2" or "aux") must pass of
+    // the whole configuration before anything is sent: the refusal to show,
+    // or nothing. The window sets it; a tab on its own has none.
+    using DownloadCheck = std::function<std::optional<TransferResult>(const QString &part)>;
+    void setDownloadCheck(DownloadCheck check) { m_downloadCheck = std::move(check); }
+    // Shows the check's refusal, if there is one; true when the download of
+    // the part may go on.
+    bool mayDownload(QWidget *from, const QString &part);
+
+    // A transfer's message, if it has one, in a message box with its title:
+    // information after a success, a warning after a failure.
+    void report(QWidget *from, const TransferResult &result);
+
+private:
+    QString m_iniFile;
+    UserDialogs &m_dialogs;
+    PortFactory m_ports;
+    QWidget *m_window = nullptr;
+    std::unique_ptr<PlcSession> m_session;
+    PlcControls m_plcControls;
+    DownloadCheck m_downloadCheck;
+};

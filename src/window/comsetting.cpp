@@ -1,0 +1,273 @@
+#include "comsetting.h"
+
+#include "link/cancellableport.h"
+#include "link/connectiontest.h"
+#include "link/findplc.h"
+#include "link/handover.h"
+#include "link/inifile.h"
+#include "link/plcsession.h"
+#include "link/portsetup.h"
+#include "link/qtplcport.h"
+#include "widgets/userdialogs.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString comSection = QStringLiteral("COM");
+
+QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent)
+{
+    auto *list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(items);
+    return list;
+}
+
+QStringList portNames()
+{
+    QStringList names;
+    for (int n = 1; n <= LinkChoices::portCount; ++n)
+        names << QStringLiteral("COM%1").arg(n);
+    return names;
+}
+
+} // namespace
+
+ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
+                       QWidget *parent)
+    : QDialog(parent), m_iniFile(std::move(iniFile)), m_dialogs(dialogs),
+      m_session(std::make_unique<PlcSession>(std::move(port)))
+{
+    setObjectName(QStringLiteral("Com_setting"));
+    setWindowTitle(QStringLiteral("COM-port setting"));
+    buildForm();
+    load();
+    connect(m_ok, &QPushButton::clicked, this, &ComSetting::save);
+    connect(m_test, &QPushButton::clicked, this, &ComSetting::test);
+    connect(m_find, &QPushButton::clicked, this, &ComSetting::findPlc);
+    connect(m_found, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        takeFound(item->data(Qt::UserRole).toString(), item->data(Qt::UserRole + 1).toInt());
+    });
+    connect(m_port, &QComboBox::currentIndexChanged, this, &ComSetting::showDevice);
+    connect(m_device, &QComboBox::editTextChanged, this,
+            [this](const QString &text) { m_devices[m_port->currentIndex() + 1] = text; });
+    connect(m_session.get(), &PlcSession::busyChanged, this, [this](bool busy) {
+        m_test->setEnabled(!busy);
+        m_find->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Find PLC"));
+    });
+}
+
+// Leaving the form by any way ends a running test and closes the port.
+ComSetting::~ComSetting() = default;
+
+bool ComSetting::isTesting() const
+{
+    return m_session->isBusy();
+}
+
+void ComSetting::buildForm()
+{
+    using namespace LinkChoices;
+    m_port = listOf(QStringLiteral("Port_num"), portNames(), this);
+    m_device = new QComboBox(this);
+    m_device->setObjectName(QStringLiteral("Port_device"));
+    m_device->setEditable(true);
+    m_device->setMinimumContentsLength(18);
+    showDevices();
+    // Adapters come and go while the form is open: look once a second.
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &ComSetting::showDevices);
+    poll->start(1000);
+    m_speed = listOf(QStringLiteral("Speed_set"), speeds, this);
+    m_parity = listOf(QStringLiteral("Parity_set"), parities, this);
+    m_bits = listOf(QStringLiteral("Bit_setting"), dataBits, this);
+    m_stop = listOf(QStringLiteral("Stop_bit"), stopBits, this);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("COM-port :"), m_port);
+    form->addRow(QStringLiteral("Device:"), m_device);
+    form->addRow(QStringLiteral("Speed setting:"), m_speed);
+    form->addRow(QStringLiteral("Parity setting"), m_parity);
+    form->addRow(QStringLiteral("Bit number:"), m_bits);
+    form->addRow(QStringLiteral("Stop bit"), m_stop);
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    m_ok->setObjectName(QStringLiteral("Command1"));
+    m_test = buttons->addButton(QStringLiteral("Test"), QDialogButtonBox::ActionRole);
+    m_test->setObjectName(QStringLiteral("Command2"));
+    m_find = buttons->addButton(QStringLiteral("Find PLC"), QDialogButtonBox::ActionRole);
+    m_find->setObjectName(QStringLiteral("find_plc"));
+    m_findProgress = new QLabel(this);
+    m_findProgress->setObjectName(QStringLiteral("find_progress"));
+    m_found = new QListWidget(this);
+    m_found->setObjectName(QStringLiteral("found_plcs"));
+    m_found->hide();
+    m_ok->setDefault(true);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    layout->addWidget(m_findProgress);
+    layout->addWidget(m_found);
+}
+
+void ComSetting::load()
+{
+    using namespace LinkChoices;
+    const auto stored = [this](const char *key, int count) {
+        return Ini_read_index(m_iniFile, comSection, QLatin1String(key), count);
+    };
+    m_speed->setCurrentIndex(stored("Speed", int(speeds.size())));
+    m_parity->setCurrentIndex(stored("Parity", int(parities.size())));
+    m_bits->setCurrentIndex(stored("Bit_num", int(dataBits.size())));
+    m_stop->setCurrentIndex(stored("Stop_bit", int(stopBits.size())));
+    m_port->setCurrentIndex(stored("Port_num", portCount));
+    showDevice();
+}
+
+// The devices offered, stable names first, each with its adapter's
+// description; what the user typed stays.
+void ComSetting::showDevices()
+{
+    const QList<SerialDevice> devices = serialDevices();
+    if (devices == m_offered)
+        return;
+    m_offered = devices;
+    const QSignalBlocker blocker(m_device);
+    const QString typed = m_device->currentText();
+    m_device->clear();
+    for (const SerialDevice &device : devices) {
+        m_device->addItem(device.path);
+        m_device->setItemData(m_device->count() - 1, device.description, Qt::ToolTipRole);
+    }
+    m_device->setEditText(typed);
+}
+
+// Shows the device the selected port number stands for, or the user's
+// unsaved edit of it.
+void ComSetting::showDevice()
+{
+    const int number = m_port->currentIndex() + 1;
+    const QString device = m_devices.contains(number) ? m_devices.value(number)
+                                                      : QtPlcPort::deviceFor(number, m_iniFile);
+    const QSignalBlocker blocker(m_device);
+    m_device->setEditText(device);
+}
+
+void ComSetting::save()
+{
+    const auto entry = [](const char *key, const QComboBox *list) {
+        return std::pair{QString::fromLatin1(key), QString::number(list->currentIndex())};
+    };
+    IniEntries devices;
+    for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
+        if (it.value().trimmed() != QtPlcPort::deviceFor(it.key(), m_iniFile))
+            devices.append({QStringLiteral("COM%1").arg(it.key()), it.value().trimmed()});
+    }
+    QString error =
+        Ini_write(m_iniFile, comSection,
+                  {entry("Speed", m_speed), entry("Parity", m_parity), entry("Bit_num", m_bits),
+                   entry("Stop_bit", m_stop), entry("Port_num", m_port)});
+    if (error.isEmpty() && !devices.isEmpty())
+        error = Ini_write(m_iniFile, QStringLiteral("PORTS"), devices);
+    // The form stays open, so the user can try again or cancel knowing that
+    // nothing was kept.
+    if (!error.isEmpty())
+        return m_dialogs.message(this, error, {}, UserDialogs::Icon::Critical);
+    accept();
+}
+
+void ComSetting::findPlc()
+{
+    if (m_session->isBusy())
+        return m_session->cancel();
+    const QString rest =
+        QStringList{m_parity->currentText(), m_bits->currentText(), m_stop->currentText()}.join(
+            QLatin1Char(','));
+    auto found = std::make_shared<QList<FoundPlc>>();
+    m_found->clear();
+    m_found->hide();
+    m_session->run(
+        [this, found, rest, devices = plcCandidates(m_iniFile),
+         ini = m_iniFile](PlcPort &port, const PlcSession::Progress &) {
+            const auto *guard = dynamic_cast<const CancellablePort *>(&port);
+            *found = ::findPlc(
+                devices, rest,
+                [ini](const QString &device) {
+                    auto candidate = std::make_unique<QtPlcPort>(ini);
+                    candidate->setDevice(device);
+                    return candidate;
+                },
+                [this](const QString &device, int speed) {
+                    handOver(this, [this, device, speed] {
+                        m_findProgress->setText(QStringLiteral("Trying %1 at %2 baud")
+                                                    .arg(device, LinkChoices::speeds.at(speed)));
+                    });
+                },
+                [guard] { return guard && guard->isCancelled(); });
+        },
+        [this, found] {
+            m_findProgress->setText(found->isEmpty() ? QStringLiteral("No PLC answered.")
+                                                     : QStringLiteral("Found; choose one:"));
+            for (const FoundPlc &plc : *found) {
+                auto *item =
+                    new QListWidgetItem(QStringLiteral("%1  %2 baud  CPU type %3")
+                                            .arg(plc.device, LinkChoices::speeds.at(plc.speed))
+                                            .arg(plc.cpuType),
+                                        m_found);
+                item->setData(Qt::UserRole, plc.device);
+                item->setData(Qt::UserRole + 1, plc.speed);
+            }
+            m_found->setVisible(!found->isEmpty());
+        });
+}
+
+void ComSetting::takeFound(const QString &device, int speed)
+{
+    int number = 0;
+    for (int n = 1; n <= LinkChoices::portCount && number == 0; ++n) {
+        const QString shown =
+            m_devices.contains(n) ? m_devices.value(n) : QtPlcPort::deviceFor(n, m_iniFile);
+        if (shown == device)
+            number = n;
+    }
+    // A device no COMn stands for gets the first COMn mapped to nothing.
+    for (int n = 1; n <= LinkChoices::portCount && number == 0; ++n) {
+        const bool mapped = m_devices.contains(n) || !Ini_read(m_iniFile, QStringLiteral("PORTS"),
+                                                               QStringLiteral("COM%1").arg(n), {})
+                                                          .trimmed()
+                                                          .isEmpty();
+        if (!mapped) {
+            number = n;
+            m_devices[n] = device;
+        }
+    }
+    if (number == 0)
+        return;
+    m_port->setCurrentIndex(number - 1);
+    showDevice();
+    m_speed->setCurrentIndex(speed);
+}
+
+void ComSetting::test()
+{
+    const int number = m_port->currentIndex() + 1;
+    const QString settings = QStringList{m_speed->currentText(), m_parity->currentText(),
+                                         m_bits->currentText(), m_stop->currentText()}
+                                 .join(QLatin1Char(','));
+    auto message = std::make_shared<QString>();
+    m_session->run(
+        [message, number, settings](PlcPort &port, const PlcSession::Progress &) {
+            *message = connectionTest(port, number, settings);
+        },
+        [this, message] { m_dialogs.message(this, *message); });
+}

@@ -1,0 +1,387 @@
+#include "mainwindow.h"
+
+#include "config/configurationfile.h"
+#include "config/configurationupload.h"
+#include "config/recentfiles.h"
+#include "diag/convertertab.h"
+#include "diag/modbusdiagtab.h"
+#include "diag/onewirediagtab.h"
+#include "io/hwconfigtab.h"
+#include "link/inifile.h"
+#include "link/portsetup.h"
+#include "link/traffic.h"
+#include "modbus/uarttab.h"
+#include "onewire/onewiretab.h"
+#include "widgets/gridview.h"
+#include "widgets/userdialogs.h"
+#include "window/comsetting.h"
+#include "window/trafficmonitor.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTabWidget>
+
+Main::Main(Context context, QWidget *parent)
+    : QMainWindow(parent), m_recorder(std::make_unique<TrafficRecorder>()),
+      m_context(std::make_unique<TabContext>(
+          std::move(context.iniFile), context.dialogs,
+          // Every port the window makes reports to the traffic monitor.
+          [ports = std::move(context.portFactory), recorder = m_recorder.get()] {
+              return std::make_unique<RecordingPort>(ports(), *recorder);
+          },
+          this)),
+      m_programFolder(context.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                      : context.programFolder)
+{
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(QStringLiteral("PLC Tarvik"));
+    setMinimumSize(900, 600);
+    resize(1000, 660);
+    setAcceptDrops(true);
+    m_monitor = new TrafficMonitor(*m_recorder, dialogs(), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_monitor);
+    buildTabs();
+    buildMenu();
+    // A part goes into the PLC only when the PLC can hold it beside the rest.
+    m_context->setDownloadCheck([this](const QString &part) -> std::optional<TransferResult> {
+        const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
+        return parts ? plcMemoryClash(configuration(), *parts) : std::nullopt;
+    });
+    apply(Configuration::startUp(iniFile()));
+    m_saved = configuration();
+    Change_main_caption();
+    // An unfit settings file leaves the defaults in place; say so, without
+    // holding up the start.
+    if (const QString problem = Ini_problem(iniFile()); !problem.isEmpty())
+        statusBar()->showMessage(problem + QStringLiteral("; the default settings are used"));
+}
+
+Main::~Main() = default;
+
+void Main::buildTabs()
+{
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("SSTab1"));
+    m_hwConfig = new HwConfigTab(*m_context, m_tabs);
+    m_uart1 = new UartTab(UartTabDescription::uart1(), *m_context, m_tabs);
+    m_uart2 = new UartTab(UartTabDescription::uart2(), *m_context, m_tabs);
+    m_oneWire = new OneWireTab(*m_context, m_tabs);
+    m_modbusDiag = new ModbusDiagTab(*m_context, m_tabs);
+    m_oneWireDiag = new OneWireDiagTab(*m_context, m_tabs);
+    m_converter = new ConverterTab(*m_context, m_tabs);
+    m_tabs->addTab(m_hwConfig, QStringLiteral("HW config"));
+    m_tabs->addTab(m_uart1, QStringLiteral("UART 1"));
+    m_tabs->addTab(m_uart2, QStringLiteral("UART 2"));
+    m_tabs->addTab(m_oneWire, QStringLiteral("1-wire"));
+    m_tabs->addTab(m_modbusDiag, QStringLiteral("Modbus diag"));
+    m_tabs->addTab(m_oneWireDiag, QStringLiteral("1-wire diag"));
+    m_tabs->addTab(m_converter, QStringLiteral("Converter"));
+    setCentralWidget(m_tabs);
+}
+
+QAction *Main::addItem(QMenu *menu, const QString &name, const QString &caption)
+{
+    QAction *item = menu->addAction(caption);
+    item->setObjectName(name);
+    return item;
+}
+
+void Main::buildMenu()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("menus"));
+    buildFileMenu(file);
+    QMenu *plc = menuBar()->addMenu(QStringLiteral("PLC"));
+    plc->setObjectName(QStringLiteral("plc"));
+    buildPlcMenu(plc);
+    QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("view"));
+    view->addAction(m_monitor->toggleViewAction());
+    QMenu *about = menuBar()->addMenu(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("about"));
+    about->menuAction()->setEnabled(false);
+}
+
+// Items without an action, and inactive ones, are shown greyed.
+void Main::buildFileMenu(QMenu *menu)
+{
+    addItem(menu, QStringLiteral("New_config"), QStringLiteral("New config"))->setEnabled(false);
+    QAction *load = addItem(menu, QStringLiteral("Load_config"), QStringLiteral("Load config"));
+    load->setShortcut(QKeySequence::Open);
+    connect(load, &QAction::triggered, this, &Main::Load_config_Click);
+    QAction *save = addItem(menu, QStringLiteral("Save_config"), QStringLiteral("Save config"));
+    save->setShortcut(QKeySequence::Save);
+    connect(save, &QAction::triggered, this, &Main::Save_config_Click);
+    m_recent = menu->addMenu(QStringLiteral("Recent files"));
+    m_recent->setObjectName(QStringLiteral("Recent_files"));
+    m_recent->menuAction()->setObjectName(QStringLiteral("Recent_files"));
+    buildRecentMenu();
+    addItem(menu, QStringLiteral("Print"), QStringLiteral("Print"))->setEnabled(false);
+    QAction *saveApp =
+        addItem(menu, QStringLiteral("Save_app"), QStringLiteral("Save app setting"));
+    saveApp->setEnabled(false);
+    connect(saveApp, &QAction::triggered, this, &Main::Save_app_Click);
+    menu->addSeparator();
+    QAction *exit = addItem(menu, QStringLiteral("Exit"), QStringLiteral("Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+}
+
+void Main::buildPlcMenu(QMenu *menu)
+{
+    // The link settings form tests the same line, so it waits for a transfer.
+    QAction *comm = addItem(menu, QStringLiteral("Comm_setting"), QStringLiteral("Comm. setting"));
+    connect(comm, &QAction::triggered, this, &Main::Comm_setting_Click);
+    m_context->registerPlcAction(comm);
+    QAction *check = addItem(menu, QStringLiteral("check_config"), QStringLiteral("Check config"));
+    check->setEnabled(false);
+    connect(check, &QAction::triggered, this, &Main::check_config_Click);
+    QAction *search =
+        addItem(menu, QStringLiteral("Search_1wire"), QStringLiteral("Search 1-wire"));
+    connect(search, &QAction::triggered, this, &Main::Search_1wire_Click);
+    m_context->registerPlcAction(search);
+    QAction *upload =
+        addItem(menu, QStringLiteral("upload_from_plc"), QStringLiteral("Upload from PLC"));
+    connect(upload, &QAction::triggered, this, &Main::upload_from_plc_Click);
+    m_context->registerPlcAction(upload);
+    QAction *verify = addItem(menu, QStringLiteral("verify_plc"), QStringLiteral("Verify PLC"));
+    connect(verify, &QAction::triggered, this, &Main::verifyPlc);
+    m_context->registerPlcAction(verify);
+    addItem(menu, QStringLiteral("load_to_plc"), QStringLiteral("Load to PLC"))->setEnabled(false);
+}
+
+Configuration Main::configuration() const
+{
+    return {m_uart1->configuration(), m_uart2->configuration(), m_oneWire->configuration(),
+            m_hwConfig->configuration()};
+}
+
+void Main::apply(const Configuration &configuration)
+{
+    m_oneWire->apply(configuration.aux);
+    m_uart1->apply(configuration.uart1);
+    m_uart2->apply(configuration.uart2);
+    m_hwConfig->apply(configuration.io);
+}
+
+QString Main::dialogFolder() const
+{
+    return RecentFiles::dialogFolder(
+        iniFile(), m_programFolder,
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
+bool Main::isModified() const
+{
+    return ConfigurationFile::held(configuration()) != ConfigurationFile::held(m_saved);
+}
+
+bool Main::Save_config_Click()
+{
+    const QString path = dialogs().saveFileName(this, QStringLiteral("Save PLC configuration"),
+                                                ConfigurationFile::filter, dialogFolder(),
+                                                ConfigurationFile::suffix);
+    if (path.isEmpty()) {
+        dialogs().message(this, QStringLiteral("Saving was cancelled: nothing was written."));
+        return false;
+    }
+    return saveFile(path);
+}
+
+bool Main::saveFile(const QString &path)
+{
+    const QString error = ConfigurationFile::save(path, configuration());
+    if (!error.isEmpty()) {
+        dialogs().message(this, QStringLiteral("The configuration was not saved. ") + error, {},
+                          UserDialogs::Icon::Warning);
+        return false;
+    }
+    remember(path);
+    return true;
+}
+
+void Main::Load_config_Click()
+{
+    if (!maySetAside())
+        return;
+    const QString path = dialogs().openFileName(this, QStringLiteral("Load PLC configuration"),
+                                                ConfigurationFile::filter, dialogFolder());
+    if (path.isEmpty()) {
+        dialogs().message(this, QStringLiteral("Loading was cancelled: nothing was read."));
+        return;
+    }
+    loadAccepted(path);
+}
+
+bool Main::loadFile(const QString &path)
+{
+    return maySetAside() && loadAccepted(path);
+}
+
+// The whole file is checked before anything is shown; a file refused leaves
+// the window as it was.
+bool Main::loadAccepted(const QString &path)
+{
+    const ConfigurationFile::Decoded loaded = ConfigurationFile::load(path, configuration());
+    if (!loaded.configuration) {
+        dialogs().message(this, QStringLiteral("%1 was not loaded: %2").arg(path, loaded.error), {},
+                          UserDialogs::Icon::Warning);
+        return false;
+    }
+    apply(*loaded.configuration);
+    m_uart1->grid()->setEnabled(true);
+    remember(path);
+    return true;
+}
+
+bool Main::maySetAside()
+{
+    if (!isModified())
+        return true;
+    switch (dialogs().askToSave(this, QStringLiteral("Save changes to the configuration?"))) {
+    case UserDialogs::SaveChoice::Save:
+        return Save_config_Click();
+    case UserDialogs::SaveChoice::Discard:
+        return true;
+    case UserDialogs::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void Main::remember(const QString &path)
+{
+    m_saved = configuration();
+    statusBar()->showMessage(QDir::toNativeSeparators(path));
+    RecentFiles::add(iniFile(), QFileInfo(path).absoluteFilePath());
+    buildRecentMenu();
+}
+
+void Main::buildRecentMenu()
+{
+    m_recent->clear();
+    const QStringList files = RecentFiles::list(iniFile());
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files.at(i);
+        QAction *item = addItem(m_recent, QStringLiteral("Recent_file_%1").arg(i + 1),
+                                QDir::toNativeSeparators(path));
+        connect(item, &QAction::triggered, this, [this, path] { loadFile(path); });
+    }
+    m_recent->setEnabled(!files.isEmpty());
+}
+
+void Main::closeEvent(QCloseEvent *event)
+{
+    if (maySetAside())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void Main::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void Main::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    loadFile(urls.first().toLocalFile());
+}
+
+void Main::verifyPlc()
+{
+    // A configuration the PLC cannot hold is unfit, whatever the PLC holds.
+    if (const std::optional<TransferResult> clash = plcMemoryClash(configuration()))
+        return m_context->report(this, *clash);
+    m_context->transfer<ConfigurationCheck>(
+        this,
+        [ini = iniFile(), current = configuration()](PlcPort &port,
+                                                     const TransferProgress &progress) {
+            return verifyConfiguration(port, ini, current, progress);
+        },
+        TabContext::ProgressWindow::Shown,
+        [this](const ConfigurationCheck &check) {
+            if (!check.result.ok)
+                return;
+            dialogs().message(this, check.differences.isEmpty()
+                                        ? QStringLiteral("The PLC holds the configuration "
+                                                         "shown in the window.")
+                                        : check.differences.join(QLatin1Char('\n')));
+        });
+}
+
+void Main::Change_main_caption()
+{
+    const int port = Ini_read_index(iniFile(), QStringLiteral("COM"), QStringLiteral("Port_num"),
+                                    LinkChoices::portCount) +
+                     1;
+    setWindowTitle(QStringLiteral("PLC Tarvik v 465 for  STM32F103C8T6 from firmware G025 ") +
+                   QStringLiteral("  //Active port - COM ") + QString::number(port));
+}
+
+void Main::Save_app_Click()
+{
+    const UartSettings uart1 = m_uart1->configuration();
+    const auto entry = [](const char *key, int index) {
+        return std::pair{QString::fromLatin1(key), QString::number(index)};
+    };
+    const QString error =
+        Ini_write(iniFile(), QStringLiteral("COM_MB"),
+                  {entry("Speed", uart1.speed), entry("Parity", uart1.parity),
+                   entry("Bit_num", uart1.dataBits), entry("Stop_bit", uart1.stopBits)});
+    if (!error.isEmpty())
+        return dialogs().message(this, error, {}, UserDialogs::Icon::Critical);
+    dialogs().message(
+        this,
+        QStringLiteral("New default application setting was saved in *.ini file successfully "));
+}
+
+void Main::Search_1wire_Click()
+{
+    m_oneWire->openSearch();
+}
+
+void Main::check_config_Click()
+{
+    dialogs().message(this, QStringLiteral("Not implemented yet "));
+}
+
+void Main::Comm_setting_Click()
+{
+    ComSetting form(iniFile(), dialogs(), m_context->makePort(), this);
+    if (form.exec() == QDialog::Accepted)
+        Change_main_caption();
+}
+
+// UART1, UART2, then the auxiliary port, as their own buttons do; what was
+// read is shown once the whole run has ended.
+void Main::upload_from_plc_Click()
+{
+    m_context->transfer<ConfigurationUpload>(
+        this,
+        [ini = iniFile(), current = configuration()](PlcPort &port,
+                                                     const TransferProgress &progress) {
+            return uploadConfiguration(port, ini, current, progress);
+        },
+        TabContext::ProgressWindow::Shown,
+        [this](const ConfigurationUpload &read) {
+            if (read.uart1)
+                m_uart1->applyUpload(*read.uart1);
+            if (read.uart2)
+                m_uart2->applyUpload(*read.uart2);
+            if (read.aux)
+                m_oneWire->applyUpload(*read.aux);
+        });
+}

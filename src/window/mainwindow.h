@@ -1,0 +1,156 @@
+#pragma once
+
+#include "config/configuration.h"
+#include "link/plcport.h"
+#include "link/plcsession.h"
+#include "widgets/tabcontext.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class ConverterTab;
+class HwConfigTab;
+class ModbusDiagTab;
+class OneWireDiagTab;
+class OneWireTab;
+class QMenu;
+class QTabWidget;
+class TrafficMonitor;
+class TrafficRecorder;
+class UartTab;
+class UserDialogs;
+
+// The main window: the seven tabs that hold the whole working configuration,
+// the menu and the caption. Every transfer started from the window runs on
+// the session of its tab context, over the window's serial port, one at a
+// time.
+class Main : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    using PortFactory = TabContext::PortFactory;
+    using Availability = TabContext::Availability;
+
+    struct Context
+    {
+        QString iniFile;         // the application settings file
+        UserDialogs &dialogs;    // every message box and file dialog
+        PortFactory portFactory; // a fresh, closed port for each form that needs one
+        // Where the program lies; empty: where this program was started from.
+        QString programFolder = {};
+    };
+
+    explicit Main(Context context, QWidget *parent = nullptr);
+    // Ends a running operation (cancelled, waited for) and closes the port.
+    ~Main() override;
+
+    const QString &iniFile() const { return m_context->iniFile(); }
+    UserDialogs &dialogs() const { return m_context->dialogs(); }
+    // What the tabs see of the window: dialogs, settings file, session.
+    TabContext &tabContext() const { return *m_context; }
+    // The dock of the traffic monitor.
+    TrafficMonitor &trafficMonitor() const { return *m_monitor; }
+
+    // The session over the window's own port.
+    PlcSession &session() const { return m_context->session(); }
+    // Disabled while an operation runs; inactive ones stay disabled for good.
+    void registerPlcControl(QWidget *control, Availability availability = Availability::Active)
+    {
+        m_context->registerPlcControl(control, availability);
+    }
+    // Runs the operation with the progress window shown; the window follows
+    // the operation's progress and closes before `done` runs. False, and
+    // nothing shown, when another operation runs.
+    bool runWithProgress(PlcSession::Operation operation, std::function<void()> done = {})
+    {
+        return m_context->run(std::move(operation), TabContext::ProgressWindow::Shown,
+                              std::move(done));
+    }
+
+    // The whole configuration, collected from the tabs.
+    Configuration configuration() const;
+    // Shows a configuration in every tab.
+    void apply(const Configuration &configuration);
+
+    HwConfigTab &hwConfigTab() const { return *m_hwConfig; }
+    UartTab &uart1Tab() const { return *m_uart1; }
+    UartTab &uart2Tab() const { return *m_uart2; }
+    OneWireTab &oneWireTab() const { return *m_oneWire; }
+    ModbusDiagTab &modbusDiagTab() const { return *m_modbusDiag; }
+    OneWireDiagTab &oneWireDiagTab() const { return *m_oneWireDiag; }
+    ConverterTab &converterTab() const { return *m_converter; }
+
+    // "Save config": the configuration to a file the user chooses. True once
+    // it is written.
+    bool Save_config_Click();
+    // "Load config": a configuration file the user chooses.
+    void Load_config_Click();
+    // Loads a configuration file (named on the command line, dropped on the
+    // window or chosen among the recent ones), once unsaved changes are saved
+    // or given up. True once it is shown.
+    bool loadFile(const QString &path);
+    // Whether the configuration differs from the one last saved, loaded or
+    // shown at start-up.
+    // Only what a file holds counts.
+    bool isModified() const;
+
+    // "PLC Tarvik v 465 ..." followed by the active port of section "COM".
+    void Change_main_caption();
+    // Stores the UART1 line settings as the start-up defaults ("COM_MB").
+    void Save_app_Click();
+    void check_config_Click();
+    // The link settings form, modal; the caption follows its "OK".
+    void Comm_setting_Click();
+    // The menu's "Upload from PLC": both UARTs and the auxiliary port.
+    void upload_from_plc_Click();
+    // "Verify PLC": reads what the upload reads, changes nothing, and shows
+    // how the PLC differs from the window.
+    void verifyPlc();
+
+protected:
+    // Closing asks first when the configuration has unsaved changes.
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void buildTabs();
+    void buildMenu();
+    void buildFileMenu(QMenu *menu);
+    void buildPlcMenu(QMenu *menu);
+    // "Search 1-wire": the bus search, at any time.
+    void Search_1wire_Click();
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+    // True when the work shown may be set aside: it is saved, or the user
+    // saved it now or gave it up.
+    bool maySetAside();
+    bool saveFile(const QString &path);
+    // The file just saved or loaded: shown in the status bar, first among
+    // the recent files, and the configuration to compare with from now on.
+    void remember(const QString &path);
+    void buildRecentMenu();
+    // Where the Save and Load dialogs open.
+    QString dialogFolder() const;
+    // Loads a file once the work shown may be set aside.
+    bool loadAccepted(const QString &path);
+    // Made before the ports that report to it, gone after them.
+    std::unique_ptr<TrafficRecorder> m_recorder;
+    // Destroyed before the tabs: a running operation ends before they go.
+    std::unique_ptr<TabContext> m_context;
+    TrafficMonitor *m_monitor = nullptr;
+    QString m_programFolder;
+    Configuration m_saved;
+    QMenu *m_recent = nullptr;
+
+    QTabWidget *m_tabs = nullptr;
+    HwConfigTab *m_hwConfig = nullptr;
+    UartTab *m_uart1 = nullptr;
+    UartTab *m_uart2 = nullptr;
+    OneWireTab *m_oneWire = nullptr;
+    ModbusDiagTab *m_modbusDiag = nullptr;
+    OneWireDiagTab *m_oneWireDiag = nullptr;
+    ConverterTab *m_converter = nullptr;
+};

@@ -1,0 +1,224 @@
+#include "link/inifile.h"
+#include "link/plcframe.h"
+#include "link/portsetup.h"
+#include "plcsimulator.h"
+#include "simport.h"
+#include "support/scripteddialogs.h"
+#include "window/comsetting.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString noFirst =
+    QStringLiteral("No first answer from PLC. Check cable connection,port setting,and e.t.c.");
+const QString noSecond = QStringLiteral(
+    "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
+const QString success = QStringLiteral("Successful connect to the CPU with type ");
+
+} // namespace
+
+class TestComSetting : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void opensWithStoredChoices();
+    void okStoresComAndDeviceOnly();
+    void okReportsAFailedSave();
+    void testReportsCpuType_data();
+    void testReportsCpuType();
+    void testFailures_data();
+    void testFailures();
+    void testTwiceAndUnsavedChoices();
+
+private:
+    ComSetting &form();
+    QComboBox *list(const char *name) { return form().findChild<QComboBox *>(QLatin1String(name)); }
+    void clickTest();
+    QByteArray iniText() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_ini;
+    PlcSimulator m_sim;
+    SimPort *m_port = nullptr; // owned by the form's session
+    ScriptedDialogs m_dialogs;
+    std::unique_ptr<ComSetting> m_form;
+};
+
+void TestComSetting::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_ini = m_dir->path() + QStringLiteral("/set.ini");
+    m_sim = PlcSimulator();
+    m_dialogs.shown.clear();
+    m_form.reset();
+}
+
+void TestComSetting::cleanup()
+{
+    m_form.reset();
+}
+
+ComSetting &TestComSetting::form()
+{
+    if (!m_form) {
+        auto port = std::make_unique<SimPort>(m_sim);
+        m_port = port.get();
+        m_form = std::make_unique<ComSetting>(m_ini, m_dialogs, std::move(port));
+    }
+    return *m_form;
+}
+
+void TestComSetting::clickTest()
+{
+    const qsizetype before = m_dialogs.shown.size();
+    form().findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+    QTRY_COMPARE(m_dialogs.shown.size(), before + 1);
+    QVERIFY(!form().isTesting());
+}
+
+QByteArray TestComSetting::iniText() const
+{
+    QFile file(m_ini);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestComSetting::opensWithStoredChoices()
+{
+    QCOMPARE(form().windowTitle(), QStringLiteral("COM-port setting"));
+    const QStringList shown = {list("Port_num")->currentText(), list("Speed_set")->currentText(),
+                               list("Parity_set")->currentText(),
+                               list("Bit_setting")->currentText(), list("Stop_bit")->currentText()};
+    QCOMPARE(shown, (QStringList{"COM1", "9600", "N", "7", "1"}));
+    QCOMPARE(list("Port_device")->currentText(), QStringLiteral("/dev/ttyS0"));
+
+    m_form.reset();
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[COM]\nSpeed=4\nParity=2\nBit_num=1\nStop_bit=2\nPort_num=9\n"
+               "[PORTS]\nCOM10=/dev/ttyUSB3\n");
+    file.close();
+    QCOMPARE(list("Speed_set")->currentText(), QStringLiteral("115200"));
+    QCOMPARE(list("Parity_set")->currentText(), QStringLiteral("E"));
+    QCOMPARE(list("Port_num")->currentText(), QStringLiteral("COM10"));
+    QCOMPARE(list("Port_device")->currentText(), QStringLiteral("/dev/ttyUSB3"));
+}
+
+void TestComSetting::okStoresComAndDeviceOnly()
+{
+    Ini_write(m_ini, QStringLiteral("COM_MB"), QStringLiteral("Speed"), QStringLiteral("6"));
+    list("Port_num")->setCurrentIndex(4);
+    list("Port_device")->setEditText(QStringLiteral("/dev/ttyUSB0"));
+    list("Speed_set")->setCurrentIndex(3);
+    list("Stop_bit")->setCurrentIndex(2);
+    form().findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QCOMPARE(form().result(), int(QDialog::Accepted));
+    QCOMPARE(iniText(), QByteArray("[COM_MB]\nSpeed=6\n\n[COM]\nSpeed=3\nParity=0\nBit_num=0\n"
+                                   "Stop_bit=2\nPort_num=4\n\n[PORTS]\nCOM5=/dev/ttyUSB0\n"));
+    const LinkSettings link = linkSettings(m_ini);
+    QCOMPARE(link.settings, QStringLiteral("57600,N,7,2"));
+    QCOMPARE(link.portNumber, 5);
+    QVERIFY(m_sim.requests().isEmpty());
+}
+
+// A settings file that cannot be rewritten (here: it holds NUL bytes) keeps
+// the form open with the reason, and the file as it was.
+void TestComSetting::okReportsAFailedSave()
+{
+    const QByteArray binary = QByteArrayLiteral("[COM]\nSpeed=1\n\0");
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(binary) == binary.size());
+    file.close();
+    list("Speed_set")->setCurrentIndex(3);
+    form().findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QCOMPARE(form().result(), int(QDialog::Rejected));
+    QCOMPARE(m_dialogs.messages(), QStringList{Ini_problem(m_ini)});
+    QCOMPARE(iniText(), binary);
+}
+
+void TestComSetting::testReportsCpuType_data()
+{
+    QTest::addColumn<int>("cpuType");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("default") << 0x1234 << "4660";
+    QTest::newRow("zero") << 0 << "0";
+    QTest::newRow("top bit") << 0xFFFF << "65535";
+}
+
+void TestComSetting::testReportsCpuType()
+{
+    QFETCH(int, cpuType);
+    QFETCH(QString, shown);
+    m_sim.setCpuType(quint16(cpuType));
+    list("Speed_set")->setCurrentIndex(1);
+    list("Parity_set")->setCurrentIndex(2);
+    list("Bit_setting")->setCurrentIndex(1);
+    clickTest();
+    QCOMPARE(m_dialogs.messages(), QStringList{success + shown});
+    QCOMPARE(m_dialogs.shown.last().title, QString());
+    QCOMPARE(m_sim.requests(),
+             (QList<QByteArray>{QByteArray(1, PlcFrame::ENQ), QByteArray("\x02"
+                                                                         "00E0202\x03"
+                                                                         "6C")}));
+    QCOMPARE(m_port->settings(), QStringLiteral("19200,E,8,1"));
+    QVERIFY(!m_port->isOpen());
+    QVERIFY(!QFile::exists(m_ini));
+}
+
+void TestComSetting::testFailures_data()
+{
+    QTest::addColumn<int>("fault"); // 0 missing port, 1 NAK to ENQ, 2 silent type read
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("requests");
+    QTest::newRow("port cannot open") << 0 << noFirst << 0;
+    QTest::newRow("NAK to ENQ") << 1 << noFirst << 1;
+    QTest::newRow("no type answer") << 2 << noSecond << 2;
+}
+
+void TestComSetting::testFailures()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, shown);
+    QFETCH(int, requests);
+    SimFaults faults;
+    if (fault == 1)
+        faults.perRequest[SimFault::Refuse].ordinals.insert(1);
+    if (fault == 2)
+        faults.perRequest[SimFault::Silent].ordinals.insert(2);
+    m_sim.setFaults(faults);
+    form();
+    if (fault == 0)
+        m_port->setMissingPorts({1});
+    clickTest();
+    QCOMPARE(m_dialogs.messages(), QStringList{shown});
+    QCOMPARE(m_sim.requests().size(), requests);
+    QVERIFY(!m_port->isOpen());
+}
+
+// A second test works because the first closed the port; choices tried but
+// not stored leave what the window's port set-up applies unchanged.
+void TestComSetting::testTwiceAndUnsavedChoices()
+{
+    list("Port_num")->setCurrentIndex(9);
+    list("Speed_set")->setCurrentIndex(4);
+    clickTest();
+    clickTest();
+    QCOMPARE(m_dialogs.messages(), (QStringList{success + "4660", success + "4660"}));
+    QCOMPARE(m_port->portNumber(), 10);
+    QCOMPARE(m_port->settings(), QStringLiteral("115200,N,7,1"));
+    m_form->reject();
+    m_form.reset();
+    const LinkSettings link = linkSettings(m_ini);
+    QCOMPARE(link.settings, QStringLiteral("9600,N,7,1"));
+    QCOMPARE(link.portNumber, 1);
+}
+
+QTEST_MAIN(TestComSetting)
+#include "tst_comsetting.moc"

@@ -1,0 +1,752 @@
+#include "config/configurationfile.h"
+#include "link/inifile.h"
+#include "modbus/uarttab.h"
+#include "support/idleport.h"
+#include "support/scripteddialogs.h"
+#include "widgets/gridview.h"
+#include "widgets/progress.h"
+#include "widgets/qtuserdialogs.h"
+#include "window/mainwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(UserDialogs::SaveChoice)
+
+namespace {
+
+const QString captionStart =
+    u"PLC Tarvik v 465 for  STM32F103C8T6 from firmware G025   //Active port - COM "_s;
+
+// Waits on the idle line until released or cancelled; reports 40 % first.
+PlcSession::Operation heldOperation(const std::atomic<bool> &release)
+{
+    return [&release](PlcPort &port, const PlcSession::Progress &progress) {
+        progress(40);
+        while (!release && port.waitForData(10ms) != PlcPort::Wait::Error) {
+        }
+    };
+}
+
+// Object names and captions of a menu's items, separators left out.
+QStringList items(const QMenu *menu, bool enabledOnly = false)
+{
+    QStringList texts;
+    for (const QAction *item : menu->actions()) {
+        if (!item->isSeparator() && (item->isEnabled() || !enabledOnly))
+            texts << item->objectName() + u'=' + item->text();
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestMain : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void firstStartWithoutSettingsFile();
+    void tabsFramesAndLabels();
+    void startUpAppliesLinkSettingsToClosedPort();
+    void savedAppSettingShowsBitsAndStopOnly();
+    void captionFollowsPortNumber();
+    void menuItemsAndTheirStates();
+
+    void onlyOneOperationAtATime();
+    void chainedOperationKeepsControlsDisabled();
+    void progressWindowFollowsOperation();
+    void closingDuringOperationEndsCleanly();
+
+    void defaultsAreTheStartUp();
+    void appliedConfigurationIsCollectedBack();
+    void collectShowsTypedEdits();
+    void boxesWithoutTitleCarryToolName();
+
+    void savesAndLoadsThroughMenu();
+    void cancelledDialogsChangeNothing();
+    void refusedFileChangesNothing_data();
+    void refusedFileChangesNothing();
+    void unfitSettingsFileKeepsDefaults();
+    void asksBeforeSettingWorkAside_data();
+    void asksBeforeSettingWorkAside();
+    void randomConfigurationsRoundTrip();
+
+private:
+    std::unique_ptr<Main> makeWindow();
+    template <typename T = QComboBox>
+    static T *child(const std::unique_ptr<Main> &window, const QString &name)
+    {
+        return window->findChild<T *>(name);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_ini;
+    ScriptedDialogs m_dialogs;
+    IdlePort *m_windowPort = nullptr; // the first port made: the window's own
+};
+
+void TestMain::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_ini = m_dir->filePath(u"set.ini"_s);
+    m_dialogs = ScriptedDialogs();
+}
+
+std::unique_ptr<Main> TestMain::makeWindow()
+{
+    m_windowPort = nullptr;
+    const auto factory = [this] {
+        auto port = std::make_unique<IdlePort>();
+        if (!m_windowPort)
+            m_windowPort = port.get();
+        return port;
+    };
+    return std::make_unique<Main>(Main::Context{m_ini, m_dialogs, factory});
+}
+
+void TestMain::firstStartWithoutSettingsFile()
+{
+    auto window = makeWindow();
+    QCOMPARE(window->objectName(), u"Main"_s);
+    QCOMPARE(window->windowTitle(), captionStart + u"1"_s);
+    const QStringList shown = {
+        "Speed_set=115200",  "Parity_set=None",  "Bit_setting=7", "Stop_bit=1",
+        "Speed_set2=115200", "Parity_set2=None", "Combo10=",      "Combo7="};
+    for (const QString &expected : shown) {
+        const QString name = expected.section(u'=', 0, 0);
+        QCOMPARE(name + u'=' + child(window, name)->currentText(), expected);
+    }
+    QVERIFY(!QFile::exists(m_ini));
+    QVERIFY(m_dialogs.shown.isEmpty());
+}
+
+void TestMain::tabsFramesAndLabels()
+{
+    const QStringList tabs = {"HW config:Frame5",
+                              "UART 1:Frame_master,Frame_slave,Frame1",
+                              "UART 2:Frame_master2,Frame_slave2,Frame13",
+                              "1-wire:Frame3,USART3_setting,Frame2",
+                              "Modbus diag:Frame7,Frame12,Frame6",
+                              "1-wire diag:Frame8,Frame9",
+                              "Converter:Frame10"};
+    auto window = makeWindow();
+    auto *tab = child<QTabWidget>(window, u"SSTab1"_s);
+    QCOMPARE(tab->count(), tabs.size());
+    for (int i = 0; i < tab->count(); ++i) {
+        QCOMPARE(tab->tabText(i), tabs.at(i).section(u':', 0, 0));
+        for (const QString &frame : tabs.at(i).section(u':', 1).split(u','))
+            QVERIFY2(tab->widget(i)->findChild<QGroupBox *>(frame), qPrintable(frame));
+    }
+    QCOMPARE(child<QGroupBox>(window, u"Frame2"_s)->title(), u" Auxiliary port setting"_s);
+    QCOMPARE(child<QGroupBox>(window, u"Frame13"_s)->title(), u"Modbus general setting"_s);
+
+    // Every list has its label; the data and stop bits are inactive with it.
+    // name|label|active
+    const QStringList labels = {"Speed_set|Speed setting:|1",   "Parity_set|Parity setting|1",
+                                "Bit_setting|Bit number:|0",    "Stop_bit|Stop bit|0",
+                                "Parity_set2|Parity setting|1", "Combo10|Bit number:|0"};
+    for (const QString &row : labels) {
+        QComboBox *list = child(window, row.section(u'|', 0, 0));
+        const QList<QLabel *> all = window->findChildren<QLabel *>();
+        const auto label = std::find_if(all.begin(), all.end(),
+                                        [list](const QLabel *l) { return l->buddy() == list; });
+        QVERIFY2(label != all.end(), qPrintable(row));
+        QCOMPARE((*label)->text(), row.section(u'|', 1, 1));
+        const bool active = row.section(u'|', 2) == u"1"_s;
+        QVERIFY(list->isEnabled() == active && (*label)->isEnabled() == active);
+    }
+}
+
+void TestMain::startUpAppliesLinkSettingsToClosedPort()
+{
+    for (const QString pair : {"Speed=4", "Parity=0", "Bit_num=1", "Stop_bit=0", "Port_num=2"})
+        Ini_write(m_ini, u"COM"_s, pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    auto window = makeWindow();
+    QVERIFY(m_windowPort);
+    QCOMPARE(m_windowPort->settings(), u"115200,N,8,1"_s);
+    QCOMPARE(m_windowPort->portNumber(), 3);
+    QVERIFY(!m_windowPort->isOpen());
+    QCOMPARE(window->windowTitle(), captionStart + u"3"_s);
+}
+
+void TestMain::savedAppSettingShowsBitsAndStopOnly()
+{
+    auto window = makeWindow();
+    for (const QString pair : {"Speed_set=0", "Parity_set=1", "Bit_setting=1", "Stop_bit=2"})
+        child(window, pair.section(u'=', 0, 0))->setCurrentIndex(pair.section(u'=', 1).toInt());
+    window->Save_app_Click();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QCOMPARE(m_dialogs.shown.at(0).text,
+             u"New default application setting was saved in *.ini file successfully "_s);
+    QCOMPARE(m_dialogs.shown.at(0).title, QString());
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromLatin1(file.readAll()).simplified(),
+             u"[COM_MB] Speed=0 Parity=1 Bit_num=1 Stop_bit=2"_s);
+
+    auto next = makeWindow();
+    QCOMPARE(child(next, u"Bit_setting"_s)->currentText(), u"8"_s);
+    QCOMPARE(child(next, u"Stop_bit"_s)->currentText(), u"2"_s);
+    QCOMPARE(child(next, u"Speed_set"_s)->currentText(), u"115200"_s);
+    QCOMPARE(child(next, u"Parity_set"_s)->currentText(), u"None"_s);
+}
+
+// Called directly and after "OK" in the link settings form; closing the form
+// otherwise leaves the caption as it was.
+void TestMain::captionFollowsPortNumber()
+{
+    auto window = makeWindow();
+    Ini_write(m_ini, u"COM"_s, u"Port_num"_s, u"4"_s);
+    window->Change_main_caption();
+    QCOMPARE(window->windowTitle(), captionStart + u"5"_s);
+
+    const auto answer = [](int port, bool ok) {
+        QTimer::singleShot(0, qApp, [port, ok] {
+            QWidget *form = QApplication::activeModalWidget();
+            QVERIFY(form && form->objectName() == u"Com_setting"_s);
+            form->findChild<QComboBox *>(u"Port_num"_s)->setCurrentIndex(port);
+            if (ok)
+                form->findChild<QPushButton *>(u"Command1"_s)->click();
+            else
+                form->close();
+        });
+    };
+    answer(6, true);
+    child<QAction>(window, u"Comm_setting"_s)->trigger();
+    QCOMPARE(window->windowTitle(), captionStart + u"7"_s);
+    answer(1, false);
+    Ini_write(m_ini, u"COM"_s, u"Port_num"_s, u"8"_s);
+    child<QAction>(window, u"Comm_setting"_s)->trigger();
+    QCOMPARE(window->windowTitle(), captionStart + u"7"_s);
+}
+
+void TestMain::menuItemsAndTheirStates()
+{
+    auto window = makeWindow();
+    window->show();
+    auto *file = child<QMenu>(window, u"menus"_s);
+    auto *plc = child<QMenu>(window, u"plc"_s);
+    auto *about = child<QMenu>(window, u"about"_s);
+    QCOMPARE(QStringList({file->title(), plc->title(), about->title()}),
+             QStringList({"&File", "PLC", "About"}));
+    QVERIFY(!about->menuAction()->isEnabled());
+    QCOMPARE(items(file), QStringList({"New_config=New config", "Load_config=Load config",
+                                       "Save_config=Save config", "Recent_files=Recent files",
+                                       "Print=Print", "Save_app=Save app setting", "Exit=Exit"}));
+    QCOMPARE(items(plc),
+             QStringList({"Comm_setting=Comm. setting", "check_config=Check config",
+                          "Search_1wire=Search 1-wire", "upload_from_plc=Upload from PLC",
+                          "verify_plc=Verify PLC", "load_to_plc=Load to PLC"}));
+    QCOMPARE(items(file, true) + items(plc, true),
+             QStringList({"Load_config=Load config", "Save_config=Save config", "Exit=Exit",
+                          "Comm_setting=Comm. setting", "Search_1wire=Search 1-wire",
+                          "upload_from_plc=Upload from PLC", "verify_plc=Verify PLC"}));
+    QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
+    QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
+    QCOMPARE(child<QAction>(window, u"Exit"_s)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+
+    window->check_config_Click();
+    QCOMPARE(m_dialogs.messages(), QStringList({"Not implemented yet "}));
+    child<QAction>(window, u"Exit"_s)->trigger();
+    QVERIFY(!window->isVisible());
+}
+
+void TestMain::onlyOneOperationAtATime()
+{
+    auto window = makeWindow();
+    auto *button = new QPushButton(u"Write"_s, window.get());
+    auto *inactive = new QPushButton(u"Download"_s, window.get());
+    window->registerPlcControl(button);
+    window->registerPlcControl(inactive, Main::Availability::Inactive);
+    auto *comm = child<QAction>(window, u"Comm_setting"_s);
+    QVERIFY(button->isEnabled() && !inactive->isEnabled() && comm->isEnabled());
+
+    std::atomic<bool> release = false;
+    QVERIFY(window->session().run(heldOperation(release)));
+    QVERIFY(!button->isEnabled() && !inactive->isEnabled() && !comm->isEnabled());
+    QVERIFY(!window->session().run(heldOperation(release)));
+    auto *late = new QPushButton(u"Read"_s, window.get());
+    window->registerPlcControl(late);
+    QVERIFY(!late->isEnabled());
+
+    release = true;
+    QTRY_VERIFY(button->isEnabled());
+    QVERIFY(comm->isEnabled() && late->isEnabled() && !inactive->isEnabled());
+}
+
+// An operation started as another one ends keeps the controls disabled.
+void TestMain::chainedOperationKeepsControlsDisabled()
+{
+    auto window = makeWindow();
+    auto *button = new QPushButton(u"Upload"_s, window.get());
+    window->registerPlcControl(button);
+    std::atomic<bool> releaseFirst = false;
+    std::atomic<bool> releaseSecond = false;
+    bool chained = false;
+    window->session().run(heldOperation(releaseFirst),
+                          [&] { chained = window->session().run(heldOperation(releaseSecond)); });
+    releaseFirst = true;
+    QTRY_VERIFY(chained);
+    QTest::qWait(50);
+    QVERIFY(window->session().isBusy() && !button->isEnabled());
+    releaseSecond = true;
+    QTRY_VERIFY(button->isEnabled());
+}
+
+void TestMain::progressWindowFollowsOperation()
+{
+    auto window = makeWindow();
+    window->show();
+    std::atomic<bool> release = false;
+    bool progressShownAtDone = true;
+    QVERIFY(window->runWithProgress(heldOperation(release), [&] {
+        progressShownAtDone = window->findChild<Progress *>()->isVisible();
+    }));
+    auto *progress = window->findChild<Progress *>(u"Progress"_s);
+    QVERIFY(progress && progress->isVisible() && !progress->isModal());
+    QCOMPARE(progress->windowTitle(), u"Download/upload progress"_s);
+    auto *bar = progress->findChild<QProgressBar *>(u"ProgressBar1"_s);
+    QVERIFY(bar && bar->minimum() == 0 && bar->maximum() == 100);
+    QTRY_COMPARE(bar->value(), 40);
+    QVERIFY(!window->runWithProgress(heldOperation(release)));
+    QCOMPARE(window->findChildren<Progress *>().size(), 1);
+
+    release = true;
+    QTRY_VERIFY(window->findChildren<Progress *>().isEmpty());
+    QVERIFY(!progressShownAtDone);
+
+    // Shown on progress: only an operation that reports progress opens it.
+    TabContext &context = window->tabContext();
+    bool opened = false;
+    QVERIFY(context.run([](PlcPort &, const PlcSession::Progress &) {},
+                        TabContext::ProgressWindow::OnProgress,
+                        [&] { opened = !window->findChildren<Progress *>().isEmpty(); }));
+    QTRY_VERIFY(!window->session().isBusy());
+    QVERIFY(!opened && window->findChildren<Progress *>().isEmpty());
+    release = false;
+    QVERIFY(context.run(heldOperation(release), TabContext::ProgressWindow::OnProgress));
+    QTRY_VERIFY(!window->findChildren<Progress *>().isEmpty());
+    QTRY_COMPARE(window->findChild<Progress *>()->findChild<QProgressBar *>()->value(), 40);
+    release = true;
+    QTRY_VERIFY(window->findChildren<Progress *>().isEmpty());
+}
+
+// No question, no write to the settings file, and the operation waiting on
+// the line is cancelled rather than waited out.
+void TestMain::closingDuringOperationEndsCleanly()
+{
+    auto window = makeWindow();
+    window->show();
+    std::atomic<bool> release = false;
+    bool done = false;
+    QVERIFY(window->runWithProgress(heldOperation(release), [&] { done = true; }));
+    QElapsedTimer clock;
+    clock.start();
+    child<QAction>(window, u"Exit"_s)->trigger();
+    QVERIFY(!window->isVisible());
+    window.reset();
+    QVERIFY(clock.elapsed() < 2000);
+    QCoreApplication::processEvents();
+    QVERIFY(!done && m_dialogs.shown.isEmpty() && !QFile::exists(m_ini));
+}
+
+// The start of the window: every port unused, UART1 and UART2 at 115200 and
+// None, UART1 with 7 data bits and 1 stop bit, UART2 with none chosen,
+// Field Net at 115200, 8 bits, Even and 2 stop bits, all tables empty.
+void TestMain::defaultsAreTheStartUp()
+{
+    const Configuration defaults = Configuration::defaults();
+    for (const UartSettings *uart : {&defaults.uart1, &defaults.uart2}) {
+        QCOMPARE(uart->role, ModbusRole::NotUsed);
+        QCOMPARE(uart->speed, 4);
+        QCOMPARE(uart->parity, 2);
+        QCOMPARE(uart->slaveTimeout, u"2"_s);
+        QVERIFY(uart->table.isEmpty());
+    }
+    QCOMPARE(QList<int>({defaults.uart1.dataBits, defaults.uart1.stopBits}), QList<int>({0, 0}));
+    QCOMPARE(QList<int>({defaults.uart2.dataBits, defaults.uart2.stopBits}), QList<int>({-1, -1}));
+    QCOMPARE(defaults.uart1.slaveAddress + defaults.uart2.slaveAddress, u"12"_s);
+    QCOMPARE(defaults.aux.mode, AuxMode::NotUsed);
+    QCOMPARE(QList<int>({defaults.aux.fieldNetSpeed, defaults.aux.fieldNetDataBits,
+                         defaults.aux.fieldNetParity, defaults.aux.fieldNetStopBits}),
+             QList<int>({4, 1, 2, 1}));
+    QVERIFY(defaults.aux.sensors.isEmpty());
+    QCOMPARE(defaults.io.points.size(), 21);
+    QCOMPARE(defaults.io, IoAssignment());
+
+    auto window = makeWindow();
+    QCOMPARE(window->configuration(), defaults);
+    QCOMPARE(Configuration::startUp(m_ini), defaults);
+
+    // Only the stored data and stop bits take effect.
+    for (const QString pair : {"Speed=0", "Parity=1", "Bit_num=1", "Stop_bit=2"})
+        Ini_write(m_ini, u"COM_MB"_s, pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    Configuration stored = defaults;
+    stored.uart1.dataBits = 1;
+    stored.uart1.stopBits = 2;
+    QCOMPARE(Configuration::startUp(m_ini), stored);
+    QCOMPARE(makeWindow()->configuration(), stored);
+}
+
+// What is applied is what is collected, and applying what was collected
+// changes nothing on screen: not the table's open row, not its state.
+void TestMain::appliedConfigurationIsCollectedBack()
+{
+    auto window = makeWindow();
+    Configuration configuration = Configuration::defaults();
+    configuration.uart1.role = ModbusRole::Master;
+    configuration.uart1.speed = 7;
+    configuration.uart1.table = {{"1", "3", "100", "0", "0", "1", "100"}};
+    configuration.uart2.role = ModbusRole::Slave;
+    configuration.uart2.parity = 1;
+    configuration.uart2.dataBits = 1;
+    configuration.uart2.slaveAddress = u"17"_s;
+    configuration.uart2.slaveTimeout = u"250"_s;
+    configuration.aux.mode = AuxMode::OneWireMaster;
+    configuration.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    configuration.io.points[0] = {1, u"Input -X"_s, u"X0"_s};
+    window->apply(configuration);
+    QCOMPARE(window->configuration(), configuration);
+
+    GridView *grid = window->uart1Tab().grid();
+    grid->setText(2, 3, u"typed in the open row"_s);
+    const bool enabled = grid->isEnabled();
+    window->apply(window->configuration());
+    QCOMPARE(window->configuration(), configuration);
+    QCOMPARE(grid->text(2, 3), u"typed in the open row"_s);
+    QCOMPARE(grid->isEnabled(), enabled);
+    QVERIFY(m_dialogs.shown.isEmpty());
+}
+
+void TestMain::collectShowsTypedEdits()
+{
+    auto window = makeWindow();
+    window->show();
+    window->findChild<QTabWidget *>(u"SSTab1"_s)->setCurrentWidget(&window->uart2Tab());
+    auto *address = window->findChild<QLineEdit *>(u"Text16"_s);
+    address->selectAll();
+    QTest::keyClicks(address, u"42"_s);
+    child(window, u"Speed_set2"_s)->setCurrentIndex(1);
+    const UartSettings uart2 = window->configuration().uart2;
+    QCOMPARE(uart2.slaveAddress, u"42"_s);
+    QCOMPARE(uart2.speed, 1);
+    QCOMPARE(window->configuration().uart1, Configuration::defaults().uart1);
+}
+
+void TestMain::boxesWithoutTitleCarryToolName()
+{
+    QtUserDialogs qtDialogs;
+    UserDialogs &dialogs = qtDialogs;
+    QStringList titles;
+    const auto close = [&titles] {
+        QTimer::singleShot(0, qApp, [&titles] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            titles << box->windowTitle();
+            box->accept();
+        });
+    };
+    close();
+    dialogs.message(nullptr, u"text"_s);
+    close();
+    dialogs.message(nullptr, u"text"_s, u"Error in data"_s);
+    close();
+    dialogs.confirm(nullptr, u"sure?"_s);
+    QCOMPARE(titles, QStringList({"PLC Tarvik", "Error in data", "PLC Tarvik"}));
+}
+
+namespace {
+
+Configuration sample()
+{
+    Configuration c = Configuration::defaults();
+    c.uart1.role = ModbusRole::Master;
+    c.uart1.table = {{"1", "3", "100", "0", "0", "1", "100"}, {"2", "4", "8", "7", "9", "0", "50"}};
+    c.uart2.role = ModbusRole::Slave;
+    c.uart2.slaveAddress = u"9"_s;
+    c.aux.mode = AuxMode::OneWireMaster;
+    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    return c;
+}
+
+} // namespace
+
+void TestMain::savesAndLoadsThroughMenu()
+{
+    const QString path = m_dir->filePath(u"plant.apc"_s);
+    auto window = makeWindow();
+    window->apply(sample());
+    QVERIFY(window->isModified());
+    m_dialogs.fileNames = {path};
+    child<QAction>(window, u"Save_config"_s)->trigger();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    const ScriptedDialogs::Shown save = m_dialogs.shown.first();
+    QCOMPARE(save.kind, ScriptedDialogs::Shown::SaveFile);
+    QCOMPARE(save.title, u"Save PLC configuration"_s);
+    QCOMPARE(save.text, u"Ardel technology PLC config (*.apc);;All file (*.*)"_s);
+    // No file saved yet, and the settings file is not beside the program.
+    QCOMPARE(save.directory, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    QCOMPARE(save.suffix, u"apc"_s);
+    QVERIFY(QFile::exists(path) && !window->isModified());
+    QCOMPARE(window->statusBar()->currentMessage(), QDir::toNativeSeparators(path));
+    QCOMPARE(Ini_read(m_ini, u"RECENT"_s, u"File1"_s, {}), path);
+
+    // A fresh window loads it, from the menu or from the recent files.
+    auto next = makeWindow();
+    next->uart1Tab().grid()->setEnabled(false);
+    m_dialogs = ScriptedDialogs();
+    m_dialogs.fileNames = {path};
+    child<QAction>(next, u"Load_config"_s)->trigger();
+    QCOMPARE(m_dialogs.shown.first().title, u"Load PLC configuration"_s);
+    QCOMPARE(m_dialogs.shown.first().directory, m_dir->path()); // the last file's folder
+    QCOMPARE(next->configuration(), sample());
+    QVERIFY(next->uart1Tab().grid()->isEnabled() && !next->isModified());
+    QCOMPARE(next->windowTitle(), captionStart + u"1"_s);
+
+    // Into tables that hold other entries, asking once about them.
+    auto third = makeWindow();
+    Configuration other = sample();
+    other.uart1.table.append({"3", "5", "10", "1", "2", "3", "200"});
+    other.aux.sensors.append({"2", "28", "00", "00", "00", "00", "00", "00", "01", "3002"});
+    third->apply(other);
+    m_dialogs = ScriptedDialogs();
+    m_dialogs.saveChoices = {UserDialogs::SaveChoice::Discard};
+    m_dialogs.fileNames = {path};
+    child<QAction>(third, u"Load_config"_s)->trigger();
+    QCOMPARE(third->configuration(), sample());
+    QCOMPARE(std::count_if(m_dialogs.shown.cbegin(), m_dialogs.shown.cend(),
+                           [](const ScriptedDialogs::Shown &s) {
+                               return s.kind == ScriptedDialogs::Shown::SaveQuestion;
+                           }),
+             1);
+    third->apply(Configuration::defaults());
+    m_dialogs.saveChoices = {UserDialogs::SaveChoice::Discard};
+    child<QAction>(third, u"Recent_file_1"_s)->trigger();
+    QCOMPARE(third->configuration(), sample());
+
+    // A copy whose settings file lies beside it offers its own folder.
+    auto portable = std::make_unique<Main>(Main::Context{
+        m_ini, m_dialogs, [] { return std::make_unique<IdlePort>(); }, m_dir->path()});
+    m_dialogs = ScriptedDialogs();
+    portable->Save_config_Click();
+    QCOMPARE(m_dialogs.shown.first().directory, m_dir->path());
+
+    // A file dragged onto the window and dropped is loaded too.
+    auto fourth = makeWindow();
+    fourth->show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(fourth.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(fourth.get(), &drop);
+    QCOMPARE(fourth->configuration(), sample());
+}
+
+void TestMain::cancelledDialogsChangeNothing()
+{
+    auto window = makeWindow();
+    window->Save_config_Click();
+    child<QAction>(window, u"Load_config"_s)->trigger();
+    QCOMPARE(m_dialogs.messages(), QStringList({"Saving was cancelled: nothing was written.",
+                                                "Loading was cancelled: nothing was read."}));
+    QCOMPARE(window->configuration(), Configuration::defaults());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+// A file that fails a check is refused whole: the message names what is
+// wrong and the window shows what it showed.
+void TestMain::refusedFileChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("error"); // after "<path> was not loaded: "
+    QByteArray record = ConfigurationFile::encode(sample()).record;
+    QTest::newRow("truncated") << record.left(15000)
+                               << "%1 is not a configuration file: it holds 15000 bytes, a "
+                                  "configuration file 15046";
+    QTest::newRow("oversized") << record + '\0'
+                               << "%1 is not a configuration file: it holds 15047 bytes";
+    QTest::newRow("another kind") << QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(15038, 'x')
+                                  << "UART 1 mode is 120, not 0 to 2";
+    QTest::newRow("unreadable") << QByteArray() << "Cannot read %1: ";
+    const auto with = [&record](int offset, QByteArray bytes) {
+        QByteArray changed = record;
+        changed.replace(offset, bytes.size(), bytes);
+        return changed;
+    };
+    const int uart2 = 3754 + 3741;
+    QTest::newRow("mode out of range") << with(uart2 + 4, "\x07") << "UART 2 mode is 7, not 0 to 2";
+    // A slave timeout the box cannot show whole; the load changes nothing.
+    QByteArray half(4, '\0');
+    qToLittleEndian(std::bit_cast<quint32>(2.5f), half.data());
+    QTest::newRow("timeout 2.5")
+        << with(uart2 + 9, half)
+        << "UART 2 slave timeout is 2.5, not a whole number from -9999 to 32767";
+}
+
+void TestMain::refusedFileChangesNothing()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, error);
+    const QString path = m_dir->filePath(u"broken.apc"_s);
+    QFile file(path);
+    if (contents.isEmpty())
+        QVERIFY(QDir().mkpath(path)); // a folder cannot be read as a file
+    else
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    file.close();
+    auto window = makeWindow();
+    QVERIFY(!window->loadFile(path));
+    QCOMPARE(m_dialogs.messages().size(), 1);
+    const QString message = m_dialogs.messages().constFirst();
+    QVERIFY2(message.startsWith(path + u" was not loaded: "_s + error.replace(u"%1"_s, path)),
+             qPrintable(message));
+    QCOMPARE(window->configuration(), Configuration::defaults());
+}
+
+// A settings file the window cannot take: it starts with the defaults, says
+// why in the status bar, and a save of the app setting reports the failure
+// and leaves the file as it was.
+void TestMain::unfitSettingsFileKeepsDefaults()
+{
+    const QByteArray binary = QByteArrayLiteral("[COM_MB]\nSpeed=0\n\0\x01");
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(binary) == binary.size());
+    file.close();
+    auto window = makeWindow();
+    QCOMPARE(window->configuration(), Configuration::defaults());
+    QVERIFY(window->statusBar()->currentMessage().startsWith(m_ini + u" is not a text file"_s));
+    window->Save_app_Click();
+    QCOMPARE(m_dialogs.messages(), QStringList{Ini_problem(m_ini)});
+    QCOMPARE(m_dialogs.shown.at(0).icon, UserDialogs::Icon::Critical);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), binary);
+}
+
+void TestMain::asksBeforeSettingWorkAside_data()
+{
+    QTest::addColumn<QString>("change"); // what is changed in the window
+    QTest::addColumn<bool>("changed");   // whether that is a change a file holds
+    QTest::addColumn<UserDialogs::SaveChoice>("choice");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("saved");
+    const auto cancel = UserDialogs::SaveChoice::Cancel;
+    QTest::newRow("unchanged") << "" << false << cancel << true << false;
+    QTest::newRow("cancel") << "tables" << true << cancel << false << false;
+    QTest::newRow("discard") << "tables" << true << UserDialogs::SaveChoice::Discard << true
+                             << false;
+    QTest::newRow("save") << "tables" << true << UserDialogs::SaveChoice::Save << true << true;
+    // What the file does not hold is no unsaved change.
+    QTest::newRow("I/O only") << "io" << false << cancel << true << false;
+    QTest::newRow("Field Net only") << "fieldNet" << false << cancel << true << false;
+    QTest::newRow("UART2 bits only") << "uart2Bits" << false << cancel << true << false;
+}
+
+void TestMain::asksBeforeSettingWorkAside()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, changed);
+    QFETCH(UserDialogs::SaveChoice, choice);
+    const QString path = m_dir->filePath(u"kept.apc"_s);
+    auto window = makeWindow();
+    window->show();
+    Configuration c = window->configuration();
+    if (change == u"tables")
+        c = sample();
+    else if (change == u"io")
+        c.io.choose(3, 1);
+    else if (change == u"fieldNet")
+        c.aux.fieldNetSpeed = 1;
+    else if (change == u"uart2Bits")
+        c.uart2.dataBits = c.uart2.stopBits = 1;
+    window->apply(c);
+    QCOMPARE(window->configuration(), c);
+    m_dialogs.saveChoices = {choice};
+    m_dialogs.fileNames = {path};
+    child<QAction>(window, u"Exit"_s)->trigger();
+    QTEST(!window->isVisible(), "closes");
+    QTEST(QFile::exists(path), "saved");
+    QCOMPARE(m_dialogs.shown.isEmpty(), !changed);
+    if (changed) {
+        QCOMPARE(m_dialogs.shown.first().text, u"Save changes to the configuration?"_s);
+        QCOMPARE(m_dialogs.shown.first().buttons, u"Save|Discard|Cancel"_s);
+    }
+}
+
+// Any configuration the tabs can hold comes back from its file unchanged.
+void TestMain::randomConfigurationsRoundTrip()
+{
+    QRandomGenerator random(20261208);
+    const auto number = [&random](int low, int high) {
+        return QString::number(random.bounded(low, high + 1));
+    };
+    const auto hex = [&random] {
+        return QStringLiteral("%1").arg(random.bounded(256), 2, 16, QLatin1Char('0')).toUpper();
+    };
+    for (int round = 0; round < 10; ++round) {
+        Configuration c = Configuration::defaults();
+        for (UartSettings *uart : {&c.uart1, &c.uart2}) {
+            uart->role = ModbusRole(random.bounded(3));
+            uart->speed = random.bounded(8);
+            uart->parity = random.bounded(3);
+            uart->slaveAddress = number(0, 255);
+            // UART2's box takes five characters.
+            uart->slaveTimeout = number(uart == &c.uart1 ? -32768 : -9999, 32767);
+            for (int row = 1, rows = random.bounded(0, 129); row <= rows; ++row)
+                uart->table << QStringList{QString::number(row),  number(0, 255),
+                                           number(0, 255),        number(-32768, 32767),
+                                           number(-32768, 32767), number(0, 255),
+                                           number(-32768, 32767)};
+        }
+        c.uart1.dataBits = random.bounded(3);
+        c.uart1.stopBits = random.bounded(3);
+        c.aux.mode = AuxMode(random.bounded(3));
+        for (int row = 1, rows = random.bounded(0, 129); row <= rows; ++row) {
+            QStringList cells{QString::number(row)};
+            for (int b = 0; b < 8; ++b)
+                cells << hex();
+            c.aux.sensors << (cells << number(-32768, 32767));
+        }
+        const QString path = m_dir->filePath(QStringLiteral("round%1.apc").arg(round));
+        auto window = makeWindow();
+        window->apply(c);
+        m_dialogs.fileNames = {path};
+        QVERIFY(window->Save_config_Click());
+        auto fresh = makeWindow();
+        QVERIFY(fresh->loadFile(path));
+        QCOMPARE(fresh->configuration(), c);
+    }
+}
+
+QTEST_MAIN(TestMain)
+#include "tst_mainwindow.moc"
