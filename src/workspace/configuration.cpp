@@ -31,8 +31,8 @@ std::optional<TransferResult> plcMemoryClash(const Configuration &configuration,
         configuration.uart1.role == ModbusRole::Master && !configuration.uart1.table.isEmpty();
     if (!allSensors || !requests)
         return std::nullopt;
-    const int last = SensorTable::recordStart +
-                     SensorTable::recordBytes * (SensorTable::maxSensors - 1);
+    const int last =
+        SensorTable::recordStart + SensorTable::recordBytes * (SensorTable::maxSensors - 1);
     const auto hex = [](int address) {
         return QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
     };

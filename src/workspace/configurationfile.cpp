@@ -2,8 +2,8 @@
 
 #include "link/wholenumber.h"
 #include "modbus/modbuschoices.h"
-#include "modbus/uartdescription.h"
 #include "modbus/modeword.h"
+#include "modbus/uartdescription.h"
 #include "onewire/sensortable.h"
 
 #include <QBuffer>

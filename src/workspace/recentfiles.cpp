@@ -38,8 +38,7 @@ void add(const QString &iniFile, const QString &path)
         Ini_write(iniFile, section, key(n), files.value(n - 1));
 }
 
-QString dialogFolder(const QString &iniFile, const QString &programFolder,
-                     const QString &documents)
+QString dialogFolder(const QString &iniFile, const QString &programFolder, const QString &documents)
 {
     const QString settingsFolder = QFileInfo(iniFile).absolutePath();
     if (QDir(settingsFolder) == QDir(programFolder))

@@ -179,8 +179,8 @@ void TestCli::fullSensorTableBesideUart1Requests()
     const QString log = sim.path(u"frames.log"_s);
     QVERIFY(sim.start({u"--log"_s, log}));
     const bool verify = arguments.value(0) == u"verify"_s;
-    const Run run = cli(QStringList{u"--port"_s, sim.link(),
-                                    verify ? u"verify"_s : u"download"_s, path(u"full.apc"_s)} +
+    const Run run = cli(QStringList{u"--port"_s, sim.link(), verify ? u"verify"_s : u"download"_s,
+                                    path(u"full.apc"_s)} +
                         arguments.mid(verify ? 1 : 0));
     QCOMPARE(run.code, code);
     if (code == 4)
@@ -256,7 +256,8 @@ void TestCli::badFilesAreRefused_data()
         << toApc << u"%1: UART1 requests row 1 is not an array of 6 cells"_s;
     QTest::newRow("JSON sensor row a cell long")
         << u"a.json"_s
-        << QByteArray(R"({"aux": {"sensors": [["28","FF","4C","5D","03","00","00","9A","3000","1"]]}})")
+        << QByteArray(
+               R"({"aux": {"sensors": [["28","FF","4C","5D","03","00","00","9A","3000","1"]]}})")
         << toApc << u"%1: aux sensors row 1 is not an array of 9 cells"_s;
     QTest::newRow("JSON index out of its list")
         << u"a.json"_s << QByteArray(R"({"aux": {"fieldNet": {"speed": 9}}})") << toApc

@@ -1,7 +1,7 @@
 #include "link/plcframe.h"
+#include "onewire/onewiretab.h"
 #include "support/gridrows.h"
 #include "uartwindow.h"
-#include "onewire/onewiretab.h"
 #include "workspace/rowdialog.h"
 #include "workspace/tabcontext.h"
 
@@ -347,8 +347,8 @@ void TestUartTab::buttonsActOnTheHighlightedRow()
     UartWindow w;
     TextTable rows;
     for (int n = 1; n <= 6; ++n)
-        rows << (sensors ? QStringList{QString::number(n), "28", "FF", "4C", "5D", "03", "00",
-                                       "00", QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')),
+        rows << (sensors ? QStringList{QString::number(n), "28", "FF", "4C", "5D", "03", "00", "00",
+                                       QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')),
                                        QString::number(1000 + 2 * n)}
                          : RequestTable::fromRows({{n, 10, 0, 100 * n, 1, 1000}}).first());
     TableFrame *frame = nullptr;

@@ -130,8 +130,8 @@ void TestUartTabTransfer::refusedBeforeSending_data()
 {
     QTest::addColumn<int>("role");
     QTest::addColumn<QString>("address");
-    QTest::addColumn<int>("timeout"); // of the table's one row
-    QTest::addColumn<int>("sensors"); // of the 1-wire master beside it
+    QTest::addColumn<int>("timeout");   // of the table's one row
+    QTest::addColumn<int>("sensors");   // of the 1-wire master beside it
     QTest::addColumn<QString>("press"); // the button or menu item
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("title");
@@ -140,9 +140,9 @@ void TestUartTabTransfer::refusedBeforeSending_data()
         << 1 << "12" << 0 << 0 << "Command19"
         << "You configuration has error in the Timeout - row 1\r\nColumn [Timeout,[ms]]" << uart;
     QTest::newRow("address 0") << 1 << "0" << 100 << 0 << "Command19"
-                               << "Please, use valid range - address range from 1 to 247 "
-                               << uart;
-    QTest::newRow("cancelled") << 0 << "12" << 100 << 0 << "Command19" << "" << uart;
+                               << "Please, use valid range - address range from 1 to 247 " << uart;
+    QTest::newRow("cancelled") << 0 << "12" << 100 << 0 << "Command19"
+                               << "" << uart;
     const QString clash =
         u"The PLC cannot hold 128 sensors and UART 1's requests at once: the 128th sensor's "
         "record (2502 to 250B) is UART 1's first request. Remove a sensor or UART 1's "

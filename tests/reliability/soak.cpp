@@ -252,18 +252,18 @@ QList<Operation> operations()
         {QStringLiteral("upload"), [](PlcPort &port, const QString &ini, const Configuration &c) {
              return uploadEnding(uploadConfiguration(port, ini, c, {}));
          }});
-    list.append(
-        {QStringLiteral("verify"), [](PlcPort &port, const QString &ini, const Configuration &c) {
-             const ConfigurationCheck check = verifyConfiguration(port, ini, c, {});
-             Ending end = ending(check.result);
-             if (check.result.ok)
-                 end.shown[QStringLiteral("differences")] = check.differences.join(u'\n');
-             return end;
-         },
-         {},
-         false,
-         {},
-         true});
+    list.append({QStringLiteral("verify"),
+                 [](PlcPort &port, const QString &ini, const Configuration &c) {
+                     const ConfigurationCheck check = verifyConfiguration(port, ini, c, {});
+                     Ending end = ending(check.result);
+                     if (check.result.ok)
+                         end.shown[QStringLiteral("differences")] = check.differences.join(u'\n');
+                     return end;
+                 },
+                 {},
+                 false,
+                 {},
+                 true});
     for (const UartDescription *uart : {&UartDescription::uart1(), &UartDescription::uart2()}) {
         list.append({QStringLiteral("diag UART%1").arg(uart->number),
                      [uart](PlcPort &port, const QString &ini, const Configuration &) {

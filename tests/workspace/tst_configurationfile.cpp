@@ -221,7 +221,9 @@ void TestConfigurationFile::loadRefusals_data()
     QTest::addColumn<int>("offset");
     QTest::addColumn<QByteArray>("bytes"); // written there
     QTest::addColumn<QString>("error");
-    const auto byte = [](int value) { return QByteArray(1, char(value)); };
+    const auto byte = [](int value) {
+        return QByteArray(1, char(value));
+    };
     const auto real = [](float value) {
         QByteArray bytes(4, '\0');
         putFloat(bytes, 0, value);

@@ -24,9 +24,9 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QtEndian>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
 #include <QTimer>
 
@@ -554,8 +554,8 @@ void TestMain::savesAndLoadsThroughMenu()
     QCOMPARE(third->configuration(), sample());
 
     // A copy whose settings file lies beside it offers its own folder.
-    auto portable = std::make_unique<Main>(
-        Main::Context{m_ini, m_dialogs, [] { return std::make_unique<IdlePort>(); }, m_dir->path()});
+    auto portable = std::make_unique<Main>(Main::Context{
+        m_ini, m_dialogs, [] { return std::make_unique<IdlePort>(); }, m_dir->path()});
     m_dialogs = ScriptedDialogs();
     portable->Save_config_Click();
     QCOMPARE(m_dialogs.shown.first().directory, m_dir->path());
@@ -610,7 +610,8 @@ void TestMain::refusedFileChangesNothing_data()
     QByteArray half(4, '\0');
     qToLittleEndian(std::bit_cast<quint32>(2.5f), half.data());
     QTest::newRow("timeout 2.5")
-        << with(uart2 + 9, half) << "UART 2 slave timeout is 2.5, not a whole number from -9999 to 32767";
+        << with(uart2 + 9, half)
+        << "UART 2 slave timeout is 2.5, not a whole number from -9999 to 32767";
 }
 
 void TestMain::refusedFileChangesNothing()
