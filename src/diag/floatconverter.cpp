@@ -101,8 +101,8 @@ Converted toIeee(const QString &number, const QLocale &locale)
     const qsizetype mantissaEnd = text.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
     const bool zero = !text.left(mantissaEnd < 0 ? text.size() : mantissaEnd)
                            .contains(QRegularExpression(QStringLiteral("[1-9]")));
-    const bool outOfRange = read.ec == std::errc::result_out_of_range || std::isinf(value) ||
-                            (value == 0 && !zero);
+    const bool outOfRange =
+        read.ec == std::errc::result_out_of_range || std::isinf(value) || (value == 0 && !zero);
     if (read.ec != std::errc() && !outOfRange)
         return {std::nullopt, QStringLiteral("\"%1\" is not a number").arg(number)};
     if (outOfRange)

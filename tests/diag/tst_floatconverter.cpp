@@ -68,14 +68,15 @@ void TestFloatConverter::toIeee_data()
         {"-0", "80000000", ""},
         {"0.000e-99999999999999999999", "00000000", ""},
         {"3.4028235e38", "7F7FFFFF", ""},
-        {"1.17549435e-38", "00800000", ""},  // the least normal
-        {"1.1754942e-38", "007FFFFF", ""},   // the greatest subnormal
-        {"1e-45", "00000001", ""},           // the least subnormal, 2^-149
-        {"7.1e-46", "00000001", ""},         // above half of it
-        {"\u22122.5", "C0200000", ""},     // U+2212 MINUS SIGN
+        {"1.17549435e-38", "00800000", ""}, // the least normal
+        {"1.1754942e-38", "007FFFFF", ""},  // the greatest subnormal
+        {"1e-45", "00000001", ""},          // the least subnormal, 2^-149
+        {"7.1e-46", "00000001", ""},        // above half of it
+        {"\u22122.5", "C0200000", ""},      // U+2212 MINUS SIGN
         {"3.4028236e38", "", "3.4028236e38 is too large for single precision"},
         {"1e39", "", "1e39 is too large for single precision"},
-        {"-1e99999999999999999999", "", "-1e99999999999999999999 is too large for single precision"},
+        {"-1e99999999999999999999", "",
+         "-1e99999999999999999999 is too large for single precision"},
         {"7e-46", "", "7e-46 is too small for single precision: it would be 0"},
         {"-0.0000001e-40", "", "-0.0000001e-40 is too small for single precision: it would be 0"},
         {"0x10", "", "\"0x10\" is not a number"},
@@ -143,8 +144,7 @@ void TestFloatConverter::toFloat_data()
                                         << "";
     for (const char *wrong : {" 3FC0000", "3FC0000 ", "0x3FC000", "+3FC0000", "-3FC0000"})
         QTest::newRow(wrong) << wrong << "C"
-                             << ""
-                             << u"\"%1\" is not hexadecimal"_s.arg(QLatin1String(wrong));
+                             << "" << u"\"%1\" is not hexadecimal"_s.arg(QLatin1String(wrong));
     for (const char *wrong : {"3FC0000", "3FC000000", ""})
         QTest::addRow("%d characters", int(strlen(wrong)))
             << wrong << "C"
@@ -170,9 +170,8 @@ void TestFloatConverter::toFloat()
 void TestFloatConverter::roundTrips()
 {
     QRandomGenerator random(6301);
-    const QList<QLocale> locales = {QLocale::c(), QLocale(u"de_DE"_s), QLocale(u"sv_SE"_s),
-                                    QLocale(u"ar_EG"_s), QLocale(u"fa_IR"_s),
-                                    QLocale(u"hi_IN"_s)};
+    const QList<QLocale> locales = {QLocale::c(),        QLocale(u"de_DE"_s), QLocale(u"sv_SE"_s),
+                                    QLocale(u"ar_EG"_s), QLocale(u"fa_IR"_s), QLocale(u"hi_IN"_s)};
     for (int i = 0; i < 6000; ++i) {
         const quint32 bits = random.generate() >> (i % 3 == 0 ? 8 : 0); // subnormals too
         if (!std::isfinite(std::bit_cast<float>(bits)))

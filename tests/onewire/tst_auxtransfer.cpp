@@ -167,7 +167,8 @@ void TestAuxTransfer::failedWriteStopsAtOnce_data()
     QTest::newRow("Field Net mode word")
         << AuxMode::FieldNet << SimFault::Silent << 1 << silent << 350;
     QTest::newRow("unused: 0FFF") << AuxMode::NotUsed << SimFault::Silent << 1 << silent << 1000;
-    QTest::newRow("unused: mode word") << AuxMode::NotUsed << SimFault::Silent << 2 << silent << 350;
+    QTest::newRow("unused: mode word")
+        << AuxMode::NotUsed << SimFault::Silent << 2 << silent << 350;
     QTest::newRow("unused: 0000") << AuxMode::NotUsed << SimFault::Silent << 3 << silent << 1000;
 }
 
@@ -247,14 +248,14 @@ void TestAuxTransfer::failedUploadGivesNothing_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("requests");
     QTest::addColumn<int>("waited"); // ms: every read waits 350 ms at most
-    QTest::newRow("no answer")
-        << 0xC003 << SimFault::Silent << 1 << "Answer timeout from PLC" << 1 << 350;
+    QTest::newRow("no answer") << 0xC003 << SimFault::Silent << 1 << "Answer timeout from PLC" << 1
+                               << 350;
     QTest::newRow("table refused")
         << 0xC003 << SimFault::Refuse << 2 << "Wrong answer from PLC" << 2 << 0;
     QTest::newRow("table unanswered")
         << 0xC003 << SimFault::Silent << 2 << "Answer timeout from PLC" << 2 << 350;
-    QTest::newRow("129 sensors")
-        << 0xC081 << SimFault::Silent << 9 << "Wrong answer from PLC" << 1 << 0;
+    QTest::newRow("129 sensors") << 0xC081 << SimFault::Silent << 9 << "Wrong answer from PLC" << 1
+                                 << 0;
 }
 
 void TestAuxTransfer::failedUploadGivesNothing()
