@@ -1,8 +1,8 @@
 #include "mainwindow.h"
 
+#include "config/configurationdocument.h"
 #include "config/configurationfile.h"
 #include "config/configurationupload.h"
-#include "config/recentfiles.h"
 #include "diag/convertertab.h"
 #include "diag/modbusdiagtab.h"
 #include "diag/onewirediagtab.h"
@@ -46,6 +46,8 @@ Main::Main(Context context, QWidget *parent)
     setAcceptDrops(true);
     m_monitor = new TrafficMonitor(*m_recorder, dialogs(), this);
     addDockWidget(Qt::BottomDockWidgetArea, m_monitor);
+    const Configuration startUp = Configuration::startUp(iniFile());
+    m_document = std::make_unique<ConfigurationDocument>(iniFile(), startUp);
     buildTabs();
     buildMenu();
     // A part goes into the PLC only when the PLC can hold it beside the rest.
@@ -53,8 +55,7 @@ Main::Main(Context context, QWidget *parent)
         const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
         return parts ? plcMemoryClash(configuration(), *parts) : std::nullopt;
     });
-    apply(Configuration::startUp(iniFile()));
-    m_saved = configuration();
+    apply(startUp);
     Change_main_caption();
     // An unfit settings file leaves the defaults in place; say so, without
     // holding up the start.
@@ -172,14 +173,13 @@ void Main::apply(const Configuration &configuration)
 
 QString Main::dialogFolder() const
 {
-    return RecentFiles::dialogFolder(
-        iniFile(), m_programFolder,
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    return m_document->dialogFolder(
+        m_programFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
 bool Main::isModified() const
 {
-    return ConfigurationFile::held(configuration()) != ConfigurationFile::held(m_saved);
+    return m_document->isModified(configuration());
 }
 
 bool Main::Save_config_Click()
@@ -196,13 +196,13 @@ bool Main::Save_config_Click()
 
 bool Main::saveFile(const QString &path)
 {
-    const QString error = ConfigurationFile::save(path, configuration());
+    const QString error = m_document->save(path, configuration());
     if (!error.isEmpty()) {
         dialogs().message(this, QStringLiteral("The configuration was not saved. ") + error, {},
                           UserDialogs::Icon::Warning);
         return false;
     }
-    remember(path);
+    showFile(path);
     return true;
 }
 
@@ -228,7 +228,7 @@ bool Main::loadFile(const QString &path)
 // the window as it was.
 bool Main::loadAccepted(const QString &path)
 {
-    const ConfigurationFile::Decoded loaded = ConfigurationFile::load(path, configuration());
+    const ConfigurationFile::Decoded loaded = m_document->load(path, configuration());
     if (!loaded.configuration) {
         dialogs().message(this, QStringLiteral("%1 was not loaded: %2").arg(path, loaded.error), {},
                           UserDialogs::Icon::Warning);
@@ -236,37 +236,40 @@ bool Main::loadAccepted(const QString &path)
     }
     apply(*loaded.configuration);
     m_uart1->grid()->setEnabled(true);
-    remember(path);
+    m_document->remember(path, configuration());
+    showFile(path);
     return true;
 }
 
 bool Main::maySetAside()
 {
-    if (!isModified())
-        return true;
-    switch (dialogs().askToSave(this, QStringLiteral("Save changes to the configuration?"))) {
-    case UserDialogs::SaveChoice::Save:
-        return Save_config_Click();
-    case UserDialogs::SaveChoice::Discard:
-        return true;
-    case UserDialogs::SaveChoice::Cancel:
-        break;
-    }
-    return false;
+    using Choice = ConfigurationDocument::Choice;
+    return m_document->maySetAside(
+        configuration(),
+        [this] {
+            switch (dialogs().askToSave(this, ConfigurationDocument::saveQuestion)) {
+            case UserDialogs::SaveChoice::Save:
+                return Choice::Save;
+            case UserDialogs::SaveChoice::Discard:
+                return Choice::Discard;
+            case UserDialogs::SaveChoice::Cancel:
+                break;
+            }
+            return Choice::Cancel;
+        },
+        [this] { return Save_config_Click(); });
 }
 
-void Main::remember(const QString &path)
+void Main::showFile(const QString &path)
 {
-    m_saved = configuration();
     statusBar()->showMessage(QDir::toNativeSeparators(path));
-    RecentFiles::add(iniFile(), QFileInfo(path).absoluteFilePath());
     buildRecentMenu();
 }
 
 void Main::buildRecentMenu()
 {
     m_recent->clear();
-    const QStringList files = RecentFiles::list(iniFile());
+    const QStringList files = m_document->recentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files.at(i);
         QAction *item = addItem(m_recent, QStringLiteral("Recent_file_%1").arg(i + 1),

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class ConfigurationDocument;
 class ConverterTab;
 class HwConfigTab;
 class ModbusDiagTab;
@@ -32,7 +33,6 @@ class Main : public QMainWindow
 
 public:
     using PortFactory = TabContext::PortFactory;
-    using Availability = TabContext::Availability;
 
     struct Context
     {
@@ -53,22 +53,6 @@ public:
     TabContext &tabContext() const { return *m_context; }
     // The dock of the traffic monitor.
     TrafficMonitor &trafficMonitor() const { return *m_monitor; }
-
-    // The session over the window's own port.
-    PlcSession &session() const { return m_context->session(); }
-    // Disabled while an operation runs; inactive ones stay disabled for good.
-    void registerPlcControl(QWidget *control, Availability availability = Availability::Active)
-    {
-        m_context->registerPlcControl(control, availability);
-    }
-    // Runs the operation with the progress window shown; the window follows
-    // the operation's progress and closes before `done` runs. False, and
-    // nothing shown, when another operation runs.
-    bool runWithProgress(PlcSession::Operation operation, std::function<void()> done = {})
-    {
-        return m_context->run(std::move(operation), TabContext::ProgressWindow::Shown,
-                              std::move(done));
-    }
 
     // The whole configuration, collected from the tabs.
     Configuration configuration() const;
@@ -128,9 +112,8 @@ private:
     // saved it now or gave it up.
     bool maySetAside();
     bool saveFile(const QString &path);
-    // The file just saved or loaded: shown in the status bar, first among
-    // the recent files, and the configuration to compare with from now on.
-    void remember(const QString &path);
+    // The file just saved or loaded, in the status bar and the recent files.
+    void showFile(const QString &path);
     void buildRecentMenu();
     // Where the Save and Load dialogs open.
     QString dialogFolder() const;
@@ -142,7 +125,7 @@ private:
     std::unique_ptr<TabContext> m_context;
     TrafficMonitor *m_monitor = nullptr;
     QString m_programFolder;
-    Configuration m_saved;
+    std::unique_ptr<ConfigurationDocument> m_document;
     QMenu *m_recent = nullptr;
 
     QTabWidget *m_tabs = nullptr;

@@ -38,7 +38,7 @@ struct DiagWindow
     {
         const QString button = uart == 1 ? u"Command4"_s : u"Command6"_s;
         main.modbusDiagTab().findChild<QPushButton *>(button)->click();
-        return QTest::qWaitFor([this] { return !main.session().isBusy(); }, 5000);
+        return QTest::qWaitFor([this] { return !main.tabContext().session().isBusy(); }, 5000);
     }
 };
 

@@ -63,7 +63,7 @@ struct UartWindow
     // Waits for the operation the last click started to end.
     bool finished() const
     {
-        return QTest::qWaitFor([this] { return !main->session().isBusy(); }, 5000);
+        return QTest::qWaitFor([this] { return !main->tabContext().session().isBusy(); }, 5000);
     }
     // A master whose table holds the rows, no row chosen yet (as after an
     // upload).

@@ -89,7 +89,7 @@ struct Window
     }
     bool finished() const
     {
-        return QTest::qWaitFor([this] { return !main.session().isBusy(); }, 5000);
+        return QTest::qWaitFor([this] { return !main.tabContext().session().isBusy(); }, 5000);
     }
     // The search form while it is open.
     SearchForm *search() const { return main.findChild<SearchForm *>(); }

@@ -47,7 +47,7 @@ const QString captionStart =
 // Waits on the idle line until released or cancelled; reports 40 % first.
 PlcSession::Operation heldOperation(const std::atomic<bool> &release)
 {
-    return [&release](PlcPort &port, const PlcSession::Progress &progress) {
+    return [&release](PlcPort &port, const TransferProgress &progress) {
         progress(40);
         while (!release && port.waitForData(10ms) != PlcPort::Wait::Error) {
         }
@@ -285,17 +285,17 @@ void TestMain::onlyOneOperationAtATime()
     auto window = makeWindow();
     auto *button = new QPushButton(u"Write"_s, window.get());
     auto *inactive = new QPushButton(u"Download"_s, window.get());
-    window->registerPlcControl(button);
-    window->registerPlcControl(inactive, Main::Availability::Inactive);
+    window->tabContext().registerPlcControl(button);
+    window->tabContext().registerPlcControl(inactive, TabContext::Availability::Inactive);
     auto *comm = child<QAction>(window, u"Comm_setting"_s);
     QVERIFY(button->isEnabled() && !inactive->isEnabled() && comm->isEnabled());
 
     std::atomic<bool> release = false;
-    QVERIFY(window->session().run(heldOperation(release)));
+    QVERIFY(window->tabContext().session().run(heldOperation(release)));
     QVERIFY(!button->isEnabled() && !inactive->isEnabled() && !comm->isEnabled());
-    QVERIFY(!window->session().run(heldOperation(release)));
+    QVERIFY(!window->tabContext().session().run(heldOperation(release)));
     auto *late = new QPushButton(u"Read"_s, window.get());
-    window->registerPlcControl(late);
+    window->tabContext().registerPlcControl(late);
     QVERIFY(!late->isEnabled());
 
     release = true;
@@ -308,16 +308,17 @@ void TestMain::chainedOperationKeepsControlsDisabled()
 {
     auto window = makeWindow();
     auto *button = new QPushButton(u"Upload"_s, window.get());
-    window->registerPlcControl(button);
+    window->tabContext().registerPlcControl(button);
     std::atomic<bool> releaseFirst = false;
     std::atomic<bool> releaseSecond = false;
     bool chained = false;
-    window->session().run(heldOperation(releaseFirst),
-                          [&] { chained = window->session().run(heldOperation(releaseSecond)); });
+    window->tabContext().session().run(heldOperation(releaseFirst), [&] {
+        chained = window->tabContext().session().run(heldOperation(releaseSecond));
+    });
     releaseFirst = true;
     QTRY_VERIFY(chained);
     QTest::qWait(50);
-    QVERIFY(window->session().isBusy() && !button->isEnabled());
+    QVERIFY(window->tabContext().session().isBusy() && !button->isEnabled());
     releaseSecond = true;
     QTRY_VERIFY(button->isEnabled());
 }
@@ -328,16 +329,17 @@ void TestMain::progressWindowFollowsOperation()
     window->show();
     std::atomic<bool> release = false;
     bool progressShownAtDone = true;
-    QVERIFY(window->runWithProgress(heldOperation(release), [&] {
-        progressShownAtDone = window->findChild<Progress *>()->isVisible();
-    }));
+    QVERIFY(
+        window->tabContext().run(heldOperation(release), TabContext::ProgressWindow::Shown, [&] {
+            progressShownAtDone = window->findChild<Progress *>()->isVisible();
+        }));
     auto *progress = window->findChild<Progress *>(u"Progress"_s);
     QVERIFY(progress && progress->isVisible() && !progress->isModal());
     QCOMPARE(progress->windowTitle(), u"Download/upload progress"_s);
     auto *bar = progress->findChild<QProgressBar *>(u"ProgressBar1"_s);
     QVERIFY(bar && bar->minimum() == 0 && bar->maximum() == 100);
     QTRY_COMPARE(bar->value(), 40);
-    QVERIFY(!window->runWithProgress(heldOperation(release)));
+    QVERIFY(!window->tabContext().run(heldOperation(release), TabContext::ProgressWindow::Shown));
     QCOMPARE(window->findChildren<Progress *>().size(), 1);
 
     release = true;
@@ -347,10 +349,10 @@ void TestMain::progressWindowFollowsOperation()
     // Shown on progress: only an operation that reports progress opens it.
     TabContext &context = window->tabContext();
     bool opened = false;
-    QVERIFY(context.run([](PlcPort &, const PlcSession::Progress &) {},
+    QVERIFY(context.run([](PlcPort &, const TransferProgress &) {},
                         TabContext::ProgressWindow::OnProgress,
                         [&] { opened = !window->findChildren<Progress *>().isEmpty(); }));
-    QTRY_VERIFY(!window->session().isBusy());
+    QTRY_VERIFY(!window->tabContext().session().isBusy());
     QVERIFY(!opened && window->findChildren<Progress *>().isEmpty());
     release = false;
     QVERIFY(context.run(heldOperation(release), TabContext::ProgressWindow::OnProgress));
@@ -368,7 +370,8 @@ void TestMain::closingDuringOperationEndsCleanly()
     window->show();
     std::atomic<bool> release = false;
     bool done = false;
-    QVERIFY(window->runWithProgress(heldOperation(release), [&] { done = true; }));
+    QVERIFY(window->tabContext().run(heldOperation(release), TabContext::ProgressWindow::Shown,
+                                     [&] { done = true; }));
     QElapsedTimer clock;
     clock.start();
     child<QAction>(window, u"Exit"_s)->trigger();
