@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
+
 HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent) : QWidget(parent), m_context(context)
 {
     auto *io =
@@ -32,11 +34,9 @@ HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent) : QWidget(parent)
     auto *buttons = new QHBoxLayout;
     const auto button = [this, io, buttons](const char *name, const QString &caption,
                                             void (HwConfigTab::*handler)()) {
-        auto *b = new QPushButton(caption, io);
-        b->setObjectName(QLatin1String(name));
-        connect(b, &QPushButton::clicked, this, handler);
-        m_context.registerPlcControl(b, TabContext::Availability::Inactive);
-        buttons->addWidget(b);
+        buttons->addWidget(m_context.plcButton(QLatin1String(name), caption, io,
+                                               std::bind(handler, this),
+                                               TabContext::Availability::Inactive));
     };
     button("Command12", QStringLiteral("New IO config"), &HwConfigTab::newConfig);
     button("Command13", QStringLiteral("Upload from PLC"), &HwConfigTab::uploadFromPlc);

@@ -12,6 +12,7 @@
 #include "tables/wholenumber.h"
 #include "widgets/framebox.h"
 #include "widgets/gridview.h"
+#include "widgets/linesettingsform.h"
 #include "widgets/optiongroup.h"
 #include "widgets/tabcontext.h"
 #include "widgets/tableframe.h"
@@ -25,21 +26,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace {
 
 const QStringList roleCaptions = {QStringLiteral("Modbus master"), QStringLiteral("Modbus slave"),
                                   QStringLiteral("Not use")};
-
-QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent)
-{
-    auto *list = new QComboBox(parent);
-    list->setObjectName(name);
-    list->addItems(items);
-    // Nothing is chosen until start-up, a configuration load or an upload
-    // chooses an item.
-    list->setCurrentIndex(-1);
-    return list;
-}
 
 QLineEdit *boxOf(const QString &name, const QString &text, int maxLength, QWidget *parent)
 {
@@ -103,15 +95,15 @@ TableFrameDescription requestTableFrame(const UartTabDescription &tab, UserDialo
 
 UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWidget *parent)
     : QWidget(parent), m_description(description), m_context(context),
-      m_master(new TableFrame(requestTableFrame(description, context.dialogs()), context.dialogs(),
-                              this))
+      m_requestTable(new TableFrame(requestTableFrame(description, context.dialogs()),
+                                    context.dialogs(), this))
 {
     // The general settings stay in the left column in every role; the master
     // and slave frames come and go beside and below them.
     auto *layout = new QGridLayout(this);
     layout->addWidget(buildGeneralFrame(), 0, 0);
     layout->addWidget(buildSlaveFrame(), 1, 0);
-    layout->addWidget(m_master, 0, 1, 3, 1);
+    layout->addWidget(m_requestTable, 0, 1, 3, 1);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
     // The Function column holds an index; its name shows as a tooltip. A
@@ -140,7 +132,7 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
 
 GridView *UartTab::grid() const
 {
-    return m_master->view();
+    return m_requestTable->view();
 }
 
 QGroupBox *UartTab::buildGeneralFrame()
@@ -162,21 +154,23 @@ QLayout *UartTab::buildRoles(QWidget *frame)
     return layout;
 }
 
+// Nothing is chosen until start-up, a configuration load or an upload
+// chooses an item.
 QFormLayout *UartTab::buildLineSettings(QWidget *frame)
 {
     using namespace ModbusChoices;
-    m_speed = listOf(m_description.speed, speeds, frame);
-    m_parity = listOf(m_description.parity, parities, frame);
-    m_dataBits = listOf(m_description.dataBits, dataBits, frame);
-    m_stopBits = listOf(m_description.stopBits, stopBits, frame);
-
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("Speed setting:"), m_speed);
-    form->addRow(QStringLiteral("Parity setting"), m_parity);
-    form->addRow(QStringLiteral("Bit number:"), m_dataBits);
-    form->addRow(QStringLiteral("Stop bit"), m_stopBits);
-    makeInactive(form, m_dataBits);
-    makeInactive(form, m_stopBits);
+    LineSettingsForm line({.names = {m_description.speed, m_description.parity,
+                                     m_description.dataBits, m_description.stopBits},
+                           .items = {speeds, parities, dataBits, stopBits},
+                           .noneChosen = true},
+                          form, frame);
+    m_speed = line.list(LineSettingsForm::Speed);
+    m_parity = line.list(LineSettingsForm::Parity);
+    m_dataBits = line.list(LineSettingsForm::DataBits);
+    m_stopBits = line.list(LineSettingsForm::StopBits);
+    line.makeInactive(LineSettingsForm::DataBits);
+    line.makeInactive(LineSettingsForm::StopBits);
     return form;
 }
 
@@ -203,12 +197,9 @@ QLayout *UartTab::buildTransfers(QWidget *frame)
 QPushButton *UartTab::addTransfer(const QString &name, const QString &caption, bool active,
                                   void (UartTab::*handler)(), QWidget *frame)
 {
-    auto *button = new QPushButton(caption, frame);
-    button->setObjectName(name);
-    connect(button, &QPushButton::clicked, this, handler);
-    m_context.registerPlcControl(button, active ? TabContext::Availability::Active
-                                                : TabContext::Availability::Inactive);
-    return button;
+    return m_context.plcButton(name, caption, frame, std::bind(handler, this),
+                               active ? TabContext::Availability::Active
+                                      : TabContext::Availability::Inactive);
 }
 
 QGroupBox *UartTab::buildSlaveFrame()
@@ -231,9 +222,9 @@ void UartTab::selectRole(int index)
 
 void UartTab::Option4_Click(int index)
 {
-    m_master->setVisible(index == int(ModbusRole::Master));
+    m_requestTable->setVisible(index == int(ModbusRole::Master));
     m_slave->setVisible(index == int(ModbusRole::Slave));
-    if (index == int(ModbusRole::Master) && m_master->chosenRow() == 0)
+    if (index == int(ModbusRole::Master) && m_requestTable->chosenRow() == 0)
         grid()->setEnabled(false);
     m_optionHw = index;
 }

@@ -38,7 +38,7 @@ public:
     QComboBox *stopBitsList() const { return m_stopBits; }
     QLineEdit *slaveAddressBox() const { return m_slaveAddress; }
     QLineEdit *slaveTimeoutBox() const { return m_slaveTimeout; }
-    TableFrame *requestTable() const { return m_master; }
+    TableFrame *requestTable() const { return m_requestTable; }
     GridView *grid() const;
 
     // Chooses a role button (0 master, 1 slave, 2 not used), which runs
@@ -87,6 +87,6 @@ private:
     QGroupBox *m_slave = nullptr;
     QLineEdit *m_slaveAddress = nullptr;
     QLineEdit *m_slaveTimeout = nullptr;
-    TableFrame *m_master = nullptr;
+    TableFrame *m_requestTable = nullptr;
     int m_optionHw = 0;
 };

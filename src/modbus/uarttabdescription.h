@@ -15,9 +15,9 @@ struct RequestTableNames
     QString dialog; // "Slave add/modify"
 };
 
-// What tells the two UART tabs apart: their control names, the length of
-// their slave timeout box, whether the slave settings have transfer buttons
-// of their own, and the UART as the PLC and the messages know it.
+// What tells the two UART tabs apart: their control names, whether the slave
+// settings have transfer buttons of their own, and the UART as the PLC and
+// the messages know it (with the length of its slave timeout box).
 struct UartTabDescription
 {
     const UartDescription *uart = nullptr;

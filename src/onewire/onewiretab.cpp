@@ -8,6 +8,7 @@
 #include "onewire/sensortable.h"
 #include "widgets/framebox.h"
 #include "widgets/gridview.h"
+#include "widgets/linesettingsform.h"
 #include "widgets/optiongroup.h"
 #include "widgets/tabcontext.h"
 #include "widgets/tableframe.h"
@@ -19,18 +20,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace {
 
 const QStringList modeCaptions = {QStringLiteral("1-wire master"), QStringLiteral("Field Net"),
                                   QStringLiteral("Not use")};
-
-QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent)
-{
-    auto *list = new QComboBox(parent);
-    list->setObjectName(name);
-    list->addItems(items);
-    return list;
-}
 
 // The dialog "Add/modify 1-wire slave". Adding proposes a register; only a
 // sensor row can be modified (the open row is never sent, so what was put
@@ -83,11 +78,8 @@ QGroupBox *OneWireTab::buildModeFrame()
     auto *buttons = new QHBoxLayout;
     const auto transfer = [this, frame, buttons](const char *name, const QString &caption,
                                                  void (OneWireTab::*handler)()) {
-        auto *button = new QPushButton(caption, frame);
-        button->setObjectName(QLatin1String(name));
-        connect(button, &QPushButton::clicked, this, handler);
-        m_context.registerPlcControl(button);
-        buttons->addWidget(button);
+        buttons->addWidget(
+            m_context.plcButton(QLatin1String(name), caption, frame, std::bind(handler, this)));
     };
     transfer("Command17", QStringLiteral("Write to PLC"), &OneWireTab::writeToPlc);
     transfer("Command18", QStringLiteral("Upload from PLC"), &OneWireTab::uploadFromPlc);
@@ -100,15 +92,14 @@ QGroupBox *OneWireTab::buildFieldNetFrame()
     using namespace AuxModeWord;
     m_fieldNet =
         frameBox(QStringLiteral("USART3_setting"), QStringLiteral("Field Net port setting"), this);
-    m_speed = listOf(QStringLiteral("Combo4"), speeds, m_fieldNet);
-    m_parity = listOf(QStringLiteral("Combo2"), parities, m_fieldNet);
-    m_dataBits = listOf(QStringLiteral("Combo3"), dataBits, m_fieldNet);
-    m_stopBits = listOf(QStringLiteral("Combo5"), stopBits, m_fieldNet);
-    auto *form = new QFormLayout(m_fieldNet);
-    form->addRow(QStringLiteral("Speed setting:"), m_speed);
-    form->addRow(QStringLiteral("Parity setting"), m_parity);
-    form->addRow(QStringLiteral("Bit number:"), m_dataBits);
-    form->addRow(QStringLiteral("Stop bit"), m_stopBits);
+    const LineSettingsForm line({.names = {QStringLiteral("Combo4"), QStringLiteral("Combo2"),
+                                           QStringLiteral("Combo3"), QStringLiteral("Combo5")},
+                                 .items = {speeds, parities, dataBits, stopBits}},
+                                new QFormLayout(m_fieldNet), m_fieldNet);
+    m_speed = line.list(LineSettingsForm::Speed);
+    m_parity = line.list(LineSettingsForm::Parity);
+    m_dataBits = line.list(LineSettingsForm::DataBits);
+    m_stopBits = line.list(LineSettingsForm::StopBits);
     return m_fieldNet;
 }
 

@@ -6,6 +6,7 @@
 #include "widgets/userdialogs.h"
 
 #include <QPointer>
+#include <QPushButton>
 
 namespace {
 
@@ -37,6 +38,16 @@ void TabContext::registerPlcControl(QWidget *control, Availability availability)
 void TabContext::registerPlcAction(QAction *action, Availability availability)
 {
     m_plcControls.add(action, availability);
+}
+
+QPushButton *TabContext::plcButton(const QString &name, const QString &caption, QWidget *parent,
+                                   std::function<void()> clicked, Availability availability)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    connect(button, &QPushButton::clicked, parent, std::move(clicked));
+    registerPlcControl(button, availability);
+    return button;
 }
 
 bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class QPushButton;
 class QWidget;
 class UserDialogs;
 
@@ -55,6 +56,11 @@ public:
 
     // Disabled while an operation runs; inactive ones stay disabled for good.
     void registerPlcControl(QWidget *control, Availability availability = Availability::Active);
+    // A button that starts a PLC operation: named, captioned, running
+    // `clicked` and registered as above.
+    QPushButton *plcButton(const QString &name, const QString &caption, QWidget *parent,
+                           std::function<void()> clicked,
+                           Availability availability = Availability::Active);
     void registerPlcAction(QAction *action, Availability availability = Availability::Active);
 
     // Runs the operation, with the progress window following it when asked;
@@ -71,16 +77,14 @@ public:
                   ProgressWindow progress, std::function<void(const Result &)> show = {})
     {
         auto result = std::make_shared<Result>();
-        return run(
-            [work = std::move(work), result](PlcPort &port, const PlcSession::Progress &step) {
-                *result = work(port, step);
-            },
-            progress,
-            [this, from, result, show = std::move(show)] {
-                if (show)
-                    show(*result);
-                report(from, transferResultOf(*result));
-            });
+        return run([work = std::move(work), result](
+                       PlcPort &port, const TransferProgress &step) { *result = work(port, step); },
+                   progress,
+                   [this, from, result, show = std::move(show)] {
+                       if (show)
+                           show(*result);
+                       report(from, transferResultOf(*result));
+                   });
     }
 
     // What a download of one part ("uart1", "uart2" or "aux") must pass of

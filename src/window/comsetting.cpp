@@ -1,6 +1,5 @@
 #include "comsetting.h"
 
-#include "link/cancellableport.h"
 #include "link/connectiontest.h"
 #include "link/findplc.h"
 #include "link/handover.h"
@@ -8,6 +7,7 @@
 #include "link/plcsession.h"
 #include "link/portsetup.h"
 #include "link/qtplcport.h"
+#include "widgets/linesettingsform.h"
 #include "widgets/userdialogs.h"
 
 #include <QComboBox>
@@ -86,18 +86,18 @@ void ComSetting::buildForm()
     auto *poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, &ComSetting::showDevices);
     poll->start(1000);
-    m_speed = listOf(QStringLiteral("Speed_set"), speeds, this);
-    m_parity = listOf(QStringLiteral("Parity_set"), parities, this);
-    m_bits = listOf(QStringLiteral("Bit_setting"), dataBits, this);
-    m_stop = listOf(QStringLiteral("Stop_bit"), stopBits, this);
-
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("COM-port :"), m_port);
     form->addRow(QStringLiteral("Device:"), m_device);
-    form->addRow(QStringLiteral("Speed setting:"), m_speed);
-    form->addRow(QStringLiteral("Parity setting"), m_parity);
-    form->addRow(QStringLiteral("Bit number:"), m_bits);
-    form->addRow(QStringLiteral("Stop bit"), m_stop);
+    const LineSettingsForm line(
+        {.names = {QStringLiteral("Speed_set"), QStringLiteral("Parity_set"),
+                   QStringLiteral("Bit_setting"), QStringLiteral("Stop_bit")},
+         .items = {speeds, parities, dataBits, stopBits}},
+        form, this);
+    m_speed = line.list(LineSettingsForm::Speed);
+    m_parity = line.list(LineSettingsForm::Parity);
+    m_bits = line.list(LineSettingsForm::DataBits);
+    m_stop = line.list(LineSettingsForm::StopBits);
 
     auto *buttons = new QDialogButtonBox(this);
     m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -197,9 +197,8 @@ void ComSetting::findPlc()
     m_found->clear();
     m_found->hide();
     m_session->run(
-        [this, found, rest, devices = plcCandidates(m_iniFile),
-         ini = m_iniFile](PlcPort &port, const PlcSession::Progress &) {
-            const auto *guard = dynamic_cast<const CancellablePort *>(&port);
+        [this, found, rest, devices = plcCandidates(m_iniFile), ini = m_iniFile](
+            PlcPort &, const TransferProgress &, const PlcSession::CancelToken &cancelled) {
             *found = ::findPlc(
                 devices, rest,
                 [ini](const QString &device) {
@@ -213,7 +212,7 @@ void ComSetting::findPlc()
                                                     .arg(device, LinkChoices::speeds.at(speed)));
                     });
                 },
-                [guard] { return guard && guard->isCancelled(); });
+                cancelled);
         },
         [this, found] {
             m_findProgress->setText(found->isEmpty() ? QStringLiteral("No PLC answered.")
@@ -266,7 +265,7 @@ void ComSetting::test()
                                  .join(QLatin1Char(','));
     auto message = std::make_shared<QString>();
     m_session->run(
-        [message, number, settings](PlcPort &port, const PlcSession::Progress &) {
+        [message, number, settings](PlcPort &port, const TransferProgress &) {
             *message = connectionTest(port, number, settings);
         },
         [this, message] { m_dialogs.message(this, *message); });
