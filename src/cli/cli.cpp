@@ -36,44 +36,30 @@ namespace {
 
 enum Exit { Done = 0, Differences = 1, Usage = 2, LinkFailed = 3, Invalid = 4 };
 
-const char *const helpText = R"(Commands:
-  ports                       the serial ports found
-  test                        the connection test
-  download FILE.apc           write the configuration into the PLC
-                              [--only uart1,uart2,aux] [--verify]
-  upload FILE.apc             read the PLC into the file [--only ...]
-  verify FILE.apc             compare the PLC with the file [--only ...]
-  diag modbus1|modbus2|onewire
-                              read an error buffer
-  search                      the 1-wire bus search
-                              [--add FILE.apc [--start N]]
-  show FILE.apc               the file's configuration, readable
-                              [--csv uart1|uart2|sensors]
-  convert IN OUT              between a .apc record and its .json form
-
-Exit codes: 0 done; 1 verify found differences; 2 usage error; 3 the link
+const char *const exitCodesText =
+    R"(Exit codes: 0 done; 1 verify found differences; 2 usage error; 3 the link
 failed (port, refusal, silence, malformed answer); 4 the file or the
 configuration is invalid. With several ports, the highest of any port.)";
 
-// What one port's run gave: its exit code, the lines to print, and the
-// same as JSON.
-struct Outcome
+// What a command gave (on one port, for those that use one): its exit code,
+// the lines to print, and the same as JSON.
+struct CommandResult
 {
     int code = Done;
     QStringList lines;
     QJsonObject json;
 };
 
-Outcome failed(int code, const QString &message)
+CommandResult failed(int code, const QString &message)
 {
     return {code, {message}, QJsonObject{{QStringLiteral("error"), message}}};
 }
 
-// A transfer's failure: a refusal before anything was sent (it has a box
-// title) means an invalid configuration, anything else a failed link.
-Outcome failed(const TransferResult &result)
+// A transfer's failure: a refusal before anything was sent means an invalid
+// configuration, anything else a failed link.
+CommandResult failed(const TransferResult &result)
 {
-    return failed(result.title.isEmpty() ? LinkFailed : Invalid, result.message);
+    return failed(result.refused ? Invalid : LinkFailed, result.message);
 }
 
 struct Options
@@ -146,33 +132,37 @@ QStringList tableLines(const QString &format, const TextTable &table)
     return lines;
 }
 
-Outcome transfer(const Options &o, PlcPort &port, const TransferProgress &progress)
+// download (with --verify, verify after) and verify.
+CommandResult downloadOrVerify(const Options &o, PlcPort &port, const TransferProgress &progress)
+{
+    QString error;
+    const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
+    if (!c)
+        return failed(Invalid, error);
+    if (o.command == QLatin1String("download")) {
+        const TransferResult done = downloadConfiguration(port, o.ini, *c, progress, o.parts);
+        if (!done.ok)
+            return failed(done);
+        if (!o.verify)
+            return {Done, {QStringLiteral("written")}, {{QStringLiteral("written"), true}}};
+    }
+    const ConfigurationCheck check = verifyConfiguration(port, o.ini, *c, progress, o.parts);
+    if (!check.result.ok)
+        return failed(check.result);
+    if (check.differences.isEmpty())
+        return {Done,
+                {QStringLiteral("the PLC holds the file's configuration")},
+                {{QStringLiteral("differences"), QJsonArray()}}};
+    return {Differences,
+            check.differences,
+            {{QStringLiteral("differences"), QJsonArray::fromStringList(check.differences)}}};
+}
+
+// upload: parts not read keep the file's values, or the defaults.
+CommandResult upload(const Options &o, PlcPort &port, const TransferProgress &progress)
 {
     QString error;
     const QString file = o.arguments.value(0);
-    if (o.command == QLatin1String("download") || o.command == QLatin1String("verify")) {
-        const std::optional<Configuration> c = loadFile(file, error);
-        if (!c)
-            return failed(Invalid, error);
-        if (o.command == QLatin1String("download")) {
-            const TransferResult done = downloadConfiguration(port, o.ini, *c, progress, o.parts);
-            if (!done.ok)
-                return failed(done);
-            if (!o.verify)
-                return {Done, {QStringLiteral("written")}, {{QStringLiteral("written"), true}}};
-        }
-        const ConfigurationCheck check = verifyConfiguration(port, o.ini, *c, progress, o.parts);
-        if (!check.result.ok)
-            return failed(check.result);
-        if (check.differences.isEmpty())
-            return {Done,
-                    {QStringLiteral("the PLC holds the file's configuration")},
-                    {{QStringLiteral("differences"), QJsonArray()}}};
-        return {Differences,
-                check.differences,
-                {{QStringLiteral("differences"), QJsonArray::fromStringList(check.differences)}}};
-    }
-    // upload: parts not read keep the file's values, or the defaults.
     Configuration current = Configuration::defaults();
     if (QFileInfo::exists(file)) {
         const std::optional<Configuration> c = loadFile(file, error);
@@ -191,7 +181,7 @@ Outcome transfer(const Options &o, PlcPort &port, const TransferProgress &progre
     return {Done, {QStringLiteral("read into %1").arg(file)}, {{QStringLiteral("file"), file}}};
 }
 
-Outcome diag(const Options &o, PlcPort &port)
+CommandResult diag(const Options &o, PlcPort &port, const TransferProgress &)
 {
     const QString which = o.arguments.value(0);
     ErrorBufferRead read;
@@ -212,12 +202,12 @@ Outcome diag(const Options &o, PlcPort &port)
     return {Done, tableLines(format, table), {{QStringLiteral("rows"), tableJson(table)}}};
 }
 
-Outcome search(const Options &o, PlcPort &port)
+CommandResult search(const Options &o, PlcPort &port, const TransferProgress &)
 {
     const BusSearch::Found found = BusSearch::search(port, o.ini);
     if (!found.result.ok)
         return failed(found.result);
-    Outcome out{Done, {}, {}};
+    CommandResult out{Done, {}, {}};
     QJsonArray devices;
     for (const QStringList &device : *found.devices) {
         const QByteArray code = SensorTable::romCode(device).value_or(QByteArray(8, '\0'));
@@ -253,25 +243,19 @@ Outcome search(const Options &o, PlcPort &port)
     return out;
 }
 
-Outcome onPort(const Options &o, PlcPort &port, const TransferProgress &progress)
+CommandResult testLink(const Options &o, PlcPort &port, const TransferProgress &)
 {
-    if (o.command == QLatin1String("test")) {
-        const LinkSettings link = linkSettings(o.ini);
-        const QString message = connectionTest(
-            port, port.portNumber() > 0 ? port.portNumber() : link.portNumber, port.settings());
-        const bool ok = message.startsWith(QLatin1String("Successful"));
-        return {ok ? Done : LinkFailed, {message}, {{QStringLiteral("message"), message}}};
-    }
-    if (o.command == QLatin1String("diag"))
-        return diag(o, port);
-    if (o.command == QLatin1String("search"))
-        return search(o, port);
-    return transfer(o, port, progress);
+    const LinkSettings link = linkSettings(o.ini);
+    const ConnectionTestResult tested = testConnection(
+        port, port.portNumber() > 0 ? port.portNumber() : link.portNumber, port.settings());
+    return {tested.answered ? Done : LinkFailed,
+            {tested.message},
+            {{QStringLiteral("message"), tested.message}}};
 }
 
-Outcome ports()
+CommandResult ports(const Options &)
 {
-    Outcome out;
+    CommandResult out;
     QJsonArray list;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         const QString vendor =
@@ -301,7 +285,7 @@ QString uartLine(int number, const UartSettings &u)
              ModbusChoices::parities.value(u.parity), u.slaveAddress, u.slaveTimeout);
 }
 
-Outcome show(const Options &o)
+CommandResult show(const Options &o)
 {
     QString error;
     const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
@@ -328,7 +312,7 @@ Outcome show(const Options &o)
 }
 
 // .apc to .json or back, by the names' endings.
-Outcome convert(const Options &o)
+CommandResult convert(const Options &o)
 {
     const QString in = o.arguments.value(0);
     const QString out = o.arguments.value(1);
@@ -367,22 +351,108 @@ Outcome convert(const Options &o)
     return {Done, {QStringLiteral("%1 written").arg(out)}, {{QStringLiteral("file"), out}}};
 }
 
-bool needsPort(const QString &command)
+// One command of the tool: how it is called, what --help says of it, and
+// what runs it, on each port or once without one.
+struct Command
 {
-    static const QStringList withPort = {QStringLiteral("test"),   QStringLiteral("download"),
-                                         QStringLiteral("upload"), QStringLiteral("verify"),
-                                         QStringLiteral("diag"),   QStringLiteral("search")};
-    return withPort.contains(command);
+    QString name;
+    QString arguments;     // as --help shows them
+    int argumentCount = 0; // positional arguments after the name
+    QString summary;       // what it does
+    QString options;       // its options, on a line of their own; may be empty
+    std::function<CommandResult(const Options &, PlcPort &, const TransferProgress &)> onPort;
+    std::function<CommandResult(const Options &)> once;
+
+    bool needsPort() const { return bool(onPort); }
+};
+
+const QList<Command> &commands()
+{
+    static const QList<Command> table = {
+        {QStringLiteral("ports"), {}, 0, QStringLiteral("the serial ports found"), {}, {}, ports},
+        {QStringLiteral("test"), {}, 0, QStringLiteral("the connection test"), {}, testLink, {}},
+        {QStringLiteral("download"),
+         QStringLiteral("FILE.apc"),
+         1,
+         QStringLiteral("write the configuration into the PLC"),
+         QStringLiteral("[--only uart1,uart2,aux] [--verify]"),
+         downloadOrVerify,
+         {}},
+        {QStringLiteral("upload"),
+         QStringLiteral("FILE.apc"),
+         1,
+         QStringLiteral("read the PLC into the file [--only ...]"),
+         {},
+         upload,
+         {}},
+        {QStringLiteral("verify"),
+         QStringLiteral("FILE.apc"),
+         1,
+         QStringLiteral("compare the PLC with the file [--only ...]"),
+         {},
+         downloadOrVerify,
+         {}},
+        {QStringLiteral("diag"),
+         QStringLiteral("modbus1|modbus2|onewire"),
+         1,
+         QStringLiteral("read an error buffer"),
+         {},
+         diag,
+         {}},
+        {QStringLiteral("search"),
+         {},
+         0,
+         QStringLiteral("the 1-wire bus search"),
+         QStringLiteral("[--add FILE.apc [--start N]]"),
+         search,
+         {}},
+        {QStringLiteral("show"),
+         QStringLiteral("FILE.apc"),
+         1,
+         QStringLiteral("the file's configuration, readable"),
+         QStringLiteral("[--csv uart1|uart2|sensors]"),
+         {},
+         show},
+        {QStringLiteral("convert"),
+         QStringLiteral("IN OUT"),
+         2,
+         QStringLiteral("between a .apc record and its .json form"),
+         {},
+         {},
+         convert},
+    };
+    return table;
 }
 
-int argumentsNeeded(const QString &command)
+const Command *command(const QString &name)
 {
-    if (command == QLatin1String("convert"))
-        return 2;
-    if (command == QLatin1String("ports") || command == QLatin1String("test") ||
-        command == QLatin1String("search"))
-        return 0;
-    return 1;
+    for (const Command &c : commands()) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+// The commands as --help lists them: the call in a column of 28, what it
+// does beside it (below it when the call is longer), its options below.
+QString commandsText()
+{
+    constexpr int column = 28;
+    const QString indent(2 + column, QLatin1Char(' '));
+    QString text = QStringLiteral("Commands:\n");
+    for (const Command &c : commands()) {
+        const QString call =
+            c.arguments.isEmpty() ? c.name : c.name + QLatin1Char(' ') + c.arguments;
+        text += QStringLiteral("  ") + call;
+        if (call.size() < column)
+            text += QString(column - call.size(), QLatin1Char(' '));
+        else
+            text += QLatin1Char('\n') + indent;
+        text += c.summary + QLatin1Char('\n');
+        if (!c.options.isEmpty())
+            text += indent + c.options + QLatin1Char('\n');
+    }
+    return text + QLatin1Char('\n');
 }
 
 void print(const QString &text, FILE *stream = stdout)
@@ -398,7 +468,7 @@ int runCli(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Sets up the PLC from scripts and production benches.\n\n") +
-        QLatin1String(helpText));
+        commandsText() + QLatin1String(exitCodesText));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -475,28 +545,25 @@ int runCli(const QStringList &arguments)
         }
         o.parts = *parts;
     }
-    const bool known = needsPort(o.command) || o.command == QLatin1String("ports") ||
-                       o.command == QLatin1String("show") || o.command == QLatin1String("convert");
-    if (!known || o.arguments.size() != argumentsNeeded(o.command)) {
-        print(known ? QStringLiteral("%1: wrong number of arguments").arg(o.command)
-                    : QStringLiteral("unknown command \"%1\"; see --help").arg(o.command),
+    const Command *run = command(o.command);
+    if (!run || o.arguments.size() != run->argumentCount) {
+        print(run ? QStringLiteral("%1: wrong number of arguments").arg(o.command)
+                  : QStringLiteral("unknown command \"%1\"; see --help").arg(o.command),
               stderr);
         return Usage;
     }
 
     // The port settings come from the settings file: with an unfit one the
     // defaults could reach the wrong device, so nothing is sent.
-    if (const QString problem = Ini_problem(o.ini); !problem.isEmpty() && needsPort(o.command)) {
+    if (const QString problem = Ini_problem(o.ini); !problem.isEmpty() && run->needsPort()) {
         print(problem, stderr);
         return Invalid;
     }
 
-    QList<Outcome> outcomes;
+    QList<CommandResult> outcomes;
     QStringList names;
-    if (!needsPort(o.command)) {
-        outcomes << (o.command == QLatin1String("ports")  ? ports()
-                     : o.command == QLatin1String("show") ? show(o)
-                                                          : convert(o));
+    if (!run->needsPort()) {
+        outcomes << run->once(o);
     } else {
         names = parser.values(QStringLiteral("port"));
         if (names.isEmpty())
@@ -533,7 +600,7 @@ int runCli(const QStringList &arguments)
                                  percent);
                     std::fflush(stderr);
                 };
-                outcomes[k] = onPort(o, *port, progress);
+                outcomes[k] = run->onPort(o, *port, progress);
             }));
             runs.back()->start();
         }
@@ -546,7 +613,7 @@ int runCli(const QStringList &arguments)
     int code = Done;
     QJsonArray all;
     for (qsizetype k = 0; k < outcomes.size(); ++k) {
-        const Outcome &outcome = outcomes.at(k);
+        const CommandResult &outcome = outcomes.at(k);
         code = std::max(code, outcome.code);
         const QString prefix = names.size() > 1 ? names.at(k) + QStringLiteral(": ") : QString();
         QJsonObject json = outcome.json;

@@ -36,7 +36,7 @@ std::optional<TransferResult> plcMemoryClash(const Configuration &configuration,
     const auto hex = [](int address) {
         return QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
     };
-    return TransferResult::failure(
+    return TransferResult::refusal(
         QStringLiteral("The PLC cannot hold %1 sensors and UART 1's requests at once: the "
                        "%1th sensor's record (%2 to %3) is UART 1's first request. Remove a "
                        "sensor or UART 1's requests.")

@@ -21,11 +21,11 @@ TransferProgress scaled(const TransferProgress &progress, int from, int to)
 std::optional<TransferResult> uartRefusal(const UartSettings &uart)
 {
     if (const std::optional<GridError> error = Check_grid(uart.table))
-        return TransferResult::failure(gridErrorMessage(*error), configurationErrorTitle);
+        return TransferResult::refusal(gridErrorMessage(*error), configurationErrorTitle);
     if (uart.role == ModbusRole::Slave) {
         const SlaveAddressCheck slave = checkSlaveAddress(uart.slaveAddress);
         if (!slave.refusal.isEmpty())
-            return TransferResult::failure(slave.refusal, configurationErrorTitle);
+            return TransferResult::refusal(slave.refusal, configurationErrorTitle);
     }
     return std::nullopt;
 }
@@ -80,7 +80,7 @@ TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
     }
     if (parts.aux) {
         if (const auto error = Check_grid_1w(configuration.aux.sensors))
-            return TransferResult::failure(sensorGridErrorMessage(*error), SensorTable::errorTitle);
+            return TransferResult::refusal(sensorGridErrorMessage(*error), SensorTable::errorTitle);
     }
     TransferResult result = TransferResult::success();
     if (parts.uart1)

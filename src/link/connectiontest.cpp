@@ -14,26 +14,33 @@ const QString noSecondAnswer = QStringLiteral(
     "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
 const QString connected = QStringLiteral("Successful connect to the CPU with type ");
 
-QString probe(PlcPort &port)
+ConnectionTestResult probe(PlcPort &port)
 {
     if (!port.open())
-        return noFirstAnswer;
+        return {false, noFirstAnswer};
     if (Plc_enq(port, 100ms, PlcFrame::ENQ).code != PlcFrame::ACK)
-        return noFirstAnswer;
+        return {false, noFirstAnswer};
     const PlcResult type = Plc_read_word(port, 100ms, 0x0E02);
-    return type.answered() ? connected + QString::number(type.word) : noSecondAnswer;
+    if (!type.answered())
+        return {false, noSecondAnswer};
+    return {true, connected + QString::number(type.word)};
 }
 
 } // namespace
 
-QString connectionTest(PlcPort &port, int portNumber, const QString &settings)
+ConnectionTestResult testConnection(PlcPort &port, int portNumber, const QString &settings)
 {
     if (port.isOpen())
         port.close();
     port.setPortNumber(portNumber);
     port.setSettings(settings);
-    const QString message = probe(port);
+    const ConnectionTestResult result = probe(port);
     if (port.isOpen())
         port.close();
-    return message;
+    return result;
+}
+
+QString connectionTest(PlcPort &port, int portNumber, const QString &settings)
+{
+    return testConnection(port, portNumber, settings).message;
 }

@@ -4,7 +4,17 @@
 
 class PlcPort;
 
+// How a connection test ended: whether the PLC gave its CPU type, and the
+// message for the user.
+struct ConnectionTestResult
+{
+    bool answered = false;
+    QString message;
+};
+
 // Tries a link: opens the port with the given choices, probes it with ENQ,
 // reads the CPU type word at 0E02 and closes the port again, whatever
-// happens on the way. Returns the message for the user.
+// happens on the way.
+ConnectionTestResult testConnection(PlcPort &port, int portNumber, const QString &settings);
+// The same, as the message for the user.
 QString connectionTest(PlcPort &port, int portNumber, const QString &settings);

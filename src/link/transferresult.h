@@ -12,17 +12,25 @@ inline const QString downloadQuestion =
     QStringLiteral("You are shure for download configuration to the PLC ? ");
 
 // How a transfer ended: whether it did its work, and the message to show
-// (none when empty) with its box title (none when empty).
+// (none when empty) with its box title (none when empty). A refusal is a
+// failure before anything was sent, because what was to be sent is unfit.
 struct TransferResult
 {
     bool ok = false;
     QString message;
     QString title;
+    bool refused = false;
 
-    static TransferResult success() { return {true, {}, {}}; }
+    static TransferResult success() { return {true, {}, {}, false}; }
+    // The link failed: a refusal or silence of the PLC, a port that failed.
     static TransferResult failure(const QString &message, const QString &title = {})
     {
-        return {false, message, title};
+        return {false, message, title, false};
+    }
+    // Nothing was sent: the configuration is unfit.
+    static TransferResult refusal(const QString &message, const QString &title)
+    {
+        return {false, message, title, true};
     }
 };
 

@@ -69,12 +69,12 @@ TransferResult downloadUart(PlcPort &port, const QString &iniFile, const UartDes
 {
     Port_setup(port, iniFile);
     if (const std::optional<GridError> error = Check_grid(settings.table))
-        return TransferResult::failure(gridErrorMessage(*error), configurationErrorTitle);
+        return TransferResult::refusal(gridErrorMessage(*error), configurationErrorTitle);
     SlaveAddressCheck slave;
     if (settings.role == ModbusRole::Slave) {
         slave = checkSlaveAddress(settings.slaveAddress);
         if (!slave.refusal.isEmpty())
-            return TransferResult::failure(slave.refusal, configurationErrorTitle);
+            return TransferResult::refusal(slave.refusal, configurationErrorTitle);
     }
     return download(port, uart, settings, slave.address, progress);
 }

@@ -16,10 +16,10 @@ TransferResult downloadSlaveSettings(PlcPort &port, const UartSettings &settings
 {
     const SlaveAddressCheck address = checkSlaveAddress(settings.slaveAddress);
     if (!address.refusal.isEmpty())
-        return TransferResult::failure(address.refusal, configurationErrorTitle);
+        return TransferResult::refusal(address.refusal, configurationErrorTitle);
     const SlaveTimeoutCheck timeout = checkSlaveTimeout(settings.slaveTimeout);
     if (!timeout.refusal.isEmpty())
-        return TransferResult::failure(timeout.refusal, configurationErrorTitle);
+        return TransferResult::refusal(timeout.refusal, configurationErrorTitle);
     const quint16 mode =
         ModeWord::encode(ModbusRole::Slave, settings.speed, settings.parity, address.address);
     TransferRun run(port);

@@ -44,7 +44,7 @@ TransferResult downloadAux(PlcPort &port, const QString &iniFile, const AuxSetti
 {
     Port_setup(port, iniFile);
     if (const std::optional<SensorGridError> error = Check_grid_1w(settings.sensors))
-        return TransferResult::failure(sensorGridErrorMessage(*error), SensorTable::errorTitle);
+        return TransferResult::refusal(sensorGridErrorMessage(*error), SensorTable::errorTitle);
     TransferRun run(port);
     download(run, settings, progress);
     return run.result();
