@@ -19,13 +19,13 @@ namespace ConfigurationFile {
 
 namespace {
 
-constexpr int sectionSize = 3754;
-constexpr int requestEntry = 9;
-constexpr int sensorEntry = 11;
-constexpr int slots = 129;
-constexpr int sensorTable = slots * requestEntry; // 1161
-constexpr int settingsBlock = 3741;
-constexpr int maxCount = 128; // entries a save keeps
+constexpr int sectionSize = 3754;                           // bytes of one port's section
+constexpr int requestEntry = 9;                             // bytes of one request entry
+constexpr int sensorEntry = 11;                             // bytes of one sensor entry
+constexpr int slotCount = 129;                              // entries each table has room for
+constexpr int sensorTableOffset = slotCount * requestEntry; // 1161: the sensor table in a section
+constexpr int settingsOffset = 3741;                        // the settings block in a section
+constexpr int maxCount = 128;                               // entries a save keeps
 
 enum Settings {
     RequestCount = 0,
@@ -53,13 +53,8 @@ constexpr std::array<Field, 6> requestFields = {{{RequestTable::Address, true},
                                                  {RequestTable::AddressMaster, false},
                                                  {RequestTable::Timeout, false}}};
 
-const QStringList requestColumns = {QString(),
-                                    QStringLiteral("Address"),
-                                    QStringLiteral("Num word"),
-                                    QStringLiteral("Address slave"),
-                                    QStringLiteral("Address master"),
-                                    QStringLiteral("Function"),
-                                    QStringLiteral("Timeout,[ms]")};
+// The request table's captions, by column.
+const QStringList requestColumns = headerFromFormat(RequestTable::format);
 
 QString uartName(int uart)
 {
@@ -152,7 +147,7 @@ void writeRequests(Writer &w, int section, int uart, const TextTable &table)
                 w.word(w.number(text, -32768, 32767, where).value_or(0));
         }
     }
-    w.at(sectionSize * section + settingsBlock + RequestCount);
+    w.at(sectionSize * section + settingsOffset + RequestCount);
     w.byte(count);
 }
 
@@ -161,7 +156,7 @@ void writeUart(Writer &w, int section, const UartSettings &uart)
     const int number = section + 1;
     const QString name = uartName(number);
     writeRequests(w, section, number, uart.table);
-    const qint64 block = sectionSize * section + settingsBlock;
+    const qint64 block = sectionSize * section + settingsOffset;
     w.at(block + SlaveAddress);
     w.byte(
         w.number(uart.slaveAddress, 0, 255, name + QStringLiteral(" slave address")).value_or(0));
@@ -189,7 +184,7 @@ void writeAux(Writer &w, const AuxSettings &aux)
     const int count = int(std::min<qsizetype>(aux.sensors.size(), maxCount));
     for (int row = 1; row <= count; ++row) {
         const QStringList &cells = aux.sensors.at(row - 1);
-        w.at(sectionSize * section + sensorTable + sensorEntry * (row - 1) + 1);
+        w.at(sectionSize * section + sensorTableOffset + sensorEntry * (row - 1) + 1);
         for (int column = SensorTable::Byte0; column <= SensorTable::Byte7; ++column) {
             const QString where =
                 QStringLiteral("1-wire row %1, column Byte %2").arg(row).arg(column - 1);
@@ -198,7 +193,7 @@ void writeAux(Writer &w, const AuxSettings &aux)
         const QString where = QStringLiteral("1-wire row %1, column Dxxxx").arg(row);
         w.word(w.number(cells.value(SensorTable::Register), -32768, 32767, where).value_or(0));
     }
-    const qint64 block = sectionSize * section + settingsBlock;
+    const qint64 block = sectionSize * section + settingsOffset;
     w.at(block + SensorCount);
     w.byte(count);
     w.at(block + Mode);
@@ -274,21 +269,21 @@ QString check(Reader &r)
         const char *name;
     };
     const std::array<Limit, 12> limits = {{
-        {0, RequestCount, slots, "UART 1 request count"},
+        {0, RequestCount, slotCount, "UART 1 request count"},
         {0, Mode, 2, "UART 1 mode"},
         {0, Speed, int(ModbusChoices::speeds.size()) - 1, "UART 1 speed"},
         {0, Parity, int(ModbusChoices::parities.size()) - 1, "UART 1 parity"},
         {0, DataBits, int(ModbusChoices::dataBits.size()) - 1, "UART 1 data bits"},
         {0, StopBits, int(ModbusChoices::stopBits.size()) - 1, "UART 1 stop bits"},
-        {1, RequestCount, slots, "UART 2 request count"},
+        {1, RequestCount, slotCount, "UART 2 request count"},
         {1, Mode, 2, "UART 2 mode"},
         {1, Speed, int(ModbusChoices::speeds.size()) - 1, "UART 2 speed"},
         {1, Parity, int(ModbusChoices::parities.size()) - 1, "UART 2 parity"},
-        {2, SensorCount, slots, "1-wire sensor count"},
+        {2, SensorCount, slotCount, "1-wire sensor count"},
         {2, Mode, 2, "1-wire mode"},
     }};
     for (const Limit &limit : limits) {
-        const int value = r.byteAt(sectionSize * limit.section + settingsBlock + limit.offset);
+        const int value = r.byteAt(sectionSize * limit.section + settingsOffset + limit.offset);
         if (value > limit.most)
             return QStringLiteral("%1 is %2, not 0 to %3")
                 .arg(QLatin1String(limit.name))
@@ -302,7 +297,7 @@ QString check(Reader &r)
         const int length = uart->slaveTimeoutLength;
         const int low = length > 0 ? std::max(-32768, 1 - int(std::pow(10, length - 1))) : -32768;
         const int high = length > 0 ? std::min(32767, int(std::pow(10, length)) - 1) : 32767;
-        r.at(sectionSize * (uart->number - 1) + settingsBlock + Timeout);
+        r.at(sectionSize * (uart->number - 1) + settingsOffset + Timeout);
         const float timeout = r.real();
         if (!std::isfinite(timeout) || std::trunc(timeout) != timeout || timeout < float(low) ||
             timeout > float(high))
@@ -331,7 +326,7 @@ TextTable readRequests(Reader &r, int section, int count)
 
 void readUart(Reader &r, int section, UartSettings &uart)
 {
-    const qint64 block = sectionSize * section + settingsBlock;
+    const qint64 block = sectionSize * section + settingsOffset;
     uart.table = readRequests(r, section, r.byteAt(block + RequestCount));
     uart.slaveAddress = QString::number(r.byteAt(block + SlaveAddress));
     uart.role = ModbusRole(r.byte());
@@ -348,12 +343,12 @@ void readUart(Reader &r, int section, UartSettings &uart)
 void readAux(Reader &r, AuxSettings &aux)
 {
     const int section = 2;
-    const qint64 block = sectionSize * section + settingsBlock;
+    const qint64 block = sectionSize * section + settingsOffset;
     aux.mode = AuxMode(r.byteAt(block + Mode));
     const int count = r.byteAt(block + SensorCount);
     aux.sensors.clear();
     for (int slot = 0; slot < count; ++slot) {
-        r.at(sectionSize * section + sensorTable + sensorEntry * slot + 1);
+        r.at(sectionSize * section + sensorTableOffset + sensorEntry * slot + 1);
         QStringList cells(SensorTable::columnCount);
         cells[SensorTable::Num] = QString::number(slot + 1);
         for (int column = SensorTable::Byte0; column <= SensorTable::Byte7; ++column)

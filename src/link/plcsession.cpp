@@ -34,6 +34,15 @@ bool PlcSession::run(Operation operation, std::function<void()> done)
     return true;
 }
 
+bool PlcSession::run(CancellableOperation operation, std::function<void()> done)
+{
+    return run(
+        [this, operation = std::move(operation)](PlcPort &port, const TransferProgress &progress) {
+            operation(port, progress, [this] { return m_port->isCancelled(); });
+        },
+        std::move(done));
+}
+
 void PlcSession::cancel()
 {
     if (m_busy)
@@ -43,7 +52,7 @@ void PlcSession::cancel()
 void PlcSession::execute(quint64 number, const Operation &operation,
                          const std::function<void()> &done)
 {
-    const Progress progress = [this](int percent) {
+    const TransferProgress progress = [this](int percent) {
         handOver(this, [this, percent] { Q_EMIT progressChanged(percent); });
     };
     m_port->begin(number);

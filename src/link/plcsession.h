@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/transferresult.h"
+
 #include <QObject>
 #include <QThread>
 
@@ -19,8 +21,12 @@ class PlcSession : public QObject
     Q_OBJECT
 
 public:
-    using Progress = std::function<void(int percent)>;
-    using Operation = std::function<void(PlcPort &port, const Progress &progress)>;
+    using Operation = std::function<void(PlcPort &port, const TransferProgress &progress)>;
+    // Whether the operation has been cancelled, for one that loops on its own
+    // (with ports of its own) rather than on the session's port.
+    using CancelToken = std::function<bool()>;
+    using CancellableOperation = std::function<void(PlcPort &port, const TransferProgress &progress,
+                                                    const CancelToken &cancelled)>;
 
     // The port is used only on the session's thread from now on.
     explicit PlcSession(std::unique_ptr<PlcPort> port, QObject *parent = nullptr);
@@ -34,6 +40,7 @@ public:
     // runs nothing). `done` runs on the session's thread once it has ended.
     // The port is closed after every operation.
     bool run(Operation operation, std::function<void()> done = {});
+    bool run(CancellableOperation operation, std::function<void()> done = {});
     // Ends the running operation: its current wait fails at once, so it ends
     // with "The operation was cancelled." as its port's error, and the port
     // closes. `done` still runs. The session takes the next operation as

@@ -124,7 +124,7 @@ void SearchForm::startSearch()
     m_replaceMissing->setEnabled(false);
     auto found = std::make_shared<BusSearch::Found>();
     const bool started = m_session->run(
-        [found, ini = m_context.iniFile()](PlcPort &port, const PlcSession::Progress &) {
+        [found, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
             *found = BusSearch::search(port, ini);
         },
         [this, found] {

@@ -44,14 +44,14 @@ void TestPlcSession::runsOperationsOneAtATime()
     QThread *operationThread = nullptr;
     QThread *doneThread = nullptr;
     QVERIFY(session.run(
-        [&](PlcPort &, const PlcSession::Progress &) {
+        [&](PlcPort &, const TransferProgress &) {
             operationThread = QThread::currentThread();
             std::this_thread::sleep_for(50ms);
         },
         [&] { doneThread = QThread::currentThread(); }));
     QVERIFY(session.isBusy());
     bool secondRan = false;
-    QVERIFY(!session.run([&](PlcPort &, const PlcSession::Progress &) { secondRan = true; }));
+    QVERIFY(!session.run([&](PlcPort &, const TransferProgress &) { secondRan = true; }));
     QTRY_VERIFY(!session.isBusy());
     QVERIFY(!secondRan);
     QVERIFY(operationThread && operationThread != QThread::currentThread());
@@ -60,7 +60,7 @@ void TestPlcSession::runsOperationsOneAtATime()
     QCOMPARE(busy.at(0).at(0).toBool(), true);
     QCOMPARE(busy.at(1).at(0).toBool(), false);
 
-    QVERIFY(session.run([&](PlcPort &, const PlcSession::Progress &) { secondRan = true; }));
+    QVERIFY(session.run([&](PlcPort &, const TransferProgress &) { secondRan = true; }));
     // Read only once the session has handed the operation back.
     QTRY_VERIFY(!session.isBusy());
     QVERIFY(secondRan);
@@ -71,7 +71,7 @@ void TestPlcSession::reportsProgressAndEnds()
     PlcSession session(std::make_unique<ScriptedPort>());
     QSignalSpy progress(&session, &PlcSession::progressChanged);
     QSignalSpy finished(&session, &PlcSession::finished);
-    session.run([](PlcPort &, const PlcSession::Progress &report) {
+    session.run([](PlcPort &, const TransferProgress &report) {
         for (int percent : {25, 50, 100})
             report(percent);
     });
@@ -87,7 +87,7 @@ void TestPlcSession::destroyingCancelsRunningOperation()
     auto session = std::make_unique<PlcSession>(std::make_unique<SilentPort>());
     std::atomic<int> transactions = 0;
     std::atomic<int> portErrors = 0;
-    session->run([&](PlcPort &port, const PlcSession::Progress &) {
+    session->run([&](PlcPort &port, const TransferProgress &) {
         port.open();
         for (int i = 0; i < 10; ++i) {
             ++transactions;
@@ -116,7 +116,7 @@ void TestPlcSession::cancelEndsOperationAndKeepsSession()
     PlcResult first;
     bool done = false;
     session.run(
-        [&](PlcPort &p, const PlcSession::Progress &) {
+        [&](PlcPort &p, const TransferProgress &) {
             p.open();
             waiting = true;
             first = Plc_read(p, 1000ms, 0x2502, 0x40);
@@ -133,7 +133,7 @@ void TestPlcSession::cancelEndsOperationAndKeepsSession()
     QVERIFY(!line->isOpen());
 
     PlcResult second;
-    session.run([&](PlcPort &p, const PlcSession::Progress &) {
+    session.run([&](PlcPort &p, const TransferProgress &) {
         p.open();
         second = Plc_read(p, 100ms, 0x2502, 0x40);
     });
@@ -146,7 +146,7 @@ void TestPlcSession::cancelWithoutOperationChangesNothing()
     PlcSession session(std::make_unique<ScriptedPort>());
     session.cancel();
     bool opened = false;
-    session.run([&](PlcPort &p, const PlcSession::Progress &) { opened = p.open(); });
+    session.run([&](PlcPort &p, const TransferProgress &) { opened = p.open(); });
     QTRY_VERIFY(!session.isBusy());
     QVERIFY(opened);
 }

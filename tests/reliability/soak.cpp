@@ -346,9 +346,8 @@ public:
     {
         Ending end;
         QEventLoop loop;
-        m_session->run(
-            [&](PlcPort &port, const PlcSession::Progress &) { end = op.run(port, ini, c); },
-            [&loop] { loop.quit(); });
+        m_session->run([&](PlcPort &port, const TransferProgress &) { end = op.run(port, ini, c); },
+                       [&loop] { loop.quit(); });
         loop.exec();
         return end;
     }
