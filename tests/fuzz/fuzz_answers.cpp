@@ -6,7 +6,7 @@
 #include "fuzzinput.h"
 #include "link/plcframe.h"
 #include "link/plctransaction.h"
-#include "link/scriptedport.h"
+#include "support/scriptedport.h"
 #include "link/traffic.h"
 
 using namespace std::chrono_literals;

@@ -1,6 +1,6 @@
 #include "link/plcsession.h"
 #include "link/plctransaction.h"
-#include "scriptedport.h"
+#include "support/scriptedport.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

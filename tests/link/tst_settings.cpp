@@ -2,7 +2,7 @@
 #include "link/portsetup.h"
 #include "link/qtplcport.h"
 #include "link/settingslocation.h"
-#include "scriptedport.h"
+#include "support/scriptedport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "link/plcframe.h"
 #include "link/transferrun.h"
-#include "scriptedport.h"
+#include "support/scriptedport.h"
 
 #include <QTest>
 

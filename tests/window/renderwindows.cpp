@@ -1,7 +1,13 @@
-// Renders the main window, each of its tabs, its menus and the progress
-// window to PNG files, offscreen, for a look at the layout.
+// Renders the main window, each of its tabs, its menus, its dialogs, the
+// UART tabs in each role and the progress window to PNG files, offscreen,
+// for a look at the layout: render-windows [dir]
 #include "diag/convertertab.h"
+#include "diag/modbusdiagtab.h"
+#include "diag/modbuserrorbuffer.h"
 #include "io/hwconfigtab.h"
+#include "modbus/requesttable.h"
+#include "modbus/slavedialog.h"
+#include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
 #include "onewire/searchform.h"
 #include "onewire/sensordialog.h"
@@ -63,6 +69,44 @@ void renderOneWire(Main &window, QTabWidget *tabs, const QString &dir)
     search->reject();
 }
 
+QList<RequestRow> sampleRows()
+{
+    return {{3, 100, 0, 0, 1, 100}, {3, 100, 100, 100, 1, 100}, {17, 8, 3000, 2000, 0, 4095}};
+}
+
+void renderUart(Main &window, UartTab &tab, int index, const QString &dir)
+{
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    tabs->setCurrentWidget(&tab);
+    const QString name = QStringLiteral("uart%1-").arg(index);
+    tab.selectRole(0);
+    tab.grid()->setEntries(RequestTable::fromRows(sampleRows()));
+    tab.grid()->setEnabled(true);
+    save(&window, dir, name + QStringLiteral("master"));
+    tab.selectRole(1);
+    save(&window, dir, name + QStringLiteral("slave"));
+    tab.selectRole(2);
+    save(&window, dir, name + QStringLiteral("notuse"));
+}
+
+void renderDialog(UartTab &tab, const QString &dir)
+{
+    tab.selectRole(0);
+    tab.requestTable()->addRow();
+    auto *dialog = tab.findChild<SlaveDialog *>(QStringLiteral("Slave"));
+    save(dialog, dir, QStringLiteral("slave-dialog"));
+    dialog->reject();
+}
+
+void renderDiag(Main &window, const QString &dir)
+{
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    tabs->setCurrentWidget(&window.modbusDiagTab());
+    window.modbusDiagTab().errorGrid(1)->setEntries(
+        ModbusErrorBuffer::table({0x00, 0x80, 0x81, 0x84, 0x8E, 0x09}));
+    save(&window, dir, QStringLiteral("modbus-diag"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -109,5 +153,11 @@ int main(int argc, char *argv[])
     ComSetting link(window.iniFile(), dialogs, std::make_unique<IdlePort>(), &window);
     link.show();
     save(&link, dir, QStringLiteral("com-setting"));
+    link.hide();
+
+    renderUart(window, window.uart1Tab(), 1, dir);
+    renderUart(window, window.uart2Tab(), 2, dir);
+    renderDialog(window.uart1Tab(), dir);
+    renderDiag(window, dir);
     return 0;
 }

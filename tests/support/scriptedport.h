@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/plcport.h"
+#include "support/fakeport.h"
 
 #include <QList>
 
@@ -9,9 +9,11 @@
 // A port whose answers are scripted per request, on simulated time: each
 // write takes the next script, a list of chunks with their delay after the
 // write. Waits advance the simulated clock instead of sleeping.
-class ScriptedPort : public PlcPort
+class ScriptedPort : public FakePort
 {
 public:
+    ScriptedPort() : FakePort(1) {}
+
     struct Chunk
     {
         std::chrono::milliseconds delay;
@@ -25,14 +27,6 @@ public:
     QList<QByteArray> written;
     std::chrono::milliseconds now{0};
     int waits = 0;
-
-    void setSettings(const QString &settings) override { m_settings = settings; }
-    QString settings() const override { return m_settings; }
-    void setPortNumber(int number) override { m_number = number; }
-    int portNumber() const override { return m_number; }
-    bool open() override { return m_open = true; }
-    void close() override { m_open = false; }
-    bool isOpen() const override { return m_open; }
 
     bool write(const QByteArray &data) override
     {
@@ -84,7 +78,4 @@ private:
     std::deque<Script> m_scripts;
     std::deque<Timed> m_pending;
     std::optional<std::chrono::milliseconds> m_failAt;
-    QString m_settings;
-    int m_number = 1;
-    bool m_open = false;
 };
