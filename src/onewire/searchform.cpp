@@ -23,6 +23,18 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
 {
     setObjectName(QStringLiteral("Search_onewire"));
     setWindowTitle(QStringLiteral("Search module for 1-wire device"));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildGrid(), 1);
+    buildStatus(layout);
+    layout->addLayout(buildBoxes());
+    layout->addWidget(buildButtons());
+    resize(720, 420);
+}
+
+// The devices found, each code with its family and CRC and whether the
+// sensor table holds it already.
+GridView *SearchForm::buildGrid()
+{
     m_grid->grid()->setCentred(true);
     m_grid->setFixedColumns(1);
     m_grid->setKeyEditing(true);
@@ -32,7 +44,6 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
     });
     for (int c = 1; c < m_grid->grid()->columns(); ++c)
         m_grid->editors()->setLineEditor(c);
-    // The family and CRC of each code, and whether the table holds it already.
     m_grid->grid()->setNotes([this](const QStringList &cells, int column) {
         GridModel::CellNote note = SensorTable::codeNote(cells, column);
         if (const int row = BusSearch::configuredRow(cells, m_sensors.entries()); row > 0) {
@@ -43,6 +54,12 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
         return note;
     });
 
+    return m_grid;
+}
+
+// The line that sums up a search, and the bar that runs while it searches.
+void SearchForm::buildStatus(QBoxLayout *layout)
+{
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("summary"));
     m_summary->setWordWrap(true);
@@ -53,6 +70,12 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
     m_busy->setTextVisible(true);
     m_busy->hide();
 
+    layout->addWidget(m_summary);
+    layout->addWidget(m_busy);
+}
+
+QFormLayout *SearchForm::buildBoxes()
+{
     m_count = new QLineEdit(QStringLiteral("0"), this);
     m_count->setObjectName(QStringLiteral("Text1"));
     m_count->setReadOnly(true);
@@ -69,6 +92,11 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
                  m_start);
     form->addRow(QStringLiteral("Missing sensor"), m_missing);
 
+    return form;
+}
+
+QDialogButtonBox *SearchForm::buildButtons()
+{
     auto *buttons = new QDialogButtonBox(this);
     const auto button = [this, buttons](const char *name, const QString &caption,
                                         void (SearchForm::*handler)()) {
@@ -89,13 +117,7 @@ SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
     close->setAutoDefault(false);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_grid, 1);
-    layout->addWidget(m_summary);
-    layout->addWidget(m_busy);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    resize(720, 420);
+    return buttons;
 }
 
 // A search under way ends with the form: the session cancels it.

@@ -9,7 +9,10 @@
 class GridModel;
 class GridView;
 class PlcSession;
+class QBoxLayout;
 class QComboBox;
+class QDialogButtonBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -46,6 +49,10 @@ public:
     void done(int result) override;
 
 private:
+    GridView *buildGrid();
+    void buildStatus(QBoxLayout *layout);
+    QFormLayout *buildBoxes();
+    QDialogButtonBox *buildButtons();
     void showFound(const TextTable &devices);
     void take(const TextTable &sensors, const QString &refusal);
     void setSearching(bool searching);
