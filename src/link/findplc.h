@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QStringList>
 
 #include <functional>
@@ -30,3 +31,15 @@ QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
                         const std::function<std::unique_ptr<PlcPort>(const QString &)> &portFor,
                         const std::function<void(const QString &device, int speed)> &trying,
                         const std::function<bool()> &cancelled);
+
+// The COMn a device found is taken under: the one that stands for it (as
+// `edits`, the form's changes not yet stored, or else the settings file maps
+// it), or else the first COMn mapped to nothing, which then has to be mapped
+// to it (`mapsAnew`). Number 0 when no COMn is free.
+struct ComChoice
+{
+    int number = 0;
+    bool mapsAnew = false;
+};
+ComChoice comNumberFor(const QString &device, const QHash<int, QString> &edits,
+                       const QString &iniFile);

@@ -113,16 +113,9 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
             return GridModel::CellNote{RequestTable::functionName(cells.value(column))};
         if (column != RequestTable::Timeout)
             return GridModel::CellNote{};
-        const int needed = wireTimeMs(cells.value(RequestTable::Function).toInt(),
-                                      cells.value(RequestTable::NumWord).toInt(),
-                                      m_speed->currentIndex(), m_parity->currentIndex());
-        const std::optional<qint64> timeout = wholeNumber(cells.value(column));
-        if (!timeout || needed == 0 || *timeout >= needed)
-            return GridModel::CellNote{};
-        return GridModel::CellNote{QStringLiteral("needs at least %1 ms at %2 baud")
-                                       .arg(needed)
-                                       .arg(m_speed->currentText()),
-                                   true};
+        const QString shortfall =
+            timeoutShortfall(cells, m_speed->currentIndex(), m_parity->currentIndex());
+        return GridModel::CellNote{shortfall, !shortfall.isEmpty()};
     });
     for (QComboBox *list : {m_speed, m_parity})
         connect(list, &QComboBox::currentIndexChanged, grid()->viewport(),

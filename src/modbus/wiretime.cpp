@@ -1,6 +1,8 @@
 #include "wiretime.h"
 
 #include "modbus/modbuschoices.h"
+#include "modbus/requesttable.h"
+#include "tables/wholenumber.h"
 
 int wireTimeMs(int function, int count, int speed, int parity)
 {
@@ -35,4 +37,16 @@ int wireTimeMs(int function, int count, int speed, int parity)
     // Both frames and 3.5 characters of silence after each: 7 characters.
     const qint64 total = qint64(2 * (out + back) + 14) * bits; // in half characters' bits
     return int((total * 1000 + 2LL * baud - 1) / (2LL * baud));
+}
+
+QString timeoutShortfall(const QStringList &row, int speed, int parity)
+{
+    const int needed = wireTimeMs(row.value(RequestTable::Function).toInt(),
+                                  row.value(RequestTable::NumWord).toInt(), speed, parity);
+    const std::optional<qint64> timeout = wholeNumber(row.value(RequestTable::Timeout));
+    if (!timeout || needed == 0 || *timeout >= needed)
+        return {};
+    return QStringLiteral("needs at least %1 ms at %2 baud")
+        .arg(needed)
+        .arg(ModbusChoices::speeds.value(speed));
 }

@@ -232,27 +232,12 @@ void ComSetting::findPlc()
 
 void ComSetting::takeFound(const QString &device, int speed)
 {
-    int number = 0;
-    for (int n = 1; n <= LinkChoices::portCount && number == 0; ++n) {
-        const QString shown =
-            m_devices.contains(n) ? m_devices.value(n) : QtPlcPort::deviceFor(n, m_iniFile);
-        if (shown == device)
-            number = n;
-    }
-    // A device no COMn stands for gets the first COMn mapped to nothing.
-    for (int n = 1; n <= LinkChoices::portCount && number == 0; ++n) {
-        const bool mapped = m_devices.contains(n) || !Ini_read(m_iniFile, QStringLiteral("PORTS"),
-                                                               QStringLiteral("COM%1").arg(n), {})
-                                                          .trimmed()
-                                                          .isEmpty();
-        if (!mapped) {
-            number = n;
-            m_devices[n] = device;
-        }
-    }
-    if (number == 0)
+    const ComChoice choice = comNumberFor(device, m_devices, m_iniFile);
+    if (choice.number == 0)
         return;
-    m_port->setCurrentIndex(number - 1);
+    if (choice.mapsAnew)
+        m_devices[choice.number] = device;
+    m_port->setCurrentIndex(choice.number - 1);
     showDevice();
     m_speed->setCurrentIndex(speed);
 }
