@@ -30,7 +30,9 @@
 #include <QThread>
 
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
@@ -74,6 +76,8 @@ struct Options
     QString addTo;
     QString csv; // show: one table, as a spreadsheet takes it
     QString start = BusSearch::defaultStart;
+    QStringList ports; // --port, in the order given; one empty name for the default
+    QString log;       // --log: the frame log's file, empty for none
 };
 
 // The port a --port value names: a COMn as the settings file maps it, or a
@@ -461,11 +465,8 @@ void print(const QString &text, FILE *stream = stdout)
     std::fputc('\n', stream);
 }
 
-} // namespace
-
-int runCli(const QStringList &arguments)
+void describe(QCommandLineParser &parser)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Sets up the PLC from scripts and production benches.\n\n") +
         commandsText() + QLatin1String(exitCodesText));
@@ -504,6 +505,14 @@ int runCli(const QStringList &arguments)
          QStringLiteral("N")},
     });
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See Commands."));
+}
+
+// What the command line asks for, or the exit code it ends with at once
+// (help, version, a usage error).
+std::variant<Options, int> parseOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describe(parser);
     if (!parser.parse(arguments)) {
         print(parser.errorText(), stderr);
         return Usage;
@@ -545,71 +554,65 @@ int runCli(const QStringList &arguments)
         }
         o.parts = *parts;
     }
-    const Command *run = command(o.command);
-    if (!run || o.arguments.size() != run->argumentCount) {
-        print(run ? QStringLiteral("%1: wrong number of arguments").arg(o.command)
-                  : QStringLiteral("unknown command \"%1\"; see --help").arg(o.command),
-              stderr);
-        return Usage;
-    }
+    o.ports = parser.values(QStringLiteral("port"));
+    if (o.ports.isEmpty())
+        o.ports << QString();
+    o.log = parser.value(QStringLiteral("log"));
+    return o;
+}
 
-    // The port settings come from the settings file: with an unfit one the
-    // defaults could reach the wrong device, so nothing is sent.
-    if (const QString problem = Ini_problem(o.ini); !problem.isEmpty() && run->needsPort()) {
-        print(problem, stderr);
-        return Invalid;
-    }
-
-    QList<CommandResult> outcomes;
-    QStringList names;
-    if (!run->needsPort()) {
-        outcomes << run->once(o);
-    } else {
-        names = parser.values(QStringLiteral("port"));
-        if (names.isEmpty())
-            names << QString();
-        std::unique_ptr<QFile> logFile;
-        std::unique_ptr<FrameLog> log;
-        if (parser.isSet(QStringLiteral("log"))) {
-            logFile = std::make_unique<QFile>(parser.value(QStringLiteral("log")));
-            if (!logFile->open(QIODevice::WriteOnly | QIODevice::Text)) {
-                print(QStringLiteral("Cannot write %1: %2")
-                          .arg(logFile->fileName(), logFile->errorString()),
-                      stderr);
-                return Invalid;
-            }
-            log = std::make_unique<FrameLog>(*logFile);
+// The command on every port at once, each on a thread of its own; nothing
+// when the frame log cannot be written.
+std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Options &o)
+{
+    const QStringList &names = o.ports;
+    QList<CommandResult> outcomes(names.size());
+    std::unique_ptr<QFile> logFile;
+    std::unique_ptr<FrameLog> log;
+    if (!o.log.isEmpty()) {
+        logFile = std::make_unique<QFile>(o.log);
+        if (!logFile->open(QIODevice::WriteOnly | QIODevice::Text)) {
+            print(QStringLiteral("Cannot write %1: %2")
+                      .arg(logFile->fileName(), logFile->errorString()),
+                  stderr);
+            return std::nullopt;
         }
-        const bool terminal = isatty(fileno(stderr));
-        QMutex progressLock;
-        outcomes.resize(names.size());
-        // Threads Qt knows: the serial ports want them.
-        std::vector<std::unique_ptr<QThread>> runs;
-        for (qsizetype k = 0; k < names.size(); ++k) {
-            runs.emplace_back(QThread::create([&, k] {
-                const QString name = names.at(k);
-                std::unique_ptr<PlcPort> port = std::make_unique<CliPort>(o.ini, name, o.line);
-                if (log)
-                    port = std::make_unique<LoggingPort>(
-                        std::move(port), *log, name.isEmpty() ? QStringLiteral("port") : name);
-                const TransferProgress progress = [&, name](int percent) {
-                    if (!terminal)
-                        return;
-                    const QMutexLocker lock(&progressLock);
-                    std::fprintf(stderr, "\r%s %s %3d%%", qPrintable(name), qPrintable(o.command),
-                                 percent);
-                    std::fflush(stderr);
-                };
-                outcomes[k] = run->onPort(o, *port, progress);
-            }));
-            runs.back()->start();
-        }
-        for (const std::unique_ptr<QThread> &run : runs)
-            run->wait();
-        if (terminal)
-            std::fputs("\r\033[K", stderr);
+        log = std::make_unique<FrameLog>(*logFile);
     }
+    const bool terminal = isatty(fileno(stderr));
+    QMutex progressLock;
+    // Threads Qt knows: the serial ports want them.
+    std::vector<std::unique_ptr<QThread>> runs;
+    for (qsizetype k = 0; k < names.size(); ++k) {
+        runs.emplace_back(QThread::create([&, k] {
+            const QString name = names.at(k);
+            std::unique_ptr<PlcPort> port = std::make_unique<CliPort>(o.ini, name, o.line);
+            if (log)
+                port = std::make_unique<LoggingPort>(
+                    std::move(port), *log, name.isEmpty() ? QStringLiteral("port") : name);
+            const TransferProgress progress = [&, name](int percent) {
+                if (!terminal)
+                    return;
+                const QMutexLocker lock(&progressLock);
+                std::fprintf(stderr, "\r%s %s %3d%%", qPrintable(name), qPrintable(o.command),
+                             percent);
+                std::fflush(stderr);
+            };
+            outcomes[k] = command.onPort(o, *port, progress);
+        }));
+        runs.back()->start();
+    }
+    for (const std::unique_ptr<QThread> &run : runs)
+        run->wait();
+    if (terminal)
+        std::fputs("\r\033[K", stderr);
+    return outcomes;
+}
 
+// Prints the results, as text or JSON, and gives the exit code: the
+// highest of any port.
+int report(const Options &o, const QStringList &names, const QList<CommandResult> &outcomes)
+{
     int code = Done;
     QJsonArray all;
     for (qsizetype k = 0; k < outcomes.size(); ++k) {
@@ -633,4 +636,35 @@ int runCli(const QStringList &arguments)
                                                   : QJsonObject{{QStringLiteral("ports"), all}})
                                     .toJson(QJsonDocument::Indented)));
     return code;
+}
+
+} // namespace
+
+int runCli(const QStringList &arguments)
+{
+    const std::variant<Options, int> parsed = parseOptions(arguments);
+    if (const int *exit = std::get_if<int>(&parsed))
+        return *exit;
+    const Options &o = std::get<Options>(parsed);
+    const Command *run = command(o.command);
+    if (!run || o.arguments.size() != run->argumentCount) {
+        print(run ? QStringLiteral("%1: wrong number of arguments").arg(o.command)
+                  : QStringLiteral("unknown command \"%1\"; see --help").arg(o.command),
+              stderr);
+        return Usage;
+    }
+
+    // The port settings come from the settings file: with an unfit one the
+    // defaults could reach the wrong device, so nothing is sent.
+    if (const QString problem = Ini_problem(o.ini); !problem.isEmpty() && run->needsPort()) {
+        print(problem, stderr);
+        return Invalid;
+    }
+
+    if (!run->needsPort())
+        return report(o, {}, {run->once(o)});
+    const std::optional<QList<CommandResult>> outcomes = runOnPorts(*run, o);
+    if (!outcomes)
+        return Invalid;
+    return report(o, o.ports, *outcomes);
 }
