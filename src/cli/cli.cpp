@@ -3,6 +3,7 @@
 #include "config/configurationfile.h"
 #include "config/configurationjson.h"
 #include "config/configurationupload.h"
+#include "config/registermap.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
 #include "link/connectiontest.h"
@@ -39,9 +40,10 @@ namespace {
 enum Exit { Done = 0, Differences = 1, Usage = 2, LinkFailed = 3, Invalid = 4 };
 
 const char *const exitCodesText =
-    R"(Exit codes: 0 done; 1 verify found differences; 2 usage error; 3 the link
-failed (port, refusal, silence, malformed answer); 4 the file or the
-configuration is invalid. With several ports, the highest of any port.)";
+    R"(Exit codes: 0 done; 1 verify found differences, or check found conflicts;
+2 usage error; 3 the link failed (port, refusal, silence, malformed answer);
+4 the file or the configuration is invalid. With several ports, the highest
+of any port.)";
 
 // What a command gave (on one port, for those that use one): its exit code,
 // the lines to print, and the same as JSON.
@@ -315,6 +317,23 @@ CommandResult show(const Options &o)
     return {Done, lines, json};
 }
 
+// The places that fill the same PLC items, and requests asked twice.
+CommandResult check(const Options &o)
+{
+    QString error;
+    const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
+    if (!c)
+        return failed(Invalid, error);
+    QStringList lines;
+    for (const RegisterMap::Conflict &conflict : RegisterMap::of(*c).conflicts)
+        lines << conflict.text;
+    if (lines.isEmpty())
+        return {Done,
+                {QStringLiteral("no register conflicts")},
+                {{QStringLiteral("conflicts"), QJsonArray()}}};
+    return {Differences, lines, {{QStringLiteral("conflicts"), QJsonArray::fromStringList(lines)}}};
+}
+
 // .apc to .json or back, by the names' endings.
 CommandResult convert(const Options &o)
 {
@@ -417,6 +436,13 @@ const QList<Command> &commands()
          QStringLiteral("[--csv uart1|uart2|sensors]"),
          {},
          show},
+        {QStringLiteral("check"),
+         QStringLiteral("FILE.apc"),
+         1,
+         QStringLiteral("the file's register conflicts"),
+         {},
+         {},
+         check},
         {QStringLiteral("convert"),
          QStringLiteral("IN OUT"),
          2,

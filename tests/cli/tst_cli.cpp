@@ -53,6 +53,8 @@ private Q_SLOTS:
     void failuresGiveTheirCodes();
     void fullSensorTableBesideUart1Requests_data();
     void fullSensorTableBesideUart1Requests();
+    void checkListsConflicts_data();
+    void checkListsConflicts();
     void runsOnTwoPortsAtOnce();
     void convertsBothWays();
     void badFilesAreRefused_data();
@@ -191,6 +193,37 @@ void TestCli::fullSensorTableBesideUart1Requests()
         QTRY_VERIFY(!loggedRequests(log).isEmpty());
     else
         QCOMPARE(loggedRequests(log), QStringList());
+}
+
+void TestCli::checkListsConflicts_data()
+{
+    QTest::addColumn<QString>("file"); // "site": the sample; "twice": a row doubled; "bad"
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("none") << "site" << 0 << "no register conflicts\n";
+    QTest::newRow("a request twice")
+        << "twice" << 1
+        << "UART 1 row 1 and UART 1 row 3 both fill registers 100 to 109\n"
+           "UART 1 rows 1 and 3 ask slave 1 twice (Read holding register, slave items 0 to 9)\n";
+    QTest::newRow("not a configuration") << "bad" << 4 << "";
+}
+
+// No PLC: the file alone.
+void TestCli::checkListsConflicts()
+{
+    QFETCH(QString, file);
+    Configuration twice = site();
+    twice.uart1.table.append(twice.uart1.table.first());
+    twice.uart1.table.last()[0] = u"3"_s;
+    QVERIFY(ConfigurationFile::save(path(u"twice.apc"_s), twice).isEmpty());
+    QFile bad(path(u"bad.apc"_s));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("short") == 5);
+    bad.close();
+    const Run run = cli({u"check"_s, path(file + u".apc"_s)});
+    QTEST(run.code, "code");
+    QTEST(run.out, "out");
+    const Run json = cli({u"--json"_s, u"check"_s, path(file + u".apc"_s)});
+    QCOMPARE(json.code, run.code);
 }
 
 void TestCli::runsOnTwoPortsAtOnce()
