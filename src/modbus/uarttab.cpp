@@ -107,16 +107,19 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
     // The Function column holds an index; its name shows as a tooltip. A
-    // timeout the line cannot meet at the port's speed is marked.
-    grid()->grid()->setNotes([this](const QStringList &cells, int column) {
-        if (column == RequestTable::Function)
-            return GridModel::CellNote{RequestTable::functionName(cells.value(column))};
-        if (column != RequestTable::Timeout)
-            return GridModel::CellNote{};
-        const QString shortfall =
-            timeoutShortfall(cells, m_speed->currentIndex(), m_parity->currentIndex());
-        return GridModel::CellNote{shortfall, !shortfall.isEmpty()};
-    });
+    // timeout the line cannot meet at the port's speed is marked, and so are
+    // the cells of a register conflict.
+    grid()->grid()->setNotes(m_context.withConflicts(
+        QStringLiteral("uart%1").arg(description.uart->number),
+        [this](const QStringList &cells, int column) {
+            if (column == RequestTable::Function)
+                return GridModel::CellNote{RequestTable::functionName(cells.value(column))};
+            if (column != RequestTable::Timeout)
+                return GridModel::CellNote{};
+            const QString shortfall =
+                timeoutShortfall(cells, m_speed->currentIndex(), m_parity->currentIndex());
+            return GridModel::CellNote{shortfall, !shortfall.isEmpty()};
+        }));
     for (QComboBox *list : {m_speed, m_parity})
         connect(list, &QComboBox::currentIndexChanged, grid()->viewport(),
                 qOverload<>(&QWidget::update));

@@ -118,7 +118,8 @@ TableFrame *OneWireTab::buildSensorFrame()
                                 {},
                                 sensorDialog},
                                m_context.dialogs(), this);
-    grid()->grid()->setNotes(SensorTable::codeNote);
+    grid()->grid()->setNotes(
+        m_context.withConflicts(QStringLiteral("sensors"), SensorTable::codeNote));
     m_search = m_sensors->addButton(QStringLiteral("Command10"), QStringLiteral("Search slave"));
     connect(m_search, &QPushButton::clicked, this, &OneWireTab::openSearch);
     // The search takes the line, so it waits for a transfer to end.

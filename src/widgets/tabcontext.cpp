@@ -101,3 +101,19 @@ bool TabContext::mayDownload(QWidget *from, const QString &part)
         report(from, *refusal);
     return !refusal;
 }
+
+GridModel::Notes TabContext::withConflicts(const QString &table, GridModel::Notes notes) const
+{
+    return [this, table, notes = std::move(notes)](const QStringList &cells, int column) {
+        GridModel::CellNote note = notes ? notes(cells, column) : GridModel::CellNote{};
+        bool isRow = false;
+        const int row = cells.value(0).toInt(&isRow);
+        const QString conflict =
+            m_cellConflict && isRow ? m_cellConflict(table, row, column) : QString();
+        if (!conflict.isEmpty()) {
+            note.warning = true;
+            note.toolTip += (note.toolTip.isEmpty() ? QString() : QStringLiteral("\n")) + conflict;
+        }
+        return note;
+    };
+}

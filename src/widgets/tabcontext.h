@@ -3,6 +3,7 @@
 #include "link/plcport.h"
 #include "link/plcsession.h"
 #include "link/transferresult.h"
+#include "tables/gridmodel.h"
 #include "widgets/plccontrols.h"
 
 #include <QObject>
@@ -96,6 +97,15 @@ public:
     // the part may go on.
     bool mayDownload(QWidget *from, const QString &part);
 
+    // What the whole configuration says of a cell of one table ("uart1",
+    // "uart2" or "sensors"): a register conflict it is part of, or nothing.
+    // The window sets it; a tab on its own has none.
+    using CellConflict = std::function<QString(const QString &table, int row, int column)>;
+    void setCellConflict(CellConflict conflict) { m_cellConflict = std::move(conflict); }
+    // A table's own notes with the conflicts marked on top: the cell is a
+    // warning and its tooltip names the conflict.
+    GridModel::Notes withConflicts(const QString &table, GridModel::Notes notes) const;
+
     // A transfer's message, if it has one, in a message box with its title:
     // information after a success, a warning after a failure.
     void report(QWidget *from, const TransferResult &result);
@@ -108,4 +118,5 @@ private:
     std::unique_ptr<PlcSession> m_session;
     PlcControls m_plcControls;
     DownloadCheck m_downloadCheck;
+    CellConflict m_cellConflict;
 };

@@ -15,17 +15,21 @@
 #include "widgets/gridview.h"
 #include "widgets/userdialogs.h"
 #include "window/comsetting.h"
+#include "window/registermapwindow.h"
 #include "window/trafficmonitor.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 
 Main::Main(Context context, QWidget *parent)
     : QMainWindow(parent), m_recorder(std::make_unique<TrafficRecorder>()),
@@ -55,7 +59,29 @@ Main::Main(Context context, QWidget *parent)
         const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
         return parts ? plcMemoryClash(configuration(), *parts) : std::nullopt;
     });
+    m_context->setCellConflict([this](const QString &table, int row, int column) {
+        return cellConflict(table, row, column);
+    });
+    m_conflictCount = new QLabel(this);
+    m_conflictCount->setObjectName(QStringLiteral("register_conflicts"));
+    m_conflictCount->hide();
+    connect(m_conflictCount, &QLabel::linkActivated, this, &Main::showRegisterMap);
+    statusBar()->addPermanentWidget(m_conflictCount);
+    // Any edit of a table, and any choice of a role or mode, may change the
+    // map.
+    for (const GridView *grid : {m_uart1->grid(), m_uart2->grid(), m_oneWire->grid()}) {
+        const GridModel *model = grid->grid();
+        connect(model, &QAbstractItemModel::dataChanged, this, &Main::scheduleRegisterMap);
+        connect(model, &QAbstractItemModel::rowsInserted, this, &Main::scheduleRegisterMap);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &Main::scheduleRegisterMap);
+        connect(model, &QAbstractItemModel::modelReset, this, &Main::scheduleRegisterMap);
+    }
+    for (QWidget *tab : std::initializer_list<QWidget *>{m_uart1, m_uart2, m_oneWire}) {
+        for (QAbstractButton *choice : tab->findChildren<QRadioButton *>())
+            connect(choice, &QAbstractButton::toggled, this, &Main::scheduleRegisterMap);
+    }
     apply(startUp);
+    updateRegisterMap();
     Change_main_caption();
     // An unfit settings file leaves the defaults in place; say so, without
     // holding up the start.
@@ -104,6 +130,8 @@ void Main::buildMenu()
     QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("view"));
     view->addAction(m_monitor->toggleViewAction());
+    connect(addItem(view, QStringLiteral("register_map"), QStringLiteral("Register map")),
+            &QAction::triggered, this, &Main::showRegisterMap);
     QMenu *about = menuBar()->addMenu(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("about"));
     about->menuAction()->setEnabled(false);
@@ -323,6 +351,53 @@ void Main::verifyPlc()
                                                          "shown in the window.")
                                         : check.differences.join(QLatin1Char('\n')));
         });
+}
+
+void Main::scheduleRegisterMap()
+{
+    if (std::exchange(m_mapScheduled, true))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_mapScheduled = false;
+        updateRegisterMap();
+    });
+}
+
+void Main::updateRegisterMap()
+{
+    m_map = RegisterMap::of(configuration());
+    const qsizetype count = m_map.conflicts.size();
+    m_conflictCount->setText(QStringLiteral("<a href=\"map\">%1 register conflict%2</a>")
+                                 .arg(count)
+                                 .arg(count == 1 ? QString() : QStringLiteral("s")));
+    m_conflictCount->setVisible(count > 0);
+    for (GridView *grid : {m_uart1->grid(), m_uart2->grid(), m_oneWire->grid()})
+        grid->viewport()->update();
+    if (m_mapWindow && m_mapWindow->isVisible())
+        m_mapWindow->showMap(m_map);
+}
+
+QString Main::cellConflict(const QString &table, int row, int column) const
+{
+    using RegisterMap::Table;
+    const Table which = table == QLatin1String("sensors") ? Table::Sensors
+                        : table == QLatin1String("uart1") ? Table::Uart1
+                                                          : Table::Uart2;
+    QStringList texts;
+    for (const RegisterMap::Conflict &conflict : m_map.conflicts) {
+        if (conflict.places.contains(RegisterMap::Place{which, row, column}))
+            texts << conflict.text;
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
+void Main::showRegisterMap()
+{
+    if (!m_mapWindow)
+        m_mapWindow = new RegisterMapWindow(this);
+    m_mapWindow->showMap(m_map);
+    m_mapWindow->show();
+    m_mapWindow->raise();
 }
 
 void Main::Change_main_caption()

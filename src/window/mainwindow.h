@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/configuration.h"
+#include "config/registermap.h"
 #include "link/plcport.h"
 #include "link/plcsession.h"
 #include "widgets/tabcontext.h"
@@ -16,7 +17,9 @@ class HwConfigTab;
 class ModbusDiagTab;
 class OneWireDiagTab;
 class OneWireTab;
+class QLabel;
 class QMenu;
+class RegisterMapWindow;
 class QTabWidget;
 class TrafficMonitor;
 class TrafficRecorder;
@@ -93,6 +96,10 @@ public:
     // "Verify PLC": reads what the upload reads, changes nothing, and shows
     // how the PLC differs from the window.
     void verifyPlc();
+    // The register map of the configuration shown, as of the last change.
+    const RegisterMap::Map &registerMap() const { return m_map; }
+    // View > "Register map": the map's window, opened or raised.
+    void showRegisterMap();
 
 protected:
     // Closing asks first when the configuration has unsaved changes.
@@ -115,6 +122,11 @@ private:
     // The file just saved or loaded, in the status bar and the recent files.
     void showFile(const QString &path);
     void buildRecentMenu();
+    // The map again, once the current change is done: the cells it marks,
+    // the status bar's count and the map's window follow.
+    void scheduleRegisterMap();
+    void updateRegisterMap();
+    QString cellConflict(const QString &table, int row, int column) const;
     // Where the Save and Load dialogs open.
     QString dialogFolder() const;
     // Loads a file once the work shown may be set aside.
@@ -127,6 +139,10 @@ private:
     QString m_programFolder;
     std::unique_ptr<ConfigurationDocument> m_document;
     QMenu *m_recent = nullptr;
+    RegisterMap::Map m_map;
+    QLabel *m_conflictCount = nullptr;
+    RegisterMapWindow *m_mapWindow = nullptr;
+    bool m_mapScheduled = false;
 
     QTabWidget *m_tabs = nullptr;
     HwConfigTab *m_hwConfig = nullptr;

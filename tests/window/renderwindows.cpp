@@ -18,6 +18,7 @@
 #include "widgets/tableframe.h"
 #include "window/comsetting.h"
 #include "window/mainwindow.h"
+#include "window/registermapwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -159,5 +160,19 @@ int main(int argc, char *argv[])
     renderUart(window, window.uart2Tab(), 2, dir);
     renderDialog(window.uart1Tab(), dir);
     renderDiag(window, dir);
+
+    // Two requests that fill the same registers, and a sensor inside one.
+    Configuration conflicting = window.configuration();
+    conflicting.uart1.role = ModbusRole::Master;
+    conflicting.uart1.table = {{"1", "1", "25", "0", "1500", "1", "1000"},
+                               {"2", "2", "10", "0", "1510", "1", "1000"}};
+    conflicting.aux.mode = AuxMode::OneWireMaster;
+    conflicting.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "1502"}};
+    window.apply(conflicting);
+    tabs->setCurrentWidget(&window.uart1Tab());
+    QCoreApplication::processEvents();
+    save(&window, dir, QStringLiteral("register-conflicts"));
+    window.showRegisterMap();
+    save(window.findChild<RegisterMapWindow *>(), dir, QStringLiteral("register-map"));
     return 0;
 }

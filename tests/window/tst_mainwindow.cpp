@@ -1,12 +1,16 @@
 #include "config/configurationfile.h"
 #include "link/inifile.h"
 #include "modbus/uarttab.h"
+#include "onewire/onewiretab.h"
+#include "onewire/sensortable.h"
+#include "modbus/requesttable.h"
 #include "support/idleport.h"
 #include "support/scripteddialogs.h"
 #include "widgets/gridview.h"
 #include "widgets/progress.h"
 #include "widgets/qtuserdialogs.h"
 #include "window/mainwindow.h"
+#include "window/registermapwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -98,6 +102,7 @@ private Q_SLOTS:
     void unfitSettingsFileKeepsDefaults();
     void asksBeforeSettingWorkAside_data();
     void asksBeforeSettingWorkAside();
+    void marksRegisterConflicts();
     void randomConfigurationsRoundTrip();
 
 private:
@@ -704,6 +709,46 @@ void TestMain::asksBeforeSettingWorkAside()
         QCOMPARE(m_dialogs.shown.first().text, u"Save changes to the configuration?"_s);
         QCOMPARE(m_dialogs.shown.first().buttons, u"Save|Discard|Cancel"_s);
     }
+}
+
+// The cells of a conflict are marked with it, the status bar counts them,
+// the map's window lists every area; an edit that ends them clears it all.
+void TestMain::marksRegisterConflicts()
+{
+    auto window = makeWindow();
+    window->show();
+    Configuration c = sample();
+    c.uart1.table = {{"1", "1", "25", "0", "1500", "1", "1000"},
+                     {"2", "2", "10", "0", "1510", "1", "1000"}};
+    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "1502"}};
+    window->apply(c);
+    QTRY_COMPARE(window->registerMap().conflicts.size(), 2);
+    auto *count = child<QLabel>(window, u"register_conflicts"_s);
+    QVERIFY(count->isVisible() && count->text().contains(u">2 register conflicts<"_s));
+    const GridModel *requests = window->uart1Tab().grid()->grid();
+    const QModelIndex master = requests->cell(2, RequestTable::AddressMaster);
+    QVERIFY(master.data(GridModel::WarningRole).toBool());
+    QCOMPARE(master.data(Qt::ToolTipRole).toString(),
+             u"UART 1 row 1 and UART 1 row 2 both fill registers 1510 to 1519"_s);
+    const QModelIndex reg = window->oneWireTab().grid()->grid()->cell(1, SensorTable::Register);
+    QVERIFY(reg.data(Qt::ToolTipRole)
+                .toString()
+                .endsWith(u"sensor 1 (register 1502) lies inside UART 1 row 1's registers 1500 "
+                          "to 1524"_s));
+    QVERIFY(!requests->cell(2, RequestTable::Timeout).data(GridModel::WarningRole).toBool());
+
+    child<QAction>(window, u"register_map"_s)->trigger();
+    auto *map = window->findChild<RegisterMapWindow *>();
+    QVERIFY(map && map->isVisible());
+    QCOMPARE(map->grid()->entries().size(), 3); // two requests and the sensor
+    QVERIFY(map->grid()->grid()->cell(1, 1).data(GridModel::HighlightRole).toBool());
+
+    window->uart1Tab().grid()->setText(2, RequestTable::AddressMaster, u"3000"_s);
+    window->oneWireTab().grid()->setText(1, SensorTable::Register, u"4000"_s);
+    QTRY_VERIFY(window->registerMap().conflicts.isEmpty());
+    QVERIFY(!count->isVisible());
+    QVERIFY(!requests->cell(2, RequestTable::AddressMaster).data(GridModel::WarningRole).toBool());
+    QVERIFY(!map->grid()->grid()->cell(1, 1).data(GridModel::HighlightRole).toBool());
 }
 
 // Any configuration the tabs can hold comes back from its file unchanged.
