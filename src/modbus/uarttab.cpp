@@ -301,8 +301,11 @@ void UartTab::uploadFromPlc()
         },
         TabContext::ProgressWindow::Shown,
         [this](const UartUpload &read) {
-            if (read.settings)
+            if (read.settings) {
+                m_context.nameNextChange(
+                    QStringLiteral("Upload UART %1 from PLC").arg(m_description.uart->number));
                 applyUpload(*read.settings);
+            }
         });
 }
 

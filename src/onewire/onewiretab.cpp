@@ -232,7 +232,9 @@ void OneWireTab::uploadFromPlc()
         },
         TabContext::ProgressWindow::OnProgress,
         [this](const AuxUpload &read) {
-            if (read.settings)
+            if (read.settings) {
+                m_context.nameNextChange(QStringLiteral("Upload 1-wire from PLC"));
                 applyUpload(*read.settings);
+            }
         });
 }

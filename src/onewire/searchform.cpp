@@ -210,6 +210,8 @@ void SearchForm::addNew()
         return accept();
     const BusSearch::Taken taken =
         BusSearch::addNew(m_sensors.entries(), m_grid->entries(), m_start->text());
+    m_context.nameNextChange(QStringLiteral("Search: add %1 sensors")
+                                 .arg(taken.sensors.size() - m_sensors.entries().size()));
     take(taken.sensors, taken.refusal);
 }
 
@@ -218,12 +220,15 @@ void SearchForm::replaceAll()
     if (m_found == 0 && m_grid->entries().isEmpty())
         return accept();
     const BusSearch::Taken taken = BusSearch::replaceAll(m_grid->entries(), m_start->text());
+    m_context.nameNextChange(
+        QStringLiteral("Search: replace with %1 sensors").arg(taken.sensors.size()));
     take(taken.sensors, taken.refusal);
 }
 
 void SearchForm::take(const TextTable &sensors, const QString &refusal)
 {
     if (!refusal.isEmpty()) {
+        m_context.takeChangeName();
         m_context.dialogs().message(this, refusal, {}, UserDialogs::Icon::Warning);
         return;
     }

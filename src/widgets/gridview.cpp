@@ -104,6 +104,7 @@ void GridView::pasteRows()
                 .arg(pasted.rows.size())
                 .arg(entries.size() + pasted.rows.size()));
     m_model->setEntries(entries + pasted.rows);
+    Q_EMIT rowsPasted(int(pasted.rows.size()));
 }
 
 void GridView::keyPressEvent(QKeyEvent *event)

@@ -63,6 +63,8 @@ Q_SIGNALS:
     void cellCommitted(int row, int column);
     // A paste was refused, and why; the table is as it was.
     void pasteRefused(const QString &reason);
+    // Rows were pasted, this many.
+    void rowsPasted(int count);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QPushButton;
 class QWidget;
@@ -106,6 +107,12 @@ public:
     // warning and its tooltip names the conflict.
     GridModel::Notes withConflicts(const QString &table, GridModel::Notes notes) const;
 
+    // The name the next change of the configuration goes by in the Edit
+    // menu ("Upload UART 2 from PLC", "Paste 12 rows"), for a change that
+    // says more than which cells it touched. Taken by the window once.
+    void nameNextChange(const QString &name) { m_nextChange = name; }
+    QString takeChangeName() { return std::exchange(m_nextChange, QString()); }
+
     // A transfer's message, if it has one, in a message box with its title:
     // information after a success, a warning after a failure.
     void report(QWidget *from, const TransferResult &result);
@@ -119,4 +126,5 @@ private:
     PlcControls m_plcControls;
     DownloadCheck m_downloadCheck;
     CellConflict m_cellConflict;
+    QString m_nextChange;
 };

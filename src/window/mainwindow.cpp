@@ -19,10 +19,12 @@
 #include "window/trafficmonitor.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QRadioButton>
@@ -52,6 +54,7 @@ Main::Main(Context context, QWidget *parent)
     addDockWidget(Qt::BottomDockWidgetArea, m_monitor);
     const Configuration startUp = Configuration::startUp(iniFile());
     m_document = std::make_unique<ConfigurationDocument>(iniFile(), startUp);
+    m_history = std::make_unique<ConfigurationHistory>(startUp);
     buildTabs();
     buildMenu();
     // A part goes into the PLC only when the PLC can hold it beside the rest.
@@ -70,18 +73,29 @@ Main::Main(Context context, QWidget *parent)
     // Any edit of a table, and any choice of a role or mode, may change the
     // map.
     for (const GridView *grid : {m_uart1->grid(), m_uart2->grid(), m_oneWire->grid()}) {
+        connect(grid, &GridView::rowsPasted, this, [this](int count) {
+            m_context->nameNextChange(QStringLiteral("Paste %1 rows").arg(count));
+        });
+    }
+    for (const GridView *grid : m_tabs->findChildren<GridView *>()) {
         const GridModel *model = grid->grid();
         connect(model, &QAbstractItemModel::dataChanged, this, &Main::scheduleRegisterMap);
         connect(model, &QAbstractItemModel::rowsInserted, this, &Main::scheduleRegisterMap);
         connect(model, &QAbstractItemModel::rowsRemoved, this, &Main::scheduleRegisterMap);
         connect(model, &QAbstractItemModel::modelReset, this, &Main::scheduleRegisterMap);
     }
-    for (QWidget *tab : std::initializer_list<QWidget *>{m_uart1, m_uart2, m_oneWire}) {
+    for (QWidget *tab : std::initializer_list<QWidget *>{m_hwConfig, m_uart1, m_uart2, m_oneWire}) {
         for (QAbstractButton *choice : tab->findChildren<QRadioButton *>())
             connect(choice, &QAbstractButton::toggled, this, &Main::scheduleRegisterMap);
+        for (QComboBox *list : tab->findChildren<QComboBox *>())
+            connect(list, &QComboBox::currentIndexChanged, this, &Main::scheduleRegisterMap);
+        for (QLineEdit *box : tab->findChildren<QLineEdit *>())
+            connect(box, &QLineEdit::textChanged, this, &Main::scheduleRegisterMap);
     }
     apply(startUp);
+    m_history->reset(configuration());
     updateRegisterMap();
+    updateEditMenu();
     Change_main_caption();
     // An unfit settings file leaves the defaults in place; say so, without
     // holding up the start.
@@ -124,6 +138,9 @@ void Main::buildMenu()
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("menus"));
     buildFileMenu(file);
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("edit"));
+    buildEditMenu(edit);
     QMenu *plc = menuBar()->addMenu(QStringLiteral("PLC"));
     plc->setObjectName(QStringLiteral("plc"));
     buildPlcMenu(plc);
@@ -262,6 +279,7 @@ bool Main::loadAccepted(const QString &path)
                           UserDialogs::Icon::Warning);
         return false;
     }
+    m_context->nameNextChange(QStringLiteral("Load ") + QFileInfo(path).fileName());
     apply(*loaded.configuration);
     m_uart1->grid()->setEnabled(true);
     m_document->remember(path, configuration());
@@ -359,8 +377,87 @@ void Main::scheduleRegisterMap()
         return;
     QTimer::singleShot(0, this, [this] {
         m_mapScheduled = false;
+        recordChange();
         updateRegisterMap();
     });
+}
+
+void Main::recordChange()
+{
+    const Configuration now = configuration();
+    const QString named = m_context->takeChangeName();
+    if (now == m_history->current())
+        return;
+    m_history->record(named.isEmpty() ? changeName(m_history->current(), now) : named, now);
+    updateEditMenu();
+}
+
+void Main::buildEditMenu(QMenu *menu)
+{
+    m_undo = addItem(menu, QStringLiteral("undo"), QStringLiteral("Undo"));
+    m_undo->setShortcut(QKeySequence::Undo);
+    connect(m_undo, &QAction::triggered, this, &Main::undo);
+    m_redo = addItem(menu, QStringLiteral("redo"), QStringLiteral("Redo"));
+    m_redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(m_redo, &QAction::triggered, this, &Main::redo);
+    menu->addSeparator();
+    connect(addItem(menu, QStringLiteral("copy_rows"), QStringLiteral("Copy rows")),
+            &QAction::triggered, this, [this] {
+                if (GridView *grid = currentTable())
+                    grid->copyRows();
+            });
+    connect(addItem(menu, QStringLiteral("paste_rows"), QStringLiteral("Paste rows")),
+            &QAction::triggered, this, [this] {
+                GridView *grid = currentTable();
+                if (!grid)
+                    return;
+                const qsizetype before = grid->entries().size();
+                grid->pasteRows();
+                // A request table takes rows at once, as after "Add slave".
+                if (grid->entries().size() > before)
+                    grid->setEnabled(true);
+            });
+}
+
+void Main::updateEditMenu()
+{
+    m_undo->setEnabled(m_history->canUndo());
+    m_undo->setText(m_history->canUndo() ? QStringLiteral("Undo ") + m_history->undoName()
+                                         : QStringLiteral("Undo"));
+    m_redo->setEnabled(m_history->canRedo());
+    m_redo->setText(m_history->canRedo() ? QStringLiteral("Redo ") + m_history->redoName()
+                                         : QStringLiteral("Redo"));
+}
+
+void Main::undo()
+{
+    recordChange(); // an edit not yet recorded comes first
+    if (!m_history->canUndo())
+        return;
+    apply(m_history->undo());
+    updateEditMenu();
+    updateRegisterMap();
+}
+
+void Main::redo()
+{
+    recordChange();
+    if (!m_history->canRedo())
+        return;
+    apply(m_history->redo());
+    updateEditMenu();
+    updateRegisterMap();
+}
+
+GridView *Main::currentTable() const
+{
+    QWidget *tab = m_tabs->currentWidget();
+    if (tab == m_uart1 || tab == m_uart2)
+        return static_cast<UartTab *>(tab)->grid();
+    if (tab == m_oneWire)
+        return m_oneWire->grid();
+    return nullptr;
 }
 
 void Main::updateRegisterMap()
@@ -455,6 +552,7 @@ void Main::upload_from_plc_Click()
         },
         TabContext::ProgressWindow::Shown,
         [this](const ConfigurationUpload &read) {
+            m_context->nameNextChange(QStringLiteral("Upload from PLC"));
             if (read.uart1)
                 m_uart1->applyUpload(*read.uart1);
             if (read.uart2)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/configuration.h"
+#include "config/configurationhistory.h"
 #include "config/registermap.h"
 #include "link/plcport.h"
 #include "link/plcsession.h"
@@ -13,6 +14,7 @@
 
 class ConfigurationDocument;
 class ConverterTab;
+class GridView;
 class HwConfigTab;
 class ModbusDiagTab;
 class OneWireDiagTab;
@@ -100,6 +102,11 @@ public:
     const RegisterMap::Map &registerMap() const { return m_map; }
     // View > "Register map": the map's window, opened or raised.
     void showRegisterMap();
+    // Edit > Undo and Redo: the configuration before the last change, and
+    // after the change last undone. The PLC is never touched.
+    const ConfigurationHistory &history() const { return *m_history; }
+    void undo();
+    void redo();
 
 protected:
     // Closing asks first when the configuration has unsaved changes.
@@ -125,6 +132,13 @@ private:
     // The map again, once the current change is done: the cells it marks,
     // the status bar's count and the map's window follow.
     void scheduleRegisterMap();
+    // A change the user made becomes an undo step (named by the context's
+    // name for it, or by what changed).
+    void recordChange();
+    void buildEditMenu(QMenu *menu);
+    void updateEditMenu();
+    // The table of the tab in front, if it has one.
+    GridView *currentTable() const;
     void updateRegisterMap();
     QString cellConflict(const QString &table, int row, int column) const;
     // Where the Save and Load dialogs open.
@@ -143,6 +157,9 @@ private:
     QLabel *m_conflictCount = nullptr;
     RegisterMapWindow *m_mapWindow = nullptr;
     bool m_mapScheduled = false;
+    std::unique_ptr<ConfigurationHistory> m_history;
+    QAction *m_undo = nullptr;
+    QAction *m_redo = nullptr;
 
     QTabWidget *m_tabs = nullptr;
     HwConfigTab *m_hwConfig = nullptr;

@@ -58,6 +58,7 @@ private Q_SLOTS:
     void tabWorksWithoutMainWindow();
     void marksTimeoutsTheLineCannotMeet();
     void copiesAndPastesRows();
+    void undoesAndRedoesFromTheEditMenu();
     void buttonsActOnTheHighlightedRow_data();
     void buttonsActOnTheHighlightedRow();
 };
@@ -400,6 +401,53 @@ void TestUartTab::buttonsActOnTheHighlightedRow()
     QCOMPARE(highlighted(), 2);
     QTest::keyClick(grid, Qt::Key_Up);
     QCOMPARE(frame->chosenRow(), 1);
+}
+
+// Each change is one step with its name; undo gives back exactly the
+// configuration before it, and the unsaved state follows.
+void TestUartTab::undoesAndRedoesFromTheEditMenu()
+{
+    UartWindow w;
+    const auto action = [&w](const QString &name) {
+        return w.main->findChild<QAction *>(name);
+    };
+    QAction *undo = action(u"undo"_s);
+    QAction *redo = action(u"redo"_s);
+    QVERIFY(undo && redo && !undo->isEnabled() && !redo->isEnabled());
+    QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+    QCOMPARE(redo->shortcuts().size(), 2);
+    const Configuration start = w.main->configuration();
+
+    // Rows pasted from the menu into an empty request table, which takes them.
+    w.open(1).selectRole(0);
+    QGuiApplication::clipboard()->setText(u"1\t1\t10\t0\t100\t1\t1000\n3\t1\t0\t0\t1\t100\n"_s);
+    action(u"paste_rows"_s)->trigger();
+    QCOMPARE(w.tab(1).grid()->entries().size(), 2);
+    QVERIFY(w.tab(1).grid()->isEnabled());
+    QTRY_COMPARE(undo->text(), u"Undo Paste 2 rows"_s);
+    const Configuration pasted = w.main->configuration();
+
+    w.tab(1).requestTable()->addRow();
+    w.dialog(1)->findChild<QAbstractButton *>(u"Command2"_s)->click();
+    QTRY_COMPARE(undo->text(), u"Undo Add request on UART 1"_s);
+    const Configuration added = w.main->configuration();
+    w.tab(1).speedList()->setCurrentIndex(0);
+    QTRY_COMPARE(undo->text(), u"Undo Change UART 1 speed"_s);
+
+    undo->trigger();
+    QCOMPARE(w.main->configuration(), added);
+    QCOMPARE(redo->text(), u"Redo Change UART 1 speed"_s);
+    undo->trigger();
+    QCOMPARE(w.main->configuration(), pasted);
+    undo->trigger();
+    undo->trigger(); // the role change before the paste
+    QCOMPARE(w.main->configuration(), start);
+    QVERIFY(!undo->isEnabled() && !w.main->isModified());
+    while (redo->isEnabled())
+        redo->trigger();
+    QCOMPARE(w.main->configuration().uart1.speed, 0);
+    QVERIFY(w.main->isModified());
+    QCOMPARE(w.sim.requests(), QList<QByteArray>()); // the PLC is never touched
 }
 
 QTEST_MAIN(TestUartTab)
