@@ -14,6 +14,7 @@
 // Prints one line of figures; exits 1 when a round went wrong or memory,
 // open files or threads grew.
 #include "config/configurationcompare.h"
+#include "config/configurationhistory.h"
 #include "config/configurationupload.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
@@ -560,6 +561,26 @@ QStringList Soak::round(int number, bool &faulted)
     if (op.writes)
         check(plc.memoryImage() == clean.memoryImage(),
               QStringLiteral("after the next run the PLC's memory differs"));
+
+    // Undo and redo over a few random steps, some undone on the way: undoing
+    // all gives back the start, redoing all the last step recorded.
+    ConfigurationHistory history(c);
+    Configuration top = c;
+    for (int step = random.between(1, 6); step > 0; --step) {
+        if (random.chance(25) && history.canUndo()) {
+            history.undo();
+            continue;
+        }
+        const Configuration next = randomConfiguration(random);
+        history.record(changeName(history.current(), next), next);
+        top = history.current();
+    }
+    while (history.canUndo())
+        history.undo();
+    check(history.current() == c, QStringLiteral("undoing every step does not give the start"));
+    while (history.canRedo())
+        history.redo();
+    check(history.current() == top, QStringLiteral("redoing every step does not give the end"));
 
     if (!wrong.isEmpty()) {
         const QString where = QStringLiteral("round %1, %2, fault %3 at request %4 of %5: ")
