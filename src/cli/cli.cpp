@@ -3,6 +3,7 @@
 #include "config/configurationfile.h"
 #include "config/configurationjson.h"
 #include "config/configurationupload.h"
+#include "config/plcbackup.h"
 #include "config/registermap.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
@@ -80,6 +81,8 @@ struct Options
     QString start = BusSearch::defaultStart;
     QStringList ports; // --port, in the order given; one empty name for the default
     QString log;       // --log: the frame log's file, empty for none
+    QString backups;   // download --backup: the folder, empty for no backup
+    QString port;      // the port a run is on, as given ("" for the default)
 };
 
 // The port a --port value names: a COMn as the settings file maps it, or a
@@ -145,23 +148,44 @@ CommandResult downloadOrVerify(const Options &o, PlcPort &port, const TransferPr
     const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
     if (!c)
         return failed(Invalid, error);
+    QJsonObject json;
+    QStringList lines;
+    if (o.command == QLatin1String("download") && !o.backups.isEmpty()) {
+        // What the PLC holds of the parts goes into the folder first; without
+        // it nothing is written.
+        if (const auto refusal = plcMemoryClash(*c, o.parts))
+            return failed(*refusal);
+        const PlcBackup::Taken taken = PlcBackup::take(port, o.ini, o.parts);
+        if (!taken.result.ok)
+            return failed(LinkFailed, QStringLiteral("No backup could be read, so nothing was "
+                                                     "written: %1")
+                                          .arg(taken.result.message));
+        const PlcBackup::Saved saved = PlcBackup::save(
+            o.backups, taken,
+            o.port.isEmpty() ? QStringLiteral("COM%1").arg(port.portNumber()) : o.port, o.parts);
+        if (!saved.error.isEmpty())
+            return failed(Invalid, QStringLiteral("The backup was not saved, so nothing was "
+                                                  "written: %1")
+                                       .arg(saved.error));
+        lines << QStringLiteral("backup %1").arg(saved.path);
+        json.insert(QStringLiteral("backup"), saved.path);
+    }
     if (o.command == QLatin1String("download")) {
         const TransferResult done = downloadConfiguration(port, o.ini, *c, progress, o.parts);
         if (!done.ok)
             return failed(done);
-        if (!o.verify)
-            return {Done, {QStringLiteral("written")}, {{QStringLiteral("written"), true}}};
+        if (!o.verify) {
+            json.insert(QStringLiteral("written"), true);
+            return {Done, lines << QStringLiteral("written"), json};
+        }
     }
     const ConfigurationCheck check = verifyConfiguration(port, o.ini, *c, progress, o.parts);
     if (!check.result.ok)
         return failed(check.result);
+    json.insert(QStringLiteral("differences"), QJsonArray::fromStringList(check.differences));
     if (check.differences.isEmpty())
-        return {Done,
-                {QStringLiteral("the PLC holds the file's configuration")},
-                {{QStringLiteral("differences"), QJsonArray()}}};
-    return {Differences,
-            check.differences,
-            {{QStringLiteral("differences"), QJsonArray::fromStringList(check.differences)}}};
+        return {Done, lines << QStringLiteral("the PLC holds the file's configuration"), json};
+    return {Differences, lines + check.differences, json};
 }
 
 // upload: parts not read keep the file's values, or the defaults.
@@ -398,7 +422,7 @@ const QList<Command> &commands()
          QStringLiteral("FILE.apc"),
          1,
          QStringLiteral("write the configuration into the PLC"),
-         QStringLiteral("[--only uart1,uart2,aux] [--verify]"),
+         QStringLiteral("[--only uart1,uart2,aux] [--verify] [--backup DIR]"),
          downloadOrVerify,
          {}},
         {QStringLiteral("upload"),
@@ -519,6 +543,10 @@ void describe(QCommandLineParser &parser)
          QStringLiteral("The parts to transfer or compare: uart1,uart2,aux (default: all)."),
          QStringLiteral("PARTS")},
         {QStringLiteral("verify"), QStringLiteral("download: read back and compare.")},
+        {QStringLiteral("backup"),
+         QStringLiteral("download: first keep what the PLC holds of the parts in DIR; "
+                        "nothing is written without it."),
+         QStringLiteral("DIR")},
         {QStringLiteral("add"),
          QStringLiteral("search: add the new devices to FILE's sensor "
                         "table."),
@@ -584,6 +612,7 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
     if (o.ports.isEmpty())
         o.ports << QString();
     o.log = parser.value(QStringLiteral("log"));
+    o.backups = parser.value(QStringLiteral("backup"));
     return o;
 }
 
@@ -624,7 +653,9 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
                              percent);
                 std::fflush(stderr);
             };
-            outcomes[k] = command.onPort(o, *port, progress);
+            Options mine = o;
+            mine.port = name;
+            outcomes[k] = command.onPort(mine, *port, progress);
         }));
         runs.back()->start();
     }

@@ -2,6 +2,7 @@
 #include "config/configurationcompare.h"
 #include "config/configurationfile.h"
 #include "config/configurationjson.h"
+#include "config/plcbackup.h"
 #include "link/plcframe.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/uartdescription.h"
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void failuresGiveTheirCodes();
     void fullSensorTableBesideUart1Requests_data();
     void fullSensorTableBesideUart1Requests();
+    void downloadKeepsABackupFirst();
     void checkListsConflicts_data();
     void checkListsConflicts();
     void runsOnTwoPortsAtOnce();
@@ -193,6 +195,49 @@ void TestCli::fullSensorTableBesideUart1Requests()
         QTRY_VERIFY(!loggedRequests(log).isEmpty());
     else
         QCOMPARE(loggedRequests(log), QStringList());
+}
+
+// --backup: what the PLC holds of the parts goes into the folder before
+// anything is written; a backup that cannot be read writes nothing.
+void TestCli::downloadKeepsABackupFirst()
+{
+    const QString image = path(u"plc.img"_s);
+    {
+        SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+        QVERIFY(sim.start({u"--image"_s, image}));
+        QCOMPARE(cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
+    }
+    Configuration next = site();
+    next.uart1.table.removeLast();
+    QVERIFY(ConfigurationFile::save(path(u"next.apc"_s), next).isEmpty());
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    const QString log = sim.path(u"frames.log"_s);
+    QVERIFY(sim.start({u"--image"_s, image, u"--log"_s, log}));
+    const QString folder = path(u"backups"_s);
+    const Run run = cli({u"--port"_s, sim.link(), u"download"_s, path(u"next.apc"_s), u"--only"_s,
+                         u"uart1"_s, u"--backup"_s, folder});
+    QCOMPARE(run.code, 0);
+    const QList<PlcBackup::Entry> backups = PlcBackup::list(folder);
+    QCOMPARE(backups.size(), 1);
+    QCOMPARE(run.out, u"backup %1\nwritten\n"_s.arg(backups.first().path));
+    QCOMPARE(backups.first().port, sim.link());
+    const ConfigurationFile::Decoded kept =
+        ConfigurationFile::load(backups.first().path, Configuration::defaults());
+    QVERIFY(kept.configuration);
+    QCOMPARE(kept.configuration->uart1, site().uart1); // what the PLC held
+    QTRY_VERIFY(loggedRequests(log).size() > 3);
+    QVERIFY(loggedRequests(log).first().contains(u"0E02"_s));
+
+    SimProcess silent(QStringLiteral(PLC_SIM_PATH));
+    const QString silentLog = silent.path(u"frames.log"_s);
+    QVERIFY(silent.start({u"--image"_s, image, u"--log"_s, silentLog, u"--refuse"_s, u"2"_s}));
+    const Run refused = cli(
+        {u"--port"_s, silent.link(), u"download"_s, path(u"next.apc"_s), u"--backup"_s, folder});
+    QCOMPARE(refused.code, 3);
+    QCOMPARE(refused.err, u"No backup could be read, so nothing was written: Wrong answer "
+                          "from PLC\n"_s);
+    QTRY_COMPARE(loggedRequests(silentLog).size(), 2);
+    QCOMPARE(PlcBackup::list(folder).size(), 1);
 }
 
 void TestCli::checkListsConflicts_data()

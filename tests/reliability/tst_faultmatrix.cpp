@@ -4,6 +4,7 @@
 // closed, applies nothing when it failed and sends nothing after a request
 // that was refused or not answered.
 #include "config/configurationupload.h"
+#include "config/plcbackup.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
 #include "faultrules.h"
@@ -153,6 +154,11 @@ QList<Operation> operations()
          [](SimPort &port, const QString &ini) {
              const ConfigurationUpload up = uploadConfiguration(port, ini, {}, {});
              return ending(up.result, up.aux.has_value());
+         }},
+        {QStringLiteral("backup before a download"), false, 100ms,
+         [](SimPort &port, const QString &ini) {
+             const PlcBackup::Taken taken = PlcBackup::take(port, ini, {});
+             return ending(taken.result, taken.result.ok);
          }},
         {QStringLiteral("1-wire download"), false, 450ms,
          [](SimPort &port, const QString &ini) {

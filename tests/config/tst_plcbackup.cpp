@@ -1,0 +1,132 @@
+#include "config/configurationcompare.h"
+#include "config/configurationfile.h"
+#include "config/configurationupload.h"
+#include "config/plcbackup.h"
+#include "link/plcframe.h"
+#include "modbus/modbusfixture.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(ConfigurationParts)
+
+namespace {
+
+// What the PLC holds before the download the backup comes before.
+Configuration held()
+{
+    Configuration c = Configuration::defaults();
+    c.uart1.role = ModbusRole::Master;
+    c.uart1.table = {{"1", "1", "10", "0", "100", "1", "1000"}};
+    c.uart2.role = ModbusRole::Slave;
+    c.uart2.slaveAddress = u"12"_s;
+    c.aux.mode = AuxMode::OneWireMaster;
+    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    return c;
+}
+
+} // namespace
+
+// Backups of what the PLC holds, taken before a download.
+class TestPlcBackup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsThePartsAboutToBeWritten_data();
+    void readsThePartsAboutToBeWritten();
+    void failedReadGivesNothing_data();
+    void failedReadGivesNothing();
+    void keepsTheNewest();
+};
+
+void TestPlcBackup::readsThePartsAboutToBeWritten_data()
+{
+    QTest::addColumn<ConfigurationParts>("parts");
+    QTest::addColumn<int>("requests"); // the CPU type, then each part's upload
+    QTest::newRow("all") << ConfigurationParts{} << 1 + 2 + 1 + 2;
+    QTest::newRow("UART 1") << ConfigurationParts{true, false, false} << 1 + 2;
+    QTest::newRow("auxiliary port") << ConfigurationParts{false, false, true} << 1 + 2;
+}
+
+// The backup reads as the uploads read, after the CPU type, and saves a
+// file that loads as what the PLC held of those parts.
+void TestPlcBackup::readsThePartsAboutToBeWritten()
+{
+    QFETCH(ConfigurationParts, parts);
+    ModbusBench bench;
+    QVERIFY(downloadConfiguration(bench.port, bench.ini, held(), {}).ok);
+    bench.sim.setMemory(0x0E02, QByteArray::fromHex("0145"));
+    const int before = bench.sim.requestCount();
+    const PlcBackup::Taken taken = PlcBackup::take(bench.port, bench.ini, parts);
+    QVERIFY(taken.result.ok);
+    QCOMPARE(taken.cpuType, 0x4501);
+    const QList<QByteArray> frames = bench.sim.requests().mid(before);
+    QTEST(int(frames.size()), "requests");
+    QCOMPARE(PlcFrame::readable(frames.first()), u"<STX>E000E0202<ETX>E1"_s);
+    QCOMPARE(configurationDifferences(held(), taken.configuration, parts), QStringList());
+    QVERIFY(!bench.port.isOpen());
+
+    const QString folder = bench.dir.filePath(u"backups"_s);
+    const QDateTime time(QDate(2026, 12, 9), QTime(10, 11, 12, 345));
+    const PlcBackup::Saved saved = PlcBackup::save(folder, taken, u"COM3"_s, parts, time);
+    QCOMPARE(saved.error, QString());
+    QCOMPARE(QFileInfo(saved.path).fileName(), u"plc-backup-20261209-101112-345.apc"_s);
+    const QList<PlcBackup::Entry> entries = PlcBackup::list(folder);
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().time, time);
+    QCOMPARE(entries.first().port, u"COM3"_s);
+    QCOMPARE(entries.first().cpuType, 0x4501);
+    QCOMPARE(PlcBackup::partsText(entries.first().parts), PlcBackup::partsText(parts));
+    const ConfigurationFile::Decoded loaded =
+        ConfigurationFile::load(saved.path, Configuration::defaults());
+    QVERIFY(loaded.configuration);
+    QCOMPARE(configurationDifferences(held(), *loaded.configuration, parts), QStringList());
+}
+
+void TestPlcBackup::failedReadGivesNothing_data()
+{
+    QTest::addColumn<SimFault>("fault");
+    QTest::addColumn<int>("ordinal");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("CPU type unanswered") << SimFault::Silent << 1 << "Answer timeout from PLC";
+    QTest::newRow("mode word refused") << SimFault::Refuse << 2 << "Wrong answer from PLC";
+    QTest::newRow("table unanswered") << SimFault::Silent << 3 << "Answer timeout from PLC";
+}
+
+void TestPlcBackup::failedReadGivesNothing()
+{
+    QFETCH(SimFault, fault);
+    QFETCH(int, ordinal);
+    ModbusBench scratch;
+    QVERIFY(downloadConfiguration(scratch.port, scratch.ini, held(), {}).ok);
+    ModbusBench bench;
+    bench.sim.setMemory(0, scratch.sim.memoryImage());
+    bench.fault(fault, ordinal);
+    const PlcBackup::Taken taken =
+        PlcBackup::take(bench.port, bench.ini, ConfigurationParts{true, false, false});
+    QVERIFY(!taken.result.ok);
+    QTEST(taken.result.message, "message");
+    QCOMPARE(bench.sim.requestCount(), ordinal);
+    QVERIFY(!bench.port.isOpen());
+}
+
+void TestPlcBackup::keepsTheNewest()
+{
+    QTemporaryDir dir;
+    const PlcBackup::Taken taken{TransferResult::success(), 1, Configuration::defaults()};
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0));
+    for (int k = 0; k < PlcBackup::kept + 3; ++k)
+        QVERIFY(
+            PlcBackup::save(dir.path(), taken, u"COM1"_s, {}, start.addSecs(k)).error.isEmpty());
+    const QList<PlcBackup::Entry> entries = PlcBackup::list(dir.path());
+    QCOMPARE(entries.size(), PlcBackup::kept);
+    QCOMPARE(entries.first().time, start.addSecs(PlcBackup::kept + 2));
+    QCOMPARE(entries.last().time, start.addSecs(3));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2 * PlcBackup::kept);
+}
+
+QTEST_GUILESS_MAIN(TestPlcBackup)
+#include "tst_plcbackup.moc"
