@@ -10,6 +10,7 @@
 //   transfer-bench [--monitor] [plc-sim path]
 #include "config/configurationfile.h"
 #include "config/configurationupload.h"
+#include "config/plcbackup.h"
 #include "config/registermap.h"
 #include "countingport.h"
 #include "link/inifile.h"
@@ -194,6 +195,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
     const Figures one =
         measure(port, [&] { return downloadConfiguration(port, ini, full, {}).ok; });
+    // What a window's download reads first: the backup of all it holds.
+    const Figures backup = measure(port, [&] { return PlcBackup::take(port, ini, {}).result.ok; });
     const Figures four = cliDownload(program, ini, file, one.floor);
     print("download", down);
     print("upload", up);
@@ -201,6 +204,7 @@ int main(int argc, char *argv[])
     print("onewire-upload", sensorsUp);
     print("search", search);
     print("cli-download-4", four);
+    print("backup", backup);
     std::printf("register-map ms=%.3f uses=%lld conflicts=%lld\n", mapMs,
                 static_cast<long long>(RegisterMap::of(full).uses.size()),
                 static_cast<long long>(conflicts / maps));

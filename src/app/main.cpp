@@ -1,3 +1,4 @@
+#include "config/plcbackup.h"
 #include "link/qtplcport.h"
 #include "link/settingslocation.h"
 #include "widgets/qtuserdialogs.h"
@@ -14,9 +15,11 @@ int main(int argc, char *argv[])
 
     const QString iniFile = settingsFile();
     QtUserDialogs dialogs;
-    Main window({iniFile, dialogs, [iniFile] {
-                     return std::make_unique<QtPlcPort>(iniFile);
-                 }});
+    Main window({iniFile,
+                 dialogs,
+                 [iniFile] { return std::make_unique<QtPlcPort>(iniFile); },
+                 {},
+                 PlcBackup::defaultFolder()});
     window.show();
     // plc-tarvik FILE: the window starts with the configuration file shown.
     const QStringList arguments = QApplication::arguments();

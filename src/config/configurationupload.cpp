@@ -66,10 +66,8 @@ ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
     return read;
 }
 
-TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
-                                     const Configuration &configuration,
-                                     const TransferProgress &progress,
-                                     const ConfigurationParts &parts)
+std::optional<TransferResult> downloadRefusal(const Configuration &configuration,
+                                              const ConfigurationParts &parts)
 {
     if (const auto clash = plcMemoryClash(configuration, parts))
         return *clash;
@@ -82,6 +80,16 @@ TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
         if (const auto error = Check_grid_1w(configuration.aux.sensors))
             return TransferResult::refusal(sensorGridErrorMessage(*error), SensorTable::errorTitle);
     }
+    return std::nullopt;
+}
+
+TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
+                                     const Configuration &configuration,
+                                     const TransferProgress &progress,
+                                     const ConfigurationParts &parts)
+{
+    if (const std::optional<TransferResult> refusal = downloadRefusal(configuration, parts))
+        return *refusal;
     TransferResult result = TransferResult::success();
     if (parts.uart1)
         result = downloadUart(port, iniFile, UartDescription::uart1(), configuration.uart1,

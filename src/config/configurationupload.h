@@ -27,6 +27,11 @@ ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
                                         const TransferProgress &progress,
                                         const ConfigurationParts &parts = {});
 
+// Why a download of the parts would be refused before anything is sent
+// (see downloadConfiguration()), or nothing.
+std::optional<TransferResult> downloadRefusal(const Configuration &configuration,
+                                              const ConfigurationParts &parts);
+
 // The parts of the configuration into the PLC, UART1, UART2, then the
 // auxiliary port, each as its "Write to PLC" button does it. Every part is
 // checked first, and so is whether the PLC can hold them together

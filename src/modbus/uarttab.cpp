@@ -279,8 +279,8 @@ void UartTab::writeToPlc()
         return;
     const UartSettings settings = configuration();
     const bool blocks = settings.role == ModbusRole::Master && !Check_grid(settings.table);
-    m_context.transfer<TransferResult>(
-        this,
+    m_context.download(
+        this, QStringLiteral("uart%1").arg(m_description.uart->number),
         [ini = m_context.iniFile(), uart = m_description.uart,
          settings](PlcPort &port, const TransferProgress &progress) {
             return downloadUart(port, ini, *uart, settings, progress);

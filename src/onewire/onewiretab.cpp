@@ -211,8 +211,8 @@ void OneWireTab::writeToPlc()
     const AuxSettings settings = configuration();
     const bool blocks = settings.mode == AuxMode::OneWireMaster && !settings.sensors.isEmpty() &&
                         !Check_grid_1w(settings.sensors);
-    m_context.transfer<TransferResult>(
-        this,
+    m_context.download(
+        this, QStringLiteral("aux"),
         [ini = m_context.iniFile(), settings](PlcPort &port, const TransferProgress &progress) {
             return downloadAux(port, ini, settings, progress);
         },

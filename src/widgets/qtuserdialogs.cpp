@@ -72,3 +72,11 @@ UserDialogs::SaveChoice QtUserDialogs::askToSave(QWidget *parent, const QString 
         return SaveChoice::Cancel;
     }
 }
+
+bool QtUserDialogs::askYesNo(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, titleOr({}), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

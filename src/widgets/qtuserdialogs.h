@@ -13,4 +13,5 @@ public:
     QString saveFileName(QWidget *parent, const QString &caption, const QString &filter,
                          const QString &directory, const QString &suffix) override;
     SaveChoice askToSave(QWidget *parent, const QString &text) override;
+    bool askYesNo(QWidget *parent, const QString &text) override;
 };

@@ -117,3 +117,28 @@ GridModel::Notes TabContext::withConflicts(const QString &table, GridModel::Note
         return note;
     };
 }
+
+void TabContext::download(QWidget *from, const QString &part,
+                          std::function<TransferResult(PlcPort &, const TransferProgress &)> work,
+                          ProgressWindow progress)
+{
+    if (!m_backup.read || (m_backup.wanted && !m_backup.wanted(part))) {
+        transfer<TransferResult>(from, std::move(work), progress);
+        return;
+    }
+    auto failure = std::make_shared<QString>();
+    run([read = m_backup.read, part,
+         failure](PlcPort &port, const TransferProgress &) { *failure = read(port, part); },
+        ProgressWindow::Hidden,
+        [this, from, failure, work = std::move(work), progress]() mutable {
+            QString reason = *failure;
+            if (reason.isEmpty() && m_backup.keep)
+                reason = m_backup.keep();
+            if (!reason.isEmpty() &&
+                !m_dialogs.askYesNo(from, QStringLiteral("No backup of the PLC was made: %1\n"
+                                                         "Write without a backup?")
+                                              .arg(reason)))
+                return;
+            transfer<TransferResult>(from, std::move(work), progress);
+        });
+}

@@ -98,6 +98,25 @@ public:
     // the part may go on.
     bool mayDownload(QWidget *from, const QString &part);
 
+    // A backup of what the PLC holds, taken before a tab's "Write to PLC"
+    // writes one part ("uart1", "uart2" or "aux"), when `wanted` says so
+    // (backups are on, and the download would not be refused before
+    // sending): `read` runs on the session's thread and gives why it failed
+    // (empty when it read it), `keep` then keeps it and gives why it could
+    // not. The window sets it; with none, downloads go without.
+    struct Backup
+    {
+        std::function<bool(const QString &part)> wanted;
+        std::function<QString(PlcPort &port, const QString &part)> read;
+        std::function<QString()> keep;
+    };
+    void setBackup(Backup backup) { m_backup = std::move(backup); }
+    // The download of one part, after its backup: a backup that fails asks
+    // "Write without a backup?" and writes only on Yes.
+    void download(QWidget *from, const QString &part,
+                  std::function<TransferResult(PlcPort &, const TransferProgress &)> work,
+                  ProgressWindow progress);
+
     // What the whole configuration says of a cell of one table ("uart1",
     // "uart2" or "sensors"): a register conflict it is part of, or nothing.
     // The window sets it; a tab on its own has none.
@@ -127,4 +146,5 @@ private:
     DownloadCheck m_downloadCheck;
     CellConflict m_cellConflict;
     QString m_nextChange;
+    Backup m_backup;
 };

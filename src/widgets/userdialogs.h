@@ -31,4 +31,6 @@ public:
                                  const QString &directory, const QString &suffix) = 0;
     // A question with "Save", "Discard" and "Cancel" buttons.
     virtual SaveChoice askToSave(QWidget *parent, const QString &text) = 0;
+    // A Yes/No question, No the default; true when the user chose Yes.
+    virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
 };

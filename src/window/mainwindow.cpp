@@ -3,6 +3,7 @@
 #include "config/configurationdocument.h"
 #include "config/configurationfile.h"
 #include "config/configurationupload.h"
+#include "config/plcbackup.h"
 #include "diag/convertertab.h"
 #include "diag/modbusdiagtab.h"
 #include "diag/onewirediagtab.h"
@@ -14,6 +15,7 @@
 #include "onewire/onewiretab.h"
 #include "widgets/gridview.h"
 #include "widgets/userdialogs.h"
+#include "window/backuplist.h"
 #include "window/comsetting.h"
 #include "window/registermapwindow.h"
 #include "window/trafficmonitor.h"
@@ -43,7 +45,11 @@ Main::Main(Context context, QWidget *parent)
           },
           this)),
       m_programFolder(context.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                      : context.programFolder)
+                                                      : context.programFolder),
+      m_backupFolder(context.backupFolder.isEmpty()
+                         ? QFileInfo(m_context->iniFile()).absolutePath() +
+                               QStringLiteral("/backups")
+                         : context.backupFolder)
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("PLC Tarvik"));
@@ -92,6 +98,7 @@ Main::Main(Context context, QWidget *parent)
         for (QLineEdit *box : tab->findChildren<QLineEdit *>())
             connect(box, &QLineEdit::textChanged, this, &Main::scheduleRegisterMap);
     }
+    setUpBackups();
     apply(startUp);
     m_history->reset(configuration());
     updateRegisterMap();
@@ -168,6 +175,9 @@ void Main::buildFileMenu(QMenu *menu)
     m_recent->setObjectName(QStringLiteral("Recent_files"));
     m_recent->menuAction()->setObjectName(QStringLiteral("Recent_files"));
     buildRecentMenu();
+    QAction *restore =
+        addItem(menu, QStringLiteral("Restore_backup"), QStringLiteral("Restore PLC backup…"));
+    connect(restore, &QAction::triggered, this, &Main::restoreBackup);
     addItem(menu, QStringLiteral("Print"), QStringLiteral("Print"))->setEnabled(false);
     QAction *saveApp =
         addItem(menu, QStringLiteral("Save_app"), QStringLiteral("Save app setting"));
@@ -200,6 +210,19 @@ void Main::buildPlcMenu(QMenu *menu)
     connect(verify, &QAction::triggered, this, &Main::verifyPlc);
     m_context->registerPlcAction(verify);
     addItem(menu, QStringLiteral("load_to_plc"), QStringLiteral("Load to PLC"))->setEnabled(false);
+    m_backupFirst =
+        addItem(menu, QStringLiteral("backup_first"), QStringLiteral("Back up before writing"));
+    m_backupFirst->setCheckable(true);
+    m_backupFirst->setChecked(Ini_read(iniFile(), QStringLiteral("BACKUP"),
+                                       QStringLiteral("Enabled"), QStringLiteral("1"))
+                                  .trimmed() != QLatin1String("0"));
+    connect(m_backupFirst, &QAction::toggled, this, [this](bool on) {
+        const QString error =
+            Ini_write(iniFile(), QStringLiteral("BACKUP"), QStringLiteral("Enabled"),
+                      on ? QStringLiteral("1") : QStringLiteral("0"));
+        if (!error.isEmpty())
+            dialogs().message(this, error, {}, UserDialogs::Icon::Warning);
+    });
 }
 
 Configuration Main::configuration() const
@@ -390,6 +413,60 @@ void Main::recordChange()
         return;
     m_history->record(named.isEmpty() ? changeName(m_history->current(), now) : named, now);
     updateEditMenu();
+}
+
+void Main::setUpBackups()
+{
+    auto taken = std::make_shared<std::optional<PlcBackup::Taken>>();
+    auto parts = std::make_shared<ConfigurationParts>();
+    m_context->setBackup(
+        {[this, parts](const QString &part) {
+             const std::optional<ConfigurationParts> chosen = ConfigurationParts::fromText(part);
+             if (!m_backupFirst->isChecked() || !chosen ||
+                 downloadRefusal(configuration(), *chosen))
+                 return false;
+             *parts = *chosen;
+             return true;
+         },
+         [ini = iniFile(), taken, parts](PlcPort &port, const QString &) {
+             *taken = PlcBackup::take(port, ini, *parts);
+             return (*taken)->result.ok ? QString() : (*taken)->result.message;
+         },
+         [this, taken, parts] {
+             const int port = Ini_read_index(iniFile(), QStringLiteral("COM"),
+                                             QStringLiteral("Port_num"), LinkChoices::portCount) +
+                              1;
+             const PlcBackup::Saved saved = PlcBackup::save(
+                 m_backupFolder, **taken, QStringLiteral("COM%1").arg(port), *parts);
+             taken->reset();
+             if (saved.error.isEmpty())
+                 statusBar()->showMessage(QStringLiteral("PLC backed up to ") +
+                                          QDir::toNativeSeparators(saved.path));
+             return saved.error;
+         }});
+}
+
+void Main::restoreBackup()
+{
+    const QList<PlcBackup::Entry> backups = PlcBackup::list(m_backupFolder);
+    if (backups.isEmpty())
+        return dialogs().message(this, QStringLiteral("There are no backups of the PLC in %1.")
+                                           .arg(QDir::toNativeSeparators(m_backupFolder)));
+    BackupList list(backups, this);
+    if (list.exec() != QDialog::Accepted || list.chosen() < 0)
+        return;
+    const PlcBackup::Entry &backup = backups.at(list.chosen());
+    const ConfigurationFile::Decoded loaded = m_document->load(backup.path, configuration());
+    if (!loaded.configuration)
+        return dialogs().message(
+            this, QStringLiteral("%1 was not loaded: %2").arg(backup.path, loaded.error), {},
+            UserDialogs::Icon::Warning);
+    m_context->nameNextChange(
+        QStringLiteral("Restore backup of %1")
+            .arg(backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    apply(*loaded.configuration);
+    m_uart1->grid()->setEnabled(true);
+    scheduleRegisterMap();
 }
 
 void Main::buildEditMenu(QMenu *menu)

@@ -46,6 +46,9 @@ public:
         PortFactory portFactory; // a fresh, closed port for each form that needs one
         // Where the program lies; empty: where this program was started from.
         QString programFolder = {};
+        // Where the backups of the PLC go; empty: "backups" beside the
+        // settings file.
+        QString backupFolder = {};
     };
 
     explicit Main(Context context, QWidget *parent = nullptr);
@@ -102,6 +105,11 @@ public:
     const RegisterMap::Map &registerMap() const { return m_map; }
     // View > "Register map": the map's window, opened or raised.
     void showRegisterMap();
+    // Where the backups taken before downloads go.
+    const QString &backupFolder() const { return m_backupFolder; }
+    // File > "Restore PLC backup...": the backups, one of them shown in the
+    // window as a load (one undo step).
+    void restoreBackup();
     // Edit > Undo and Redo: the configuration before the last change, and
     // after the change last undone. The PLC is never touched.
     const ConfigurationHistory &history() const { return *m_history; }
@@ -136,6 +144,8 @@ private:
     // name for it, or by what changed).
     void recordChange();
     void buildEditMenu(QMenu *menu);
+    // Backups before the tabs' downloads: read on the session, kept here.
+    void setUpBackups();
     void updateEditMenu();
     // The table of the tab in front, if it has one.
     GridView *currentTable() const;
@@ -158,6 +168,8 @@ private:
     RegisterMapWindow *m_mapWindow = nullptr;
     bool m_mapScheduled = false;
     std::unique_ptr<ConfigurationHistory> m_history;
+    QString m_backupFolder;
+    QAction *m_backupFirst = nullptr;
     QAction *m_undo = nullptr;
     QAction *m_redo = nullptr;
 

@@ -1,13 +1,17 @@
+#include "config/configurationfile.h"
+#include "config/plcbackup.h"
 #include "modbusfixture.h"
 #include "onewire/onewiretab.h"
 #include "support/gridrows.h"
 #include "uartwindow.h"
 #include "widgets/progress.h"
+#include "window/backuplist.h"
 #include "window/trafficmonitor.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -63,6 +67,8 @@ private Q_SLOTS:
     void verifyNamesDifferences_data();
     void verifyNamesDifferences();
     void trafficMonitorShowsFrames();
+    void backsUpBeforeWriting_data();
+    void backsUpBeforeWriting();
 };
 
 void TestUartTabTransfer::writesMasterFrameByFrame_data()
@@ -433,6 +439,70 @@ void TestUartTabTransfer::trafficMonitorShowsFrames()
     QVERIFY(w.finished());
     QCoreApplication::processEvents();
     QCOMPARE(monitor.text(), QString());
+}
+
+void TestUartTabTransfer::backsUpBeforeWriting_data()
+{
+    QTest::addColumn<bool>("fails");  // the backup's first read goes unanswered
+    QTest::addColumn<bool>("writes"); // the answer to "Write without a backup?"
+    QTest::addColumn<int>("backups"); // kept afterwards
+    QTest::newRow("backed up") << false << false << 1;
+    QTest::newRow("failed, not written") << true << false << 0;
+    QTest::newRow("failed, written anyway") << true << true << 0;
+}
+
+// The backup's reads come first, the download's frames stay as they are; a
+// failed backup asks before anything is written.
+void TestUartTabTransfer::backsUpBeforeWriting()
+{
+    QFETCH(bool, fails);
+    QFETCH(bool, writes);
+    UartWindow w(true);
+    QVERIFY(w.main->findChild<QAction *>(u"backup_first"_s)->isChecked());
+    w.master(1, {{1, 10, 0, 100, 1, 1000}});
+    w.sim.setWord(0x0E02, 0x4501);
+    w.sim.setWord(0x2008, 0xC401);
+    w.sim.setMemory(0x2502, QByteArray::fromHex("0109000005001013"));
+    if (fails)
+        faultAt(w.sim, SimFault::Silent, 1);
+    w.dialogs.confirmations = {true, writes};
+    w.click(1, u"Command19"_s);
+    QTRY_VERIFY(w.finished() && w.dialogs.shown.size() >= (fails ? 2 : 1));
+    QVERIFY(w.finished());
+    const QList<PlcBackup::Entry> backups = PlcBackup::list(w.main->backupFolder());
+    QTEST(int(backups.size()), "backups");
+    const QList<QByteArray> requests = w.sim.requests();
+    const qsizetype reads = fails ? 1 : 3; // CPU type, mode word, one row
+    for (qsizetype k = 0; k < reads; ++k)
+        QVERIFY(requests.at(k).startsWith("\x02"
+                                          "E00"));
+    QCOMPARE(requests.size() > reads, !fails || writes);
+    if (fails) {
+        QCOMPARE(w.dialogs.shown.at(1).text,
+                 u"No backup of the PLC was made: Answer timeout from PLC\nWrite without a "
+                 "backup?"_s);
+        QCOMPARE(w.dialogs.shown.at(1).buttons, u"Yes|No"_s);
+        return;
+    }
+    QCOMPARE(requests.mid(reads).first(), writeFrame(u"3000"_s, u"0FFF"_s));
+    QCOMPARE(backups.first().cpuType, 0x4501);
+    QCOMPARE(backups.first().port, u"COM1"_s);
+    const ConfigurationFile::Decoded kept =
+        ConfigurationFile::load(backups.first().path, Configuration::defaults());
+    QVERIFY(kept.configuration);
+    QCOMPARE(kept.configuration->uart1.table, RequestTable::fromRows({{1, 9, 0, 5, 1, 0x310}}));
+
+    // Restored: shown in the window as a load, one undo step.
+    auto *restore = w.main->findChild<QAction *>(u"Restore_backup"_s);
+    QTimer::singleShot(0, w.main.get(), [&w] {
+        auto *list = w.main->findChild<BackupList *>();
+        QVERIFY(list && list->grid()->entries().size() == 1);
+        list->accept();
+    });
+    restore->trigger();
+    QCOMPARE(w.main->configuration().uart1.table, kept.configuration->uart1.table);
+    QTRY_VERIFY(
+        w.main->findChild<QAction *>(u"undo"_s)->text().startsWith(u"Undo Restore backup of "_s));
 }
 
 QTEST_MAIN(TestUartTabTransfer)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/inifile.h"
 #include "modbus/requesttable.h"
 #include "modbus/slavedialog.h"
 #include "modbus/uarttab.h"
@@ -23,10 +24,14 @@ struct UartWindow
     PlcSimulator sim;
     ScriptedDialogs dialogs;
     QTemporaryDir dir;
+    // Backups before downloads are the window's default; tests of the
+    // downloads' own frames turn them off in the settings file.
+    bool backups;
     std::unique_ptr<Main> main;
 
-    UartWindow()
-        : main(std::make_unique<Main>(
+    explicit UartWindow(bool withBackups = false)
+        : backups(settle(dir.filePath(QStringLiteral("set.ini")), withBackups)),
+          main(std::make_unique<Main>(
               Main::Context{dir.filePath(QStringLiteral("set.ini")), dialogs, [this] {
                                 return std::make_unique<SimPort>(sim);
                             }}))
@@ -35,6 +40,14 @@ struct UartWindow
         QApplication::setActiveWindow(main.get());
         if (!QTest::qWaitForWindowActive(main.get()))
             qWarning("the main window is not active");
+    }
+
+    static bool settle(const QString &ini, bool withBackups)
+    {
+        if (!withBackups)
+            Ini_write(ini, QStringLiteral("BACKUP"), QStringLiteral("Enabled"),
+                      QStringLiteral("0"));
+        return withBackups;
     }
 
     UartTab &tab(int uart) const { return uart == 1 ? main->uart1Tab() : main->uart2Tab(); }

@@ -1,5 +1,6 @@
 #include "diag/onewirediagtab.h"
 #include "diag/onewireerrorbuffer.h"
+#include "link/inifile.h"
 #include "modbus/modbusfixture.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
@@ -69,9 +70,16 @@ struct Window
     PlcSimulator sim;
     ScriptedDialogs dialogs;
     QTemporaryDir dir;
+    // Backups before downloads are the window's default; these tests look
+    // at the downloads' own frames.
+    const QString ini = [this] {
+        const QString file = dir.filePath(u"set.ini"_s);
+        Ini_write(file, u"BACKUP"_s, u"Enabled"_s, u"0"_s);
+        return file;
+    }();
     bool paced = false; // ports made from now on take real time
     std::atomic<int> pacedRequests = 0;
-    Main main{{dir.filePath(u"set.ini"_s), dialogs, [this]() -> std::unique_ptr<PlcPort> {
+    Main main{{ini, dialogs, [this]() -> std::unique_ptr<PlcPort> {
                    if (paced)
                        return std::make_unique<PacedPort>(sim, pacedRequests);
                    return std::make_unique<SimPort>(sim);

@@ -64,6 +64,13 @@ public:
         return take(fileNames, QString());
     }
 
+    // Answered from `confirmations` too; No when none is left.
+    bool askYesNo(QWidget *, const QString &text) override
+    {
+        record(Shown::Confirmation, text, {}, QStringLiteral("Yes|No"));
+        return take(confirmations, false);
+    }
+
     SaveChoice askToSave(QWidget *, const QString &text) override
     {
         record(Shown::SaveQuestion, text, {}, QStringLiteral("Save|Discard|Cancel"));

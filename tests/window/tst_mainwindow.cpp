@@ -1,9 +1,9 @@
 #include "config/configurationfile.h"
 #include "link/inifile.h"
+#include "modbus/requesttable.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
 #include "onewire/sensortable.h"
-#include "modbus/requesttable.h"
 #include "support/idleport.h"
 #include "support/scripteddialogs.h"
 #include "widgets/gridview.h"
@@ -266,15 +266,20 @@ void TestMain::menuItemsAndTheirStates()
     QVERIFY(!about->menuAction()->isEnabled());
     QCOMPARE(items(file), QStringList({"New_config=New config", "Load_config=Load config",
                                        "Save_config=Save config", "Recent_files=Recent files",
-                                       "Print=Print", "Save_app=Save app setting", "Exit=Exit"}));
+                                       u"Restore_backup=Restore PLC backup\u2026"_s, "Print=Print",
+                                       "Save_app=Save app setting", "Exit=Exit"}));
     QCOMPARE(items(plc),
              QStringList({"Comm_setting=Comm. setting", "check_config=Check config",
                           "Search_1wire=Search 1-wire", "upload_from_plc=Upload from PLC",
-                          "verify_plc=Verify PLC", "load_to_plc=Load to PLC"}));
+                          "verify_plc=Verify PLC", "load_to_plc=Load to PLC",
+                          "backup_first=Back up before writing"}));
     QCOMPARE(items(file, true) + items(plc, true),
-             QStringList({"Load_config=Load config", "Save_config=Save config", "Exit=Exit",
+             QStringList({"Load_config=Load config", "Save_config=Save config",
+                          u"Restore_backup=Restore PLC backup\u2026"_s, "Exit=Exit",
                           "Comm_setting=Comm. setting", "Search_1wire=Search 1-wire",
-                          "upload_from_plc=Upload from PLC", "verify_plc=Verify PLC"}));
+                          "upload_from_plc=Upload from PLC", "verify_plc=Verify PLC",
+                          "backup_first=Back up before writing"}));
+    QVERIFY(child<QAction>(window, u"backup_first"_s)->isChecked()); // on unless turned off
     QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
     QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
     QCOMPARE(child<QAction>(window, u"Exit"_s)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
