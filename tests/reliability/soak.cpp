@@ -16,6 +16,7 @@
 #include "config/configurationcompare.h"
 #include "config/configurationhistory.h"
 #include "config/configurationupload.h"
+#include "config/plcbackup.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
 #include "faultrules.h"
@@ -283,6 +284,16 @@ QList<Operation> operations()
                      return tableEnding(found.result, found.devices);
                  },
                  {2}});
+    list.append(
+        {QStringLiteral("backup"), [](PlcPort &port, const QString &ini, const Configuration &) {
+             const PlcBackup::Taken taken = PlcBackup::take(port, ini, {});
+             Ending end = ending(taken.result);
+             if (taken.result.ok)
+                 end.shown[QStringLiteral("backup")] = uartText(taken.configuration.uart1) +
+                                                       uartText(taken.configuration.uart2) +
+                                                       auxText(taken.configuration.aux);
+             return end;
+         }});
     list.append({QStringLiteral("I/O download"),
                  [](PlcPort &port, const QString &, const Configuration &c) {
                      port.setPortNumber(1);
@@ -479,6 +490,15 @@ QStringList Soak::round(int number, bool &faulted)
         const ConfigurationCheck held = verifyConfiguration(again, m_ini, c, {}, op.parts);
         check(held.result.ok && held.differences.isEmpty(),
               QStringLiteral("the PLC does not hold what was sent: ") +
+                  held.differences.join(QStringLiteral("; ")));
+    }
+    // A backup restored is what the PLC held.
+    if (expected.ok && op.name == QLatin1String("backup")) {
+        SimPort again(clean);
+        const PlcBackup::Taken taken = PlcBackup::take(again, m_ini, {});
+        const ConfigurationCheck held = verifyConfiguration(again, m_ini, taken.configuration, {});
+        check(taken.result.ok && held.result.ok && held.differences.isEmpty(),
+              QStringLiteral("a restored backup is not what the PLC held: ") +
                   held.differences.join(QStringLiteral("; ")));
     }
     if (expected.ok && op.name == QLatin1String("upload")) {
