@@ -2,6 +2,8 @@
 
 #include "tables/wholenumber.h"
 
+#include <array>
+
 namespace RequestTable {
 
 namespace {
@@ -17,6 +19,27 @@ QString functionName(const QString &cell)
 {
     const std::optional<qint64> index = unsignedNumber(cell);
     return index && *index < functions.size() ? functions.at(*index) : QString();
+}
+
+QString modbusReference(const QStringList &row)
+{
+    // By function index: what the slave item is, and its reference's digit.
+    static const std::array<std::pair<const char *, char>, 5> kinds = {{{"coil", '0'},
+                                                                        {"holding register", '4'},
+                                                                        {"holding register", '4'},
+                                                                        {"coil", '0'},
+                                                                        {"input register", '3'}}};
+    const std::optional<qint64> function = unsignedNumber(row.value(Function));
+    const std::optional<qint64> address = unsignedNumber(row.value(AddressSlave));
+    if (!function || *function >= qint64(kinds.size()) || !address || *address > 65535)
+        return {};
+    const auto &[kind, digit] = kinds.at(*function);
+    const qint64 item = *address + 1;
+    return QStringLiteral("%1 %2%3 (protocol address %4)")
+        .arg(QLatin1String(kind))
+        .arg(QLatin1Char(digit))
+        .arg(item, item > 9999 ? 5 : 4, 10, QLatin1Char('0'))
+        .arg(*address);
 }
 
 QStringList cells(int slot, const RequestRow &row)

@@ -23,6 +23,12 @@ inline const QStringList functions = {
 // holds no function index.
 QString functionName(const QString &cell);
 
+// The conventional Modbus reference of a row's first slave item, 1-based as
+// device manuals number them: coils 0xxxx, holding registers 4xxxx, input
+// registers 3xxxx ("holding register 40101 (protocol address 100)"), with a
+// fifth digit above 9999. Empty when the function or the address is not one.
+QString modbusReference(const QStringList &row);
+
 // The rows numbered from 1.
 TextTable fromRows(const QList<RequestRow> &rows);
 // The cells of one request row, column 0 the slot number.

@@ -114,6 +114,8 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
         [this](const QStringList &cells, int column) {
             if (column == RequestTable::Function)
                 return GridModel::CellNote{RequestTable::functionName(cells.value(column))};
+            if (column == RequestTable::AddressSlave)
+                return GridModel::CellNote{RequestTable::modbusReference(cells)};
             if (column != RequestTable::Timeout)
                 return GridModel::CellNote{};
             const QString shortfall =

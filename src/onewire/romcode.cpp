@@ -54,7 +54,8 @@ QString family(quint8 code)
         if (f.code == code)
             return QString::fromLatin1(f.name);
     }
-    return QStringLiteral("unknown family");
+    return QStringLiteral("unknown family (0x%1)")
+        .arg(QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper());
 }
 
 } // namespace RomCode

@@ -12,7 +12,8 @@ namespace RomCode {
 quint8 crc8(QByteArrayView bytes);
 // True when byte 7 of the 8-byte code is the CRC of bytes 0 to 6.
 bool crcMatches(QByteArrayView code);
-// The device family of a family code, "unknown family" for one not known.
+// The device family of a family code, "unknown family (0x99)" for one not
+// known.
 QString family(quint8 code);
 
 inline const QString crcMismatch = QStringLiteral("ROM code CRC does not match: check the digits");

@@ -26,6 +26,8 @@ private Q_SLOTS:
     void refusesMalformedRecords_data();
     void refusesMalformedRecords();
     void buildsTables();
+    void modbusReferences_data();
+    void modbusReferences();
     void wireTimes_data();
     void wireTimes();
 };
@@ -173,6 +175,40 @@ void TestModbusCodec::buildsTables()
     QCOMPARE(RequestTable::rows(table), rows);
     QCOMPARE(RequestRecord::decodeAll(RequestRecord::encodeAll(rows)), rows);
     QCOMPARE(RequestRecord::encodeAll(RequestTable::rows({})), QByteArray());
+}
+
+void TestModbusCodec::modbusReferences_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("reference");
+    QTest::newRow("read holding") << 1 << "100"
+                                  << "holding register 40101 (protocol address 100)";
+    QTest::newRow("write registers") << 2 << "0"
+                                     << "holding register 40001 (protocol address 0)";
+    QTest::newRow("read input") << 4 << "9998"
+                                << "input register 39999 (protocol address 9998)";
+    QTest::newRow("read coils") << 0 << "19"
+                                << "coil 00020 (protocol address 19)";
+    QTest::newRow("write coils, five digits") << 3 << "65535"
+                                              << "coil 065536 (protocol address 65535)";
+    QTest::newRow("not an address") << 1 << "x"
+                                    << "";
+    QTest::newRow("beyond 65535") << 1 << "65536"
+                                  << "";
+    QTest::newRow("no such function") << 5 << "1"
+                                      << "";
+}
+
+// What a user copying from a device manual sees beside the address typed.
+void TestModbusCodec::modbusReferences()
+{
+    QFETCH(int, function);
+    QFETCH(QString, address);
+    QStringList row = RequestTable::cells(1, {1, 1, 0, 0, 0, 100});
+    row[RequestTable::Function] = QString::number(function);
+    row[RequestTable::AddressSlave] = address;
+    QTEST(RequestTable::modbusReference(row), "reference");
 }
 
 void TestModbusCodec::wireTimes_data()

@@ -295,6 +295,9 @@ void TestUartTab::marksTimeoutsTheLineCannotMeet()
     w.tab(1).speedList()->setCurrentIndex(4);
     QVERIFY(!model->cell(1, 6).data(GridModel::WarningRole).toBool());
     QVERIFY(!Check_grid(w.tab(1).configuration().table)); // never blocks a download
+    // The slave address as a device manual numbers it.
+    QCOMPARE(model->cell(1, RequestTable::AddressSlave).data(Qt::ToolTipRole).toString(),
+             u"holding register 40001 (protocol address 0)"_s);
 }
 
 // A table copied to a spreadsheet and pasted back gives the same rows; a

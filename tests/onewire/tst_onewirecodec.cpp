@@ -185,7 +185,8 @@ void TestOneWireCodec::romCodes()
     QVERIFY(!RomCode::crcMatches(QByteArray::fromHex("021CB801000000")));
     QCOMPARE(RomCode::family(0x28), u"DS18B20 temperature sensor"_s);
     QCOMPARE(RomCode::family(0x3A), u"DS2413 switch"_s);
-    QCOMPARE(RomCode::family(0x99), u"unknown family"_s);
+    QCOMPARE(RomCode::family(0x99), u"unknown family (0x99)"_s);
+    QCOMPARE(RomCode::family(0x0A), u"unknown family (0x0A)"_s);
     QCOMPARE(SensorTable::romCode(with(3, "4")), std::nullopt);
     QCOMPARE(SensorTable::romCode(good), std::optional(QByteArray::fromHex("28FF4C5D0300009A")));
 }
