@@ -85,18 +85,18 @@ Main::Main(Context context, QWidget *parent)
     }
     for (const GridView *grid : m_tabs->findChildren<GridView *>()) {
         const GridModel *model = grid->grid();
-        connect(model, &QAbstractItemModel::dataChanged, this, &Main::scheduleRegisterMap);
-        connect(model, &QAbstractItemModel::rowsInserted, this, &Main::scheduleRegisterMap);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &Main::scheduleRegisterMap);
-        connect(model, &QAbstractItemModel::modelReset, this, &Main::scheduleRegisterMap);
+        connect(model, &QAbstractItemModel::dataChanged, this, &Main::followChange);
+        connect(model, &QAbstractItemModel::rowsInserted, this, &Main::followChange);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &Main::followChange);
+        connect(model, &QAbstractItemModel::modelReset, this, &Main::followChange);
     }
     for (QWidget *tab : std::initializer_list<QWidget *>{m_hwConfig, m_uart1, m_uart2, m_oneWire}) {
         for (QAbstractButton *choice : tab->findChildren<QRadioButton *>())
-            connect(choice, &QAbstractButton::toggled, this, &Main::scheduleRegisterMap);
+            connect(choice, &QAbstractButton::toggled, this, &Main::followChange);
         for (QComboBox *list : tab->findChildren<QComboBox *>())
-            connect(list, &QComboBox::currentIndexChanged, this, &Main::scheduleRegisterMap);
+            connect(list, &QComboBox::currentIndexChanged, this, &Main::followChange);
         for (QLineEdit *box : tab->findChildren<QLineEdit *>())
-            connect(box, &QLineEdit::textChanged, this, &Main::scheduleRegisterMap);
+            connect(box, &QLineEdit::textChanged, this, &Main::followChange);
     }
     setUpBackups();
     apply(startUp);
@@ -394,12 +394,12 @@ void Main::verifyPlc()
         });
 }
 
-void Main::scheduleRegisterMap()
+void Main::followChange()
 {
-    if (std::exchange(m_mapScheduled, true))
+    if (std::exchange(m_followScheduled, true))
         return;
     QTimer::singleShot(0, this, [this] {
-        m_mapScheduled = false;
+        m_followScheduled = false;
         recordChange();
         updateRegisterMap();
     });
@@ -466,7 +466,7 @@ void Main::restoreBackup()
             .arg(backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
     apply(*loaded.configuration);
     m_uart1->grid()->setEnabled(true);
-    scheduleRegisterMap();
+    followChange();
 }
 
 void Main::buildEditMenu(QMenu *menu)

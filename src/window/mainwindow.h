@@ -137,9 +137,10 @@ private:
     // The file just saved or loaded, in the status bar and the recent files.
     void showFile(const QString &path);
     void buildRecentMenu();
-    // The map again, once the current change is done: the cells it marks,
-    // the status bar's count and the map's window follow.
-    void scheduleRegisterMap();
+    // Once the current change of the configuration is done: it becomes an
+    // undo step, and the register map (the cells it marks, the status bar's
+    // count, the map's window) follows it.
+    void followChange();
     // A change the user made becomes an undo step (named by the context's
     // name for it, or by what changed).
     void recordChange();
@@ -166,7 +167,7 @@ private:
     RegisterMap::Map m_map;
     QLabel *m_conflictCount = nullptr;
     RegisterMapWindow *m_mapWindow = nullptr;
-    bool m_mapScheduled = false;
+    bool m_followScheduled = false;
     std::unique_ptr<ConfigurationHistory> m_history;
     QString m_backupFolder;
     QAction *m_backupFirst = nullptr;

@@ -1,5 +1,6 @@
 #include "config/configurationdocument.h"
 #include "config/recentfiles.h"
+#include "support/sampleconfiguration.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -8,20 +9,6 @@
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(ConfigurationDocument::Choice)
-
-namespace {
-
-Configuration sample()
-{
-    Configuration c = Configuration::defaults();
-    c.uart1.role = ModbusRole::Master;
-    c.uart1.table = {{"1", "3", "100", "0", "0", "1", "100"}};
-    c.aux.mode = AuxMode::OneWireMaster;
-    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
-    return c;
-}
-
-} // namespace
 
 // The document behind the window's File menu, without any widget.
 class TestConfigurationDocument : public QObject
@@ -60,15 +47,15 @@ void TestConfigurationDocument::saveAndLoadRemember()
     const QString ini = path(u"set.ini"_s);
     ConfigurationDocument document(ini, Configuration::defaults());
     QCOMPARE(document.dialogFolder(u"/nowhere"_s, u"/documents"_s), u"/documents"_s);
-    Configuration bad = sample();
+    Configuration bad = sampleConfiguration();
     bad.uart1.table[0][1] = u"x"_s;
     QVERIFY(!document.save(path(u"bad.apc"_s), bad).isEmpty());
     QVERIFY(document.fileName().isEmpty() && document.recentFiles().isEmpty());
     QVERIFY(document.isModified(bad));
 
-    QCOMPARE(document.save(path(u"a.apc"_s), sample()), QString());
+    QCOMPARE(document.save(path(u"a.apc"_s), sampleConfiguration()), QString());
     QCOMPARE(document.fileName(), path(u"a.apc"_s));
-    QVERIFY(!document.isModified(sample()));
+    QVERIFY(!document.isModified(sampleConfiguration()));
     QCOMPARE(document.dialogFolder(u"/nowhere"_s, u"/documents"_s), m_dir->path());
 
     ConfigurationDocument next(ini, Configuration::defaults());
@@ -77,7 +64,7 @@ void TestConfigurationDocument::saveAndLoadRemember()
     QVERIFY(loaded.configuration);
     QVERIFY(next.fileName().isEmpty()); // until the window shows it
     next.remember(path(u"a.apc"_s), *loaded.configuration);
-    QVERIFY(!next.isModified(sample()));
+    QVERIFY(!next.isModified(sampleConfiguration()));
     QVERIFY(!next.load(path(u"missing.apc"_s), Configuration()).configuration);
     QCOMPARE(next.fileName(), path(u"a.apc"_s));
     // Beside the settings file, a portable copy's own folder comes first.
@@ -107,7 +94,7 @@ void TestConfigurationDocument::setsWorkAside()
     const ConfigurationDocument document(path(u"set.ini"_s), Configuration::defaults());
     int asked = 0;
     const bool setAside = document.maySetAside(
-        modified ? sample() : Configuration::defaults(),
+        modified ? sampleConfiguration() : Configuration::defaults(),
         [&] {
             ++asked;
             return choice;

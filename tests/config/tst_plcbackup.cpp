@@ -4,6 +4,7 @@
 #include "config/plcbackup.h"
 #include "link/plcframe.h"
 #include "modbus/modbusfixture.h"
+#include "support/sampleconfiguration.h"
 
 #include <QDir>
 #include <QTest>
@@ -15,17 +16,6 @@ Q_DECLARE_METATYPE(ConfigurationParts)
 namespace {
 
 // What the PLC holds before the download the backup comes before.
-Configuration held()
-{
-    Configuration c = Configuration::defaults();
-    c.uart1.role = ModbusRole::Master;
-    c.uart1.table = {{"1", "1", "10", "0", "100", "1", "1000"}};
-    c.uart2.role = ModbusRole::Slave;
-    c.uart2.slaveAddress = u"12"_s;
-    c.aux.mode = AuxMode::OneWireMaster;
-    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
-    return c;
-}
 
 } // namespace
 
@@ -57,7 +47,7 @@ void TestPlcBackup::readsThePartsAboutToBeWritten()
 {
     QFETCH(ConfigurationParts, parts);
     ModbusBench bench;
-    QVERIFY(downloadConfiguration(bench.port, bench.ini, held(), {}).ok);
+    QVERIFY(downloadConfiguration(bench.port, bench.ini, sampleConfiguration(), {}).ok);
     bench.sim.setMemory(0x0E02, QByteArray::fromHex("0145"));
     const int before = bench.sim.requestCount();
     const PlcBackup::Taken taken = PlcBackup::take(bench.port, bench.ini, parts);
@@ -66,7 +56,8 @@ void TestPlcBackup::readsThePartsAboutToBeWritten()
     const QList<QByteArray> frames = bench.sim.requests().mid(before);
     QTEST(int(frames.size()), "requests");
     QCOMPARE(PlcFrame::readable(frames.first()), u"<STX>E000E0202<ETX>E1"_s);
-    QCOMPARE(configurationDifferences(held(), taken.configuration, parts), QStringList());
+    QCOMPARE(configurationDifferences(sampleConfiguration(), taken.configuration, parts),
+             QStringList());
     QVERIFY(!bench.port.isOpen());
 
     const QString folder = bench.dir.filePath(u"backups"_s);
@@ -83,7 +74,8 @@ void TestPlcBackup::readsThePartsAboutToBeWritten()
     const ConfigurationFile::Decoded loaded =
         ConfigurationFile::load(saved.path, Configuration::defaults());
     QVERIFY(loaded.configuration);
-    QCOMPARE(configurationDifferences(held(), *loaded.configuration, parts), QStringList());
+    QCOMPARE(configurationDifferences(sampleConfiguration(), *loaded.configuration, parts),
+             QStringList());
 }
 
 void TestPlcBackup::failedReadGivesNothing_data()
@@ -101,7 +93,7 @@ void TestPlcBackup::failedReadGivesNothing()
     QFETCH(SimFault, fault);
     QFETCH(int, ordinal);
     ModbusBench scratch;
-    QVERIFY(downloadConfiguration(scratch.port, scratch.ini, held(), {}).ok);
+    QVERIFY(downloadConfiguration(scratch.port, scratch.ini, sampleConfiguration(), {}).ok);
     ModbusBench bench;
     bench.sim.setMemory(0, scratch.sim.memoryImage());
     bench.fault(fault, ordinal);

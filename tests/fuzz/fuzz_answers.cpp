@@ -6,8 +6,8 @@
 #include "fuzzinput.h"
 #include "link/plcframe.h"
 #include "link/plctransaction.h"
-#include "support/scriptedport.h"
 #include "link/traffic.h"
+#include "support/scriptedport.h"
 
 using namespace std::chrono_literals;
 using Outcome = PlcResult::Outcome;
