@@ -545,7 +545,7 @@ void TestOneWireTab::closeEndsSearchAtOnce()
     QTRY_VERIFY(!w.search());
     QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(w.tab.grid()->rows(), 2);
-    QVERIFY(w.dialogs.shown.isEmpty());
+    QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.messages().join(u'|')));
 
     w.paced = false;
     w.sim.setFaults({});
