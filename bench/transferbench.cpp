@@ -213,7 +213,8 @@ int main(int argc, char *argv[])
         recorder.setEnabled(true);
         qint64 lines = 0;
         QObject::connect(
-            &recorder, &TrafficRecorder::line, &recorder, [&lines](const QString &) { ++lines; },
+            &recorder, &TrafficRecorder::entry, &recorder,
+            [&lines](const TrafficEntry &) { ++lines; },
             Qt::DirectConnection);
         CountingPort watched(
             std::make_unique<RecordingPort>(std::make_unique<QtPlcPort>(ini), recorder));

@@ -59,10 +59,15 @@ QString attachLog(const QString &path, PlcSimulator &simulator, Files &files)
     return {};
 }
 
-int serve(const SimOptions &options, PlcSimulator &simulator)
+int serve(SimOptions &options, PlcSimulator &simulator)
 {
     PtyServer server(simulator);
     server.setLineSpeed(options.lineSpeed());
+    server.setHangupHook([&options, &simulator] {
+        say(options.reloadErrors(simulator) ? QStringLiteral("error bytes read again")
+                                            : options.errorString(),
+            stdout);
+    });
     if (!server.open(options.linkPath()))
         return failure(server.errorString());
     say(QStringLiteral("listening on %1 (%2)").arg(options.linkPath(), server.slavePath()), stdout);

@@ -21,9 +21,10 @@ namespace {
 // Written by the signal handler to end the poll() of run().
 int wakePipe[2] = {-1, -1};
 
-void requestStop(int)
+// 's' for SIGINT and SIGTERM, 'h' for SIGHUP.
+void wake(int signal)
 {
-    const char byte = 's';
+    const char byte = signal == SIGHUP ? 'h' : 's';
     [[maybe_unused]] const ssize_t n = ::write(wakePipe[1], &byte, 1);
 }
 
@@ -32,10 +33,11 @@ bool installStopHandlers()
     if (wakePipe[0] < 0 && ::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
     struct sigaction action = {};
-    action.sa_handler = requestStop;
+    action.sa_handler = wake;
     sigemptyset(&action.sa_mask);
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
+           ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 bool makeRaw(int fd)
@@ -158,7 +160,16 @@ bool PtyServer::serveOnce(int wakeFd, bool &stop)
     const timespec timeout = wake ? timeUntil(*wake) : timespec{};
     if (::ppoll(fds, 2, wake ? &timeout : nullptr, nullptr) < 0 && errno != EINTR)
         return fail(QStringLiteral("poll"));
-    stop = fds[0].revents & POLLIN;
+    if (fds[0].revents & POLLIN) {
+        char signals[16];
+        const ssize_t n = ::read(wakeFd, signals, sizeof signals);
+        for (ssize_t k = 0; k < n; ++k) {
+            if (signals[k] == 'h' && m_hangup)
+                m_hangup();
+            else if (signals[k] != 'h')
+                stop = true;
+        }
+    }
     // The server holds the slave side open itself, so a hangup means the line is gone.
     if (fds[1].revents & (POLLERR | POLLNVAL | POLLHUP))
         return fail(QStringLiteral("%1 failed").arg(m_slavePath));

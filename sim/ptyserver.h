@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <optional>
 
 class PlcSimulator;
@@ -27,7 +28,8 @@ public:
     // Opens the pseudo-terminal, both sides raw, and makes `linkPath` a
     // symbolic link to the slave device. An existing symbolic link there is
     // replaced; any other file is left alone and open() fails. Takes over
-    // SIGINT and SIGTERM: from now on they end run() instead of the process.
+    // SIGINT and SIGTERM: from now on they end run() instead of the process;
+    // SIGHUP calls the hangup hook, if one is set, between two frames.
     bool open(const QString &linkPath);
     // Feeds what arrives to the simulator and sends its answers when they are
     // due, until SIGINT or SIGTERM. False when the line fails.
@@ -39,6 +41,7 @@ public:
     // Answers only a client whose line is set to this many baud; what comes
     // at another speed is dropped, as a real line would garble it. 0: any.
     void setLineSpeed(int baud) { m_lineSpeed = baud; }
+    void setHangupHook(std::function<void()> hook) { m_hangup = std::move(hook); }
     QString errorString() const { return m_error; }
     // Time since the server was created; the simulator's clock.
     SimTime now() const;
@@ -59,6 +62,7 @@ private:
     int m_master = -1;
     int m_slave = -1;
     int m_lineSpeed = 0;
+    std::function<void()> m_hangup;
     QString m_slavePath;
     QString m_linkPath;
     SimChunkQueue m_queue;

@@ -2,6 +2,9 @@
 
 #include "link/plcframe.h"
 #include "plcsimulator.h"
+#include "simerrors.h"
+
+#include <QFile>
 
 #include <QCommandLineParser>
 
@@ -33,7 +36,7 @@ struct OptionSpec
     const char *value; // nullptr for a flag
 };
 
-constexpr std::array<OptionSpec, 18> specs = {{
+constexpr std::array<OptionSpec, 20> specs = {{
     {"link", "Make PATH a symbolic link to the pseudo-terminal (required).", "PATH"},
     {"set", "Initial memory bytes at an address, e.g. 2008=0145 (repeatable).", "ADDR=HEX"},
     {"cpu-type", "CPU type word at 0E02, hex (default 1234).", "HEXWORD"},
@@ -42,6 +45,14 @@ constexpr std::array<OptionSpec, 18> specs = {{
     {"image", "Load the memory from FILE if it exists; save it after every accepted write.",
      "FILE"},
     {"log", "Write one line per frame received and answer sent to FILE.", "FILE"},
+    {"errors",
+     "Error bytes of the diagnostic buffers, e.g. modbus1:2=84,onewire:3=C2 (UART 1's "
+     "request slot 2, sensor 3; repeatable).",
+     "LIST"},
+    {"errors-file",
+     "Error bytes as for --errors, one or more a line, read from FILE at start and again on "
+     "SIGHUP; each read first clears every buffer.",
+     "FILE"},
     {"refuse", "Answer NAK to the chosen requests and ignore their data.", "LIST"},
     {"silent", "Ignore the chosen requests: no effect, no answer.", "LIST"},
     {"garbage", "Send two garbage bytes (FF FE) before the answer to the chosen requests.", "LIST"},
@@ -121,7 +132,43 @@ bool SimOptions::parse(const QStringList &arguments)
         return fail(QStringLiteral("--link PATH is required"));
     m_imagePath = parser.value(QStringLiteral("image"));
     m_logPath = parser.value(QStringLiteral("log"));
-    return takeMemory(parser) && takeBus(parser) && takeFaults(parser);
+    return takeMemory(parser) && takeErrors(parser) && takeBus(parser) && takeFaults(parser);
+}
+
+bool SimOptions::takeErrors(const QCommandLineParser &parser)
+{
+    const QStringList lists = parser.values(QStringLiteral("errors"));
+    for (const QString &list : lists) {
+        const auto items = SimErrors::parse(list, m_error);
+        if (!items)
+            return false;
+        m_errors += *items;
+    }
+    m_errorsPath = parser.value(QStringLiteral("errors-file"));
+    return m_errorsPath.isEmpty() || readErrorsFile();
+}
+
+bool SimOptions::readErrorsFile()
+{
+    QFile file(m_errorsPath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return fail(QStringLiteral("--errors-file: cannot read %1: %2")
+                        .arg(m_errorsPath, file.errorString()));
+    const auto items = SimErrors::parse(QString::fromUtf8(file.readAll()), m_error);
+    if (!items)
+        return false;
+    m_fileErrors = *items;
+    return true;
+}
+
+bool SimOptions::reloadErrors(PlcSimulator &simulator)
+{
+    if (m_errorsPath.isEmpty())
+        return fail(QStringLiteral("no --errors-file to read again"));
+    if (!readErrorsFile())
+        return false;
+    SimErrors::apply(simulator, m_errors + m_fileErrors, true);
+    return true;
 }
 
 bool SimOptions::decimal(const QCommandLineParser &parser, const char *name, uint max,
@@ -229,6 +276,7 @@ void SimOptions::apply(PlcSimulator &simulator) const
         simulator.setMemory(address, bytes);
     if (m_cpuType)
         simulator.setCpuType(*m_cpuType);
+    SimErrors::apply(simulator, m_errors + m_fileErrors, false);
     simulator.setRomCodes(m_romCodes);
     if (m_searchTime)
         simulator.setSearchTime(*m_searchTime);

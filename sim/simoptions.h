@@ -1,5 +1,6 @@
 #pragma once
 
+#include "simerrors.h"
 #include "simfaults.h"
 
 #include <QList>
@@ -29,6 +30,10 @@ public:
     // Sets up the simulator's memory, bus and faults; the memory settings go
     // over whatever an image file has loaded before.
     void apply(PlcSimulator &simulator) const;
+    // Reads the --errors-file again and sets the buffers from it and
+    // --errors, after clearing them. False, with errorString(), when there is
+    // no such file or it cannot be read or parsed; the memory stays as it is.
+    bool reloadErrors(PlcSimulator &simulator);
 
 private:
     bool decimal(const QCommandLineParser &parser, const char *name, uint max,
@@ -36,6 +41,8 @@ private:
     bool takeMemory(const QCommandLineParser &parser);
     bool takeBus(const QCommandLineParser &parser);
     bool takeFaults(const QCommandLineParser &parser);
+    bool takeErrors(const QCommandLineParser &parser);
+    bool readErrorsFile();
     bool takeSelectors(const QCommandLineParser &parser);
     bool takeTimings(const QCommandLineParser &parser);
     bool takeSetting(const QString &text);
@@ -50,5 +57,8 @@ private:
     QList<QByteArray> m_romCodes;
     std::optional<std::chrono::milliseconds> m_searchTime;
     SimFaults m_faults;
+    QList<SimErrors::Item> m_errors;     // --errors
+    QString m_errorsPath;                // --errors-file
+    QList<SimErrors::Item> m_fileErrors; // its last good read
     QString m_error;
 };

@@ -86,13 +86,13 @@ ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
     TransferRun run(port, iniFile);
     const std::optional<ModeWord::Decoded> mode = ModeWord::read(run, uart.modeWordAddress);
     if (!mode)
-        return {run.result(), std::nullopt};
+        return {run.result(), std::nullopt, {}};
     if (mode->kind != ModeWord::Decoded::Kind::Master)
-        return {TransferResult::success(), std::nullopt};
+        return {TransferResult::success(), std::nullopt, {}, false};
     if (mode->lowByte > ModeWord::maxRows)
-        return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
+        return {TransferResult::failure(wrongAnswerMessage), std::nullopt, {}};
     const std::optional<QList<int>> bytes = readErrorBytes(run, uart.errorBytes, mode->lowByte);
     if (!bytes)
-        return {run.result(), std::nullopt};
-    return {TransferResult::success(), ModbusErrorBuffer::table(*bytes)};
+        return {run.result(), std::nullopt, {}};
+    return {TransferResult::success(), ModbusErrorBuffer::table(*bytes), *bytes};
 }

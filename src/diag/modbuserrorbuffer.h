@@ -27,11 +27,15 @@ TextTable table(const QList<int> &errorBytes);
 } // namespace ModbusErrorBuffer
 
 // What a read of the buffer gave: the table to show, nothing when it is to
-// stay as it is (the read failed, or the UART is not a Modbus master).
+// stay as it is (the read failed, or the UART is not a Modbus master); the
+// error bytes behind it; and whether the mode word said the port is in the
+// mode the buffer belongs to (a Modbus master, a 1-wire master).
 struct ErrorBufferRead
 {
     TransferResult result;
     std::optional<TextTable> table;
+    QList<int> errorBytes;
+    bool inMode = true;
 };
 
 class TransferRun;

@@ -54,14 +54,15 @@ ErrorBufferRead readOneWireErrorBuffer(PlcPort &port, const QString &iniFile)
     TransferRun run(port, iniFile);
     const std::optional<quint16> word = run.readWord(350ms, 0x200A);
     if (!word)
-        return {run.result(), std::nullopt};
+        return {run.result(), std::nullopt, {}};
+    const bool inMode = AuxModeWord::decode(*word).mode == AuxMode::OneWireMaster;
     const int sensors = AuxModeWord::sensorCount(*word);
     if (sensors > SensorTable::maxSensors)
-        return {TransferResult::failure(wrongAnswerMessage), std::nullopt};
+        return {TransferResult::failure(wrongAnswerMessage), std::nullopt, {}};
     if (sensors == 0)
-        return {TransferResult::success(), TextTable()};
+        return {TransferResult::success(), TextTable(), {}, inMode};
     const std::optional<QList<int>> bytes = readErrorBytes(run, 0x3700, sensors);
     if (!bytes)
-        return {run.result(), std::nullopt};
-    return {TransferResult::success(), OneWireErrorBuffer::table(*bytes)};
+        return {run.result(), std::nullopt, {}};
+    return {TransferResult::success(), OneWireErrorBuffer::table(*bytes), *bytes};
 }

@@ -29,62 +29,219 @@ Request describe(const QByteArray &frame)
     return {QStringLiteral("write %1 \u2190 %2").arg(address, QString::fromLatin1(data)), false, 0};
 }
 
-// What an answer says for its request, once it is complete; empty before.
-QString meaning(const Request &request, const QByteArray &answer)
+// What an answer says for its request: nothing while it may still be
+// coming, else how it ended and what it means.
+struct Judgement
 {
+    bool whole = false;
+    TrafficEntry::Kind kind = TrafficEntry::Kind::Received;
+    QString meaning;
+};
+
+Judgement judge(const Request &request, const QByteArray &answer)
+{
+    using Kind = TrafficEntry::Kind;
     if (answer.isEmpty())
         return {};
+    const QString byte = PlcFrame::readable(answer.first(1));
     if (answer.front() == PlcFrame::NAK)
-        return request.text + QStringLiteral(": NAK");
-    if (!request.read)
-        return request.text +
-               (answer.front() == PlcFrame::ACK
-                    ? QStringLiteral(": ACK")
-                    : QStringLiteral(": %1").arg(PlcFrame::readable(answer.first(1))));
-    if (answer.size() < 2 * request.bytes + 4)
+        return {true, Kind::Refused, request.text + QStringLiteral(": NAK")};
+    if (!request.read) {
+        const bool ack = answer.front() == PlcFrame::ACK;
+        return {true, ack ? Kind::Answer : Kind::Wrong,
+                request.text + (ack ? QStringLiteral(": ACK") : QStringLiteral(": ") + byte)};
+    }
+    if (answer.front() != PlcFrame::STX)
+        return {true, Kind::Wrong, request.text + QStringLiteral(": ") + byte};
+    const int length = 2 * request.bytes + 4;
+    if (answer.size() < length)
         return {};
     QByteArray digits = answer.mid(1, 2 * request.bytes);
+    const bool fits =
+        PlcFrame::isHexDigits(digits) && answer.first(length) == PlcFrame::dataAnswer(digits);
     if (request.bytes == 2)
         digits = digits.mid(2, 2) + digits.left(2); // the word, low byte first on the line
     else if (digits.size() > 32)
         digits = digits.left(32) + "...";
-    return request.text + QStringLiteral(": ") + QString::fromLatin1(digits);
+    return {true, fits ? Kind::Answer : Kind::Wrong,
+            request.text + QStringLiteral(": ") + QString::fromLatin1(digits)};
+}
+
+QString csvField(const QString &field)
+{
+    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
+        !field.contains(QLatin1Char('\n')))
+        return field;
+    return QLatin1Char('"') + QString(field).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
 }
 
 } // namespace
 
-TrafficRecorder::TrafficRecorder(QObject *parent) : QObject(parent)
+QString TrafficEntry::direction() const
 {
-    m_clock.start();
+    switch (kind) {
+    case Kind::Sent:
+        return QStringLiteral("sent");
+    case Kind::Timeout:
+        return QStringLiteral("silent");
+    default:
+        return bytes.isEmpty() ? QStringLiteral("silent") : QStringLiteral("received");
+    }
 }
 
-void TrafficRecorder::record(const QString &port, const char *direction, QByteArrayView bytes,
-                             const QString &decoding)
+QString TrafficEntry::mark() const
+{
+    switch (kind) {
+    case Kind::Refused:
+        return QStringLiteral("NAK");
+    case Kind::Wrong:
+        return QStringLiteral("wrong answer");
+    case Kind::Timeout:
+        return QStringLiteral("timeout");
+    default:
+        return {};
+    }
+}
+
+QString TrafficEntry::text() const
+{
+    QString line = QStringLiteral("%1 %2 %3")
+                       .arg(time.toString(QStringLiteral("HH:mm:ss.zzz")), port, direction());
+    if (!bytes.isEmpty())
+        line += QLatin1Char(' ') + bytes;
+    if (!meaning.isEmpty())
+        line += QStringLiteral("  ") + meaning;
+    if (answerTime >= 0)
+        line += QStringLiteral("  +%1 ms").arg(answerTime);
+    if (const QString m = mark(); !m.isEmpty())
+        line += QStringLiteral("  [%1]").arg(m);
+    return line;
+}
+
+QStringList TrafficEntry::fieldNames()
+{
+    return {QStringLiteral("time"),  QStringLiteral("port"),    QStringLiteral("direction"),
+            QStringLiteral("frame"), QStringLiteral("meaning"), QStringLiteral("answer ms"),
+            QStringLiteral("mark")};
+}
+
+QStringList TrafficEntry::fields() const
+{
+    return {time.toString(QStringLiteral("HH:mm:ss.zzz")),
+            port,
+            direction(),
+            bytes,
+            meaning,
+            answerTime >= 0 ? QString::number(answerTime) : QString(),
+            mark()};
+}
+
+QString trafficCsv(const QList<TrafficEntry> &entries)
+{
+    const auto line = [](const QStringList &fields) -> QString {
+        QStringList quoted;
+        for (const QString &field : fields)
+            quoted << csvField(field);
+        return quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+    };
+    QString csv = line(TrafficEntry::fieldNames());
+    for (const TrafficEntry &entry : entries)
+        csv += line(entry.fields());
+    return csv;
+}
+
+void TrafficStatistics::add(const TrafficEntry &entry)
+{
+    using Kind = TrafficEntry::Kind;
+    Port &port = m_ports[entry.port];
+    switch (entry.kind) {
+    case Kind::Sent:
+        ++port.sent;
+        break;
+    case Kind::Received:
+        break;
+    case Kind::Answer:
+        ++port.answers;
+        break;
+    case Kind::Refused:
+        ++port.refusals;
+        break;
+    case Kind::Wrong:
+        ++port.wrong;
+        break;
+    case Kind::Timeout:
+        ++port.timeouts;
+        break;
+    }
+    if (entry.answerTime >= 0) {
+        ++port.timed;
+        port.totalTime += entry.answerTime;
+        port.maxTime = std::max(port.maxTime, entry.answerTime);
+    }
+}
+
+QString TrafficStatistics::text() const
+{
+    QStringList lines;
+    for (auto it = m_ports.cbegin(); it != m_ports.cend(); ++it) {
+        const Port &p = it.value();
+        QString line = QStringLiteral("%1: %2 sent, %3 answers, %4 NAK, %5 wrong, %6 timeouts")
+                           .arg(it.key())
+                           .arg(p.sent)
+                           .arg(p.answers)
+                           .arg(p.refusals)
+                           .arg(p.wrong)
+                           .arg(p.timeouts);
+        if (p.timed > 0)
+            line += QStringLiteral("; answer time mean %1 ms, max %2 ms")
+                        .arg(qRound64(double(p.totalTime) / p.timed))
+                        .arg(p.maxTime);
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+TrafficRecorder::TrafficRecorder(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<TrafficEntry>();
+}
+
+void TrafficRecorder::record(TrafficEntry entry)
 {
     if (!m_enabled)
         return;
-    QString text = QStringLiteral("%1 %2 %3 %4")
-                       .arg(m_clock.elapsed())
-                       .arg(port, QLatin1String(direction), PlcFrame::readable(bytes));
-    if (!decoding.isEmpty())
-        text += QStringLiteral("  ") + decoding;
-    Q_EMIT line(text);
+    entry.time = QDateTime::currentDateTime();
+    Q_EMIT this->entry(entry);
 }
 
-RecordingPort::RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder)
-    : ForwardingPort(std::move(port)), m_recorder(recorder)
+RecordingPort::RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder, QString name)
+    : ForwardingPort(std::move(port)), m_recorder(recorder), m_name(std::move(name))
 {}
 
 QString RecordingPort::name() const
 {
-    return QStringLiteral("COM%1").arg(inner().portNumber());
+    return m_name.isEmpty() ? QStringLiteral("COM%1").arg(inner().portNumber()) : m_name;
+}
+
+void RecordingPort::record(TrafficEntry::Kind kind, QByteArrayView bytes, const QString &meaning,
+                           int answerTime)
+{
+    m_recorder.record({{}, name(), kind, PlcFrame::readable(bytes), meaning, answerTime});
 }
 
 void RecordingPort::reportSilence()
 {
-    if (!m_answered && m_recorder.isEnabled())
-        m_recorder.record(name(), "silent", {},
-                          QStringLiteral("no answer after %1 ms").arg(m_silence.count()));
+    if (!m_answered && m_recorder.isEnabled()) {
+        if (m_answer.isEmpty())
+            record(TrafficEntry::Kind::Timeout, {},
+                   QStringLiteral("no answer after %1 ms").arg(m_silence.count()));
+        else
+            record(TrafficEntry::Kind::Wrong, {},
+                   QStringLiteral("%1: unfinished answer, then nothing for %2 ms")
+                       .arg(describe(m_request).text)
+                       .arg(m_silence.count()));
+    }
     m_answered = true;
 }
 
@@ -102,7 +259,8 @@ bool RecordingPort::write(const QByteArray &data)
         m_answer.clear();
         m_answered = false;
         m_silence = {};
-        m_recorder.record(name(), "sent", data);
+        m_sinceRequest.start();
+        record(TrafficEntry::Kind::Sent, data);
     }
     return inner().write(data);
 }
@@ -113,12 +271,13 @@ QByteArray RecordingPort::takeReceived()
     if (!received.isEmpty() && m_recorder.isEnabled()) {
         m_answer += received;
         m_silence = {};
-        QString decoding;
+        Judgement judgement;
         if (!m_answered) {
-            decoding = meaning(describe(m_request), m_answer);
-            m_answered = !decoding.isEmpty();
+            judgement = judge(describe(m_request), m_answer);
+            m_answered = judgement.whole;
         }
-        m_recorder.record(name(), "received", received, decoding);
+        record(judgement.kind, received, judgement.meaning,
+               judgement.whole ? int(m_sinceRequest.elapsed()) : -1);
     }
     return received;
 }

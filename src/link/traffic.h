@@ -2,16 +2,85 @@
 
 #include "link/forwardingport.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QObject>
 
 #include <atomic>
 #include <memory>
 
+// One line of the traffic: a frame sent, a chunk received, or the end of a
+// request that got no whole answer.
+struct TrafficEntry
+{
+    enum class Kind {
+        Sent,     // a request
+        Received, // a chunk that does not end an answer
+        Answer,   // the chunk that ends a fitting answer
+        Refused,  // the chunk that ends a NAK
+        Wrong,    // the chunk that ends a malformed answer, or an answer left unfinished
+        Timeout,  // no answer at all
+    };
+
+    QDateTime time;
+    QString port;
+    Kind kind = Kind::Sent;
+    QString bytes;       // as PlcFrame::readable() spells them
+    QString meaning;     // what the answer says for its request; may be empty
+    int answerTime = -1; // ms from the request to the answer's end, -1 for none
+
+    // "sent", "received" or "silent".
+    QString direction() const;
+    // Refusals, wrong answers and timeouts: "NAK", "wrong answer", "timeout";
+    // empty for the rest.
+    QString mark() const;
+    // "12:03:04.120 COM1 received <STX>03D4<ETX>D7  read 2008 (2): D403  +12 ms",
+    // with the mark in brackets at the end when there is one.
+    QString text() const;
+    // The fields as the CSV columns have them.
+    QStringList fields() const;
+    static QStringList fieldNames();
+};
+
+// The entries as CSV: a header line, then one line per entry, fields quoted
+// where they need it.
+QString trafficCsv(const QList<TrafficEntry> &entries);
+
+// Per port: frames sent, answers, refusals, wrong answers, timeouts, and the
+// mean and longest answer time of every answer that came whole.
+class TrafficStatistics
+{
+public:
+    struct Port
+    {
+        int sent = 0;
+        int answers = 0;
+        int refusals = 0;
+        int wrong = 0;
+        int timeouts = 0;
+        qint64 totalTime = 0; // ms, of the timed answers
+        int timed = 0;
+        int maxTime = 0;
+
+        bool operator==(const Port &) const = default;
+    };
+
+    void add(const TrafficEntry &entry);
+    void clear() { m_ports.clear(); }
+    const QMap<QString, Port> &ports() const { return m_ports; }
+    // "COM1: 12 sent, 11 answers, 1 NAK, 0 wrong, 0 timeouts; answer time mean
+    // 14 ms, max 31 ms", a line per port.
+    QString text() const;
+
+private:
+    QMap<QString, Port> m_ports;
+};
+
 // What the traffic monitor shows: every frame sent and every answer
-// received, on every port that reports to it, as text lines. Lines come
-// from the sessions' threads; connect to line() to take them on another.
-// While off, nothing is recorded.
+// received, on every port that reports to it. Entries come from the
+// sessions' threads; connect to entry() to take them on another. While off,
+// nothing is recorded.
 class TrafficRecorder : public QObject
 {
     Q_OBJECT
@@ -22,26 +91,25 @@ public:
     void setEnabled(bool enabled) { m_enabled = enabled; }
     bool isEnabled() const { return m_enabled; }
 
-    // "<ms> <port> <direction> <frame>", and the decoding after two blanks
-    // when there is one.
-    void record(const QString &port, const char *direction, QByteArrayView bytes,
-                const QString &decoding = {});
+    // Stamps the entry with the time of day and passes it on.
+    void record(TrafficEntry entry);
 
 Q_SIGNALS:
-    void line(const QString &text);
+    void entry(const TrafficEntry &entry);
 
 private:
     std::atomic<bool> m_enabled = false;
-    QElapsedTimer m_clock;
 };
 
+Q_DECLARE_METATYPE(TrafficEntry)
+
 // A port whose traffic goes to a recorder, each answer with what it means
-// for its request: "write 3000 <- 0FFF: ACK", "read 2008 (2): D403", "no
-// answer after 650 ms".
+// for its request ("write 3000 <- 0FFF: ACK", "read 2008 (2): D403") and
+// the time it took. The port goes by its name, or by COMn when none is given.
 class RecordingPort : public ForwardingPort
 {
 public:
-    RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder);
+    RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder, QString name = {});
 
     void close() override;
     bool write(const QByteArray &data) override;
@@ -50,12 +118,16 @@ public:
 
 private:
     QString name() const;
-    // A request whose answer never came is told once the line moves on.
+    void record(TrafficEntry::Kind kind, QByteArrayView bytes, const QString &meaning = {},
+                int answerTime = -1);
+    // A request whose answer never came whole is told once the line moves on.
     void reportSilence();
 
     TrafficRecorder &m_recorder;
+    QString m_name;
     QByteArray m_request;
     QByteArray m_answer;
     bool m_answered = true;
+    QElapsedTimer m_sinceRequest;
     std::chrono::milliseconds m_silence{0}; // since the request or the last chunk
 };

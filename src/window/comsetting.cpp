@@ -13,9 +13,10 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -42,9 +43,9 @@ QStringList portNames()
 } // namespace
 
 ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
-                       QWidget *parent)
+                       QWidget *parent, PortWrap wrap)
     : QDialog(parent), m_iniFile(std::move(iniFile)), m_dialogs(dialogs),
-      m_session(std::make_unique<PlcSession>(std::move(port)))
+      m_session(std::make_unique<PlcSession>(std::move(port))), m_wrap(std::move(wrap))
 {
     setObjectName(QStringLiteral("Com_setting"));
     setWindowTitle(QStringLiteral("COM-port setting"));
@@ -53,9 +54,12 @@ ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<Pl
     connect(m_ok, &QPushButton::clicked, this, &ComSetting::save);
     connect(m_test, &QPushButton::clicked, this, &ComSetting::test);
     connect(m_find, &QPushButton::clicked, this, &ComSetting::findPlc);
-    connect(m_found, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
-        takeFound(item->data(Qt::UserRole).toString(), item->data(Qt::UserRole + 1).toInt());
-    });
+    const auto take = [this](int row) {
+        const QTableWidgetItem *device = m_found->item(row, 0);
+        takeFound(device->data(Qt::UserRole).toString(), device->data(Qt::UserRole + 1).toInt());
+    };
+    connect(m_found, &QTableWidget::cellClicked, this, take);
+    connect(m_found, &QTableWidget::cellActivated, this, take);
     connect(m_port, &QComboBox::currentIndexChanged, this, &ComSetting::showDevice);
     connect(m_device, &QComboBox::editTextChanged, this,
             [this](const QString &text) { m_devices[m_port->currentIndex() + 1] = text; });
@@ -108,8 +112,16 @@ void ComSetting::buildForm()
     m_find->setObjectName(QStringLiteral("find_plc"));
     m_findProgress = new QLabel(this);
     m_findProgress->setObjectName(QStringLiteral("find_progress"));
-    m_found = new QListWidget(this);
+    m_found = new QTableWidget(0, 3, this);
     m_found->setObjectName(QStringLiteral("found_plcs"));
+    m_found->setAccessibleName(QStringLiteral("PLCs found"));
+    m_found->setHorizontalHeaderLabels(
+        {QStringLiteral("Device"), QStringLiteral("Speed"), QStringLiteral("CPU type")});
+    m_found->verticalHeader()->hide();
+    m_found->horizontalHeader()->setStretchLastSection(true);
+    m_found->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_found->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_found->setSelectionMode(QAbstractItemView::SingleSelection);
     m_found->hide();
     m_ok->setDefault(true);
 
@@ -194,16 +206,18 @@ void ComSetting::findPlc()
         QStringList{m_parity->currentText(), m_bits->currentText(), m_stop->currentText()}.join(
             QLatin1Char(','));
     auto found = std::make_shared<QList<FoundPlc>>();
-    m_found->clear();
+    m_found->setRowCount(0);
     m_found->hide();
     m_session->run(
         [this, found, rest, devices = plcCandidates(m_iniFile), ini = m_iniFile](
             PlcPort &, const TransferProgress &, const PlcSession::CancelToken &cancelled) {
             *found = ::findPlc(
                 devices, rest,
-                [ini](const QString &device) {
+                [ini, wrap = m_wrap](const QString &device) -> std::unique_ptr<PlcPort> {
                     auto candidate = std::make_unique<QtPlcPort>(ini);
                     candidate->setDevice(device);
+                    if (wrap)
+                        return wrap(device, std::move(candidate));
                     return candidate;
                 },
                 [this](const QString &device, int speed) {
@@ -218,14 +232,18 @@ void ComSetting::findPlc()
             m_findProgress->setText(found->isEmpty() ? QStringLiteral("No PLC answered.")
                                                      : QStringLiteral("Found; choose one:"));
             for (const FoundPlc &plc : *found) {
-                auto *item =
-                    new QListWidgetItem(QStringLiteral("%1  %2 baud  CPU type %3")
-                                            .arg(plc.device, LinkChoices::speeds.at(plc.speed))
-                                            .arg(plc.cpuType),
-                                        m_found);
-                item->setData(Qt::UserRole, plc.device);
-                item->setData(Qt::UserRole + 1, plc.speed);
+                const int row = m_found->rowCount();
+                m_found->insertRow(row);
+                auto *device = new QTableWidgetItem(plc.device);
+                device->setData(Qt::UserRole, plc.device);
+                device->setData(Qt::UserRole + 1, plc.speed);
+                m_found->setItem(row, 0, device);
+                m_found->setItem(row, 1,
+                                 new QTableWidgetItem(LinkChoices::speeds.at(plc.speed) +
+                                                      QStringLiteral(" baud")));
+                m_found->setItem(row, 2, new QTableWidgetItem(QString::number(plc.cpuType)));
             }
+            m_found->resizeColumnsToContents();
             m_found->setVisible(!found->isEmpty());
         });
 }

@@ -5,13 +5,15 @@
 #include <QDialog>
 #include <QHash>
 
+#include <functional>
+
 #include <memory>
 
 class PlcPort;
 class PlcSession;
 class QComboBox;
 class QLabel;
-class QListWidget;
+class QTableWidget;
 class QPushButton;
 class UserDialogs;
 
@@ -23,8 +25,13 @@ class ComSetting : public QDialog
     Q_OBJECT
 
 public:
+    // What becomes of each port Find PLC tries (the traffic monitor's
+    // recording, say); none by default.
+    using PortWrap =
+        std::function<std::unique_ptr<PlcPort>(const QString &device, std::unique_ptr<PlcPort>)>;
+
     ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
-               QWidget *parent = nullptr);
+               QWidget *parent = nullptr, PortWrap wrap = {});
     ~ComSetting() override;
 
     // True while a connection test runs.
@@ -56,7 +63,8 @@ private:
     QPushButton *m_test = nullptr;
     QPushButton *m_find = nullptr;
     QLabel *m_findProgress = nullptr;
-    QListWidget *m_found = nullptr;
+    QTableWidget *m_found = nullptr; // device, speed, CPU type
+    PortWrap m_wrap;
     QHash<int, QString> m_devices; // device edits not yet stored, by port number
     QList<SerialDevice> m_offered; // the devices the list shows
 };

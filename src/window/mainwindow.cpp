@@ -612,7 +612,13 @@ void Main::check_config_Click()
 
 void Main::Comm_setting_Click()
 {
-    ComSetting form(iniFile(), dialogs(), m_context->makePort(), this);
+    // The connection test's port is the window's, so it reports to the
+    // monitor already; the ports Find PLC tries go by their device's name.
+    ComSetting form(
+        iniFile(), dialogs(), m_context->makePort(), this,
+        [recorder = m_recorder.get()](const QString &device, std::unique_ptr<PlcPort> port) {
+            return std::make_unique<RecordingPort>(std::move(port), *recorder, device);
+        });
     if (form.exec() == QDialog::Accepted)
         Change_main_caption();
 }

@@ -1,14 +1,47 @@
 #include "trafficmonitor.h"
 
-#include "link/traffic.h"
 #include "widgets/userdialogs.h"
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QVBoxLayout>
+
+namespace {
+
+QTextCharFormat formatOf(const TrafficEntry &entry)
+{
+    QTextCharFormat format;
+    switch (entry.kind) {
+    case TrafficEntry::Kind::Refused:
+        format.setForeground(QColor(0xb0, 0x00, 0x00));
+        format.setFontWeight(QFont::Bold);
+        break;
+    case TrafficEntry::Kind::Wrong:
+        format.setForeground(QColor(0xa0, 0x40, 0x00));
+        format.setFontWeight(QFont::Bold);
+        break;
+    case TrafficEntry::Kind::Timeout:
+        format.setForeground(QColor(0x80, 0x00, 0x80));
+        format.setFontWeight(QFont::Bold);
+        break;
+    case TrafficEntry::Kind::Sent:
+        format.setForeground(QColor(0x00, 0x30, 0x90));
+        break;
+    default:
+        break;
+    }
+    return format;
+}
+
+} // namespace
 
 TrafficMonitor::TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, QWidget *parent)
     : QDockWidget(QStringLiteral("Traffic monitor"), parent), m_recorder(recorder),
@@ -22,23 +55,45 @@ TrafficMonitor::TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, 
     m_lines->setMaximumBlockCount(keptLines);
     m_lines->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_lines->setFont(QFont(QStringLiteral("Monospace")));
+    m_lines->setAccessibleName(QStringLiteral("Traffic"));
+
+    m_filter = new QLineEdit(body);
+    m_filter->setObjectName(QStringLiteral("traffic_filter"));
+    m_filter->setPlaceholderText(QStringLiteral("a port, an address, NAK..."));
+    m_filter->setClearButtonEnabled(true);
+    auto *filterLabel = new QLabel(QStringLiteral("&Filter:"), body);
+    filterLabel->setBuddy(m_filter);
+    connect(m_filter, &QLineEdit::textChanged, this, [this] { showAll(); });
+
+    m_statisticsLabel = new QLabel(body);
+    m_statisticsLabel->setObjectName(QStringLiteral("traffic_statistics"));
+    m_statisticsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto *clearButton = new QPushButton(QStringLiteral("Clear"), body);
     clearButton->setObjectName(QStringLiteral("traffic_clear"));
     connect(clearButton, &QPushButton::clicked, this, &TrafficMonitor::clear);
     auto *saveButton = new QPushButton(QStringLiteral("Save..."), body);
     saveButton->setObjectName(QStringLiteral("traffic_save"));
     connect(saveButton, &QPushButton::clicked, this, &TrafficMonitor::save);
+
+    auto *filterRow = new QHBoxLayout;
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(m_filter, 1);
+    auto *list = new QVBoxLayout;
+    list->addLayout(filterRow);
+    list->addWidget(m_lines, 1);
+    list->addWidget(m_statisticsLabel);
     auto *buttons = new QVBoxLayout;
     buttons->addWidget(clearButton);
     buttons->addWidget(saveButton);
     buttons->addStretch(1);
     auto *layout = new QHBoxLayout(body);
-    layout->addWidget(m_lines, 1);
+    layout->addLayout(list, 1);
     layout->addLayout(buttons);
     setWidget(body);
 
-    // Lines come from the sessions' threads; they are shown on this one.
-    connect(&m_recorder, &TrafficRecorder::line, m_lines, &QPlainTextEdit::appendPlainText,
+    // Entries come from the sessions' threads; they are shown on this one.
+    connect(&m_recorder, &TrafficRecorder::entry, this, &TrafficMonitor::take,
             Qt::QueuedConnection);
     QAction *toggle = toggleViewAction();
     toggle->setObjectName(QStringLiteral("traffic_monitor"));
@@ -53,21 +108,92 @@ QString TrafficMonitor::text() const
     return m_lines->toPlainText();
 }
 
+QString TrafficMonitor::statistics() const
+{
+    return m_statisticsLabel->text();
+}
+
+void TrafficMonitor::setFilter(const QString &text)
+{
+    m_filter->setText(text);
+}
+
+void TrafficMonitor::take(const TrafficEntry &entry)
+{
+    m_entries.push_back(entry);
+    if (m_entries.size() > std::size_t(keptLines))
+        m_entries.pop_front();
+    m_statistics.add(entry);
+    m_statisticsLabel->setText(m_statistics.text());
+    if (shows(entry))
+        append(entry);
+}
+
+bool TrafficMonitor::shows(const TrafficEntry &entry) const
+{
+    const QString filter = m_filter->text().trimmed();
+    return filter.isEmpty() || entry.text().contains(filter, Qt::CaseInsensitive);
+}
+
+// A new line at the end; the view follows it while it was at the end.
+void TrafficMonitor::append(const TrafficEntry &entry)
+{
+    QScrollBar *bar = m_lines->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCursor cursor(m_lines->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!m_lines->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(entry.text(), formatOf(entry));
+    if (atEnd)
+        bar->setValue(bar->maximum());
+}
+
+void TrafficMonitor::showAll()
+{
+    m_lines->clear();
+    for (const TrafficEntry &entry : m_entries) {
+        if (shows(entry))
+            append(entry);
+    }
+}
+
+QList<TrafficEntry> TrafficMonitor::shown() const
+{
+    QList<TrafficEntry> entries;
+    for (const TrafficEntry &entry : m_entries) {
+        if (shows(entry))
+            entries.append(entry);
+    }
+    return entries;
+}
+
 void TrafficMonitor::clear()
 {
+    m_entries.clear();
+    m_statistics.clear();
+    m_statisticsLabel->clear();
     m_lines->clear();
 }
 
 void TrafficMonitor::save()
 {
-    const QString path = m_dialogs.saveFileName(this, QStringLiteral("Save the traffic"),
-                                                QStringLiteral("Text (*.txt);;All file (*.*)"), {},
-                                                QStringLiteral("txt"));
+    const QString path = m_dialogs.saveFileName(
+        this, QStringLiteral("Save the traffic"),
+        QStringLiteral("Text (*.txt);;CSV (*.csv);;All file (*.*)"), {}, QStringLiteral("txt"));
     if (path.isEmpty())
         return;
+    const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    QString contents;
+    if (csv) {
+        contents = trafficCsv(shown());
+    } else {
+        for (const TrafficEntry &entry : shown())
+            contents += entry.text() + QLatin1Char('\n');
+    }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
-        file.write((m_lines->toPlainText() + QLatin1Char('\n')).toUtf8()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(contents.toUtf8()) < 0 ||
+        !file.commit())
         m_dialogs.message(this, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()),
                           {}, UserDialogs::Icon::Warning);
 }

@@ -1,13 +1,21 @@
 #pragma once
 
+#include "link/traffic.h"
+
 #include <QDockWidget>
 
+#include <deque>
+
+class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
-class TrafficRecorder;
 class UserDialogs;
 
-// The dock "Traffic monitor": the lines of a traffic recorder as they come,
-// the last 10,000 of them, with "Clear" and "Save...". The recorder runs
+// The dock "Traffic monitor": the entries of a traffic recorder as they
+// come, the last 10,000 of them, each a line starting with its time of day;
+// refusals, wrong answers and timeouts stand out in colour. A filter shows
+// only the lines holding a text; statistics per port follow the list.
+// "Clear" empties both, "Save..." writes the lines shown. The recorder runs
 // only while the dock's menu item is checked.
 class TrafficMonitor : public QDockWidget
 {
@@ -18,13 +26,27 @@ public:
 
     TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, QWidget *parent = nullptr);
 
+    // The lines shown.
     QString text() const;
+    QString statistics() const;
+    void setFilter(const QString &text);
     void clear();
-    // Writes the lines, as the command line's frame log has them.
+    // Writes the lines shown: as CSV when the name ends in ".csv", one
+    // column a field, else as text.
     void save();
 
 private:
+    void take(const TrafficEntry &entry);
+    bool shows(const TrafficEntry &entry) const;
+    void append(const TrafficEntry &entry);
+    void showAll();
+    QList<TrafficEntry> shown() const;
+
     TrafficRecorder &m_recorder;
     UserDialogs &m_dialogs;
     QPlainTextEdit *m_lines = nullptr;
+    QLineEdit *m_filter = nullptr;
+    QLabel *m_statisticsLabel = nullptr;
+    std::deque<TrafficEntry> m_entries;
+    TrafficStatistics m_statistics;
 };

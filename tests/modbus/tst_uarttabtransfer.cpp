@@ -427,12 +427,44 @@ void TestUartTabTransfer::trafficMonitorShowsFrames()
     QTRY_VERIFY(monitor.text().contains(u"no answer after 650 ms"_s));
     QVERIFY(monitor.text().contains(u"write 3000 \u2190 0FFF: ACK"_s));
 
+    // Each line starts with its time of day; answers carry their time, the
+    // silence its mark; the statistics count them.
+    static const QRegularExpression stamped(u"^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} COM1 "_s);
+    for (const QString &line : monitor.text().split(u'\n'))
+        QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
+    QVERIFY(QRegularExpression(u"0FFF: ACK  \\+\\d+ ms$"_s, QRegularExpression::MultilineOption)
+                .match(monitor.text())
+                .hasMatch());
+    QVERIFY(monitor.text().contains(u"no answer after 650 ms  [timeout]"_s));
+    QVERIFY2(
+        monitor.statistics().startsWith(u"COM1: 2 sent, 1 answers, 0 NAK, 0 wrong, 1 timeouts; "
+                                        "answer time mean"_s),
+        qPrintable(monitor.statistics()));
+
     const QString file = w.dir.filePath(u"traffic.txt"_s);
     w.dialogs.fileNames = {file};
     monitor.save();
     QFile saved(file);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(saved.readAll()), monitor.text() + u'\n');
+
+    // The filter shows the lines holding its text, and Save writes just those,
+    // as CSV when the name says so.
+    monitor.setFilter(u"timeout"_s);
+    QCOMPARE(monitor.text().count(u'\n'), 0);
+    QVERIFY(monitor.text().endsWith(u"[timeout]"_s));
+    const QString csv = w.dir.filePath(u"traffic.csv"_s);
+    w.dialogs.fileNames = {csv};
+    monitor.save();
+    QFile savedCsv(csv);
+    QVERIFY(savedCsv.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(savedCsv.readAll()).split(u'\n');
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(0), u"time,port,direction,frame,meaning,answer ms,mark"_s);
+    QVERIFY(rows.at(1).endsWith(u",COM1,silent,,no answer after 650 ms,,timeout"_s));
+    monitor.setFilter({});
+    monitor.clear();
+    QCOMPARE(monitor.statistics(), QString());
     toggle->trigger();
     monitor.clear();
     w.click(1, u"Command20"_s);

@@ -2,13 +2,14 @@
 // speeds on pseudo-terminals.
 #include "link/inifile.h"
 #include "link/qtplcport.h"
+#include "link/traffic.h"
 #include "simprocess.h"
 #include "support/scripteddialogs.h"
 #include "window/comsetting.h"
 
 #include <QComboBox>
-#include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -32,24 +33,43 @@ void TestFindPlc::findsEachPlcAtItsSpeed()
     const QString ini = slow.path(u"set.ini"_s);
     Ini_write(ini, u"PORTS"_s, u"COM2"_s, slow.link());
     ScriptedDialogs dialogs;
-    ComSetting form(ini, dialogs, std::make_unique<QtPlcPort>(ini));
+    // The ports tried report to the traffic monitor under their device names.
+    TrafficRecorder recorder;
+    recorder.setEnabled(true);
+    QStringList answered;
+    connect(&recorder, &TrafficRecorder::entry, &recorder, [&answered](const TrafficEntry &e) {
+        if (e.kind == TrafficEntry::Kind::Answer)
+            answered << e.port + u' ' + e.meaning;
+    });
+    ComSetting form(ini, dialogs, std::make_unique<QtPlcPort>(ini), nullptr,
+                    [&recorder](const QString &device, std::unique_ptr<PlcPort> port) {
+                        return std::make_unique<RecordingPort>(std::move(port), recorder, device);
+                    });
     form.findChild<QComboBox *>(u"Bit_setting"_s)->setCurrentIndex(1);
     // A device no COMn stands for is tried too, once its COMn is typed in.
     Ini_write(ini, u"PORTS"_s, u"COM5"_s, fast.link());
     form.findChild<QPushButton *>(u"find_plc"_s)->click();
     QVERIFY(form.isTesting());
     QTRY_VERIFY_WITH_TIMEOUT(!form.isTesting(), 15000);
-    auto *found = form.findChild<QListWidget *>(u"found_plcs"_s);
+    auto *found = form.findChild<QTableWidget *>(u"found_plcs"_s);
     QStringList lines;
-    for (int i = 0; i < found->count(); ++i)
-        lines << found->item(i)->text();
-    QCOMPARE(lines, QStringList({slow.link() + u"  19200 baud  CPU type 4660"_s,
-                                 fast.link() + u"  57600 baud  CPU type 258"_s}));
+    for (int row = 0; row < found->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < found->columnCount(); ++column)
+            cells << found->item(row, column)->text();
+        lines << cells.join(u" | "_s);
+    }
+    QCOMPARE(lines, QStringList({slow.link() + u" | 19200 baud | 4660"_s,
+                                 fast.link() + u" | 57600 baud | 258"_s}));
+    // The device column is wide enough for the device's path.
+    QVERIFY(found->columnWidth(0) > found->fontMetrics().horizontalAdvance(slow.link()));
+    QTRY_VERIFY(answered.contains(fast.link() + u" read 0E02 (2): 0102"_s));
+    QVERIFY(answered.contains(slow.link() + u" probe: ACK"_s));
     const QString before = Ini_read(ini, u"COM"_s, u"Speed"_s, u"none"_s);
-    found->itemClicked(found->item(1));
+    found->cellClicked(1, 1);
     QCOMPARE(form.findChild<QComboBox *>(u"Port_num"_s)->currentText(), u"COM5"_s);
     QCOMPARE(form.findChild<QComboBox *>(u"Speed_set"_s)->currentText(), u"57600"_s);
-    found->itemClicked(found->item(0));
+    found->cellClicked(0, 2);
     QCOMPARE(form.findChild<QComboBox *>(u"Port_num"_s)->currentText(), u"COM2"_s);
     QCOMPARE(Ini_read(ini, u"COM"_s, u"Speed"_s, u"none"_s), before);
 

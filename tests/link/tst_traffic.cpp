@@ -1,0 +1,176 @@
+// What the traffic monitor makes of each exchange: the kind of every line,
+// what the answer meant, its mark, and the statistics they add up to.
+#include "link/plcframe.h"
+#include "link/traffic.h"
+#include "support/scriptedport.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+class TestTraffic : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void judgesEachAnswer_data();
+    void judgesEachAnswer();
+    void writesLinesAndCsv();
+};
+
+namespace {
+
+QString kindName(TrafficEntry::Kind kind)
+{
+    static const QStringList names = {u"sent"_s,    u"received"_s, u"answer"_s,
+                                      u"refused"_s, u"wrong"_s,    u"timeout"_s};
+    return names.at(int(kind));
+}
+
+QByteArray readRequest()
+{
+    return PlcFrame::request(PlcCommand::Read, 0x2008, 2);
+}
+
+QByteArray writeRequest()
+{
+    return PlcFrame::request(PlcCommand::Write, 0x3000, 2, QByteArray::fromHex("FF0F"));
+}
+
+} // namespace
+
+void TestTraffic::judgesEachAnswer_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArrayList>("chunks"); // as they arrive
+    QTest::addColumn<QString>("kinds");         // of every line, in order
+    QTest::addColumn<QString>("meaning");       // of the last line
+    QTest::addColumn<QString>("mark");          // of the last line
+    QTest::addColumn<QList<int>>("counts");     // sent, answers, NAKs, wrong, timeouts
+
+    const QByteArray answer = PlcFrame::dataAnswer("03D4");
+    const QByteArray badSum = answer.left(answer.size() - 1) + 'F';
+    QTest::newRow("read") << readRequest() << QByteArrayList{answer} << u"sent answer"_s
+                          << u"read 2008 (2): D403"_s << QString() << QList<int>{1, 1, 0, 0, 0};
+    QTest::newRow("read in two chunks")
+        << readRequest() << QByteArrayList{answer.left(3), answer.mid(3)}
+        << u"sent received answer"_s << u"read 2008 (2): D403"_s << QString()
+        << QList<int>{1, 1, 0, 0, 0};
+    QTest::newRow("read refused") << readRequest() << QByteArrayList{"\x15"} << u"sent refused"_s
+                                  << u"read 2008 (2): NAK"_s << u"NAK"_s
+                                  << QList<int>{1, 0, 1, 0, 0};
+    QTest::newRow("checksum wrong")
+        << readRequest() << QByteArrayList{badSum} << u"sent wrong"_s << u"read 2008 (2): D403"_s
+        << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
+    QTest::newRow("garbage first")
+        << readRequest() << QByteArrayList{"\xFF\xFE"} << u"sent wrong"_s
+        << u"read 2008 (2): <FF>"_s << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
+    QTest::newRow("answer left unfinished")
+        << readRequest() << QByteArrayList{answer.left(3)} << u"sent received wrong"_s
+        << u"read 2008 (2): unfinished answer, then nothing for 300 ms"_s << u"wrong answer"_s
+        << QList<int>{1, 0, 0, 1, 0};
+    QTest::newRow("write") << writeRequest() << QByteArrayList{"\x06"} << u"sent answer"_s
+                           << u"write 3000 \u2190 FF0F: ACK"_s << QString()
+                           << QList<int>{1, 1, 0, 0, 0};
+    QTest::newRow("write, odd answer")
+        << writeRequest() << QByteArrayList{"X"} << u"sent wrong"_s
+        << u"write 3000 \u2190 FF0F: X"_s << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
+    QTest::newRow("probe") << QByteArray(1, PlcFrame::ENQ) << QByteArrayList{"\x06"}
+                           << u"sent answer"_s << u"probe: ACK"_s << QString()
+                           << QList<int>{1, 1, 0, 0, 0};
+    QTest::newRow("silence") << readRequest() << QByteArrayList{} << u"sent timeout"_s
+                             << u"no answer after 300 ms"_s << u"timeout"_s
+                             << QList<int>{1, 0, 0, 0, 1};
+}
+
+// The request, its chunks 10 ms apart, then waits of 100 ms until three
+// pass in silence, and the port is closed.
+void TestTraffic::judgesEachAnswer()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArrayList, chunks);
+    QFETCH(QString, kinds);
+    QFETCH(QString, meaning);
+    QFETCH(QString, mark);
+    QFETCH(QList<int>, counts);
+
+    TrafficRecorder recorder;
+    recorder.setEnabled(true);
+    QList<TrafficEntry> entries;
+    TrafficStatistics statistics;
+    connect(&recorder, &TrafficRecorder::entry, this, [&](const TrafficEntry &entry) {
+        entries.append(entry);
+        statistics.add(entry);
+    });
+    auto scripted = std::make_unique<ScriptedPort>();
+    ScriptedPort::Script script;
+    for (qsizetype k = 0; k < chunks.size(); ++k)
+        script.append({10ms * (k + 1), chunks.at(k)});
+    scripted->addScript(script);
+    RecordingPort port(std::move(scripted), recorder);
+    port.write(request);
+    for (int silent = 0; silent < 3;) {
+        if (port.waitForData(100ms) == PlcPort::Wait::Timeout)
+            ++silent;
+        port.takeReceived();
+    }
+    port.close();
+
+    QStringList seen;
+    for (const TrafficEntry &entry : entries) {
+        seen << kindName(entry.kind);
+        QCOMPARE(entry.port, u"COM1"_s);
+        QVERIFY(entry.time.isValid());
+    }
+    QCOMPARE(seen.join(u' '), kinds);
+    QCOMPARE(entries.last().meaning, meaning);
+    QCOMPARE(entries.last().mark(), mark);
+    // An answer that came whole has its time; a silence has none.
+    QCOMPARE(entries.last().answerTime >= 0, entries.last().direction() == u"received"_s);
+    const TrafficStatistics::Port p = statistics.ports().value(u"COM1"_s);
+    QCOMPARE((QList<int>{p.sent, p.answers, p.refusals, p.wrong, p.timeouts}), counts);
+}
+
+// The line of each entry, the statistics' text, and the CSV with its quoting.
+void TestTraffic::writesLinesAndCsv()
+{
+    const QDateTime at(QDate(2026, 12, 9), QTime(12, 3, 4, 120));
+    using Kind = TrafficEntry::Kind;
+    const QList<TrafficEntry> entries = {
+        {at, u"COM1"_s, Kind::Sent, u"<ENQ>"_s, {}, -1},
+        {at.addMSecs(12), u"COM1"_s, Kind::Answer, u"<ACK>"_s, u"probe: ACK"_s, 12},
+        {at.addMSecs(20), u"COM1"_s, Kind::Sent, u"<ENQ>"_s, {}, -1},
+        {at.addMSecs(50), u"COM1"_s, Kind::Refused, u"<NAK>"_s, u"probe: NAK"_s, 30},
+        {at.addMSecs(60), u"/dev/ttyUSB0"_s, Kind::Sent, u"<ENQ>"_s, {}, -1},
+        {at.addMSecs(160), u"/dev/ttyUSB0"_s, Kind::Timeout, {}, u"no answer, \"ever\""_s, -1},
+    };
+    QStringList lines;
+    TrafficStatistics statistics;
+    for (const TrafficEntry &entry : entries) {
+        lines << entry.text();
+        statistics.add(entry);
+    }
+    QCOMPARE(lines, QStringList({
+                        u"12:03:04.120 COM1 sent <ENQ>"_s,
+                        u"12:03:04.132 COM1 received <ACK>  probe: ACK  +12 ms"_s,
+                        u"12:03:04.140 COM1 sent <ENQ>"_s,
+                        u"12:03:04.170 COM1 received <NAK>  probe: NAK  +30 ms  [NAK]"_s,
+                        u"12:03:04.180 /dev/ttyUSB0 sent <ENQ>"_s,
+                        u"12:03:04.280 /dev/ttyUSB0 silent  no answer, \"ever\"  [timeout]"_s,
+                    }));
+    QCOMPARE(statistics.text(),
+             u"/dev/ttyUSB0: 1 sent, 0 answers, 0 NAK, 0 wrong, 1 timeouts\n"
+             "COM1: 2 sent, 1 answers, 1 NAK, 0 wrong, 0 timeouts; answer time mean 21 ms, "
+             "max 30 ms"_s);
+    QCOMPARE(trafficCsv(entries.mid(3)),
+             u"time,port,direction,frame,meaning,answer ms,mark\n"
+             "12:03:04.170,COM1,received,<NAK>,probe: NAK,30,NAK\n"
+             "12:03:04.180,/dev/ttyUSB0,sent,<ENQ>,,,\n"
+             "12:03:04.280,/dev/ttyUSB0,silent,,\"no answer, \"\"ever\"\"\",,timeout\n"_s);
+    statistics.clear();
+    QCOMPARE(statistics.text(), QString());
+}
+
+QTEST_GUILESS_MAIN(TestTraffic)
+#include "tst_traffic.moc"
