@@ -2,6 +2,7 @@
 
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
+#include "modbus/uartdescription.h"
 
 namespace {
 
@@ -9,10 +10,23 @@ const QString watchColumns = QStringLiteral("|  Active since  | Times active ");
 
 } // namespace
 
+QString ErrorWatch::plainFormat(Buffer buffer)
+{
+    return buffer == Buffer::Modbus ? ModbusErrorBuffer::format : OneWireErrorBuffer::format;
+}
+
 QString ErrorWatch::format(Buffer buffer)
 {
-    return (buffer == Buffer::Modbus ? ModbusErrorBuffer::format : OneWireErrorBuffer::format) +
-           watchColumns;
+    return plainFormat(buffer) + watchColumns;
+}
+
+std::optional<ErrorWatch::Buffer> ErrorWatch::bufferNamed(const QString &name)
+{
+    if (name == QLatin1String("modbus1") || name == QLatin1String("modbus2"))
+        return Buffer::Modbus;
+    if (name == QLatin1String("onewire"))
+        return Buffer::OneWire;
+    return std::nullopt;
 }
 
 bool ErrorWatch::isActive(int errorByte) const
@@ -73,4 +87,13 @@ QString ErrorWatch::changeLine(const QString &buffer, int slot, const QDateTime 
     if (const QString description = row.value(2).trimmed(); !description.isEmpty())
         line += QStringLiteral(", ") + description;
     return line;
+}
+
+ErrorBufferRead readErrorBuffer(PlcPort &port, const QString &iniFile, const QString &name)
+{
+    if (name == QLatin1String("onewire"))
+        return readOneWireErrorBuffer(port, iniFile);
+    return readModbusErrorBuffer(port, iniFile,
+                                 name == QLatin1String("modbus2") ? UartDescription::uart2()
+                                                                  : UartDescription::uart1());
 }

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "diag/modbuserrorbuffer.h"
 #include "tables/texttable.h"
 
 #include <QDateTime>
 #include <QList>
+
+#include <optional>
+
+class PlcPort;
 
 // What watching an error buffer keeps of each slot (or sensor) from one read
 // to the next: its error byte, since when its current error has been active
@@ -23,8 +28,12 @@ public:
 
     explicit ErrorWatch(Buffer buffer) : m_buffer(buffer) {}
 
-    // The buffer's table format with the two watch columns after it.
+    // The buffer's table format, and the same with the two watch columns.
+    static QString plainFormat(Buffer buffer);
     static QString format(Buffer buffer);
+    // The buffers by the names they go by: modbus1, modbus2 (Modbus) and
+    // onewire (1-wire).
+    static std::optional<Buffer> bufferNamed(const QString &name);
 
     // Whether an error byte says an error is active: for a Modbus slot any
     // error but an inactive one (80), for a sensor bit 7.
@@ -48,3 +57,7 @@ private:
     Buffer m_buffer;
     QList<Slot> m_slots;
 };
+
+// The buffer of that name read as its button reads it: "modbus1" and
+// "modbus2" UART 1's and UART 2's, "onewire" the sensors'.
+ErrorBufferRead readErrorBuffer(PlcPort &port, const QString &iniFile, const QString &name);

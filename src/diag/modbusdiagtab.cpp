@@ -1,5 +1,6 @@
 #include "modbusdiagtab.h"
 
+#include "diag/bufferwatch.h"
 #include "diag/modbuserrorbuffer.h"
 #include "modbus/uartdescription.h"
 #include "widgets/framebox.h"
@@ -29,6 +30,10 @@ ModbusDiagTab::ModbusDiagTab(TabContext &context, QWidget *parent)
     buffers->addWidget(buildBuffer(2, QStringLiteral("Frame12"),
                                    QStringLiteral("UART2 modbus error buffer"),
                                    QStringLiteral("MB_grid2")));
+    m_watch = new BufferWatch(context, QStringLiteral("MB"), QStringLiteral("Modbus"),
+                              {{QStringLiteral("modbus1"), QStringLiteral("UART 1"), m_grids[0]},
+                               {QStringLiteral("modbus2"), QStringLiteral("UART 2"), m_grids[1]}},
+                              this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buffers, 1);
     layout->addWidget(buildCommands());
@@ -59,7 +64,8 @@ QGroupBox *ModbusDiagTab::buildCommands()
     };
     addButton("Command4", QStringLiteral("Read modbus buffer 1"), 1);
     addButton("Command6", QStringLiteral("Read modbus buffer 2"), 2);
-    layout->addStretch(1);
+    layout->addSpacing(24);
+    layout->addLayout(m_watch->controls(), 1);
     return box;
 }
 
@@ -72,8 +78,10 @@ void ModbusDiagTab::readBuffer(int uart)
             return readModbusErrorBuffer(port, ini, *description);
         },
         TabContext::ProgressWindow::Hidden,
-        [grid = errorGrid(uart)](const ErrorBufferRead &read) {
-            if (read.table)
-                grid->setEntries(*read.table);
+        [this, uart](const ErrorBufferRead &read) {
+            if (!read.table)
+                return;
+            m_watch->showPlainRead(uart - 1);
+            errorGrid(uart)->setEntries(*read.table);
         });
 }

@@ -1,5 +1,6 @@
 #include "onewirediagtab.h"
 
+#include "diag/bufferwatch.h"
 #include "diag/onewireerrorbuffer.h"
 #include "widgets/framebox.h"
 #include "widgets/gridview.h"
@@ -25,9 +26,13 @@ OneWireDiagTab::OneWireDiagTab(TabContext &context, QWidget *parent)
     read->setObjectName(QStringLiteral("Command5"));
     connect(read, &QPushButton::clicked, this, &OneWireDiagTab::readBuffer);
     m_context.registerPlcControl(read);
+    m_watch =
+        new BufferWatch(context, QStringLiteral("W1"), QStringLiteral("OneWire"),
+                        {{QStringLiteral("onewire"), QStringLiteral("1-wire"), m_grid}}, this);
     auto *commandLayout = new QHBoxLayout(commands);
     commandLayout->addWidget(read);
-    commandLayout->addStretch(1);
+    commandLayout->addSpacing(24);
+    commandLayout->addLayout(m_watch->controls(), 1);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buffer, 1);
@@ -43,7 +48,9 @@ void OneWireDiagTab::readBuffer()
         },
         TabContext::ProgressWindow::Hidden,
         [this](const ErrorBufferRead &read) {
-            if (read.table)
-                m_grid->setEntries(*read.table);
+            if (!read.table)
+                return;
+            m_watch->showPlainRead(0);
+            m_grid->setEntries(*read.table);
         });
 }

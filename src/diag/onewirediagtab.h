@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class BufferWatch;
 class GridView;
 class TabContext;
 
@@ -16,6 +17,8 @@ public:
 
     // The table `W1_grid`.
     GridView *errorGrid() const { return m_grid; }
+    // "Watch": the buffer read again and again.
+    BufferWatch *watch() const { return m_watch; }
 
     // "Read 1-wire buffer": the buffer shown whole in the table, which stays
     // as it is when the read fails.
@@ -24,4 +27,5 @@ public:
 private:
     TabContext &m_context;
     GridView *m_grid = nullptr;
+    BufferWatch *m_watch = nullptr;
 };

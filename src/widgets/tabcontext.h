@@ -132,9 +132,15 @@ public:
     void nameNextChange(const QString &name) { m_nextChange = name; }
     QString takeChangeName() { return std::exchange(m_nextChange, QString()); }
 
+    // A line for the window's status bar.
+    void showStatus(const QString &text) { Q_EMIT statusMessage(text); }
+
     // A transfer's message, if it has one, in a message box with its title:
     // information after a success, a warning after a failure.
     void report(QWidget *from, const TransferResult &result);
+
+Q_SIGNALS:
+    void statusMessage(const QString &text);
 
 private:
     QString m_iniFile;

@@ -57,6 +57,8 @@ Main::Main(Context context, QWidget *parent)
     resize(1000, 660);
     setAcceptDrops(true);
     m_monitor = new TrafficMonitor(*m_recorder, dialogs(), this);
+    connect(m_context.get(), &TabContext::statusMessage, this,
+            [this](const QString &text) { statusBar()->showMessage(text); });
     addDockWidget(Qt::BottomDockWidgetArea, m_monitor);
     const Configuration startUp = Configuration::startUp(iniFile());
     m_document = std::make_unique<ConfigurationDocument>(iniFile(), startUp);

@@ -1,17 +1,22 @@
 #include "diag/modbusdiagtab.h"
 #include "diag/modbuserrorbuffer.h"
+#include "link/inifile.h"
 #include "link/plcframe.h"
 #include "plcsimulator.h"
 #include "simport.h"
 #include "support/gridrows.h"
 #include "support/scripteddialogs.h"
 #include "widgets/gridview.h"
+#include "widgets/tabcontext.h"
 #include "window/mainwindow.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -54,6 +59,7 @@ private Q_SLOTS:
     void readShowsDecodedSlots_data();
     void readShowsDecodedSlots();
     void failedReadKeepsTable();
+    void watchFollowsErrors();
 };
 
 void TestModbusDiagTab::startsWithHeaderAndOneRow()
@@ -126,6 +132,78 @@ void TestModbusDiagTab::failedReadKeepsTable()
     QVERIFY(w.read(1));
     QCOMPARE(shownRows(w.grid(1)), shown);
     QCOMPARE(w.dialogs.messages(), QStringList{u"Answer timeout from PLC"_s});
+}
+
+// Watching UART 1 (UART 2 is a slave) every second: an error the PLC raises
+// shows within an interval, stands out for one and is counted; a failed read
+// goes to the status bar and the watch goes on; another operation holds the
+// reads back; a UART that stops being a master ends the watch.
+void TestModbusDiagTab::watchFollowsErrors()
+{
+    DiagWindow w;
+    w.sim.setWord(0x2008, 0xC003);
+    w.sim.setWord(0x2006, 0x4001);
+    QStringList status;
+    connect(&w.main.tabContext(), &TabContext::statusMessage, this,
+            [&status](const QString &text) { status << text; });
+    auto *interval = w.main.findChild<QSpinBox *>(u"MB_watch_interval"_s);
+    QCOMPARE(interval->value(), 2);
+    interval->setValue(1);
+    QCOMPARE(Ini_read(w.main.iniFile(), u"WATCH"_s, u"Modbus"_s, {}), u"1"_s);
+    auto *watch = w.main.findChild<QCheckBox *>(u"MB_watch"_s);
+    watch->setChecked(true);
+    QTRY_COMPARE(shownRows(w.grid(1)).size(), 5);
+    QCOMPARE(shownRows(w.grid(1)).first().mid(3), QStringList({"Active since", "Times active"}));
+    QCOMPARE(status, QStringList{u"Watching: UART 2 is not a Modbus master"_s});
+    const auto highlighted = [&w](int row) {
+        return w.grid(1)->grid()->cell(row, 1).data(GridModel::HighlightRole).toBool();
+    };
+
+    w.sim.setMemory(0x3601, QByteArray::fromHex("81"));
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(w.grid(1)).at(2).mid(1, 2),
+                              QStringList({"Active error", "illegal register address "}), 2500);
+    QCOMPARE(shownRows(w.grid(1)).at(2).at(4), u"1"_s);
+    QVERIFY(!shownRows(w.grid(1)).at(2).at(3).isEmpty());
+    QVERIFY(highlighted(2));
+    QVERIFY(!highlighted(1));
+    // Unchanged in the next read, it no longer stands out.
+    QTRY_VERIFY_WITH_TIMEOUT(!highlighted(2), 2500);
+    w.sim.setMemory(0x3601, QByteArray::fromHex("00"));
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(w.grid(1)).at(2).at(1), u"No error"_s, 2500);
+    QCOMPARE(shownRows(w.grid(1)).at(2).at(3), QString());
+
+    SimFaults faults;
+    faults.perRequest[SimFault::Silent].ordinals.insert(w.sim.requestCount() + 1);
+    w.sim.setFaults(faults);
+    QTRY_VERIFY_WITH_TIMEOUT(status.contains(u"Watching: UART 1: Answer timeout from PLC"_s), 4000);
+    QVERIFY(watch->isChecked());
+    QVERIFY(w.dialogs.shown.isEmpty());
+
+    // While another operation runs, no read is made; it comes once that ends.
+    std::atomic<bool> release = false;
+    QTRY_VERIFY(!w.main.tabContext().session().isBusy());
+    QVERIFY(w.main.tabContext().run(
+        [&release](PlcPort &, const TransferProgress &) {
+            while (!release)
+                QThread::msleep(5);
+        },
+        TabContext::ProgressWindow::Hidden));
+    const int before = w.sim.requestCount();
+    QTest::qWait(1500);
+    QCOMPARE(w.sim.requestCount(), before);
+    release = true;
+    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requestCount() > before, 500);
+
+    w.sim.setWord(0x2008, 0x4003);
+    QTRY_VERIFY_WITH_TIMEOUT(!watch->isChecked(), 2500);
+    QCOMPARE(status.last(), u"Watching stopped: UART 1 is not a Modbus master"_s);
+    const int stopped = w.sim.requestCount();
+    QTest::qWait(1200);
+    QCOMPARE(w.sim.requestCount(), stopped);
+    // A read by the button shows the plain columns again.
+    w.sim.setWord(0x2008, 0xC001);
+    QVERIFY(w.read(1));
+    QCOMPARE(shownRows(w.grid(1)).first().size(), 3);
 }
 
 QTEST_MAIN(TestModbusDiagTab)

@@ -1,3 +1,4 @@
+#include "diag/errorwatch.h"
 #include "diag/modbuserrorbuffer.h"
 #include "link/plcframe.h"
 #include "modbus/uartdescription.h"
@@ -9,6 +10,8 @@
 
 Q_DECLARE_METATYPE(SimFault)
 Q_DECLARE_METATYPE(std::optional<QString>)
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -59,6 +62,8 @@ private Q_SLOTS:
     void leavesTableOfNonMasters();
     void changesNothingOnFailure_data();
     void changesNothingOnFailure();
+    void watchFollowsSlots_data();
+    void watchFollowsSlots();
 };
 
 void TestModbusErrorBuffer::decodesErrorBytes_data()
@@ -162,6 +167,7 @@ void TestModbusErrorBuffer::leavesTableOfNonMasters()
     Bench bench(0x2008, quint16(modeWord), 0x3600);
     const ErrorBufferRead read = bench.read(UartDescription::uart1());
     QVERIFY(read.result.ok);
+    QVERIFY(!read.inMode);
     QCOMPARE(read.result.message, QString());
     QCOMPARE(read.table, std::nullopt);
     QCOMPARE(bench.sim.requests(), QList<QByteArray>{readFrame("2008", "02")});
@@ -204,6 +210,72 @@ void TestModbusErrorBuffer::changesNothingOnFailure()
     closed.port.setMissingPorts({1});
     QCOMPARE(closed.read(UartDescription::uart1()).result.message,
              QStringLiteral("COM1: no such device"));
+}
+
+void TestModbusErrorBuffer::watchFollowsSlots_data()
+{
+    using Reads = QList<QList<int>>;
+    QTest::addColumn<bool>("oneWire");
+    QTest::addColumn<Reads>("reads");       // the error bytes of each read, a second apart
+    QTest::addColumn<Reads>("changes");     // the slots each read changed
+    QTest::addColumn<QStringList>("since"); // the last table's "active since"
+    QTest::addColumn<QStringList>("times"); // and "times active"
+    QTest::addColumn<QString>("line");      // the change line of slot 1 at the last read
+
+    QTest::newRow("errors already there count once")
+        << false << Reads{{0, 0x84, 0x80}} << Reads{{2, 3}} << QStringList{"", "12:00:00", ""}
+        << QStringList{"0", "1", "0"} << u"12:00:00 modbus1 slot 1: No error"_s;
+    QTest::newRow("comes, goes, comes back")
+        << false << Reads{{0, 0}, {0x84, 0}, {0x84, 0}, {0x80, 0}, {0x81, 0}}
+        << Reads{{}, {1}, {}, {1}, {1}} << QStringList{"12:00:04", ""} << QStringList{"2", "0"}
+        << u"12:00:04 modbus1 slot 1: Active error, illegal register address"_s;
+    QTest::newRow("another active error is a new error, not a new activation")
+        << false << Reads{{0x84}, {0x81}} << Reads{{1}, {1}} << QStringList{"12:00:01"}
+        << QStringList{"1"} << u"12:00:01 modbus1 slot 1: Active error, illegal register address"_s;
+    QTest::newRow("the buffer grows and shrinks")
+        << false << Reads{{0x84}, {0x84, 0x84}, {0}} << Reads{{1}, {2}, {1}} << QStringList{""}
+        << QStringList{"1"} << u"12:00:02 modbus1 slot 1: No error"_s;
+    QTest::newRow("1-wire: bit 7 is active")
+        << true << Reads{{0x42, 0}, {0xC2, 0x80}, {0x22, 0x80}} << Reads{{1}, {1, 2}, {1}}
+        << QStringList{"", "12:00:01"} << QStringList{"1", "1"}
+        << u"12:00:02 onewire sensor 1: No error, Number of error :2"_s;
+}
+
+// What a watch keeps from read to read: which slots changed, since when an
+// error is active, how often it became active, and the line the command
+// line prints.
+void TestModbusErrorBuffer::watchFollowsSlots()
+{
+    using Reads = QList<QList<int>>;
+    QFETCH(bool, oneWire);
+    QFETCH(Reads, reads);
+    QFETCH(Reads, changes);
+    QFETCH(QStringList, since);
+    QFETCH(QStringList, times);
+    QFETCH(QString, line);
+    ErrorWatch watch(oneWire ? ErrorWatch::Buffer::OneWire : ErrorWatch::Buffer::Modbus);
+    const QDateTime noon(QDate(2026, 12, 9), QTime(12, 0));
+    Reads changed;
+    for (qsizetype k = 0; k < reads.size(); ++k)
+        changed << watch.take(reads.at(k), noon.addSecs(k));
+    QCOMPARE(changed, changes);
+    const TextTable table = watch.table();
+    QStringList sinceColumn, timesColumn;
+    for (const QStringList &row : table) {
+        QCOMPARE(row.size(),
+                 headerFromFormat(ErrorWatch::format(oneWire ? ErrorWatch::Buffer::OneWire
+                                                             : ErrorWatch::Buffer::Modbus))
+                     .size());
+        sinceColumn << row.at(3);
+        timesColumn << row.at(4);
+    }
+    QCOMPARE(sinceColumn, since);
+    QCOMPARE(timesColumn, times);
+    QCOMPARE(
+        watch.changeLine(oneWire ? u"onewire"_s : u"modbus1"_s, 1, noon.addSecs(reads.size() - 1)),
+        line);
+    watch.reset();
+    QCOMPARE(watch.take(reads.first(), noon), changes.first());
 }
 
 QTEST_GUILESS_MAIN(TestModbusErrorBuffer)

@@ -1,0 +1,195 @@
+#include "bufferwatch.h"
+
+#include "link/inifile.h"
+#include "tables/wholenumber.h"
+#include "widgets/gridview.h"
+#include "widgets/tabcontext.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace {
+
+constexpr int defaultInterval = 2;
+const QString section = QStringLiteral("WATCH");
+
+ErrorWatch::Buffer kindOf(const QString &name)
+{
+    return ErrorWatch::bufferNamed(name).value_or(ErrorWatch::Buffer::Modbus);
+}
+
+} // namespace
+
+BufferWatch::BufferWatch(TabContext &context, const QString &prefix, const QString &settingsKey,
+                         QList<Buffer> buffers, QWidget *parent)
+    : QObject(parent), m_context(context), m_settingsKey(settingsKey)
+{
+    for (const Buffer &buffer : buffers) {
+        m_buffers.push_back(
+            std::make_unique<Watched>(Watched{buffer, ErrorWatch(kindOf(buffer.name)), false, {}}));
+        // The rows that changed in the last read stand out.
+        buffer.grid->grid()->setNotes(
+            [watched = m_buffers.back().get()](const QStringList &cells, int) {
+                return GridModel::CellNote{
+                    {}, false, watched->changed.count(cells.value(0).toInt()) > 0};
+            });
+    }
+    m_check = new QCheckBox(QStringLiteral("Watch"), parent);
+    m_check->setObjectName(prefix + QStringLiteral("_watch"));
+    m_interval = new QSpinBox(parent);
+    m_interval->setObjectName(prefix + QStringLiteral("_watch_interval"));
+    m_interval->setRange(1, 60);
+    m_interval->setSuffix(QStringLiteral(" s"));
+    const auto stored = wholeNumber(Ini_read(context.iniFile(), section, m_settingsKey, QString()));
+    m_interval->setValue(stored && *stored >= 1 && *stored <= 60 ? int(*stored) : defaultInterval);
+    auto *every = new QLabel(QStringLiteral("&every"), parent);
+    every->setBuddy(m_interval);
+    m_state = new QLabel(parent);
+    m_state->setObjectName(prefix + QStringLiteral("_watch_state"));
+    m_row = new QHBoxLayout;
+    m_row->addWidget(m_check);
+    m_row->addWidget(every);
+    m_row->addWidget(m_interval);
+    m_row->addWidget(m_state, 1);
+
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &BufferWatch::read);
+    connect(m_check, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            start();
+        else
+            stop({});
+    });
+    connect(m_interval, &QSpinBox::valueChanged, this, [this](int seconds) {
+        Ini_write(m_context.iniFile(), section, m_settingsKey, QString::number(seconds));
+        if (m_timer->isActive())
+            schedule();
+    });
+    // A read that waited for another operation comes once it has ended.
+    connect(&m_context.session(), &PlcSession::busyChanged, this, [this](bool busy) {
+        if (!busy && m_due && isWatching())
+            QTimer::singleShot(0, this, &BufferWatch::read);
+    });
+}
+
+BufferWatch::~BufferWatch() = default;
+
+bool BufferWatch::isWatching() const
+{
+    return m_check->isChecked();
+}
+
+void BufferWatch::setWatching(bool on)
+{
+    m_check->setChecked(on);
+}
+
+void BufferWatch::showPlainRead(int buffer)
+{
+    Watched &watched = *m_buffers.at(std::size_t(buffer));
+    watched.changed.clear();
+    watched.buffer.grid->grid()->setFormat(ErrorWatch::plainFormat(kindOf(watched.buffer.name)));
+}
+
+void BufferWatch::start()
+{
+    for (const std::unique_ptr<Watched> &watched : m_buffers) {
+        watched->watch.reset();
+        watched->active = true;
+        watched->changed.clear();
+        GridModel *model = watched->buffer.grid->grid();
+        model->setFormat(ErrorWatch::format(kindOf(watched->buffer.name)));
+    }
+    m_state->setText(QStringLiteral("watching"));
+    read();
+}
+
+void BufferWatch::stop(const QString &why)
+{
+    m_timer->stop();
+    m_due = false;
+    for (const std::unique_ptr<Watched> &watched : m_buffers) {
+        watched->changed.clear();
+        watched->buffer.grid->viewport()->update();
+    }
+    m_state->clear();
+    if (!why.isEmpty())
+        m_context.showStatus(why);
+    const QSignalBlocker quiet(m_check);
+    m_check->setChecked(false);
+}
+
+void BufferWatch::schedule()
+{
+    m_timer->start(std::chrono::seconds(m_interval->value()));
+}
+
+void BufferWatch::read()
+{
+    m_due = false;
+    if (!isWatching())
+        return;
+    QStringList names;
+    for (const std::unique_ptr<Watched> &watched : m_buffers) {
+        if (watched->active)
+            names << watched->buffer.name;
+    }
+    auto reads = std::make_shared<QList<ErrorBufferRead>>();
+    const bool started = m_context.run(
+        [names, reads, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
+            for (const QString &name : names)
+                reads->append(readErrorBuffer(port, ini, name));
+        },
+        TabContext::ProgressWindow::Hidden,
+        [this, reads] {
+            if (isWatching())
+                take(*reads);
+        });
+    if (!started)
+        m_due = true;
+}
+
+void BufferWatch::take(const QList<ErrorBufferRead> &reads)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList problems;
+    qsizetype next = 0;
+    for (const std::unique_ptr<Watched> &watched : m_buffers) {
+        if (!watched->active)
+            continue;
+        const ErrorBufferRead &read = reads.at(next++);
+        if (!read.result.ok) {
+            problems << QStringLiteral("%1: %2").arg(watched->buffer.caption, read.result.message);
+            continue;
+        }
+        if (!read.inMode) {
+            watched->active = false;
+            watched->changed.clear();
+            problems << outOfMode(*watched);
+            continue;
+        }
+        const QList<int> changed = watched->watch.take(read.errorBytes, now);
+        watched->changed = std::set<int>(changed.cbegin(), changed.cend());
+        watched->buffer.grid->setEntries(watched->watch.table());
+    }
+    const bool any = std::any_of(m_buffers.cbegin(), m_buffers.cend(),
+                                 [](const std::unique_ptr<Watched> &w) { return w->active; });
+    const QString told = QStringLiteral("Watching: ") + problems.join(QStringLiteral("; "));
+    if (!any)
+        return stop(QStringLiteral("Watching stopped: ") + problems.join(QStringLiteral("; ")));
+    if (!problems.isEmpty())
+        m_context.showStatus(told);
+    m_state->setText(QStringLiteral("read at %1").arg(now.time().toString(u"HH:mm:ss")));
+    schedule();
+}
+
+QString BufferWatch::outOfMode(const Watched &watched) const
+{
+    return watched.buffer.name == QLatin1String("onewire")
+               ? QStringLiteral("the auxiliary port is not a 1-wire master")
+               : QStringLiteral("%1 is not a Modbus master").arg(watched.buffer.caption);
+}
