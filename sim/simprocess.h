@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QProcess>
+
+#include <csignal>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -30,6 +32,9 @@ public:
     }
 
     // Ends the simulator as SIGTERM does; its pseudo-terminal goes away.
+    // Sends a signal (SIGHUP: read the error bytes again).
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+
     void stop()
     {
         if (m_process.state() == QProcess::NotRunning)

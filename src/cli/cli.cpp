@@ -1,12 +1,12 @@
 #include "cli.h"
 
+#include "cli/benchreport.h"
 #include "config/configurationfile.h"
 #include "config/configurationjson.h"
 #include "config/configurationupload.h"
 #include "config/plcbackup.h"
 #include "config/registermap.h"
-#include "diag/modbuserrorbuffer.h"
-#include "diag/onewireerrorbuffer.h"
+#include "diag/errorwatch.h"
 #include "link/connectiontest.h"
 #include "link/framelog.h"
 #include "link/inifile.h"
@@ -18,9 +18,12 @@
 #include "onewire/bussearch.h"
 #include "onewire/romcode.h"
 #include "onewire/sensortable.h"
+#include "tables/wholenumber.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -31,6 +34,8 @@
 #include <QSerialPortInfo>
 #include <QThread>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
@@ -83,7 +88,28 @@ struct Options
     QString log;       // --log: the frame log's file, empty for none
     QString backups;   // download --backup: the folder, empty for no backup
     QString port;      // the port a run is on, as given ("" for the default)
+    int watch = 0;     // diag --watch: seconds between reads, 0 for one read
+    int count = 0;     // diag --count: reads before it ends, 0 for no end
+    QString report;    // --report: the bench record's file, empty for none
 };
+
+// Set by Ctrl+C (and SIGTERM) while a watch runs: it ends after the read
+// under way.
+std::atomic<bool> interrupted = false;
+
+void interrupt(int)
+{
+    interrupted = true;
+}
+
+// Lines from the ports' threads, each written whole.
+void printLocked(const QString &text, FILE *stream)
+{
+    static QMutex lock;
+    const QMutexLocker locked(&lock);
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
 
 // The port a --port value names: a COMn as the settings file maps it, or a
 // device path; the line settings given with --line stay whatever the
@@ -211,25 +237,62 @@ CommandResult upload(const Options &o, PlcPort &port, const TransferProgress &pr
     return {Done, {QStringLiteral("read into %1").arg(file)}, {{QStringLiteral("file"), file}}};
 }
 
+// diag --watch: the buffer read every o.watch seconds, a line for each slot
+// whose state changed (every slot with an error at the first read), until
+// Ctrl+C or o.count reads. A failed read is told and the next one tried; the
+// watch ends when the port leaves the buffer's mode.
+CommandResult watchBuffer(const Options &o, PlcPort &port, const QString &which)
+{
+    ErrorWatch watch(*ErrorWatch::bufferNamed(which));
+    const QString prefix = o.ports.size() > 1 ? o.port + QStringLiteral(": ") : QString();
+    int reads = 0;
+    bool failedLast = false;
+    while (!interrupted && (o.count == 0 || reads < o.count)) {
+        if (reads > 0) {
+            QDeadlineTimer next(std::chrono::seconds(o.watch));
+            while (!interrupted && !next.hasExpired())
+                QThread::msleep(20);
+            if (interrupted)
+                break;
+        }
+        const ErrorBufferRead read = readErrorBuffer(port, o.ini, which);
+        const QDateTime now = QDateTime::currentDateTime();
+        ++reads;
+        failedLast = !read.result.ok;
+        if (failedLast) {
+            printLocked(prefix + QStringLiteral("%1 %2: %3")
+                                     .arg(now.time().toString(QStringLiteral("HH:mm:ss")), which,
+                                          read.result.message),
+                        stderr);
+            continue;
+        }
+        if (!read.inMode)
+            return {Done,
+                    {prefix + QStringLiteral("%1: not in the mode its buffer belongs to; the "
+                                             "watch ends")
+                                  .arg(which)},
+                    {{QStringLiteral("reads"), reads}}};
+        for (int slot : watch.take(read.errorBytes, now))
+            printLocked(prefix + watch.changeLine(which, slot, now), stdout);
+    }
+    return {failedLast && !interrupted ? LinkFailed : Done, {}, {{QStringLiteral("reads"), reads}}};
+}
+
 CommandResult diag(const Options &o, PlcPort &port, const TransferProgress &)
 {
     const QString which = o.arguments.value(0);
-    ErrorBufferRead read;
-    QString format = ModbusErrorBuffer::format;
-    if (which == QLatin1String("modbus1") || which == QLatin1String("modbus2")) {
-        const UartDescription &uart =
-            which.endsWith(QLatin1Char('1')) ? UartDescription::uart1() : UartDescription::uart2();
-        read = readModbusErrorBuffer(port, o.ini, uart);
-    } else if (which == QLatin1String("onewire")) {
-        read = readOneWireErrorBuffer(port, o.ini);
-        format = OneWireErrorBuffer::format;
-    } else {
+    const std::optional<ErrorWatch::Buffer> buffer = ErrorWatch::bufferNamed(which);
+    if (!buffer)
         return failed(Usage, QStringLiteral("diag takes modbus1, modbus2 or onewire"));
-    }
+    if (o.watch > 0)
+        return watchBuffer(o, port, which);
+    const ErrorBufferRead read = readErrorBuffer(port, o.ini, which);
     if (!read.result.ok)
         return failed(read.result);
     const TextTable table = read.table.value_or(TextTable());
-    return {Done, tableLines(format, table), {{QStringLiteral("rows"), tableJson(table)}}};
+    return {Done,
+            tableLines(ErrorWatch::plainFormat(*buffer), table),
+            {{QStringLiteral("rows"), tableJson(table)}}};
 }
 
 CommandResult search(const Options &o, PlcPort &port, const TransferProgress &)
@@ -443,7 +506,7 @@ const QList<Command> &commands()
          QStringLiteral("modbus1|modbus2|onewire"),
          1,
          QStringLiteral("read an error buffer"),
-         {},
+         QStringLiteral("[--watch SECONDS [--count N]]"),
          diag,
          {}},
         {QStringLiteral("search"),
@@ -554,6 +617,16 @@ void describe(QCommandLineParser &parser)
         {QStringLiteral("csv"),
          QStringLiteral("show: print one table (uart1, uart2 or sensors) as tab-separated text."),
          QStringLiteral("TABLE")},
+        {QStringLiteral("watch"),
+         QStringLiteral("diag: read the buffer again every SECONDS (1 to 3600) and print a line "
+                        "for each slot whose state changed, until Ctrl+C."),
+         QStringLiteral("SECONDS")},
+        {QStringLiteral("count"), QStringLiteral("diag --watch: stop after N reads."),
+         QStringLiteral("N")},
+        {QStringLiteral("report"),
+         QStringLiteral("Append one JSON line per port to FILE: time, port, CPU type, command, "
+                        "file and its SHA-256, result and duration."),
+         QStringLiteral("FILE")},
         {QStringLiteral("start"),
          QStringLiteral("search --add: the first register for an empty table (default 1500)."),
          QStringLiteral("N")},
@@ -613,11 +686,36 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
         o.ports << QString();
     o.log = parser.value(QStringLiteral("log"));
     o.backups = parser.value(QStringLiteral("backup"));
+    o.report = parser.value(QStringLiteral("report"));
+    const auto whole = [&parser](const char *name, int min, int max) -> std::optional<int> {
+        const std::optional<qint64> value = wholeNumber(parser.value(QLatin1String(name)));
+        if (!value || *value < min || *value > max)
+            return std::nullopt;
+        return int(*value);
+    };
+    if (parser.isSet(QStringLiteral("watch"))) {
+        const std::optional<int> seconds = whole("watch", 1, 3600);
+        if (!seconds || o.command != QLatin1String("diag") || o.json) {
+            print(QStringLiteral("--watch takes 1 to 3600 seconds, with diag and without --json"),
+                  stderr);
+            return Usage;
+        }
+        o.watch = *seconds;
+    }
+    if (parser.isSet(QStringLiteral("count"))) {
+        const std::optional<int> count = whole("count", 1, 1000000);
+        if (!count || o.watch == 0) {
+            print(QStringLiteral("--count takes a number of reads from 1, with --watch"), stderr);
+            return Usage;
+        }
+        o.count = *count;
+    }
     return o;
 }
 
 // The command on every port at once, each on a thread of its own; nothing
-// when the frame log cannot be written.
+// when the frame log or the bench report cannot be written. With a report,
+// each port's run is recorded in it.
 std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Options &o)
 {
     const QStringList &names = o.ports;
@@ -633,6 +731,14 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
             return std::nullopt;
         }
         log = std::make_unique<FrameLog>(*logFile);
+    }
+    std::unique_ptr<BenchReport> report;
+    if (!o.report.isEmpty()) {
+        report = std::make_unique<BenchReport>(o.report);
+        if (const QString error = report->check(); !error.isEmpty()) {
+            print(error, stderr);
+            return std::nullopt;
+        }
     }
     const bool terminal = isatty(fileno(stderr));
     QMutex progressLock;
@@ -655,7 +761,35 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
             };
             Options mine = o;
             mine.port = name;
-            outcomes[k] = command.onPort(mine, *port, progress);
+            if (!report) {
+                outcomes[k] = command.onPort(mine, *port, progress);
+                return;
+            }
+            // For the bench's record: which PLC it was, by its CPU type, then
+            // the command, unless the PLC did not answer.
+            QElapsedTimer clock;
+            clock.start();
+            BenchReport::Entry entry{QDateTime::currentDateTime(), name, {}, o.command};
+            const ConnectionTestResult tested = testConnection(
+                *port, port->portNumber() > 0 ? port->portNumber() : linkSettings(o.ini).portNumber,
+                port->settings());
+            entry.cpuType = tested.cpuType;
+            if (entry.port.isEmpty())
+                entry.port = QStringLiteral("COM%1").arg(port->portNumber());
+            const CommandResult outcome = tested.answered ? command.onPort(mine, *port, progress)
+                                                          : failed(LinkFailed, tested.message);
+            entry.file = command.argumentCount > 0 && o.command != QLatin1String("diag")
+                             ? o.arguments.value(0)
+                             : QString();
+            entry.exitCode = outcome.code;
+            entry.differences =
+                int(outcome.json.value(QStringLiteral("differences")).toArray().size());
+            if (outcome.code > Differences)
+                entry.message = outcome.lines.value(0);
+            entry.duration = clock.elapsed();
+            if (const QString error = report->append(entry); !error.isEmpty())
+                printLocked(error, stderr);
+            outcomes[k] = outcome;
         }));
         runs.back()->start();
     }
@@ -718,8 +852,18 @@ int runCli(const QStringList &arguments)
         return Invalid;
     }
 
-    if (!run->needsPort())
+    if (!run->needsPort()) {
+        if (!o.report.isEmpty()) {
+            print(QStringLiteral("--report goes with the commands that talk to a PLC"), stderr);
+            return Usage;
+        }
         return report(o, {}, {run->once(o)});
+    }
+    if (o.watch > 0) {
+        interrupted = false;
+        std::signal(SIGINT, interrupt);
+        std::signal(SIGTERM, interrupt);
+    }
     const std::optional<QList<CommandResult>> outcomes = runOnPorts(*run, o);
     if (!outcomes)
         return Invalid;

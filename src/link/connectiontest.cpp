@@ -17,13 +17,13 @@ const QString connected = QStringLiteral("Successful connect to the CPU with typ
 ConnectionTestResult probe(PlcPort &port)
 {
     if (!port.open())
-        return {false, noFirstAnswer};
+        return {false, noFirstAnswer, std::nullopt};
     if (Plc_enq(port, 100ms, PlcFrame::ENQ).code != PlcFrame::ACK)
-        return {false, noFirstAnswer};
+        return {false, noFirstAnswer, std::nullopt};
     const PlcResult type = Plc_read_word(port, 100ms, 0x0E02);
     if (!type.answered())
-        return {false, noSecondAnswer};
-    return {true, connected + QString::number(type.word)};
+        return {false, noSecondAnswer, std::nullopt};
+    return {true, connected + QString::number(type.word), quint16(type.word)};
 }
 
 } // namespace

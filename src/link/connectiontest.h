@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class PlcPort;
 
 // How a connection test ended: whether the PLC gave its CPU type, and the
@@ -10,6 +12,7 @@ struct ConnectionTestResult
 {
     bool answered = false;
     QString message;
+    std::optional<quint16> cpuType; // when it answered
 };
 
 // Tries a link: opens the port with the given choices, probes it with ENQ,

@@ -11,8 +11,12 @@
 #include "simport.h"
 #include "simprocess.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +62,9 @@ private Q_SLOTS:
     void checkListsConflicts_data();
     void checkListsConflicts();
     void runsOnTwoPortsAtOnce();
+    void watchPrintsChanges();
+    void reportRecordsEachPlc_data();
+    void reportRecordsEachPlc();
     void convertsBothWays();
     void badFilesAreRefused_data();
     void badFilesAreRefused();
@@ -292,6 +299,133 @@ void TestCli::runsOnTwoPortsAtOnce()
     }
     QCOMPARE(both.out.count(u"the PLC holds the file's configuration"_s), 2);
     QVERIFY(both.out.contains(first.link() + u": "_s) && both.out.contains(second.link()));
+}
+
+// A line per slot that changed, the first read taken against a clean buffer;
+// the simulator's errors change on SIGHUP; Ctrl+C (or SIGTERM) ends it with 0.
+void TestCli::watchPrintsChanges()
+{
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    const QString errors = sim.path(u"errors"_s);
+    const auto setErrors = [&errors](const QByteArray &text) {
+        QFile file(errors);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    QVERIFY(setErrors("modbus1:2=81 # an address the slave does not have\n"));
+    QVERIFY(sim.start({u"--set"_s, u"2008=03C0"_s, u"--errors-file"_s, errors}));
+    QProcess watch;
+    watch.start(QStringLiteral(PLC_CLI_PATH),
+                {u"--ini"_s, path(u"set.ini"_s), u"--port"_s, sim.link(), u"diag"_s, u"modbus1"_s,
+                 u"--watch"_s, u"1"_s});
+    QVERIFY(watch.waitForReadyRead(5000));
+    QByteArray out = watch.readAllStandardOutput();
+    QVERIFY2(out.endsWith(" modbus1 slot 2: Active error, illegal register address\n"), out);
+    QVERIFY(setErrors("modbus1:3=84\n"));
+    sim.signal(SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT((out += watch.readAllStandardOutput()).count('\n') >= 3, 4000);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QVERIFY2(lines.at(1).endsWith(" modbus1 slot 2: No error"), out);
+    QVERIFY2(lines.at(2).endsWith(" modbus1 slot 3: Active error, timeout error occurred"), out);
+    QVERIFY(QRegularExpression(u"^\\d\\d:\\d\\d:\\d\\d "_s)
+                .match(QString::fromLatin1(lines.at(2)))
+                .hasMatch());
+    ::kill(pid_t(watch.processId()), SIGINT);
+    QVERIFY(watch.waitForFinished(5000));
+    QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(watch.exitCode(), 0);
+
+    // --count ends it; a port out of its mode ends it as well.
+    const Run counted = cli({u"--port"_s, sim.link(), u"diag"_s, u"modbus1"_s, u"--watch"_s, u"1"_s,
+                             u"--count"_s, u"2"_s});
+    QCOMPARE(counted.code, 0);
+    QCOMPARE(counted.out.count(u'\n'), 1);
+    const Run slave = cli({u"--port"_s, sim.link(), u"diag"_s, u"modbus2"_s, u"--watch"_s, u"1"_s});
+    QCOMPARE(slave.code, 0);
+    QCOMPARE(slave.out, u"modbus2: not in the mode its buffer belongs to; the watch ends\n"_s);
+    for (const QStringList &misuse :
+         {QStringList{u"diag"_s, u"modbus1"_s, u"--watch"_s, u"0"_s},
+          QStringList{u"download"_s, path(u"site.apc"_s), u"--watch"_s, u"1"_s},
+          QStringList{u"diag"_s, u"modbus1"_s, u"--count"_s, u"2"_s},
+          QStringList{u"--json"_s, u"diag"_s, u"modbus1"_s, u"--watch"_s, u"2"_s},
+          QStringList{u"--report"_s, path(u"r.jsonl"_s), u"check"_s, path(u"site.apc"_s)}})
+        QCOMPARE(cli(QStringList{u"--port"_s, sim.link()} + misuse).code, 2);
+}
+
+void TestCli::reportRecordsEachPlc_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after the ports
+    QTest::addColumn<QStringList>("results");   // of the first and the second PLC
+    QTest::addColumn<int>("differences");       // of the second
+    QTest::newRow("download") << QStringList{u"download"_s, u"site.apc"_s}
+                              << QStringList{u"done"_s, u"done"_s} << 0;
+    QTest::newRow("verify, the second differs")
+        << QStringList{u"verify"_s, u"site.apc"_s} << QStringList{u"done"_s, u"differences"_s} << 1;
+    QTest::newRow("the second is silent") << QStringList{u"upload"_s, u"read.apc"_s}
+                                          << QStringList{u"done"_s, u"link failure"_s} << 0;
+    QTest::newRow("bad file") << QStringList{u"download"_s, u"bad.apc"_s}
+                              << QStringList{u"invalid"_s, u"invalid"_s} << 0;
+}
+
+// Two PLCs at once, the report appended to: each gets its whole line, with
+// its CPU type, the file's hash and how it ended.
+void TestCli::reportRecordsEachPlc()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, results);
+    QFETCH(int, differences);
+    const QString image = path(u"second.img"_s);
+    {
+        SimProcess loaded(QStringLiteral(PLC_SIM_PATH));
+        QVERIFY(loaded.start({u"--image"_s, image}));
+        QCOMPARE(cli({u"--port"_s, loaded.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
+    }
+    QVERIFY(QFile::copy(image, path(u"first.img"_s)));
+    SimProcess first(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(first.start({u"--cpu-type"_s, u"0102"_s, u"--image"_s, path(u"first.img"_s)}));
+    SimProcess second(QStringLiteral(PLC_SIM_PATH));
+    const bool silent = results.last() == u"link failure"_s;
+    QVERIFY(second.start(QStringList{u"--image"_s, image, u"--set"_s, u"2502=09"_s} +
+                         (silent ? QStringList{u"--silent"_s, u"@0E02"_s} : QStringList{})));
+    QFile(path(u"bad.apc"_s)).open(QIODevice::WriteOnly);
+    arguments[1] = path(arguments[1]);
+    const QString report = path(u"bench.jsonl"_s);
+    {
+        QFile earlier(report);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("{\"earlier\":true}\n");
+    }
+    cli(QStringList{u"--report"_s, report, u"--port"_s, first.link(), u"--port"_s, second.link()} +
+        arguments);
+
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 4); // the earlier line, one a PLC, and the last end of line
+    QCOMPARE(lines.first(), "{\"earlier\":true}");
+    QHash<QString, QJsonObject> byPort;
+    for (const QByteArray &line : lines.mid(1, 2)) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        byPort.insert(record.value(u"port"_s).toString(), record);
+    }
+    const QJsonObject one = byPort.value(first.link());
+    const QJsonObject two = byPort.value(second.link());
+    QCOMPARE(one.value(u"result"_s).toString(), results.first());
+    QCOMPARE(two.value(u"result"_s).toString(), results.last());
+    QCOMPARE(one.value(u"cpuType"_s).toInt(), 258);
+    QCOMPARE(two.value(u"cpuType"_s).isNull(), silent);
+    QCOMPARE(two.value(u"differences"_s).toInt(), differences);
+    QCOMPARE(one.value(u"command"_s).toString(), arguments.first());
+    QCOMPARE(one.value(u"file"_s).toString(), arguments.at(1));
+    QFile configuration(arguments.at(1));
+    QVERIFY(configuration.open(QIODevice::ReadOnly));
+    QCOMPARE(
+        one.value(u"sha256"_s).toString(),
+        QString::fromLatin1(
+            QCryptographicHash::hash(configuration.readAll(), QCryptographicHash::Sha256).toHex()));
+    QVERIFY(QDateTime::fromString(one.value(u"time"_s).toString(), Qt::ISODateWithMs).isValid());
+    QVERIFY(one.value(u"durationMs"_s).toInteger(-1) >= 0);
+    QCOMPARE(two.contains(u"message"_s),
+             results.last() != u"done"_s && results.last() != u"differences"_s);
 }
 
 void TestCli::convertsBothWays()
