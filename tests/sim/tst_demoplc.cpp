@@ -15,6 +15,7 @@
 #include "simprocess.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void hasFiveDevicesOnItsBus();
     void reportsItsErrors();
     void answersAtItsSpeedOnly();
+    void refusesABrokenOptionsFile();
 
 private:
     std::unique_ptr<PlcSimulator> m_plc;
@@ -113,6 +115,36 @@ void TestDemoPlc::answersAtItsSpeedOnly()
     port.setDevice(plc.link());
     QVERIFY(testConnection(port, 1, u"9600,N,7,1"_s).answered);
     QVERIFY(!testConnection(port, 1, u"19200,N,7,1"_s).answered);
+}
+
+// A missing options file, one that names another, and a configuration file
+// that cannot be read stop plc-sim with the file named.
+void TestDemoPlc::refusesABrokenOptionsFile()
+{
+    QTemporaryDir dir;
+    const QString nested = dir.filePath(u"nested.options"_s);
+    const QString broken = dir.filePath(u"broken.options"_s);
+    QFile file(nested);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("--speed 9600 # comment\n--options other.options\n");
+    file.close();
+    QFile other(broken);
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("--config missing.apc\n");
+    other.close();
+    const QStringList start = {u"plc-sim"_s, u"--link"_s, u"unused"_s, u"--options"_s};
+
+    SimOptions missing;
+    QVERIFY(!missing.parse(start + QStringList{dir.filePath(u"none.options"_s)}));
+    QVERIFY(missing.errorString().contains(u"none.options"_s));
+    SimOptions twice;
+    QVERIFY(!twice.parse(start + QStringList{nested}));
+    QCOMPARE(twice.errorString(), u"--options: an options file cannot name another"_s);
+    SimOptions relative;
+    QVERIFY(relative.parse(start + QStringList{broken}));
+    QCOMPARE(relative.configPath(), dir.filePath(u"missing.apc"_s));
+    PlcSimulator plc;
+    QVERIFY(loadConfiguration(plc, relative.configPath()).startsWith(u"--config "_s));
 }
 
 QTEST_MAIN(TestDemoPlc)
