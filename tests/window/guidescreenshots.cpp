@@ -29,12 +29,12 @@
 #include "window/trafficmonitor.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QTabWidget>
@@ -200,11 +200,14 @@ private:
         form.findChild<QAbstractButton *>(QStringLiteral("find_plc"))->click();
         if (!QTest::qWaitFor([&form] { return !form.isTesting(); }, 60000))
             fail(QStringLiteral("Find PLC did not end"));
-        auto *found = form.findChild<QListWidget *>(QStringLiteral("found_plcs"));
-        if (found->count() != 1)
-            fail(QStringLiteral("Find PLC found %1 PLCs, not one").arg(found->count()));
-        else
-            found->itemClicked(found->item(0));
+        // The PLCs found, one a row, whatever view shows them; the user
+        // clicks the first.
+        auto *found = form.findChild<QAbstractItemView *>(QStringLiteral("found_plcs"));
+        const int rows = found ? found->model()->rowCount() : 0;
+        if (rows != 1)
+            return fail(QStringLiteral("Find PLC found %1 PLCs, not one").arg(rows));
+        const QModelIndex first = found->model()->index(0, 0);
+        QTest::mouseClick(found->viewport(), Qt::LeftButton, {}, found->visualRect(first).center());
         form.resize(560, form.sizeHint().height());
         save(&form, "link-settings");
     }
