@@ -1,5 +1,6 @@
 // plc-sim: the simulated PLC on a pseudo-terminal. See --help.
 
+#include "configload.h"
 #include "framelogfile.h"
 #include "memoryimage.h"
 #include "plcsimulator.h"
@@ -91,6 +92,8 @@ int main(int argc, char *argv[])
     QString error = attachImage(options.imagePath(), simulator, files);
     if (error.isEmpty())
         error = attachLog(options.logPath(), simulator, files);
+    if (error.isEmpty() && !options.configPath().isEmpty())
+        error = loadConfiguration(simulator, options.configPath());
     if (!error.isEmpty())
         return failure(error);
     options.apply(simulator);

@@ -7,6 +7,10 @@
 #include <QFile>
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <array>
 
@@ -27,7 +31,13 @@ const QString description = QStringLiteral(
     "\n"
     "Log lines: time in ms since start, to the microsecond, then \"request\"\n"
     "(received), \"answer\" (sent) or \"dropped\" (an incomplete frame given up on),\n"
-    "then the frame with control characters spelled out, and a note in brackets.");
+    "then the frame with control characters spelled out, and a note in brackets.\n"
+    "\n"
+    "An options file holds further options, separated by white space; \"#\" starts a\n"
+    "comment that runs to the end of its line. A relative FILE given in it to --config,\n"
+    "--image, --log or --errors-file is taken from the options file's folder. "
+    "sim/demo/demo.options\n"
+    "is the demo PLC that scripts/run starts.");
 
 struct OptionSpec
 {
@@ -36,8 +46,13 @@ struct OptionSpec
     const char *value; // nullptr for a flag
 };
 
-constexpr std::array<OptionSpec, 20> specs = {{
+constexpr std::array<OptionSpec, 22> specs = {{
     {"link", "Make PATH a symbolic link to the pseudo-terminal (required).", "PATH"},
+    {"options", "Read further options from FILE (see below).", "FILE"},
+    {"config",
+     "Download the configuration file FILE (.apc, or the command line's JSON form) into the "
+     "memory at start, as the tool does; goes over an image, under --set.",
+     "FILE"},
     {"set", "Initial memory bytes at an address, e.g. 2008=0145 (repeatable).", "ADDR=HEX"},
     {"cpu-type", "CPU type word at 0E02, hex (default 1234).", "HEXWORD"},
     {"rom", "A 1-wire ROM code on the bus, 16 hex digits, byte 0 first (repeatable).", "HEX16"},
@@ -112,6 +127,31 @@ std::optional<quint16> hexWord(const QString &digits)
     return quint16(*value);
 }
 
+// The options of an options file, its relative file names made absolute; or
+// nothing, with the error.
+std::optional<QStringList> optionFile(const QString &path, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        error = QStringLiteral("--options: %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    QStringList words;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QString text = line.left(line.indexOf(QLatin1Char('#')));
+        words << text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    }
+    const QDir folder = QFileInfo(path).absoluteDir();
+    const QStringList fileOptions = {QStringLiteral("--config"), QStringLiteral("--image"),
+                                     QStringLiteral("--log"), QStringLiteral("--errors-file")};
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        if (fileOptions.contains(words[i - 1]) && QDir::isRelativePath(words[i]))
+            words[i] = folder.filePath(words[i]);
+    }
+    return words;
+}
+
 } // namespace
 
 bool SimOptions::fail(const QString &error)
@@ -120,11 +160,35 @@ bool SimOptions::fail(const QString &error)
     return false;
 }
 
+// Every --options FILE replaced by the options the file holds.
+bool SimOptions::expandOptionFiles(const QStringList &arguments, QStringList &expanded)
+{
+    const QString name = QStringLiteral("--options");
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const bool separate = arguments[i] == name && i + 1 < arguments.size();
+        if (!separate && !arguments[i].startsWith(name + QLatin1Char('='))) {
+            expanded << arguments[i];
+            continue;
+        }
+        const QString path = separate ? arguments[++i] : arguments[i].mid(name.size() + 1);
+        const std::optional<QStringList> words = optionFile(path, m_error);
+        if (!words)
+            return false;
+        expanded << *words;
+    }
+    return true;
+}
+
 bool SimOptions::parse(const QStringList &arguments)
 {
+    QStringList expanded;
+    if (!expandOptionFiles(arguments, expanded))
+        return false;
     QCommandLineParser parser;
     addOptions(parser);
-    parser.process(arguments);
+    parser.process(expanded);
+    if (parser.isSet(QStringLiteral("options")))
+        return fail(QStringLiteral("--options: an options file cannot name another"));
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments()[0]));
     m_linkPath = parser.value(QStringLiteral("link"));
@@ -132,6 +196,7 @@ bool SimOptions::parse(const QStringList &arguments)
         return fail(QStringLiteral("--link PATH is required"));
     m_imagePath = parser.value(QStringLiteral("image"));
     m_logPath = parser.value(QStringLiteral("log"));
+    m_configPath = parser.value(QStringLiteral("config"));
     return takeMemory(parser) && takeErrors(parser) && takeBus(parser) && takeFaults(parser);
 }
 

@@ -26,6 +26,8 @@ public:
     QString imagePath() const { return m_imagePath; }
     int lineSpeed() const { return m_lineSpeed; }
     QString logPath() const { return m_logPath; }
+    // The configuration file to download at start (see loadConfiguration()).
+    QString configPath() const { return m_configPath; }
 
     // Sets up the simulator's memory, bus and faults; the memory settings go
     // over whatever an image file has loaded before.
@@ -46,12 +48,14 @@ private:
     bool takeSelectors(const QCommandLineParser &parser);
     bool takeTimings(const QCommandLineParser &parser);
     bool takeSetting(const QString &text);
+    bool expandOptionFiles(const QStringList &arguments, QStringList &expanded);
     bool fail(const QString &error);
 
     QString m_linkPath;
     QString m_imagePath;
     int m_lineSpeed = 0;
     QString m_logPath;
+    QString m_configPath;
     QList<std::pair<quint16, QByteArray>> m_settings;
     std::optional<quint16> m_cpuType;
     QList<QByteArray> m_romCodes;
