@@ -32,11 +32,13 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -121,7 +123,8 @@ private:
 class Guide
 {
 public:
-    Guide(PlcSimulator &simulator, QString dir) : m_line(simulator), m_dir(std::move(dir))
+    Guide(PlcSimulator &simulator, QString dir)
+        : m_plc(simulator), m_line(simulator), m_dir(std::move(dir))
     {
         Ini_write(m_ini, QStringLiteral("BACKUP"), QStringLiteral("Enabled"), QStringLiteral("1"));
         m_window.resize(900, 620);
@@ -251,14 +254,31 @@ private:
         saveMenu("plc", "menu-plc");
     }
 
+    // Each buffer read by its button; then UART 1's watched while an error
+    // comes to request 3.
     void takeDiagnostics()
     {
-        front(&m_window.modbusDiagTab());
-        click(&m_window.modbusDiagTab(), "Command4");
+        ModbusDiagTab &modbus = m_window.modbusDiagTab();
+        front(&modbus);
+        click(&modbus, "Command4");
         save(&m_window, "modbus-diag");
         front(&m_window.oneWireDiagTab());
         click(&m_window.oneWireDiagTab(), "Command5");
         save(&m_window, "onewire-diag");
+
+        front(&modbus);
+        modbus.findChild<QSpinBox *>(QStringLiteral("MB_watch_interval"))->setValue(1);
+        auto *watch = modbus.findChild<QCheckBox *>(QStringLiteral("MB_watch"));
+        watch->setChecked(true);
+        settle();
+        const int before = m_plc.requestCount();
+        m_plc.setMemory(0x3602, QByteArray::fromHex("81"));
+        if (!QTest::qWaitFor([&] { return m_plc.requestCount() > before; }, 3000))
+            fail(QStringLiteral("the watch did not read again"));
+        settle();
+        save(&m_window, "modbus-diag-watch");
+        watch->setChecked(false);
+        m_plc.setMemory(0x3602, QByteArray::fromHex("00"));
     }
 
     void takeConverter()
@@ -283,16 +303,24 @@ private:
         map->close();
     }
 
+    // A read of each buffer, the second refused once: the refusal stands
+    // out, and the statistics count it.
     void takeTraffic()
     {
         TrafficMonitor &monitor = m_window.trafficMonitor();
         monitor.setFloating(true);
-        monitor.resize(760, 360);
+        monitor.resize(900, 380);
         monitor.show();
         click(&m_window.oneWireDiagTab(), "Command5");
+        SimFaults faults;
+        faults.perRequest[SimFault::Refuse].ordinals.insert(m_plc.requestCount() + 2);
+        m_plc.setFaults(faults);
+        click(&m_window.modbusDiagTab(), "Command4");
+        m_plc.setFaults({});
         save(&monitor, "traffic-monitor");
     }
 
+    PlcSimulator &m_plc;
     SimPort m_line;
     QString m_dir;
     QTemporaryDir m_home;
