@@ -141,8 +141,13 @@ void BufferWatch::read()
     auto reads = std::make_shared<QList<ErrorBufferRead>>();
     const bool started = m_context.run(
         [names, reads, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
-            for (const QString &name : names)
+            // As every operation, a round ends at a failure; the next
+            // interval tries again.
+            for (const QString &name : names) {
                 reads->append(readErrorBuffer(port, ini, name));
+                if (!reads->last().result.ok)
+                    break;
+            }
         },
         TabContext::ProgressWindow::Hidden,
         [this, reads] {
@@ -161,6 +166,8 @@ void BufferWatch::take(const QList<ErrorBufferRead> &reads)
     for (const std::unique_ptr<Watched> &watched : m_buffers) {
         if (!watched->active)
             continue;
+        if (next == reads.size())
+            break;
         const ErrorBufferRead &read = reads.at(next++);
         if (!read.result.ok) {
             problems << QStringLiteral("%1: %2").arg(watched->buffer.caption, read.result.message);

@@ -56,15 +56,18 @@ Judgement judge(const Request &request, const QByteArray &answer)
     const int length = 2 * request.bytes + 4;
     if (answer.size() < length)
         return {};
+    // Framed as the transactions take it: STX, hex digits, ETX. The tool
+    // does not reject a checksum that does not match; it is told here.
     QByteArray digits = answer.mid(1, 2 * request.bytes);
-    const bool fits =
-        PlcFrame::isHexDigits(digits) && answer.first(length) == PlcFrame::dataAnswer(digits);
-    if (request.bytes == 2)
+    const bool framed = PlcFrame::isHexDigits(digits) && answer.at(length - 3) == PlcFrame::ETX;
+    const bool summed = answer.first(length) == PlcFrame::dataAnswer(digits);
+    if (request.bytes == 2 && framed)
         digits = digits.mid(2, 2) + digits.left(2); // the word, low byte first on the line
     else if (digits.size() > 32)
         digits = digits.left(32) + "...";
-    return {true, fits ? Kind::Answer : Kind::Wrong,
-            request.text + QStringLiteral(": ") + QString::fromLatin1(digits)};
+    return {true, framed ? Kind::Answer : Kind::Wrong,
+            request.text + QStringLiteral(": ") + PlcFrame::readable(digits) +
+                (framed && !summed ? QStringLiteral(" (checksum does not match)") : QString())};
 }
 
 QString csvField(const QString &field)

@@ -69,8 +69,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     port.addScript(scriptFrom(input, last));
     TrafficRecorder recorder;
     recorder.setEnabled(true);
+    TrafficStatistics traffic;
+    QObject::connect(&recorder, &TrafficRecorder::entry, &recorder,
+                     [&traffic](const TrafficEntry &entry) { traffic.add(entry); });
     RecordingPort recording(std::move(scripted), recorder);
     const PlcResult result = transact(recording, kind, count);
+    recording.close();
+    // The request (a read of nothing sends none) ended one way only, and an
+    // answer the transaction took is one the monitor counts as an answer too.
+    const TrafficStatistics::Port p = traffic.ports().value(QStringLiteral("COM1"));
+    FUZZ_CHECK(p.sent <= 1 && p.answers + p.refusals + p.wrong + p.timeouts == p.sent);
+    if (result.answered() && p.sent == 1)
+        FUZZ_CHECK(p.answers == 1);
 
     FUZZ_CHECK(result.outcome != Outcome::PortError);
     FUZZ_CHECK(port.now <= last + timeout);

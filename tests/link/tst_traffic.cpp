@@ -60,9 +60,16 @@ void TestTraffic::judgesEachAnswer_data()
     QTest::newRow("read refused") << readRequest() << QByteArrayList{"\x15"} << u"sent refused"_s
                                   << u"read 2008 (2): NAK"_s << u"NAK"_s
                                   << QList<int>{1, 0, 1, 0, 0};
-    QTest::newRow("checksum wrong")
-        << readRequest() << QByteArrayList{badSum} << u"sent wrong"_s << u"read 2008 (2): D403"_s
-        << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
+    // Taken by the tool, which does not check it, but told.
+    QTest::newRow("checksum wrong") << readRequest() << QByteArrayList{badSum} << u"sent answer"_s
+                                    << u"read 2008 (2): D403 (checksum does not match)"_s
+                                    << QString() << QList<int>{1, 1, 0, 0, 0};
+    QTest::newRow("ETX misplaced") << readRequest()
+                                   << QByteArrayList{"\x02"
+                                                     "03D\x03"
+                                                     "4F0"}
+                                   << u"sent wrong"_s << u"read 2008 (2): 03D<ETX>"_s
+                                   << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
     QTest::newRow("garbage first")
         << readRequest() << QByteArrayList{"\xFF\xFE"} << u"sent wrong"_s
         << u"read 2008 (2): <FF>"_s << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};

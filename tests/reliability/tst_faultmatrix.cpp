@@ -5,12 +5,14 @@
 // that was refused or not answered.
 #include "config/configurationupload.h"
 #include "config/plcbackup.h"
+#include "diag/errorwatch.h"
 #include "diag/modbuserrorbuffer.h"
 #include "diag/onewireerrorbuffer.h"
 #include "faultrules.h"
 #include "io/iotransfer.h"
 #include "link/connectiontest.h"
 #include "link/plcframe.h"
+#include "link/traffic.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
 #include "modbus/requestrecord.h"
@@ -45,7 +47,7 @@ struct Operation
     QString name;
     bool probe = false;                // the connection test's own messages
     milliseconds shortestTimeout{100}; // of any of its transactions
-    std::function<Ending(SimPort &, const QString &ini)> run;
+    std::function<Ending(PlcPort &, const QString &ini)> run;
     QList<int> unexamined = {}; // requests whose answer is not used
 };
 
@@ -118,102 +120,140 @@ QList<Operation> operations()
     slave.slaveTimeout = QStringLiteral("2000");
     return {
         {QStringLiteral("connection test"), true, 100ms,
-         [](SimPort &port, const QString &) {
+         [](PlcPort &port, const QString &) {
              const QString message = connectionTest(port, 1, QStringLiteral("9600,N,8,1"));
              return Ending{message.startsWith(QLatin1String("Successful")), message, false};
          }},
         {QStringLiteral("UART2 slave download"), false, 650ms,
-         [slave](SimPort &port, const QString &) {
+         [slave](PlcPort &port, const QString &) {
              port.setPortNumber(1);
              return ending(downloadSlaveSettings(port, slave), false);
          }},
         {QStringLiteral("UART2 slave upload"), false, 350ms,
-         [slave](SimPort &port, const QString &ini) {
+         [slave](PlcPort &port, const QString &ini) {
              const UartUpload up = uploadSlaveSettings(port, ini, slave);
              return ending(up.result, up.settings.has_value());
          }},
         {QStringLiteral("UART1 download"), false, 650ms,
-         [&u1](SimPort &port, const QString &ini) {
+         [&u1](PlcPort &port, const QString &ini) {
              return ending(downloadUart(port, ini, u1, master(9), {}), false);
          }},
         {QStringLiteral("UART2 download"), false, 650ms,
-         [&u2](SimPort &port, const QString &ini) {
+         [&u2](PlcPort &port, const QString &ini) {
              return ending(downloadUart(port, ini, u2, master(9), {}), false);
          }},
         {QStringLiteral("UART1 upload"), false, 350ms,
-         [&u1](SimPort &port, const QString &ini) {
+         [&u1](PlcPort &port, const QString &ini) {
              const UartUpload up = uploadUart(port, ini, u1, {}, {});
              return ending(up.result, up.settings.has_value());
          }},
         {QStringLiteral("UART2 upload"), false, 350ms,
-         [&u2](SimPort &port, const QString &ini) {
+         [&u2](PlcPort &port, const QString &ini) {
              const UartUpload up = uploadUart(port, ini, u2, {}, {});
              return ending(up.result, up.settings.has_value());
          }},
         {QStringLiteral("menu upload"), false, 350ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              const ConfigurationUpload up = uploadConfiguration(port, ini, {}, {});
              return ending(up.result, up.aux.has_value());
          }},
         {QStringLiteral("backup before a download"), false, 100ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              const PlcBackup::Taken taken = PlcBackup::take(port, ini, {});
              return ending(taken.result, taken.result.ok);
          }},
         {QStringLiteral("1-wire download"), false, 450ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              return ending(downloadAux(port, ini, aux(AuxMode::OneWireMaster), {}), false);
          }},
         {QStringLiteral("Field Net download"), false, 350ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              return ending(downloadAux(port, ini, aux(AuxMode::FieldNet), {}), false);
          }},
         {QStringLiteral("auxiliary not used download"), false, 350ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              return ending(downloadAux(port, ini, aux(AuxMode::NotUsed), {}), false);
          }},
         {QStringLiteral("auxiliary upload"), false, 350ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              const AuxUpload up = uploadAux(port, ini, {}, {});
              return ending(up.result, up.settings.has_value());
          }},
         {QStringLiteral("I/O download"), false, 350ms,
-         [](SimPort &port, const QString &) {
+         [](PlcPort &port, const QString &) {
              port.setPortNumber(1);
              IoAssignment io;
              io.choose(0, 0);
              return ending(downloadIo(port, io), false);
          }},
         {QStringLiteral("I/O upload"), false, 150ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              const IoUpload up = uploadIo(port, ini, {});
              return ending(up.result, up.assignment.has_value());
          }},
         {QStringLiteral("bus search"),
          false,
          350ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              const BusSearch::Found found = BusSearch::search(port, ini);
              return ending(found.result, found.devices.has_value());
          },
          {2}},
         {QStringLiteral("1-wire error buffer"), false, 350ms,
-         [](SimPort &port, const QString &ini) {
+         [](PlcPort &port, const QString &ini) {
              const ErrorBufferRead read = readOneWireErrorBuffer(port, ini);
              return ending(read.result, read.table.has_value());
          }},
         {QStringLiteral("UART1 error buffer"), false, 350ms,
-         [&u1](SimPort &port, const QString &ini) {
+         [&u1](PlcPort &port, const QString &ini) {
              const ErrorBufferRead read = readModbusErrorBuffer(port, ini, u1);
              return ending(read.result, read.table.has_value());
          }},
         {QStringLiteral("UART2 error buffer"), false, 350ms,
-         [&u2](SimPort &port, const QString &ini) {
+         [&u2](PlcPort &port, const QString &ini) {
              const ErrorBufferRead read = readModbusErrorBuffer(port, ini, u2);
              return ending(read.result, read.table.has_value());
          }},
+        // A round of watching the diag tabs' buffers: it ends at the first
+        // failure, and only what was read whole is taken.
+        {QStringLiteral("watched error buffers"), false, 350ms,
+         [](PlcPort &port, const QString &ini) {
+             ErrorWatch watch(ErrorWatch::Buffer::Modbus);
+             for (const QString &name : {QStringLiteral("modbus1"), QStringLiteral("modbus2"),
+                                         QStringLiteral("onewire")}) {
+                 const ErrorBufferRead read = readErrorBuffer(port, ini, name);
+                 if (!read.result.ok)
+                     return ending(read.result, false);
+                 if (!read.inMode || read.errorBytes.size() != read.table->size())
+                     return Ending{false, QStringLiteral("read without its error bytes"), false};
+             }
+             return Ending{true, {}, true};
+         }},
     };
 }
+
+// The bench's port, lent to the monitor's recording port for one run.
+class BorrowedPort : public PlcPort
+{
+public:
+    explicit BorrowedPort(PlcPort &port) : m_port(port) {}
+    void setSettings(const QString &settings) override { m_port.setSettings(settings); }
+    QString settings() const override { return m_port.settings(); }
+    void setPortNumber(int number) override { m_port.setPortNumber(number); }
+    int portNumber() const override { return m_port.portNumber(); }
+    bool open() override { return m_port.open(); }
+    void close() override { m_port.close(); }
+    bool isOpen() const override { return m_port.isOpen(); }
+    bool write(const QByteArray &data) override { return m_port.write(data); }
+    QByteArray takeReceived() override { return m_port.takeReceived(); }
+    void discardInput() override { m_port.discardInput(); }
+    Wait waitForData(milliseconds timeout) override { return m_port.waitForData(timeout); }
+    void pause(milliseconds duration) override { m_port.pause(duration); }
+    QString errorString() const override { return m_port.errorString(); }
+
+private:
+    PlcPort &m_port;
+};
 
 struct Bench
 {
@@ -269,9 +309,23 @@ void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line l
 {
     Bench bench;
     injectAt(bench, line, k);
-    const Ending end = op.run(bench.port, bench.ini);
+    // Through the traffic monitor's port, which must end every request one
+    // way: an answer, a refusal, a wrong answer or a timeout.
+    TrafficRecorder recorder;
+    recorder.setEnabled(true);
+    TrafficStatistics traffic;
+    connect(&recorder, &TrafficRecorder::entry, &recorder,
+            [&traffic](const TrafficEntry &entry) { traffic.add(entry); });
+    RecordingPort recording(std::make_unique<BorrowedPort>(bench.port), recorder);
+    const Ending end = op.run(recording, bench.ini);
+    recording.close();
     const QString where =
         QStringLiteral("%1, fault %2 at request %3").arg(op.name).arg(int(line)).arg(k);
+    const TrafficStatistics::Port counted = traffic.ports().value(QStringLiteral("COM1"));
+    QVERIFY2(counted.sent == counted.answers + counted.refusals + counted.wrong + counted.timeouts,
+             qPrintable(where + QLatin1String(": ") + traffic.text()));
+    QVERIFY2((counted.refusals > 0) == (line == Line::Refuse),
+             qPrintable(where + QLatin1String(": ") + traffic.text()));
     const std::optional<QString> failure =
         expectedFailure(op.probe, op.unexamined, line, kindOf(base.requests.at(k - 1)), k);
     QVERIFY2(!bench.port.isOpen(), qPrintable(where));
