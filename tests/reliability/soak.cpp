@@ -424,7 +424,13 @@ Resources idleResources()
 class Soak
 {
 public:
-    explicit Soak(quint64 seed) : m_seed(seed) { m_recorder.setEnabled(true); }
+    explicit Soak(quint64 seed) : m_seed(seed)
+    {
+        m_recorder.setEnabled(true);
+        // Entries come from the sessions' threads, queued to this one.
+        QObject::connect(&m_recorder, &TrafficRecorder::entry, &m_recorder,
+                         [this](const TrafficEntry &entry) { m_traffic.add(entry); });
+    }
 
     // The round's problems; none when it went right.
     QStringList round(int number, bool &faulted);
@@ -438,6 +444,7 @@ private:
     QTemporaryDir m_dir;
     QString m_ini = m_dir.filePath(QStringLiteral("set.ini"));
     TrafficRecorder m_recorder;
+    TrafficStatistics m_traffic; // of the round under way
 };
 
 void Soak::warmUp()
@@ -454,6 +461,8 @@ void Soak::warmUp()
 QStringList Soak::round(int number, bool &faulted)
 {
     Random random(m_seed * 1000003u + quint64(number));
+    QCoreApplication::processEvents();
+    m_traffic.clear();
     PlcSimulator plc;
     preparePlc(plc, random, m_ini);
     const Configuration c = randomConfiguration(random);
@@ -601,6 +610,13 @@ QStringList Soak::round(int number, bool &faulted)
     while (history.canRedo())
         history.redo();
     check(history.current() == top, QStringLiteral("redoing every step does not give the end"));
+
+    // The traffic monitor ended every request of the round one way.
+    QCoreApplication::processEvents();
+    for (const TrafficStatistics::Port &p : m_traffic.ports())
+        check(p.sent == p.answers + p.refusals + p.wrong + p.timeouts,
+              QStringLiteral("the traffic monitor's statistics do not add up: ") +
+                  m_traffic.text());
 
     if (!wrong.isEmpty()) {
         const QString where = QStringLiteral("round %1, %2, fault %3 at request %4 of %5: ")
