@@ -1,5 +1,6 @@
 #include "traffic.h"
 
+#include "link/handover.h"
 #include "link/plcframe.h"
 
 namespace {
@@ -215,7 +216,9 @@ void TrafficRecorder::record(TrafficEntry entry)
     if (!m_enabled)
         return;
     entry.time = QDateTime::currentDateTime();
-    Q_EMIT this->entry(entry);
+    // The entry signal is emitted on the recorder's own thread, whichever
+    // session's thread the entry comes from.
+    handOver(this, [this, entry = std::move(entry)] { Q_EMIT this->entry(entry); });
 }
 
 RecordingPort::RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder, QString name)

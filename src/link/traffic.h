@@ -79,8 +79,8 @@ private:
 
 // What the traffic monitor shows: every frame sent and every answer
 // received, on every port that reports to it. Entries come from the
-// sessions' threads; connect to entry() to take them on another. While off,
-// nothing is recorded.
+// sessions' threads; entry() is emitted on the recorder's own thread, in the
+// order they came. While off, nothing is recorded.
 class TrafficRecorder : public QObject
 {
     Q_OBJECT

@@ -92,9 +92,7 @@ TrafficMonitor::TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, 
     layout->addLayout(buttons);
     setWidget(body);
 
-    // Entries come from the sessions' threads; they are shown on this one.
-    connect(&m_recorder, &TrafficRecorder::entry, this, &TrafficMonitor::take,
-            Qt::QueuedConnection);
+    connect(&m_recorder, &TrafficRecorder::entry, this, &TrafficMonitor::take);
     QAction *toggle = toggleViewAction();
     toggle->setObjectName(QStringLiteral("traffic_monitor"));
     toggle->setText(QStringLiteral("Traffic monitor"));

@@ -427,7 +427,6 @@ public:
     explicit Soak(quint64 seed) : m_seed(seed)
     {
         m_recorder.setEnabled(true);
-        // Entries come from the sessions' threads, queued to this one.
         QObject::connect(&m_recorder, &TrafficRecorder::entry, &m_recorder,
                          [this](const TrafficEntry &entry) { m_traffic.add(entry); });
     }

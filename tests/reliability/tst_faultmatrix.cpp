@@ -24,6 +24,7 @@
 #include "onewire/sensortable.h"
 #include "plcsimulator.h"
 #include "simport.h"
+#include "support/borrowedport.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -231,29 +232,6 @@ QList<Operation> operations()
          }},
     };
 }
-
-// The bench's port, lent to the monitor's recording port for one run.
-class BorrowedPort : public PlcPort
-{
-public:
-    explicit BorrowedPort(PlcPort &port) : m_port(port) {}
-    void setSettings(const QString &settings) override { m_port.setSettings(settings); }
-    QString settings() const override { return m_port.settings(); }
-    void setPortNumber(int number) override { m_port.setPortNumber(number); }
-    int portNumber() const override { return m_port.portNumber(); }
-    bool open() override { return m_port.open(); }
-    void close() override { m_port.close(); }
-    bool isOpen() const override { return m_port.isOpen(); }
-    bool write(const QByteArray &data) override { return m_port.write(data); }
-    QByteArray takeReceived() override { return m_port.takeReceived(); }
-    void discardInput() override { m_port.discardInput(); }
-    Wait waitForData(milliseconds timeout) override { return m_port.waitForData(timeout); }
-    void pause(milliseconds duration) override { m_port.pause(duration); }
-    QString errorString() const override { return m_port.errorString(); }
-
-private:
-    PlcPort &m_port;
-};
 
 struct Bench
 {

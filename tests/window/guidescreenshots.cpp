@@ -21,6 +21,7 @@
 #include "simoptions.h"
 #include "simport.h"
 #include "simprocess.h"
+#include "support/borrowedport.h"
 #include "support/renderharness.h"
 #include "support/scripteddialogs.h"
 #include "window/comsetting.h"
@@ -91,34 +92,6 @@ IoAssignment demoIo()
     }
     return read.configuration->io;
 }
-
-// Every form's port is the one line to the demo PLC, so that simulated time
-// runs on from one operation to the next whichever form makes it.
-class SharedLine : public PlcPort
-{
-public:
-    explicit SharedLine(SimPort &line) : m_line(line) {}
-
-    void setSettings(const QString &settings) override { m_line.setSettings(settings); }
-    QString settings() const override { return m_line.settings(); }
-    void setPortNumber(int number) override { m_line.setPortNumber(number); }
-    int portNumber() const override { return m_line.portNumber(); }
-    bool open() override { return m_line.open(); }
-    void close() override { m_line.close(); }
-    bool isOpen() const override { return m_line.isOpen(); }
-    bool write(const QByteArray &data) override { return m_line.write(data); }
-    QByteArray takeReceived() override { return m_line.takeReceived(); }
-    void discardInput() override { m_line.discardInput(); }
-    Wait waitForData(std::chrono::milliseconds timeout) override
-    {
-        return m_line.waitForData(timeout);
-    }
-    void pause(std::chrono::milliseconds duration) override { m_line.pause(duration); }
-    QString errorString() const override { return m_line.errorString(); }
-
-private:
-    SimPort &m_line;
-};
 
 class Guide
 {
@@ -328,7 +301,9 @@ private:
     ScriptedDialogs m_dialogs;
     Main m_window{{m_ini,
                    m_dialogs,
-                   [this] { return std::make_unique<SharedLine>(m_line); },
+                   // Every form's port is the one line to the demo PLC, so that simulated
+                   // time runs on from one operation to the next.
+                   [this] { return std::make_unique<BorrowedPort>(m_line); },
                    {},
                    m_home.filePath(QStringLiteral("backups"))}};
     QTabWidget *m_tabs = nullptr;
