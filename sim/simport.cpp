@@ -6,8 +6,6 @@
 
 #include <utility>
 
-using std::chrono::milliseconds;
-
 SimPort::SimPort(PlcSimulator &simulator) : m_simulator(simulator), m_now(simulator.lineFreeAt()) {}
 
 QString SimPort::deviceName() const
@@ -117,7 +115,7 @@ void SimPort::discardInput()
     m_received.clear();
 }
 
-PlcPort::Wait SimPort::waitForData(milliseconds timeout)
+PlcPort::Wait SimPort::waitForData(std::chrono::milliseconds timeout)
 {
     if (!m_open)
         return failWait(QStringLiteral("the port is not open"));
@@ -136,7 +134,7 @@ PlcPort::Wait SimPort::waitForData(milliseconds timeout)
     return Wait::Data;
 }
 
-void SimPort::pause(milliseconds duration)
+void SimPort::pause(std::chrono::milliseconds duration)
 {
     m_now += duration;
 }
