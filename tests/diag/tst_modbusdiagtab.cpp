@@ -192,7 +192,7 @@ void TestModbusDiagTab::watchFollowsErrors()
     QTest::qWait(1500);
     QCOMPARE(w.sim.requestCount(), before);
     release = true;
-    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requestCount() > before, 500);
+    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requestCount() > before, 2000);
 
     w.sim.setWord(0x2008, 0x4003);
     QTRY_VERIFY_WITH_TIMEOUT(!watch->isChecked(), 2500);
