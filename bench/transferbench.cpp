@@ -214,8 +214,7 @@ int main(int argc, char *argv[])
         qint64 lines = 0;
         QObject::connect(
             &recorder, &TrafficRecorder::entry, &recorder,
-            [&lines](const TrafficEntry &) { ++lines; },
-            Qt::DirectConnection);
+            [&lines](const TrafficEntry &) { ++lines; }, Qt::DirectConnection);
         CountingPort watched(
             std::make_unique<RecordingPort>(std::make_unique<QtPlcPort>(ini), recorder));
         print("download+monitor",
