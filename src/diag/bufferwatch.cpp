@@ -83,11 +83,6 @@ bool BufferWatch::isWatching() const
     return m_check->isChecked();
 }
 
-void BufferWatch::setWatching(bool on)
-{
-    m_check->setChecked(on);
-}
-
 void BufferWatch::showPlainRead(int buffer)
 {
     Watched &watched = *m_buffers.at(std::size_t(buffer));
@@ -185,11 +180,11 @@ void BufferWatch::take(const QList<ErrorBufferRead> &reads)
     }
     const bool any = std::any_of(m_buffers.cbegin(), m_buffers.cend(),
                                  [](const std::unique_ptr<Watched> &w) { return w->active; });
-    const QString told = QStringLiteral("Watching: ") + problems.join(QStringLiteral("; "));
+    const QString told = problems.join(QStringLiteral("; "));
     if (!any)
-        return stop(QStringLiteral("Watching stopped: ") + problems.join(QStringLiteral("; ")));
+        return stop(QStringLiteral("Watching stopped: ") + told);
     if (!problems.isEmpty())
-        m_context.showStatus(told);
+        m_context.showStatus(QStringLiteral("Watching: ") + told);
     m_state->setText(QStringLiteral("read at %1").arg(now.time().toString(u"HH:mm:ss")));
     schedule();
 }

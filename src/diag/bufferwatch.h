@@ -45,7 +45,6 @@ public:
     // The check box, the interval with its label and the state, in a row.
     QHBoxLayout *controls() const { return m_row; }
     bool isWatching() const;
-    void setWatching(bool on);
     // A buffer read by its button: its table goes back to the plain columns.
     void showPlainRead(int buffer);
 

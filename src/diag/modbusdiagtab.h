@@ -20,8 +20,6 @@ public:
 
     // The table of UART 1 (`MB_grid`) or UART 2 (`MB_grid2`).
     GridView *errorGrid(int uart) const { return m_grids.at(std::size_t(uart - 1)); }
-    // "Watch": both buffers read again and again.
-    BufferWatch *watch() const { return m_watch; }
 
     // "Read modbus buffer 1" or "2": the buffer of that UART, shown whole in
     // its table; the table stays as it is when the read fails or the UART is

@@ -17,8 +17,6 @@ public:
 
     // The table `W1_grid`.
     GridView *errorGrid() const { return m_grid; }
-    // "Watch": the buffer read again and again.
-    BufferWatch *watch() const { return m_watch; }
 
     // "Read 1-wire buffer": the buffer shown whole in the table, which stays
     // as it is when the read fails.
