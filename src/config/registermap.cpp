@@ -63,7 +63,8 @@ void addRequests(QList<Use> &uses, Table table, const UartSettings &uart)
 
 int columnOf(const Use &use)
 {
-    return use.table == Table::Sensors ? SensorTable::Register : RequestTable::AddressMaster;
+    return use.table == Table::Sensors ? int(SensorTable::Register)
+                                       : int(RequestTable::AddressMaster);
 }
 
 // Two places that fill the same items.
