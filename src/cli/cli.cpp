@@ -769,7 +769,10 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
             // the command, unless the PLC did not answer.
             QElapsedTimer clock;
             clock.start();
-            BenchReport::Entry entry{QDateTime::currentDateTime(), name, {}, o.command};
+            BenchReport::Entry entry;
+            entry.start = QDateTime::currentDateTime();
+            entry.port = name;
+            entry.command = o.command;
             const ConnectionTestResult tested = testConnection(
                 *port, port->portNumber() > 0 ? port->portNumber() : linkSettings(o.ini).portNumber,
                 port->settings());
