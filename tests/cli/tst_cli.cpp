@@ -277,6 +277,16 @@ void TestCli::downloadKeepsABackupFirst()
     const QList<PlcBackup::Entry> after = PlcBackup::list(folder);
     QCOMPARE(after.size(), 2);
     QCOMPARE(PlcBackup::partsText(after.first().parts), u"aux"_s);
+    // An upload writes none of it either.
+    SimProcess oddAgain(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(oddAgain.start({u"--image"_s, image, u"--set"_s, u"2008=3412"_s}));
+    const QString uploaded = path(u"odd.apc"_s);
+    const Run upload =
+        cli({u"--port"_s, oddAgain.link(), u"upload"_s, uploaded, u"--only"_s, u"uart1"_s});
+    QCOMPARE(upload.code, 4);
+    QCOMPARE(upload.err, u"UART 1 role: the PLC's mode word names none; nothing was written to "
+                         "%1\n"_s.arg(uploaded));
+    QVERIFY(!QFile::exists(uploaded));
 }
 
 void TestCli::checkListsConflicts_data()
