@@ -588,8 +588,7 @@ const QList<Command> &commands()
          QStringLiteral("FILE.apc"),
          1,
          QStringLiteral("read the PLC into the file [--only ...]"),
-         QStringLiteral("with several ports FILE holds {port}, which each port fills with its "
-                        "name: site-{port}.apc"),
+         QStringLiteral("several ports: FILE holds {port}, as in site-{port}.apc"),
          upload,
          {}},
         {QStringLiteral("verify"),
@@ -623,7 +622,7 @@ const QList<Command> &commands()
         {QStringLiteral("check"),
          QStringLiteral("FILE.apc"),
          1,
-         QStringLiteral("the file's register conflicts, and the cells a download refuses"),
+         QStringLiteral("register conflicts and cells a download refuses"),
          {},
          {},
          check},
