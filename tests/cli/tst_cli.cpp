@@ -381,6 +381,10 @@ void TestCli::runsOnTwoPortsAtOnce()
     QCOMPARE(one.code, 2);
     QVERIFY2(one.err.contains(u"{port}"_s), qPrintable(one.err));
     QVERIFY(!QFile::exists(path(u"read.apc"_s)));
+    QCOMPARE(cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"search"_s, u"--add"_s,
+                  path(u"found.apc"_s)})
+                 .code,
+             2);
     QCOMPARE(cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"upload"_s,
                   path(u"read-{port}.apc"_s)})
                  .code,
