@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QString resultOf(int exitCode)
@@ -17,6 +23,8 @@ QString resultOf(int exitCode)
         return QStringLiteral("usage");
     case 3:
         return QStringLiteral("link failure");
+    case 5:
+        return QStringLiteral("not in mode");
     default:
         return QStringLiteral("invalid");
     }
@@ -48,13 +56,34 @@ QString BenchReport::append(const Entry &entry)
 {
     const QByteArray line = QJsonDocument(json(entry)).toJson(QJsonDocument::Compact) + '\n';
     const QMutexLocker locked(&m_lock);
-    QFile file(m_path);
+    const QByteArray path = QFile::encodeName(m_path);
+    const auto failure = [this](int error) {
+        return QStringLiteral("Cannot write %1: %2")
+            .arg(m_path, QString::fromLocal8Bit(std::strerror(error)));
+    };
     // One write of the whole line to a file opened for appending: lines of
-    // other processes on the same file stay whole as well.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) ||
-        file.write(line) != line.size())
-        return QStringLiteral("Cannot write %1: %2").arg(m_path, file.errorString());
-    return {};
+    // other processes on the same file stay whole as well. A line written
+    // in part is cut off again, so the next one does not join it.
+    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return failure(errno);
+    ssize_t written = 0;
+    do
+        written = ::write(fd, line.constData(), size_t(line.size()));
+    while (written < 0 && errno == EINTR);
+    const int writeError = written < 0 ? errno : ENOSPC;
+    QString error;
+    if (written != line.size()) {
+        // The part written ends the file now.
+        struct stat after = {};
+        if (written > 0 && ::fstat(fd, &after) == 0)
+            while (::ftruncate(fd, after.st_size - written) < 0 && errno == EINTR) {
+            }
+        error = failure(writeError);
+    }
+    if (::close(fd) < 0 && error.isEmpty())
+        error = failure(errno);
+    return error;
 }
 
 QJsonObject BenchReport::json(const Entry &entry)

@@ -30,13 +30,14 @@ public:
 
     // Why the file cannot be appended to; empty when it can.
     QString check();
-    // Appends the entry's line; why it could not, or empty.
+    // Appends the entry's line whole, in one write, or not at all (a line
+    // written in part is cut off again); why it could not, or empty.
     QString append(const Entry &entry);
 
     // The line's object: time, port, cpuType (null when the PLC did not
     // answer), command, file and sha256 (of the file as it is now; null when
     // there is none), result ("done", "differences", "link failure",
-    // "invalid", "usage"), differences (their count, with that result),
+    // "invalid", "not in mode", "usage"), differences (their count, with that result),
     // message, durationMs.
     static QJsonObject json(const Entry &entry);
 

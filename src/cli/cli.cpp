@@ -7,6 +7,7 @@
 #include "config/plcbackup.h"
 #include "config/registermap.h"
 #include "diag/errorwatch.h"
+#include "diag/modbuserrorbuffer.h"
 #include "link/connectiontest.h"
 #include "link/framelog.h"
 #include "link/inifile.h"
@@ -43,13 +44,29 @@
 
 namespace {
 
-enum Exit { Done = 0, Differences = 1, Usage = 2, LinkFailed = 3, Invalid = 4 };
+enum Exit {
+    Done = 0,
+    Differences = 1,
+    Usage = 2,
+    LinkFailed = 3,
+    Invalid = 4,
+    NotInMode = 5,
+    ReportFailed = 6
+};
 
 const char *const exitCodesText =
     R"(Exit codes: 0 done; 1 verify found differences, or check found conflicts;
-2 usage error; 3 the link failed (port, refusal, silence, malformed answer);
-4 the file or the configuration is invalid. With several ports, the highest
+2 usage error; 3 the link failed (port, refusal, silence, malformed answer;
+diag --watch: three failed reads in a row, or the last read failed);
+4 the file or the configuration is invalid (upload: a mode word that names
+no role; check: cells a download refuses); 5 diag: the port is not in the
+mode its buffer belongs to (not a Modbus master, not a 1-wire master);
+6 the --report file could not be written. With several ports, the highest
 of any port.)";
+
+// The placeholder a file name holds for the port, when a command that
+// writes a file runs on several ports.
+const QString portPlaceholder = QStringLiteral("{port}");
 
 // What a command gave (on one port, for those that use one): its exit code,
 // the lines to print, and the same as JSON.
@@ -58,6 +75,7 @@ struct CommandResult
     int code = Done;
     QStringList lines;
     QJsonObject json;
+    bool listing = false; // the lines are the command's findings: standard output whatever the code
 };
 
 CommandResult failed(int code, const QString &message)
@@ -167,6 +185,22 @@ QStringList tableLines(const QString &format, const TextTable &table)
     return lines;
 }
 
+// A line for each UART of `parts` that was not read because its mode word
+// names no role.
+QStringList namesNoRole(const ConfigurationParts &parts, const ConfigurationParts &read,
+                        const QString &consequence)
+{
+    QStringList lines;
+    for (const auto &[asked, got, number] :
+         {std::tuple{parts.uart1, read.uart1, 1}, std::tuple{parts.uart2, read.uart2, 2}}) {
+        if (asked && !got)
+            lines << QStringLiteral("UART %1 role: the PLC's mode word names none; %2")
+                         .arg(number)
+                         .arg(consequence);
+    }
+    return lines;
+}
+
 // download (with --verify, verify after) and verify.
 CommandResult downloadOrVerify(const Options &o, PlcPort &port, const TransferProgress &progress)
 {
@@ -178,14 +212,20 @@ CommandResult downloadOrVerify(const Options &o, PlcPort &port, const TransferPr
     QStringList lines;
     if (o.command == QLatin1String("download") && !o.backups.isEmpty()) {
         // What the PLC holds of the parts goes into the folder first; without
-        // it nothing is written.
-        if (const auto refusal = plcMemoryClash(*c, o.parts))
+        // it nothing is written. Every check of the download comes before it:
+        // only what will be written is backed up.
+        if (const auto refusal = downloadRefusal(*c, o.parts))
             return failed(*refusal);
         const PlcBackup::Taken taken = PlcBackup::take(port, o.ini, o.parts);
         if (!taken.result.ok)
             return failed(LinkFailed, QStringLiteral("No backup could be read, so nothing was "
                                                      "written: %1")
                                           .arg(taken.result.message));
+        const QStringList unread =
+            namesNoRole(o.parts, taken.held, QStringLiteral("it is not in the backup"));
+        if (!unread.isEmpty())
+            json.insert(QStringLiteral("notInBackup"), QJsonArray::fromStringList(unread));
+        lines << unread;
         const PlcBackup::Saved saved = PlcBackup::save(
             o.backups, taken,
             o.port.isEmpty() ? QStringLiteral("COM%1").arg(port.portNumber()) : o.port, o.parts);
@@ -229,6 +269,14 @@ CommandResult upload(const Options &o, PlcPort &port, const TransferProgress &pr
     const ConfigurationUpload read = uploadConfiguration(port, o.ini, current, progress, o.parts);
     if (!read.result.ok)
         return failed(read.result);
+    // A part the PLC's mode word says nothing of is not written as the
+    // defaults: the file is left as it is.
+    const QStringList unread = namesNoRole(o.parts, {bool(read.uart1), bool(read.uart2), true},
+                                           QStringLiteral("nothing was written to %1").arg(file));
+    if (!unread.isEmpty())
+        return {Invalid, unread,
+                QJsonObject{{QStringLiteral("error"), unread.join(QLatin1Char('\n'))},
+                            {QStringLiteral("noRole"), QJsonArray::fromStringList(unread)}}};
     current.uart1 = read.uart1.value_or(current.uart1);
     current.uart2 = read.uart2.value_or(current.uart2);
     current.aux = read.aux.value_or(current.aux);
@@ -237,16 +285,37 @@ CommandResult upload(const Options &o, PlcPort &port, const TransferProgress &pr
     return {Done, {QStringLiteral("read into %1").arg(file)}, {{QStringLiteral("file"), file}}};
 }
 
+// What a buffer read of a port out of the buffer's mode says.
+QString notInModeMessage(const QString &which)
+{
+    if (which == QLatin1String("onewire"))
+        return QStringLiteral("The auxiliary port is not a 1-wire master");
+    return notMasterMessage(which == QLatin1String("modbus2") ? UartDescription::uart2()
+                                                              : UartDescription::uart1());
+}
+
 // diag --watch: the buffer read every o.watch seconds, a line for each slot
 // whose state changed (every slot with an error at the first read), until
-// Ctrl+C or o.count reads. A failed read is told and the next one tried; the
-// watch ends when the port leaves the buffer's mode.
+// Ctrl+C or o.count reads. A failed read is told and the next one tried;
+// the third in a row ends the watch as a failed link, and so does an end
+// after a failed read. The watch ends as well when the port leaves the
+// buffer's mode.
 CommandResult watchBuffer(const Options &o, PlcPort &port, const QString &which)
 {
     ErrorWatch watch(*ErrorWatch::bufferNamed(which));
     const QString prefix = o.ports.size() > 1 ? o.port + QStringLiteral(": ") : QString();
     int reads = 0;
-    bool failedLast = false;
+    int failedInARow = 0;
+    QString lastFailure;
+    // Three failed reads in a row end the watch; so does Ctrl+C or the count
+    // after a failed read: the PLC is gone, and the run says so.
+    constexpr int failuresToEnd = 3;
+    const auto gone = [&] {
+        return CommandResult{
+            LinkFailed,
+            {QStringLiteral("%1: %2").arg(which, lastFailure)},
+            {{QStringLiteral("reads"), reads}, {QStringLiteral("error"), lastFailure}}};
+    };
     while (!interrupted && (o.count == 0 || reads < o.count)) {
         if (reads > 0) {
             QDeadlineTimer next(std::chrono::seconds(o.watch));
@@ -258,24 +327,29 @@ CommandResult watchBuffer(const Options &o, PlcPort &port, const QString &which)
         const ErrorBufferRead read = readErrorBuffer(port, o.ini, which);
         const QDateTime now = QDateTime::currentDateTime();
         ++reads;
-        failedLast = !read.result.ok;
-        if (failedLast) {
+        if (!read.result.ok) {
+            lastFailure = read.result.message;
+            if (++failedInARow == failuresToEnd)
+                return gone();
             printLocked(prefix + QStringLiteral("%1 %2: %3")
                                      .arg(now.time().toString(QStringLiteral("HH:mm:ss")), which,
                                           read.result.message),
                         stderr);
             continue;
         }
+        failedInARow = 0;
         if (!read.inMode)
-            return {Done,
-                    {prefix + QStringLiteral("%1: not in the mode its buffer belongs to; the "
-                                             "watch ends")
-                                  .arg(which)},
-                    {{QStringLiteral("reads"), reads}}};
+            return {NotInMode,
+                    {QStringLiteral("%1: %2; the watch ends").arg(which, notInModeMessage(which))},
+                    {{QStringLiteral("reads"), reads},
+                     {QStringLiteral("inMode"), false},
+                     {QStringLiteral("error"), notInModeMessage(which)}}};
         for (int slot : watch.take(read.errorBytes, now))
             printLocked(prefix + watch.changeLine(which, slot, now), stdout);
     }
-    return {failedLast && !interrupted ? LinkFailed : Done, {}, {{QStringLiteral("reads"), reads}}};
+    if (failedInARow > 0)
+        return gone();
+    return {Done, {}, {{QStringLiteral("reads"), reads}}};
 }
 
 CommandResult diag(const Options &o, PlcPort &port, const TransferProgress &)
@@ -289,10 +363,18 @@ CommandResult diag(const Options &o, PlcPort &port, const TransferProgress &)
     const ErrorBufferRead read = readErrorBuffer(port, o.ini, which);
     if (!read.result.ok)
         return failed(read.result);
+    // A port out of the buffer's mode has no buffer: an empty table would
+    // read as a clean one.
+    if (!read.inMode)
+        return {NotInMode,
+                {notInModeMessage(which)},
+                {{QStringLiteral("rows"), QJsonArray()},
+                 {QStringLiteral("inMode"), false},
+                 {QStringLiteral("error"), notInModeMessage(which)}}};
     const TextTable table = read.table.value_or(TextTable());
     return {Done,
             tableLines(ErrorWatch::plainFormat(*buffer), table),
-            {{QStringLiteral("rows"), tableJson(table)}}};
+            {{QStringLiteral("rows"), tableJson(table)}, {QStringLiteral("inMode"), true}}};
 }
 
 CommandResult search(const Options &o, PlcPort &port, const TransferProgress &)
@@ -404,7 +486,8 @@ CommandResult show(const Options &o)
     return {Done, lines, json};
 }
 
-// The places that fill the same PLC items, and requests asked twice.
+// The places that fill the same PLC items, and requests asked twice (1);
+// then the cells a download would refuse (4).
 CommandResult check(const Options &o)
 {
     QString error;
@@ -414,11 +497,24 @@ CommandResult check(const Options &o)
     QStringList lines;
     for (const RegisterMap::Conflict &conflict : RegisterMap::of(*c).conflicts)
         lines << conflict.text;
+    QJsonObject json{{QStringLiteral("conflicts"), QJsonArray::fromStringList(lines)}};
+    const QList<RefusedCell> refused = refusedCells(*c);
+    QJsonArray cells;
+    for (const RefusedCell &cell : refused) {
+        lines << cell.text();
+        cells.append(QJsonObject{{QStringLiteral("table"), cell.table},
+                                 {QStringLiteral("row"), cell.row},
+                                 {QStringLiteral("column"), cell.column},
+                                 {QStringLiteral("columnName"), cell.columnName},
+                                 {QStringLiteral("value"), cell.value},
+                                 {QStringLiteral("allowed"), cell.range}});
+    }
+    json.insert(QStringLiteral("refusedCells"), cells);
     if (lines.isEmpty())
-        return {Done,
-                {QStringLiteral("no register conflicts")},
-                {{QStringLiteral("conflicts"), QJsonArray()}}};
-    return {Differences, lines, {{QStringLiteral("conflicts"), QJsonArray::fromStringList(lines)}}};
+        return {Done, {QStringLiteral("no register conflicts")}, json};
+    // Conflicts are listed on standard output; refused cells make the file
+    // one a download refuses.
+    return {refused.isEmpty() ? Differences : Invalid, lines, json, true};
 }
 
 // .apc to .json or back, by the names' endings.
@@ -492,7 +588,7 @@ const QList<Command> &commands()
          QStringLiteral("FILE.apc"),
          1,
          QStringLiteral("read the PLC into the file [--only ...]"),
-         {},
+         QStringLiteral("several ports: FILE holds {port}, as in site-{port}.apc"),
          upload,
          {}},
         {QStringLiteral("verify"),
@@ -526,7 +622,7 @@ const QList<Command> &commands()
         {QStringLiteral("check"),
          QStringLiteral("FILE.apc"),
          1,
-         QStringLiteral("the file's register conflicts"),
+         QStringLiteral("register conflicts and cells a download refuses"),
          {},
          {},
          check},
@@ -611,8 +707,8 @@ void describe(QCommandLineParser &parser)
                         "nothing is written without it."),
          QStringLiteral("DIR")},
         {QStringLiteral("add"),
-         QStringLiteral("search: add the new devices to FILE's sensor "
-                        "table."),
+         QStringLiteral("search: add the new devices to FILE's sensor table; with several ports "
+                        "FILE holds {port}, which each port fills."),
          QStringLiteral("FILE")},
         {QStringLiteral("csv"),
          QStringLiteral("show: print one table (uart1, uart2 or sensors) as tab-separated text."),
@@ -632,6 +728,20 @@ void describe(QCommandLineParser &parser)
          QStringLiteral("N")},
     });
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See Commands."));
+}
+
+// The name a port is known by: as given, or the settings file's COMn.
+QString portName(const QString &given, const QString &iniFile)
+{
+    return given.isEmpty() ? QStringLiteral("COM%1").arg(linkSettings(iniFile).portNumber) : given;
+}
+
+// A file name with its {port} filled by the port's name, made fit for a file
+// name ("/dev/ttyUSB0" gives "dev_ttyUSB0").
+QString filledName(const QString &name, const QString &port, const QString &iniFile)
+{
+    QString filled = name;
+    return filled.replace(portPlaceholder, PlcBackup::portInName(portName(port, iniFile)));
 }
 
 // What the command line asks for, or the exit code it ends with at once
@@ -710,13 +820,31 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
         }
         o.count = *count;
     }
+    // A file a command writes is one per port: with several ports its name
+    // holds the port's place, and the names the ports give differ.
+    const bool writesFile = o.command == QLatin1String("upload") || !o.addTo.isEmpty();
+    const QString written = o.command == QLatin1String("upload") ? positional.value(1) : o.addTo;
+    if (writesFile && (o.ports.size() > 1 || written.contains(portPlaceholder))) {
+        QStringList names;
+        for (const QString &port : o.ports)
+            names << filledName(written, port, o.ini);
+        if (!written.contains(portPlaceholder) || names.removeDuplicates() > 0) {
+            print(QStringLiteral("With several ports each writes a file of its own: %1 must hold "
+                                 "%2, which each port fills with its name (for example "
+                                 "site-%2.apc), and the ports' names must differ")
+                      .arg(written, portPlaceholder),
+                  stderr);
+            return Usage;
+        }
+    }
     return o;
 }
 
-// The command on every port at once, each on a thread of its own; nothing
-// when the frame log or the bench report cannot be written. With a report,
+// The command on every port at once, each on a thread of its own; the exit
+// code at once when the frame log (4) or the bench report (6) cannot be
+// written. With a report,
 // each port's run is recorded in it.
-std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Options &o)
+std::variant<QList<CommandResult>, int> runOnPorts(const Command &command, const Options &o)
 {
     const QStringList &names = o.ports;
     QList<CommandResult> outcomes(names.size());
@@ -728,7 +856,7 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
             print(QStringLiteral("Cannot write %1: %2")
                       .arg(logFile->fileName(), logFile->errorString()),
                   stderr);
-            return std::nullopt;
+            return Invalid;
         }
         log = std::make_unique<FrameLog>(*logFile);
     }
@@ -737,7 +865,7 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
         report = std::make_unique<BenchReport>(o.report);
         if (const QString error = report->check(); !error.isEmpty()) {
             print(error, stderr);
-            return std::nullopt;
+            return ReportFailed;
         }
     }
     const bool terminal = isatty(fileno(stderr));
@@ -761,6 +889,10 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
             };
             Options mine = o;
             mine.port = name;
+            if (o.command == QLatin1String("upload"))
+                mine.arguments[0] = filledName(o.arguments.value(0), name, o.ini);
+            if (!o.addTo.isEmpty())
+                mine.addTo = filledName(o.addTo, name, o.ini);
             if (!report) {
                 outcomes[k] = command.onPort(mine, *port, progress);
                 return;
@@ -779,10 +911,10 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
             entry.cpuType = tested.cpuType;
             if (entry.port.isEmpty())
                 entry.port = QStringLiteral("COM%1").arg(port->portNumber());
-            const CommandResult outcome = tested.answered ? command.onPort(mine, *port, progress)
-                                                          : failed(LinkFailed, tested.message);
+            CommandResult outcome = tested.answered ? command.onPort(mine, *port, progress)
+                                                    : failed(LinkFailed, tested.message);
             entry.file = command.argumentCount > 0 && o.command != QLatin1String("diag")
-                             ? o.arguments.value(0)
+                             ? mine.arguments.value(0)
                              : QString();
             entry.exitCode = outcome.code;
             entry.differences =
@@ -790,8 +922,12 @@ std::optional<QList<CommandResult>> runOnPorts(const Command &command, const Opt
             if (outcome.code > Differences)
                 entry.message = outcome.lines.value(0);
             entry.duration = clock.elapsed();
-            if (const QString error = report->append(entry); !error.isEmpty())
-                printLocked(error, stderr);
+            // A bench relies on its record: a run whose line is missing failed.
+            if (const QString error = report->append(entry); !error.isEmpty()) {
+                outcome.code = std::max<int>(outcome.code, ReportFailed);
+                outcome.lines << error;
+                outcome.json.insert(QStringLiteral("reportError"), error);
+            }
             outcomes[k] = outcome;
         }));
         runs.back()->start();
@@ -821,7 +957,9 @@ int report(const Options &o, const QStringList &names, const QList<CommandResult
         if (!o.json) {
             for (const QString &line : outcome.lines)
                 print(prefix + line,
-                      outcome.code == Done || outcome.code == Differences ? stdout : stderr);
+                      outcome.code == Done || outcome.code == Differences || outcome.listing
+                          ? stdout
+                          : stderr);
         }
     }
     if (o.json)
@@ -867,8 +1005,8 @@ int runCli(const QStringList &arguments)
         std::signal(SIGINT, interrupt);
         std::signal(SIGTERM, interrupt);
     }
-    const std::optional<QList<CommandResult>> outcomes = runOnPorts(*run, o);
-    if (!outcomes)
-        return Invalid;
-    return report(o, o.ports, *outcomes);
+    const std::variant<QList<CommandResult>, int> outcomes = runOnPorts(*run, o);
+    if (const int *exit = std::get_if<int>(&outcomes))
+        return *exit;
+    return report(o, o.ports, std::get<QList<CommandResult>>(outcomes));
 }

@@ -258,7 +258,8 @@ QString realText(float value)
 }
 
 // Everything a record must hold before any of it is taken: counts up to
-// 129, modes 0 to 2 and list indexes inside their lists.
+// 128 (a table's most; a 129th entry would be lost by the next save), modes
+// 0 to 2 and list indexes inside their lists.
 QString check(Reader &r)
 {
     struct Limit
@@ -269,17 +270,17 @@ QString check(Reader &r)
         const char *name;
     };
     const std::array<Limit, 12> limits = {{
-        {0, RequestCount, slotCount, "UART 1 request count"},
+        {0, RequestCount, maxCount, "UART 1 request count"},
         {0, Mode, 2, "UART 1 mode"},
         {0, Speed, int(ModbusChoices::speeds.size()) - 1, "UART 1 speed"},
         {0, Parity, int(ModbusChoices::parities.size()) - 1, "UART 1 parity"},
         {0, DataBits, int(ModbusChoices::dataBits.size()) - 1, "UART 1 data bits"},
         {0, StopBits, int(ModbusChoices::stopBits.size()) - 1, "UART 1 stop bits"},
-        {1, RequestCount, slotCount, "UART 2 request count"},
+        {1, RequestCount, maxCount, "UART 2 request count"},
         {1, Mode, 2, "UART 2 mode"},
         {1, Speed, int(ModbusChoices::speeds.size()) - 1, "UART 2 speed"},
         {1, Parity, int(ModbusChoices::parities.size()) - 1, "UART 2 parity"},
-        {2, SensorCount, slotCount, "1-wire sensor count"},
+        {2, SensorCount, maxCount, "1-wire sensor count"},
         {2, Mode, 2, "1-wire mode"},
     }};
     for (const Limit &limit : limits) {

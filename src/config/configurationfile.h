@@ -37,8 +37,8 @@ struct Encoded
 Encoded encode(const Configuration &configuration);
 
 // The configuration a record gives, the parts the file does not hold taken
-// from `current`; or why the record cannot be taken (a count, mode or list
-// index out of its range, a slave timeout not whole or beyond what its box
+// from `current`; or why the record cannot be taken (a count above 128, a
+// mode or list index out of its range, a slave timeout not whole or beyond what its box
 // takes), in which case nothing of it is. A shorter record reads as if padded with zeros; bytes
 // beyond the record are ignored.
 struct Decoded

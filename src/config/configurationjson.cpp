@@ -1,5 +1,6 @@
 #include "configurationjson.h"
 
+#include "config/configurationfile.h"
 #include "modbus/modbuschoices.h"
 
 #include <QJsonArray>
@@ -113,6 +114,11 @@ public:
     {
         const QString name = key.toUpper();
         const QJsonObject o = object(root, key, name);
+        onlyKnown(o, key,
+                  {QStringLiteral("role"), QStringLiteral("speed"), QStringLiteral("parity"),
+                   QStringLiteral("dataBits"), QStringLiteral("stopBits"),
+                   QStringLiteral("slaveAddress"), QStringLiteral("slaveTimeout"),
+                   QStringLiteral("requests")});
         int role = int(uart.role);
         index(o, QStringLiteral("role"), name, role, 0, 2);
         uart.role = ModbusRole(role);
@@ -149,6 +155,17 @@ public:
     {
         if (error.isEmpty())
             error = message;
+    }
+
+    // Refuses a key the object at `path` does not take: a misspelt one
+    // would otherwise leave its part at the defaults in silence.
+    void onlyKnown(const QJsonObject &o, const QString &path, const QStringList &known)
+    {
+        for (const QString &key : o.keys()) {
+            if (!known.contains(key))
+                return fail(QStringLiteral("unknown key \"%1\"")
+                                .arg(path.isEmpty() ? key : path + QLatin1Char('.') + key));
+        }
     }
 };
 
@@ -188,14 +205,23 @@ Read read(const QByteArray &json)
     const QJsonObject root = document.object();
     Configuration c = Configuration::defaults();
     Reader reader;
+    reader.onlyKnown(root, {},
+                     {QStringLiteral("uart1"), QStringLiteral("uart2"), QStringLiteral("aux"),
+                      QStringLiteral("io")});
     reader.uart(root, QStringLiteral("uart1"), c.uart1);
     reader.uart(root, QStringLiteral("uart2"), c.uart2);
     const QJsonObject aux = reader.object(root, QStringLiteral("aux"), QStringLiteral("aux"));
+    reader.onlyKnown(
+        aux, QStringLiteral("aux"),
+        {QStringLiteral("mode"), QStringLiteral("fieldNet"), QStringLiteral("sensors")});
     int mode = int(c.aux.mode);
     reader.index(aux, QStringLiteral("mode"), QStringLiteral("aux"), mode, 0, 2);
     c.aux.mode = AuxMode(mode);
     const QString fieldNetName = QStringLiteral("aux fieldNet");
     const QJsonObject fieldNet = reader.object(aux, QStringLiteral("fieldNet"), fieldNetName);
+    reader.onlyKnown(fieldNet, QStringLiteral("aux.fieldNet"),
+                     {QStringLiteral("speed"), QStringLiteral("parity"), QStringLiteral("dataBits"),
+                      QStringLiteral("stopBits")});
     reader.index(fieldNet, QStringLiteral("speed"), fieldNetName, c.aux.fieldNetSpeed, 0, 4);
     reader.index(fieldNet, QStringLiteral("parity"), fieldNetName, c.aux.fieldNetParity, 0, 2);
     reader.index(fieldNet, QStringLiteral("dataBits"), fieldNetName, c.aux.fieldNetDataBits, 0, 1);
@@ -206,17 +232,32 @@ Read read(const QByteArray &json)
     if (!io.isUndefined() && !io.isArray())
         reader.fail(QStringLiteral("io is not an array of points"));
     const QJsonArray points = io.toArray();
+    if (points.size() > IoAssignment::pointCount)
+        reader.fail(QStringLiteral("io: %1 points; the PLC has %2")
+                        .arg(points.size())
+                        .arg(IoAssignment::pointCount));
     for (int i = 0; i < std::min<int>(int(points.size()), IoAssignment::pointCount); ++i) {
         const QString name = QStringLiteral("io point %1").arg(i);
         if (!points.at(i).isObject())
             reader.fail(QStringLiteral("%1 is not an object").arg(name));
         const QJsonObject point = points.at(i).toObject();
+        reader.onlyKnown(point, QStringLiteral("io[%1]").arg(i),
+                         {QStringLiteral("function"), QStringLiteral("functionText"),
+                          QStringLiteral("programName")});
         reader.index(point, QStringLiteral("function"), name, c.io.points[i].function, 0, 2);
         reader.string(point, QStringLiteral("functionText"), name, c.io.points[i].functionText);
         reader.string(point, QStringLiteral("programName"), name, c.io.points[i].programName);
     }
     if (!reader.error.isEmpty())
         return {std::nullopt, reader.error};
+    // What the configuration file holds of it passes the file's own checks,
+    // both ways: what a convert writes always loads.
+    const ConfigurationFile::Encoded record = ConfigurationFile::encode(c);
+    if (!record.error.isEmpty())
+        return {std::nullopt, record.error};
+    if (const ConfigurationFile::Decoded back = ConfigurationFile::decode(record.record, c);
+        !back.configuration)
+        return {std::nullopt, back.error};
     return {c, {}};
 }
 

@@ -15,7 +15,10 @@ namespace ConfigurationJson {
 QByteArray write(const Configuration &configuration);
 
 // The configuration the JSON describes, keys left out taking their
-// defaults; or why it cannot be read.
+// defaults; or why it cannot be read: a key the format does not have (named
+// by its path, "uart2.request"), a value of the wrong type or out of its
+// range, or anything the configuration file's save or load would refuse
+// (so what it gives can always be saved and loaded again).
 struct Read
 {
     std::optional<Configuration> configuration;

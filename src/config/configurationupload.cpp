@@ -4,6 +4,7 @@
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
 #include "modbus/requestcheck.h"
+#include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
 #include "onewire/auxtransfer.h"
 #include "onewire/sensortable.h"
@@ -81,6 +82,49 @@ std::optional<TransferResult> downloadRefusal(const Configuration &configuration
             return TransferResult::refusal(sensorGridErrorMessage(*error), SensorTable::errorTitle);
     }
     return std::nullopt;
+}
+
+QString RefusedCell::text() const
+{
+    const QString where = table == QLatin1String("sensors") ? QStringLiteral("1-wire")
+                          : table == QLatin1String("uart2") ? QStringLiteral("UART 2")
+                                                            : QStringLiteral("UART 1");
+    return QStringLiteral("%1 row %2, column %3: \"%4\", not %5")
+        .arg(where)
+        .arg(row)
+        .arg(columnName, value, range);
+}
+
+QList<RefusedCell> refusedCells(const Configuration &configuration)
+{
+    QList<RefusedCell> cells;
+    static const QStringList requestColumns = headerFromFormat(RequestTable::format);
+    for (const auto &[name, uart] : {std::pair{QStringLiteral("uart1"), &configuration.uart1},
+                                     std::pair{QStringLiteral("uart2"), &configuration.uart2}}) {
+        for (const GridError &error : gridFaults(uart->table)) {
+            const QStringList &row = uart->table.at(error.row - 1);
+            const int column = gridErrorColumn(error.code);
+            cells << RefusedCell{name,
+                                 error.row,
+                                 column,
+                                 requestColumns.value(column).trimmed(),
+                                 row.value(column),
+                                 gridErrorRange(error.code, row)};
+        }
+    }
+    static const QStringList sensorColumns = headerFromFormat(SensorTable::format);
+    for (const SensorGridError &error : sensorGridFaults(configuration.aux.sensors)) {
+        const int column = error.code == SensorGridError::Register
+                               ? int(SensorTable::Register)
+                               : SensorTable::Byte0 + error.code;
+        cells << RefusedCell{QStringLiteral("sensors"),
+                             error.row,
+                             column,
+                             sensorColumns.value(column).trimmed(),
+                             configuration.aux.sensors.at(error.row - 1).value(column),
+                             sensorGridErrorRange(error.code)};
+    }
+    return cells;
 }
 
 TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,

@@ -32,6 +32,25 @@ ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
 std::optional<TransferResult> downloadRefusal(const Configuration &configuration,
                                               const ConfigurationParts &parts);
 
+// A cell a download's checks refuse (Check_grid, Check_grid_1w): the table
+// ("uart1", "uart2" or "sensors"), the row from 1, the column, its caption,
+// the value and what the download takes there ("0 to 4").
+struct RefusedCell
+{
+    QString table;
+    int row = 0;
+    int column = 0;
+    QString columnName;
+    QString value;
+    QString range;
+
+    // "UART 1 row 3, column Function: 238, not 0 to 4".
+    QString text() const;
+};
+// Every such cell of the three tables, whatever the roles: a download of the
+// part would refuse each of them.
+QList<RefusedCell> refusedCells(const Configuration &configuration);
+
 // The parts of the configuration into the PLC, UART1, UART2, then the
 // auxiliary port, each as its "Write to PLC" button does it. Every part is
 // checked first, and so is whether the PLC can hold them together

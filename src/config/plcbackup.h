@@ -25,6 +25,9 @@ struct Taken
     quint16 cpuType = 0;
     // The parts read over the defaults; the rest as the defaults.
     Configuration configuration;
+    // The parts it holds: a UART whose mode word names no role is not read
+    // into it.
+    ConfigurationParts held;
 };
 // Reads the CPU type word at 0E02, then the parts as uploadConfiguration()
 // does; the first failure ends it with its message.
@@ -39,11 +42,19 @@ struct Entry
     QString port;
     quint16 cpuType = 0;
     ConfigurationParts parts;
+    // Why its description (the .json beside it) cannot be read, empty when
+    // it can; then port, CPU type and parts say nothing.
+    QString problem;
 };
 
 // Writes the backup into the folder (made when needed) as
-// plc-backup-<yyyyMMdd-HHmmss-zzz>.apc with its .json beside it, then drops
-// all but the newest `kept`. The file written, or the error.
+// plc-backup-<yyyyMMdd-HHmmss-zzz>-<port>.apc (the port's letters and digits,
+// anything else as "_"), created only when no file has that name, with a
+// counter (-2, -3, ...) before ".apc" on a clash; then its .json beside it.
+// It is labelled with the parts it holds (`parts` as far as `taken` holds
+// them). Then all but the newest `kept` backups are dropped; files whose
+// name is not of that form, or without their .json, are left alone. The file
+// written, or the error; a failure leaves nothing of this backup behind.
 struct Saved
 {
     QString path;
@@ -52,8 +63,11 @@ struct Saved
 Saved save(const QString &folder, const Taken &taken, const QString &port,
            const ConfigurationParts &parts, const QDateTime &time = QDateTime::currentDateTime());
 
-// The backups in the folder, newest first.
+// The backups in the folder, newest first: the files whose whole name is of
+// the form above and whose .json is there.
 QList<Entry> list(const QString &folder);
+// The name's part made from a port: "/dev/ttyUSB0" gives "dev_ttyUSB0".
+QString portInName(const QString &port);
 // "uart1,aux": what a backup holds.
 QString partsText(const ConfigurationParts &parts);
 

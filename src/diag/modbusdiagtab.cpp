@@ -79,6 +79,11 @@ void ModbusDiagTab::readBuffer(int uart)
         },
         TabContext::ProgressWindow::Hidden,
         [this, uart](const ErrorBufferRead &read) {
+            // A UART that is not a master has no buffer; without a word the
+            // table would pass for a clean one.
+            if (!read.inMode)
+                return m_context.report(this,
+                                        {true, notMasterMessage(uartNumber(uart)), {}, false});
             if (!read.table)
                 return;
             m_watch->showPlainRead(uart - 1);

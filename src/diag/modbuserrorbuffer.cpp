@@ -96,3 +96,8 @@ ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
         return {run.result(), std::nullopt, {}};
     return {TransferResult::success(), ModbusErrorBuffer::table(*bytes), *bytes};
 }
+
+QString notMasterMessage(const UartDescription &uart)
+{
+    return QStringLiteral("UART %1 is not a Modbus master").arg(uart.number);
+}

@@ -53,3 +53,7 @@ std::optional<QList<int>> readErrorBytes(TransferRun &run, quint16 start, int co
 // PLC" and no table. The port is closed at the end.
 ErrorBufferRead readModbusErrorBuffer(PlcPort &port, const QString &iniFile,
                                       const UartDescription &uart);
+
+// What a read of a UART that is not a master says: "UART 2 is not a Modbus
+// master".
+QString notMasterMessage(const UartDescription &uart);

@@ -46,26 +46,47 @@ bool within(std::optional<int> value, int low, int high)
     return value && *value >= low && *value <= high;
 }
 
-// The first fault of one request row, as its code.
-std::optional<int> rowFault(const QStringList &cells)
+// What a row's cells may hold beside the fixed ranges: the most items its
+// function moves and the last first item that leaves room for them. Without
+// a valid function (or count) the widest limits are taken, so that only the
+// cell at fault is.
+struct RowLimits
+{
+    int count;
+    int firstItem;
+};
+
+RowLimits limitsOf(const QStringList &cells)
 {
     using Col = RequestTable::Column;
     const std::optional<int> function = cell(cells, Col::Function);
-    if (!within(function, 0, 4))
-        return GridError::Function;
-    if (!within(cell(cells, Col::Address), 0, maxSlaveAddress))
-        return GridError::Address;
+    const bool known = within(function, 0, 4);
+    const int mostCount = known ? countLimit(*function) : 255;
     const std::optional<int> count = cell(cells, Col::NumWord);
-    if (!within(count, 0, countLimit(*function)))
-        return GridError::NumWord;
-    const int area = areaLimit(*function) - *count;
-    if (!within(cell(cells, Col::AddressSlave), 0, area))
-        return GridError::AddressSlave;
-    if (!within(cell(cells, Col::AddressMaster), 0, area))
-        return GridError::AddressMaster;
+    const int area = known ? areaLimit(*function) : areaLimit(1);
+    return {mostCount, area - (within(count, 0, mostCount) ? *count : 0)};
+}
+
+// Every fault of one request row, as codes, in the order of the checks: the
+// function, then columns 1 to 4 and the timeout.
+QList<int> rowFaults(const QStringList &cells)
+{
+    using Col = RequestTable::Column;
+    const RowLimits limits = limitsOf(cells);
+    QList<int> faults;
+    if (!within(cell(cells, Col::Function), 0, 4))
+        faults << GridError::Function;
+    if (!within(cell(cells, Col::Address), 0, maxSlaveAddress))
+        faults << GridError::Address;
+    if (!within(cell(cells, Col::NumWord), 0, limits.count))
+        faults << GridError::NumWord;
+    if (!within(cell(cells, Col::AddressSlave), 0, limits.firstItem))
+        faults << GridError::AddressSlave;
+    if (!within(cell(cells, Col::AddressMaster), 0, limits.firstItem))
+        faults << GridError::AddressMaster;
     if (!within(cell(cells, Col::Timeout), 1, maxTimeout))
-        return GridError::Timeout;
-    return std::nullopt;
+        faults << GridError::Timeout;
+    return faults;
 }
 
 struct ErrorText
@@ -104,10 +125,49 @@ std::optional<GridError> Check_grid(const TextTable &table)
     if (table.size() > ModeWord::maxRows)
         return GridError{ModeWord::maxRows, GridError::TooManyRows};
     for (int r = 1; r <= table.size(); ++r) {
-        if (const std::optional<int> code = rowFault(table.at(r - 1)))
-            return GridError{r, *code};
+        if (const QList<int> faults = rowFaults(table.at(r - 1)); !faults.isEmpty())
+            return GridError{r, faults.first()};
     }
     return std::nullopt;
+}
+
+QList<GridError> gridFaults(const TextTable &table)
+{
+    QList<GridError> all;
+    for (int r = 1; r <= table.size(); ++r) {
+        for (int code : rowFaults(table.at(r - 1)))
+            all << GridError{r, code};
+    }
+    return all;
+}
+
+int gridErrorColumn(int code)
+{
+    using Col = RequestTable::Column;
+    static constexpr std::array<int, 6> columns = {Col::Address,      Col::NumWord,
+                                                   Col::AddressSlave, Col::AddressMaster,
+                                                   Col::Function,     Col::Timeout};
+    return code >= 0 && code < int(columns.size()) ? columns.at(std::size_t(code)) : -1;
+}
+
+QString gridErrorRange(int code, const QStringList &cells)
+{
+    const RowLimits limits = limitsOf(cells);
+    switch (code) {
+    case GridError::Address:
+        return QStringLiteral("0 to %1").arg(maxSlaveAddress);
+    case GridError::NumWord:
+        return QStringLiteral("0 to %1").arg(limits.count);
+    case GridError::AddressSlave:
+    case GridError::AddressMaster:
+        return QStringLiteral("0 to %1").arg(limits.firstItem);
+    case GridError::Function:
+        return QStringLiteral("0 to 4");
+    case GridError::Timeout:
+        return QStringLiteral("1 to %1").arg(maxTimeout);
+    default:
+        return QStringLiteral("at most %1 rows").arg(ModeWord::maxRows);
+    }
 }
 
 QString gridErrorMessage(const GridError &error)

@@ -40,6 +40,17 @@ struct GridError
 // of its column.
 std::optional<GridError> Check_grid(const TextTable &table);
 
+// Every cell Check_grid refuses, row by row, each row's in the order the
+// check takes them (so the first is what Check_grid gives); a row's limits
+// that hang on a cell at fault (Num word on the function, the addresses on
+// Num word) are then taken at their widest. Too many rows are not among them.
+QList<GridError> gridFaults(const TextTable &table);
+// The table column a fault's code is of (-1 for too many rows).
+int gridErrorColumn(int code);
+// The values a download takes in the fault's cell of a row with these
+// cells: "0 to 4", "0 to 7989".
+QString gridErrorRange(int code, const QStringList &cells);
+
 // The text shown for a fault: what is wrong, the row, a line break and the
 // column's name; for too many rows the largest number allowed.
 QString gridErrorMessage(const GridError &error);

@@ -90,21 +90,35 @@ bool Check_hex_pair(QStringView text)
 
 std::optional<SensorGridError> Check_grid_1w(const TextTable &sensors)
 {
+    if (sensors.size() > SensorTable::maxSensors)
+        return SensorGridError{SensorTable::maxSensors, SensorGridError::TooManySensors};
+    const QList<SensorGridError> faults = sensorGridFaults(sensors);
+    return faults.isEmpty() ? std::nullopt : std::optional(faults.first());
+}
+
+QList<SensorGridError> sensorGridFaults(const TextTable &sensors)
+{
     using namespace SensorTable;
-    if (sensors.size() > maxSensors)
-        return SensorGridError{maxSensors, SensorGridError::TooManySensors};
+    QList<SensorGridError> faults;
     for (int row = 1; row <= sensors.size(); ++row) {
         const QStringList &cells = sensors.at(row - 1);
         for (int column = Byte0; column <= Byte7; ++column) {
             const QString cell = cells.value(column);
             if (cell.size() != 2 || Check_hex_pair(cell))
-                return SensorGridError{row, column - 1};
+                faults << SensorGridError{row, column - 1};
         }
         const std::optional<qint64> reg = wholeNumber(cells.value(Register));
         if (!reg || *reg < -32768 || *reg > maxRegister)
-            return SensorGridError{row, SensorGridError::Register};
+            faults << SensorGridError{row, SensorGridError::Register};
     }
-    return std::nullopt;
+    return faults;
+}
+
+QString sensorGridErrorRange(int code)
+{
+    if (code == SensorGridError::Register)
+        return QStringLiteral("-32768 to %1").arg(SensorTable::maxRegister);
+    return QStringLiteral("two hex digits, 00 to FF");
 }
 
 QString sensorGridErrorMessage(const SensorGridError &error)

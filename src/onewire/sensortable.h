@@ -72,5 +72,11 @@ struct SensorGridError
 // most 7997), stopping at the first fault.
 std::optional<SensorGridError> Check_grid_1w(const TextTable &sensors);
 
+// Every cell Check_grid_1w refuses, row by row in the check's order (too
+// many sensors not among them); the first is what Check_grid_1w gives.
+QList<SensorGridError> sensorGridFaults(const TextTable &sensors);
+// The values a download takes in a fault's cell: "two hex digits, 00 to FF".
+QString sensorGridErrorRange(int code);
+
 // The text shown for a fault, with the row and the code in decimal.
 QString sensorGridErrorMessage(const SensorGridError &error);

@@ -15,7 +15,8 @@ class BackupList : public QDialog
 public:
     BackupList(const QList<PlcBackup::Entry> &backups, QWidget *parent = nullptr);
 
-    // The backup chosen (an index of the list), -1 for none.
+    // The backup chosen (an index of the list), -1 for none or for one whose
+    // description cannot be read.
     int chosen() const;
     GridView *grid() const { return m_grid; }
 
@@ -23,4 +24,5 @@ public:
 
 private:
     GridView *m_grid = nullptr;
+    QList<bool> m_readable;
 };

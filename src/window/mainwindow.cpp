@@ -309,6 +309,14 @@ bool Main::loadAccepted(const QString &path)
     m_uart1->grid()->setEnabled(true);
     m_document->remember(path, configuration());
     showFile(path);
+    // A file a download would refuse loads, so it can be repaired; the
+    // tables mark its cells, and the status bar counts them.
+    if (const qsizetype refused = refusedCells(configuration()).size())
+        statusBar()->showMessage(QStringLiteral("%1: %2 cell%3 a download refuses, marked in the "
+                                                "tables")
+                                     .arg(QDir::toNativeSeparators(path))
+                                     .arg(refused)
+                                     .arg(refused == 1 ? QString() : QStringLiteral("s")));
     return true;
 }
 
@@ -542,6 +550,7 @@ GridView *Main::currentTable() const
 void Main::updateRegisterMap()
 {
     m_map = RegisterMap::of(configuration());
+    m_refused = refusedCells(configuration());
     const qsizetype count = m_map.conflicts.size();
     m_conflictCount->setText(QStringLiteral("<a href=\"map\">%1 register conflict%2</a>")
                                  .arg(count)
@@ -563,6 +572,11 @@ QString Main::cellConflict(const QString &table, int row, int column) const
     for (const RegisterMap::Conflict &conflict : m_map.conflicts) {
         if (conflict.places.contains(RegisterMap::Place{which, row, column}))
             texts << conflict.text;
+    }
+    for (const RefusedCell &cell : m_refused) {
+        if (cell.table == table && cell.row == row && cell.column == column)
+            texts << QStringLiteral("A download refuses this cell: %1 takes %2")
+                         .arg(cell.columnName, cell.range);
     }
     return texts.join(QLatin1Char('\n'));
 }

@@ -2,6 +2,7 @@
 
 #include "config/configuration.h"
 #include "config/configurationhistory.h"
+#include "config/configurationupload.h"
 #include "config/registermap.h"
 #include "link/plcport.h"
 #include "link/plcsession.h"
@@ -165,6 +166,7 @@ private:
     std::unique_ptr<ConfigurationDocument> m_document;
     QMenu *m_recent = nullptr;
     RegisterMap::Map m_map;
+    QList<RefusedCell> m_refused; // of the configuration shown, as m_map
     QLabel *m_conflictCount = nullptr;
     RegisterMapWindow *m_mapWindow = nullptr;
     bool m_followScheduled = false;

@@ -1,24 +1,32 @@
 // plc-tarvik-cli run as a process against plc-sim on pseudo-terminals.
+#include "cli/benchreport.h"
 #include "config/configurationcompare.h"
 #include "config/configurationfile.h"
 #include "config/configurationjson.h"
 #include "config/plcbackup.h"
 #include "link/plcframe.h"
 #include "modbus/modbusdownload.h"
+#include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
 #include "onewire/auxtransfer.h"
+#include "onewire/sensortable.h"
 #include "plcsimulator.h"
 #include "simport.h"
 #include "simprocess.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +73,7 @@ private Q_SLOTS:
     void watchPrintsChanges();
     void reportRecordsEachPlc_data();
     void reportRecordsEachPlc();
+    void reportLinesAreWholeOrNone();
     void convertsBothWays();
     void badFilesAreRefused_data();
     void badFilesAreRefused();
@@ -245,6 +254,39 @@ void TestCli::downloadKeepsABackupFirst()
                           "from PLC\n"_s);
     QTRY_COMPARE(loggedRequests(silentLog).size(), 2);
     QCOMPARE(PlcBackup::list(folder).size(), 1);
+
+    // A file the download's checks refuse is backed up no more than written.
+    Configuration function9 = site();
+    function9.uart1.table[0][RequestTable::Function] = u"9"_s;
+    QVERIFY(ConfigurationFile::save(path(u"function9.apc"_s), function9).isEmpty());
+    const Run checked = cli(
+        {u"--port"_s, sim.link(), u"download"_s, path(u"function9.apc"_s), u"--backup"_s, folder});
+    QCOMPARE(checked.code, 4);
+    QVERIFY(checked.err.startsWith(u"You configuration has error in the function code"_s));
+    QCOMPARE(PlcBackup::list(folder).size(), 1);
+
+    // A mode word that names no role is not kept as a role it does not name.
+    SimProcess odd(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(odd.start({u"--image"_s, image, u"--set"_s, u"2008=3412"_s}));
+    const Run partly = cli({u"--port"_s, odd.link(), u"download"_s, path(u"next.apc"_s),
+                            u"--only"_s, u"uart1,aux"_s, u"--backup"_s, folder});
+    QCOMPARE(partly.code, 0);
+    QVERIFY2(partly.out.startsWith(u"UART 1 role: the PLC's mode word names none; it is not in "
+                                   "the backup\n"_s),
+             qPrintable(partly.out));
+    const QList<PlcBackup::Entry> after = PlcBackup::list(folder);
+    QCOMPARE(after.size(), 2);
+    QCOMPARE(PlcBackup::partsText(after.first().parts), u"aux"_s);
+    // An upload writes none of it either.
+    SimProcess oddAgain(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(oddAgain.start({u"--image"_s, image, u"--set"_s, u"2008=3412"_s}));
+    const QString uploaded = path(u"odd.apc"_s);
+    const Run upload =
+        cli({u"--port"_s, oddAgain.link(), u"upload"_s, uploaded, u"--only"_s, u"uart1"_s});
+    QCOMPARE(upload.code, 4);
+    QCOMPARE(upload.err, u"UART 1 role: the PLC's mode word names none; nothing was written to "
+                         "%1\n"_s.arg(uploaded));
+    QVERIFY(!QFile::exists(uploaded));
 }
 
 void TestCli::checkListsConflicts_data()
@@ -258,6 +300,12 @@ void TestCli::checkListsConflicts_data()
         << "UART 1 row 1 and UART 1 row 3 both fill registers 100 to 109\n"
            "UART 1 rows 1 and 3 ask slave 1 twice (Read holding register, slave items 0 to 9)\n";
     QTest::newRow("not a configuration") << "bad" << 4 << "";
+    QTest::newRow("cells a download refuses")
+        << "refused" << 4
+        << "UART 1 row 1, column Function: \"238\", not 0 to 4\n"
+           "UART 1 row 2, column Num word: \"200\", not 0 to 125\n"
+           "UART 1 row 2, column Timeout,[ms]: \"0\", not 1 to 4095\n"
+           "1-wire row 1, column Dxxxx: \"9000\", not -32768 to 7997\n";
 }
 
 // No PLC: the file alone.
@@ -268,6 +316,12 @@ void TestCli::checkListsConflicts()
     twice.uart1.table.append(twice.uart1.table.first());
     twice.uart1.table.last()[0] = u"3"_s;
     QVERIFY(ConfigurationFile::save(path(u"twice.apc"_s), twice).isEmpty());
+    Configuration refused = site();
+    refused.uart1.table[0][RequestTable::Function] = u"238"_s;
+    refused.uart1.table[1][RequestTable::NumWord] = u"200"_s;
+    refused.uart1.table[1][RequestTable::Timeout] = u"0"_s;
+    refused.aux.sensors[0][SensorTable::Register] = u"9000"_s;
+    QVERIFY(ConfigurationFile::save(path(u"refused.apc"_s), refused).isEmpty());
     QFile bad(path(u"bad.apc"_s));
     QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("short") == 5);
     bad.close();
@@ -276,6 +330,16 @@ void TestCli::checkListsConflicts()
     QTEST(run.out, "out");
     const Run json = cli({u"--json"_s, u"check"_s, path(file + u".apc"_s)});
     QCOMPARE(json.code, run.code);
+    if (file == u"refused") {
+        const QJsonArray cells =
+            QJsonDocument::fromJson(json.out.toUtf8()).object().value(u"refusedCells"_s).toArray();
+        QCOMPARE(cells.size(), 4);
+        const QJsonObject first = cells.first().toObject();
+        QCOMPARE(first.value(u"table"_s).toString(), u"uart1"_s);
+        QCOMPARE(first.value(u"row"_s).toInt(), 1);
+        QCOMPARE(first.value(u"column"_s).toInt(), int(RequestTable::Function));
+        QCOMPARE(first.value(u"value"_s).toString(), u"238"_s);
+    }
 }
 
 void TestCli::runsOnTwoPortsAtOnce()
@@ -299,6 +363,36 @@ void TestCli::runsOnTwoPortsAtOnce()
     }
     QCOMPARE(both.out.count(u"the PLC holds the file's configuration"_s), 2);
     QVERIFY(both.out.contains(first.link() + u": "_s) && both.out.contains(second.link()));
+
+    // Backups of both, each in a file of its own.
+    const QString folder = path(u"backups"_s);
+    QCOMPARE(cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"download"_s,
+                  path(u"site.apc"_s), u"--backup"_s, folder})
+                 .code,
+             0);
+    const QList<PlcBackup::Entry> backups = PlcBackup::list(folder);
+    QCOMPARE(backups.size(), 2);
+    QCOMPARE(QSet<QString>({backups.first().port, backups.last().port}),
+             QSet<QString>({first.link(), second.link()}));
+
+    // One file for both is no file for either: each port fills {port}.
+    const Run one = cli(
+        {u"--port"_s, first.link(), u"--port"_s, second.link(), u"upload"_s, path(u"read.apc"_s)});
+    QCOMPARE(one.code, 2);
+    QVERIFY2(one.err.contains(u"{port}"_s), qPrintable(one.err));
+    QVERIFY(!QFile::exists(path(u"read.apc"_s)));
+    QCOMPARE(cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"search"_s, u"--add"_s,
+                  path(u"found.apc"_s)})
+                 .code,
+             2);
+    QCOMPARE(cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"upload"_s,
+                  path(u"read-{port}.apc"_s)})
+                 .code,
+             0);
+    for (const QString &link : {first.link(), second.link()}) {
+        const QString file = path(u"read-%1.apc"_s.arg(PlcBackup::portInName(link)));
+        QVERIFY2(QFile::exists(file), qPrintable(file));
+    }
 }
 
 // A line per slot that changed, the first read taken against a clean buffer;
@@ -340,8 +434,36 @@ void TestCli::watchPrintsChanges()
     QCOMPARE(counted.code, 0);
     QCOMPARE(counted.out.count(u'\n'), 1);
     const Run slave = cli({u"--port"_s, sim.link(), u"diag"_s, u"modbus2"_s, u"--watch"_s, u"1"_s});
-    QCOMPARE(slave.code, 0);
-    QCOMPARE(slave.out, u"modbus2: not in the mode its buffer belongs to; the watch ends\n"_s);
+    QCOMPARE(slave.code, 5);
+    QCOMPARE(slave.err, u"modbus2: UART 2 is not a Modbus master; the watch ends\n"_s);
+    // Read once, a slave's buffer is not an empty one.
+    const Run once = cli({u"--port"_s, sim.link(), u"diag"_s, u"modbus2"_s});
+    QCOMPARE(once.code, 5);
+    QCOMPARE(once.err, u"UART 2 is not a Modbus master\n"_s);
+    const QJsonObject json =
+        QJsonDocument::fromJson(
+            cli({u"--port"_s, sim.link(), u"--json"_s, u"diag"_s, u"modbus2"_s}).out.toUtf8())
+            .object();
+    QCOMPARE(json.value(u"inMode"_s), QJsonValue(false));
+    QCOMPARE(json.value(u"error"_s).toString(), u"UART 2 is not a Modbus master"_s);
+
+    // A PLC that is gone: three failed reads in a row end the watch with 3,
+    // and so does Ctrl+C after a failed read.
+    const QString gone = path(u"gone"_s);
+    const Run vanished = cli({u"--port"_s, gone, u"diag"_s, u"modbus1"_s, u"--watch"_s, u"1"_s});
+    QCOMPARE(vanished.code, 3);
+    QCOMPARE(vanished.err.count(u'\n'), 3);
+    QVERIFY2(vanished.err.trimmed().endsWith(u"modbus1: Cannot open "_s + gone) ||
+                 vanished.err.contains(u"modbus1: "_s),
+             qPrintable(vanished.err));
+    QProcess stopped;
+    stopped.setReadChannel(QProcess::StandardError);
+    stopped.start(QStringLiteral(PLC_CLI_PATH), {u"--ini"_s, path(u"set.ini"_s), u"--port"_s, gone,
+                                                 u"diag"_s, u"modbus1"_s, u"--watch"_s, u"5"_s});
+    QVERIFY(stopped.waitForReadyRead(5000));
+    ::kill(pid_t(stopped.processId()), SIGINT);
+    QVERIFY(stopped.waitForFinished(5000));
+    QCOMPARE(stopped.exitCode(), 3);
     for (const QStringList &misuse :
          {QStringList{u"diag"_s, u"modbus1"_s, u"--watch"_s, u"0"_s},
           QStringList{u"download"_s, path(u"site.apc"_s), u"--watch"_s, u"1"_s},
@@ -360,7 +482,7 @@ void TestCli::reportRecordsEachPlc_data()
                               << QStringList{u"done"_s, u"done"_s} << 0;
     QTest::newRow("verify, the second differs")
         << QStringList{u"verify"_s, u"site.apc"_s} << QStringList{u"done"_s, u"differences"_s} << 1;
-    QTest::newRow("the second is silent") << QStringList{u"upload"_s, u"read.apc"_s}
+    QTest::newRow("the second is silent") << QStringList{u"upload"_s, u"read-{port}.apc"_s}
                                           << QStringList{u"done"_s, u"link failure"_s} << 0;
     QTest::newRow("bad file") << QStringList{u"download"_s, u"bad.apc"_s}
                               << QStringList{u"invalid"_s, u"invalid"_s} << 0;
@@ -415,8 +537,11 @@ void TestCli::reportRecordsEachPlc()
     QCOMPARE(two.value(u"cpuType"_s).isNull(), silent);
     QCOMPARE(two.value(u"differences"_s).toInt(), differences);
     QCOMPARE(one.value(u"command"_s).toString(), arguments.first());
-    QCOMPARE(one.value(u"file"_s).toString(), arguments.at(1));
-    QFile configuration(arguments.at(1));
+    // An upload's file is one per port.
+    const QString firstFile =
+        QString(arguments.at(1)).replace(u"{port}"_s, PlcBackup::portInName(first.link()));
+    QCOMPARE(one.value(u"file"_s).toString(), firstFile);
+    QFile configuration(firstFile);
     QVERIFY(configuration.open(QIODevice::ReadOnly));
     QCOMPARE(
         one.value(u"sha256"_s).toString(),
@@ -426,6 +551,42 @@ void TestCli::reportRecordsEachPlc()
     QVERIFY(one.value(u"durationMs"_s).toInteger(-1) >= 0);
     QCOMPARE(two.contains(u"message"_s),
              results.last() != u"done"_s && results.last() != u"differences"_s);
+}
+
+// A report line is written whole or not at all, and a run whose line could
+// not be written fails.
+void TestCli::reportLinesAreWholeOrNone()
+{
+    const QString file = path(u"bench.jsonl"_s);
+    BenchReport report(file);
+    BenchReport::Entry entry{
+        QDateTime::currentDateTime(), u"COM1"_s, {}, u"download"_s, {}, 0, 0, {}, 0};
+    QCOMPARE(report.append(entry), QString());
+    const qint64 whole = QFileInfo(file).size();
+    // The file may grow by only a few bytes: the write comes out short.
+    struct rlimit before = {};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = rlim_t(whole + 10);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const QString error = report.append(entry);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(error.startsWith(u"Cannot write "_s + file));
+    QCOMPARE(QFileInfo(file).size(), whole);
+    QCOMPARE(report.append(entry), QString());
+    QFile read(file);
+    QVERIFY(read.open(QIODevice::ReadOnly));
+    for (const QByteArray &line : read.readAll().trimmed().split('\n'))
+        QVERIFY2(!QJsonDocument::fromJson(line).isNull(), line.constData());
+
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(sim.start());
+    const Run full = cli({u"--report"_s, u"/dev/full"_s, u"--port"_s, sim.link(), u"download"_s,
+                          path(u"site.apc"_s)});
+    QCOMPARE(full.code, 6);
+    QVERIFY2(full.err.contains(u"Cannot write /dev/full"_s), qPrintable(full.err));
 }
 
 void TestCli::convertsBothWays()
@@ -474,6 +635,24 @@ void TestCli::badFilesAreRefused_data()
     QTest::newRow("JSON index out of its list")
         << u"a.json"_s << QByteArray(R"({"aux": {"fieldNet": {"speed": 9}}})") << toApc
         << u"%1: aux fieldNet speed: 9 is not a whole number from 0 to 4"_s;
+    // What convert writes always loads: JSON passes the file's checks.
+    QTest::newRow("JSON slave timeout the file refuses")
+        << u"a.json"_s << QByteArray(R"({"uart2": {"role": 1, "slaveTimeout": "-10000"}})") << toApc
+        << u"%1: UART 2 slave timeout is -10000, not a whole number from -9999 to 32767"_s;
+    QTest::newRow("JSON misspelt key")
+        << u"a.json"_s << QByteArray(R"({"uart1": {"role": 0, "request": []}})") << toApc
+        << u"%1: unknown key \"uart1.request\""_s;
+    QTest::newRow("JSON misspelt part") << u"a.json"_s << QByteArray(R"({"Aux": {"mode": 0}})")
+                                        << toApc << u"%1: unknown key \"Aux\""_s;
+    QByteArray rows129 = record;
+    rows129[3741] = char(129);
+    QTest::newRow("record of 129 requests")
+        << u"a.apc"_s << rows129 << toApc << u"%1: UART 1 request count is 129, not 0 to 128"_s;
+    QByteArray sensors129 = record;
+    sensors129[2 * 3754 + 3741 + 1] = char(129);
+    QTest::newRow("record of 129 sensors")
+        << u"a.apc"_s << sensors129 << QStringList{u"show"_s, u"%1"_s}
+        << u"1-wire sensor count is 129, not 0 to 128"_s;
     QTest::newRow("record truncated")
         << u"a.apc"_s << record.left(100) << QStringList{u"show"_s, u"%1"_s}
         << u"%1 is not a configuration file: it holds 100 bytes, a configuration file 15046"_s;

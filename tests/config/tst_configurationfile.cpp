@@ -230,9 +230,14 @@ void TestConfigurationFile::loadRefusals_data()
         return bytes;
     };
     const int uart1 = 3741, uart2 = 3754 + 3741, aux = 2 * 3754 + 3741;
-    QTest::newRow("129 requests load") << uart1 << byte(129) << "";
-    QTest::newRow("130 requests") << uart1 << byte(130)
-                                  << "UART 1 request count is 130, not 0 to 129";
+    // A table holds 128 entries: a 129th would be dropped by the next save.
+    QTest::newRow("128 requests load") << uart2 << byte(128) << "";
+    QTest::newRow("129 requests") << uart1 << byte(129)
+                                  << "UART 1 request count is 129, not 0 to 128";
+    QTest::newRow("129 UART 2 requests")
+        << uart2 << byte(129) << "UART 2 request count is 129, not 0 to 128";
+    QTest::newRow("129 sensors") << aux + 1 << byte(129)
+                                 << "1-wire sensor count is 129, not 0 to 128";
     QTest::newRow("UART 2 mode 3") << uart2 + 4 << byte(3) << "UART 2 mode is 3, not 0 to 2";
     QTest::newRow("speed 8") << uart1 + 5 << byte(8) << "UART 1 speed is 8, not 0 to 7";
     QTest::newRow("UART 1 parity 3") << uart1 + 6 << byte(3) << "UART 1 parity is 3, not 0 to 2";
@@ -244,7 +249,7 @@ void TestConfigurationFile::loadRefusals_data()
         << uart2 + 6 << byte(255) << "UART 2 parity is 255, not 0 to 2";
     QTest::newRow("1-wire mode 3") << aux + 4 << byte(3) << "1-wire mode is 3, not 0 to 2";
     QTest::newRow("sensor count 200")
-        << aux + 1 << byte(200) << "1-wire sensor count is 200, not 0 to 129";
+        << aux + 1 << byte(200) << "1-wire sensor count is 200, not 0 to 128";
     // The slave timeout: a whole number its box shows (UART2's holds five
     // characters) and a save writes back.
     QTest::newRow("timeout 32767") << uart1 + 9 << real(32767) << "";

@@ -30,6 +30,8 @@ private Q_SLOTS:
     void failedReadGivesNothing_data();
     void failedReadGivesNothing();
     void keepsTheNewest();
+    void namesNeverCollide();
+    void unreadableDescriptionIsSaid();
 };
 
 void TestPlcBackup::readsThePartsAboutToBeWritten_data()
@@ -64,7 +66,7 @@ void TestPlcBackup::readsThePartsAboutToBeWritten()
     const QDateTime time(QDate(2026, 12, 9), QTime(10, 11, 12, 345));
     const PlcBackup::Saved saved = PlcBackup::save(folder, taken, u"COM3"_s, parts, time);
     QCOMPARE(saved.error, QString());
-    QCOMPARE(QFileInfo(saved.path).fileName(), u"plc-backup-20261209-101112-345.apc"_s);
+    QCOMPARE(QFileInfo(saved.path).fileName(), u"plc-backup-20261209-101112-345-COM3.apc"_s);
     const QList<PlcBackup::Entry> entries = PlcBackup::list(folder);
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.first().time, time);
@@ -105,19 +107,92 @@ void TestPlcBackup::failedReadGivesNothing()
     QVERIFY(!bench.port.isOpen());
 }
 
+// The newest 50 are kept; what the tool did not make stays, and is not
+// listed.
 void TestPlcBackup::keepsTheNewest()
 {
     QTemporaryDir dir;
-    const PlcBackup::Taken taken{TransferResult::success(), 1, Configuration::defaults()};
+    const QDir folder(dir.path());
+    const auto write = [&folder](const QString &name, const QByteArray &contents) {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+    };
+    // The user's own files, one with its .json, and a backup without its .json.
+    QVERIFY(write(u"plc-backup-2024-03-site-a.apc"_s, "mine"));
+    QVERIFY(write(u"plc-backup-my-notes.apc"_s, "notes"));
+    QVERIFY(write(u"plc-backup-my-notes.json"_s, "{}"));
+    QVERIFY(write(u"plc-backup-20250101-000000-000-COM1.apc"_s, "half"));
+    const PlcBackup::Taken taken{TransferResult::success(), 1, Configuration::defaults(), {}};
     const QDateTime start(QDate(2026, 1, 1), QTime(0, 0));
-    for (int k = 0; k < PlcBackup::kept + 3; ++k)
+    for (int k = 0; k < 53; ++k)
         QVERIFY(
             PlcBackup::save(dir.path(), taken, u"COM1"_s, {}, start.addSecs(k)).error.isEmpty());
     const QList<PlcBackup::Entry> entries = PlcBackup::list(dir.path());
-    QCOMPARE(entries.size(), PlcBackup::kept);
-    QCOMPARE(entries.first().time, start.addSecs(PlcBackup::kept + 2));
+    QCOMPARE(entries.size(), 50);
+    QCOMPARE(entries.first().time, start.addSecs(52));
     QCOMPARE(entries.last().time, start.addSecs(3));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2 * PlcBackup::kept);
+    QCOMPARE(folder.entryList(QDir::Files).size(), 2 * 50 + 4);
+    for (const QString &mine : {u"plc-backup-2024-03-site-a.apc"_s, u"plc-backup-my-notes.apc"_s,
+                                u"plc-backup-20250101-000000-000-COM1.apc"_s})
+        QVERIFY2(folder.exists(mine), qPrintable(mine));
+}
+
+// Two ports backed up in the same millisecond, or one port twice: each
+// backup a file of its own.
+void TestPlcBackup::namesNeverCollide()
+{
+    QTemporaryDir dir;
+    Configuration one = Configuration::defaults();
+    one.uart1.slaveAddress = u"1"_s;
+    Configuration two = one;
+    two.uart1.slaveAddress = u"2"_s;
+    const QDateTime time(QDate(2026, 12, 9), QTime(10, 11, 12, 345));
+    QStringList paths;
+    for (const auto &[configuration, port] :
+         {std::pair{one, u"/dev/ttyUSB0"_s}, std::pair{two, u"/dev/ttyUSB1"_s},
+          std::pair{two, u"/dev/ttyUSB1"_s}}) {
+        const PlcBackup::Saved saved = PlcBackup::save(
+            dir.path(), {TransferResult::success(), 1, configuration, {}}, port, {}, time);
+        QCOMPARE(saved.error, QString());
+        paths << QFileInfo(saved.path).fileName();
+    }
+    QCOMPARE(paths, QStringList({u"plc-backup-20261209-101112-345-dev_ttyUSB0.apc"_s,
+                                 u"plc-backup-20261209-101112-345-dev_ttyUSB1.apc"_s,
+                                 u"plc-backup-20261209-101112-345-dev_ttyUSB1-2.apc"_s}));
+    const QList<PlcBackup::Entry> entries = PlcBackup::list(dir.path());
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(
+        ConfigurationFile::load(QDir(dir.path()).filePath(paths.first()), Configuration::defaults())
+            .configuration->uart1.slaveAddress,
+        u"1"_s);
+
+    // A .json that cannot be written takes only its own .apc with it.
+    QVERIFY(QDir(dir.path()).mkdir(u"plc-backup-20261209-101112-345-dev_ttyUSB1-3.json"_s));
+    const PlcBackup::Saved failed = PlcBackup::save(
+        dir.path(), {TransferResult::success(), 1, one, {}}, u"/dev/ttyUSB1"_s, {}, time);
+    QVERIFY(!failed.error.isEmpty());
+    QCOMPARE(PlcBackup::list(dir.path()).size(), 3);
+    QVERIFY(!QFile::exists(
+        QDir(dir.path()).filePath(u"plc-backup-20261209-101112-345-dev_ttyUSB1-3.apc"_s)));
+}
+
+// A backup whose description cannot be read is listed as such, holding
+// nothing.
+void TestPlcBackup::unreadableDescriptionIsSaid()
+{
+    QTemporaryDir dir;
+    const PlcBackup::Saved saved =
+        PlcBackup::save(dir.path(), {TransferResult::success(), 7, Configuration::defaults(), {}},
+                        u"COM2"_s, {true, false, false});
+    QVERIFY(saved.error.isEmpty());
+    QFile json(saved.path.chopped(4) + u".json"_s);
+    QVERIFY(json.open(QIODevice::WriteOnly) && json.write("{\"port\": ") > 0);
+    json.close();
+    const QList<PlcBackup::Entry> entries = PlcBackup::list(dir.path());
+    QCOMPARE(entries.size(), 1);
+    QVERIFY2(entries.first().problem.startsWith(u"its description cannot be read"_s),
+             qPrintable(entries.first().problem));
+    QCOMPARE(PlcBackup::partsText(entries.first().parts), QString());
 }
 
 QTEST_GUILESS_MAIN(TestPlcBackup)

@@ -79,6 +79,14 @@ void TestRegisterMap::findsConflicts_data()
     QTest::newRow("the same slave items with another function")
         << masters({request(1, 1, 10, 0, 100, 1), request(2, 1, 10, 5, 200, 4)}, {}, {})
         << QStringList{};
+    QTest::newRow("slave items overlapping by exactly one")
+        << masters({request(1, 1, 10, 0, 100, 1), request(2, 1, 10, 9, 200, 1)}, {}, {})
+        << QStringList{
+               u"UART 1 rows 1 and 2 ask slave 1 twice (Read holding register, slave items 9 "
+               "to 9)"_s};
+    QTest::newRow("slave items side by side, not overlapping")
+        << masters({request(1, 1, 10, 0, 100, 1), request(2, 1, 10, 10, 200, 1)}, {}, {})
+        << QStringList{};
     QTest::newRow("writes and other areas do not clash")
         << masters({request(1, 1, 10, 0, 100, 2), request(2, 2, 10, 0, 100, 2),
                     request(3, 3, 10, 0, 100, 0)},

@@ -107,6 +107,9 @@ void TestModbusCheck::checksRanges()
     QFETCH(QStringList, request);
     QFETCH(std::optional<GridError>, expected);
     QCOMPARE(Check_grid(table({request})), expected);
+    // The listing of every refused cell agrees, one fault at most a row here.
+    const QList<GridError> all = gridFaults(table({request}));
+    QCOMPARE(all, expected ? QList<GridError>{*expected} : QList<GridError>());
 }
 
 void TestModbusCheck::checksRowsInOrder()
@@ -117,6 +120,12 @@ void TestModbusCheck::checksRowsInOrder()
              fault(2, GridError::Function));
     QCOMPARE(Check_grid(table({good, {"249", "300", "-1", "0", "1", "0"}})),
              fault(2, GridError::Address));
+    // Every cell refused, in that order: without a function the widest
+    // limits (255 items) stand, so Num word 300 is refused and the addresses
+    // are not.
+    QCOMPARE(gridFaults(table({good, {"249", "300", "0", "0", "9", "0"}})),
+             QList<GridError>({*fault(2, GridError::Function), *fault(2, GridError::Address),
+                               *fault(2, GridError::NumWord), *fault(2, GridError::Timeout)}));
     QCOMPARE(Check_grid(table({good, good, with(6, "0"), with(1, "300")})),
              fault(3, GridError::Timeout));
 

@@ -754,6 +754,29 @@ void TestMain::marksRegisterConflicts()
     QVERIFY(!count->isVisible());
     QVERIFY(!requests->cell(2, RequestTable::AddressMaster).data(GridModel::WarningRole).toBool());
     QVERIFY(!map->grid()->grid()->cell(1, 1).data(GridModel::HighlightRole).toBool());
+
+    // A file with cells a download refuses loads, and they are marked at once.
+    c.uart1.table = {{"1", "1", "10", "0", "100", "238", "1000"}};
+    c.aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "9000"}};
+    const QString path = m_dir->filePath(u"refused.apc"_s);
+    QVERIFY(ConfigurationFile::save(path, c).isEmpty());
+    m_dialogs.saveChoices = {UserDialogs::SaveChoice::Discard};
+    QVERIFY(window->loadFile(path));
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QDir::toNativeSeparators(path) +
+                 u": 2 cells a download refuses, marked in the tables"_s);
+    const QModelIndex function = requests->cell(1, RequestTable::Function);
+    QTRY_VERIFY(function.data(GridModel::WarningRole).toBool());
+    QVERIFY(function.data(Qt::ToolTipRole)
+                .toString()
+                .endsWith(u"A download refuses this cell: Function takes 0 to 4"_s));
+    QVERIFY(window->oneWireTab()
+                .grid()
+                ->grid()
+                ->cell(1, SensorTable::Register)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .endsWith(u"A download refuses this cell: Dxxxx takes -32768 to 7997"_s));
 }
 
 // Any configuration the tabs can hold comes back from its file unchanged.
