@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -454,20 +455,34 @@ void Main::restoreBackup()
     if (backups.isEmpty())
         return dialogs().message(this, QStringLiteral("There are no backups of the PLC in %1.")
                                            .arg(QDir::toNativeSeparators(m_backupFolder)));
-    BackupList list(backups, this);
-    if (list.exec() != QDialog::Accepted || list.chosen() < 0)
+    // On the heap: a dialog dies with its parent, never on the stack.
+    const QPointer<BackupList> list = new BackupList(backups, this);
+    const bool accepted = list->exec() == QDialog::Accepted;
+    const int chosen = list ? list->chosen() : -1;
+    delete list.data();
+    if (!accepted || chosen < 0)
         return;
-    const PlcBackup::Entry &backup = backups.at(list.chosen());
+    const PlcBackup::Entry &backup = backups.at(chosen);
     const ConfigurationFile::Decoded loaded = m_document->load(backup.path, configuration());
     if (!loaded.configuration)
         return dialogs().message(
             this, QStringLiteral("%1 was not loaded: %2").arg(backup.path, loaded.error), {},
             UserDialogs::Icon::Warning);
+    // Only what the backup holds is shown; the other tabs stay as they are.
+    QStringList held;
+    if (backup.parts.uart1)
+        held << QStringLiteral("UART 1");
+    if (backup.parts.uart2)
+        held << QStringLiteral("UART 2");
+    if (backup.parts.aux)
+        held << QStringLiteral("1-wire");
     m_context->nameNextChange(
-        QStringLiteral("Restore backup of %1")
-            .arg(backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
-    apply(*loaded.configuration);
-    m_uart1->grid()->setEnabled(true);
+        QStringLiteral("Show backup (%1) of %2 in window")
+            .arg(held.join(QStringLiteral(", ")),
+                 backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    apply(withParts(configuration(), *loaded.configuration, backup.parts));
+    if (backup.parts.uart1)
+        m_uart1->grid()->setEnabled(true);
     followChange();
 }
 
