@@ -101,6 +101,11 @@ Main::Main(Context context, QWidget *parent)
         for (QLineEdit *box : tab->findChildren<QLineEdit *>())
             connect(box, &QLineEdit::textChanged, this, &Main::followChange);
     }
+    // What a transfer reads is shown at its end over the configuration as
+    // it was at its start, so nothing can be edited, undone or loaded
+    // meanwhile.
+    connect(m_context.get(), &TabContext::userOperationRunning, this,
+            [this](bool running) { setEditable(!running); });
     setUpBackups();
     apply(startUp);
     m_history->reset(configuration());
@@ -113,7 +118,12 @@ Main::Main(Context context, QWidget *parent)
         statusBar()->showMessage(problem + QStringLiteral("; the default settings are used"));
 }
 
-Main::~Main() = default;
+// The context outlives the members declared after it; it tells this window
+// nothing more on its way out.
+Main::~Main()
+{
+    disconnect(m_context.get(), nullptr, this, nullptr);
+}
 
 void Main::buildTabs()
 {
@@ -171,6 +181,7 @@ void Main::buildFileMenu(QMenu *menu)
     QAction *load = addItem(menu, QStringLiteral("Load_config"), QStringLiteral("Load config"));
     load->setShortcut(QKeySequence::Open);
     connect(load, &QAction::triggered, this, &Main::Load_config_Click);
+    m_loadItems << load;
     QAction *save = addItem(menu, QStringLiteral("Save_config"), QStringLiteral("Save config"));
     save->setShortcut(QKeySequence::Save);
     connect(save, &QAction::triggered, this, &Main::Save_config_Click);
@@ -181,6 +192,7 @@ void Main::buildFileMenu(QMenu *menu)
     QAction *restore =
         addItem(menu, QStringLiteral("Restore_backup"), QStringLiteral("Restore PLC backup…"));
     connect(restore, &QAction::triggered, this, &Main::restoreBackup);
+    m_loadItems << m_recent->menuAction() << restore;
     addItem(menu, QStringLiteral("Print"), QStringLiteral("Print"))->setEnabled(false);
     QAction *saveApp =
         addItem(menu, QStringLiteral("Save_app"), QStringLiteral("Save app setting"));
@@ -362,14 +374,14 @@ void Main::closeEvent(QCloseEvent *event)
 void Main::dragEnterEvent(QDragEnterEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile())
+    if (m_editable && !urls.isEmpty() && urls.first().isLocalFile())
         event->acceptProposedAction();
 }
 
 void Main::dropEvent(QDropEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile())
+    if (!m_editable || urls.isEmpty() || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
     loadFile(urls.first().toLocalFile());
@@ -501,25 +513,36 @@ void Main::buildEditMenu(QMenu *menu)
                 if (GridView *grid = currentTable())
                     grid->copyRows();
             });
-    connect(addItem(menu, QStringLiteral("paste_rows"), QStringLiteral("Paste rows")),
-            &QAction::triggered, this, [this] {
-                GridView *grid = currentTable();
-                if (!grid)
-                    return;
-                const qsizetype before = grid->entries().size();
-                grid->pasteRows();
-                // A request table takes rows at once, as after "Add slave".
-                if (grid->entries().size() > before)
-                    grid->setEnabled(true);
-            });
+    m_paste = addItem(menu, QStringLiteral("paste_rows"), QStringLiteral("Paste rows"));
+    connect(m_paste, &QAction::triggered, this, [this] {
+        GridView *grid = currentTable();
+        if (!grid)
+            return;
+        const qsizetype before = grid->entries().size();
+        grid->pasteRows();
+        // A request table takes rows at once, as after "Add slave".
+        if (grid->entries().size() > before)
+            grid->setEnabled(true);
+    });
+}
+
+void Main::setEditable(bool editable)
+{
+    m_editable = editable;
+    for (QWidget *tab : std::initializer_list<QWidget *>{m_hwConfig, m_uart1, m_uart2, m_oneWire})
+        tab->setEnabled(editable);
+    for (QAction *item : m_loadItems)
+        item->setEnabled(editable);
+    updateEditMenu();
 }
 
 void Main::updateEditMenu()
 {
-    m_undo->setEnabled(m_history->canUndo());
+    m_paste->setEnabled(m_editable);
+    m_undo->setEnabled(m_editable && m_history->canUndo());
     m_undo->setText(m_history->canUndo() ? QStringLiteral("Undo ") + m_history->undoName()
                                          : QStringLiteral("Undo"));
-    m_redo->setEnabled(m_history->canRedo());
+    m_redo->setEnabled(m_editable && m_history->canRedo());
     m_redo->setText(m_history->canRedo() ? QStringLiteral("Redo ") + m_history->redoName()
                                          : QStringLiteral("Redo"));
 }
@@ -631,12 +654,16 @@ void Main::Comm_setting_Click()
 {
     // The connection test's port is the window's, so it reports to the
     // monitor already; the ports Find PLC tries go by their device's name.
-    ComSetting form(
+    // The form opens the window's device itself: no watch reads meanwhile.
+    const TabContext::UserOperation pausesBackground(*m_context);
+    const QPointer<ComSetting> form = new ComSetting(
         iniFile(), dialogs(), m_context->makePort(), this,
         [recorder = m_recorder.get()](const QString &device, std::unique_ptr<PlcPort> port) {
             return std::make_unique<RecordingPort>(std::move(port), *recorder, device);
         });
-    if (form.exec() == QDialog::Accepted)
+    const bool accepted = form->exec() == QDialog::Accepted;
+    delete form.data();
+    if (accepted)
         Change_main_caption();
 }
 
