@@ -372,6 +372,29 @@ void TestMain::userOperationWaitsForBackgroundRead()
     QCOMPARE(idle, 1);
     QVERIFY(context.runInBackground(heldOperation(releaseRead)));
     QTRY_VERIFY(!context.session().isBusy());
+
+    // The link settings form opens the device itself: once a read under way
+    // has ended.
+    releaseRead = false;
+    QVERIFY(context.runInBackground(heldOperation(releaseRead)));
+    bool openedDuringRead = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        openedDuringRead = QApplication::activeModalWidget() != nullptr;
+        releaseRead = true;
+    });
+    bool opened = false;
+    QTimer closer;
+    closer.callOnTimeout([&opened] {
+        if (QWidget *form = QApplication::activeModalWidget();
+            form && form->objectName() == u"Com_setting"_s) {
+            opened = true;
+            form->close();
+        }
+    });
+    closer.start(10);
+    child<QAction>(window, u"Comm_setting"_s)->trigger();
+    QTRY_VERIFY(opened);
+    QVERIFY(!openedDuringRead);
 }
 
 // While a transfer of the user runs, the configuration's tabs, the Edit
