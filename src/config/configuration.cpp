@@ -20,6 +20,18 @@ Configuration Configuration::startUp(const QString &iniFile)
     return configuration;
 }
 
+Configuration withParts(Configuration base, const Configuration &from,
+                        const ConfigurationParts &parts)
+{
+    if (parts.uart1)
+        base.uart1 = from.uart1;
+    if (parts.uart2)
+        base.uart2 = from.uart2;
+    if (parts.aux)
+        base.aux = from.aux;
+    return base;
+}
+
 std::optional<TransferResult> plcMemoryClash(const Configuration &configuration,
                                              const ConfigurationParts &written)
 {

@@ -26,6 +26,12 @@ struct Configuration
     bool operator==(const Configuration &) const = default;
 };
 
+// `base` with the parts `parts` names taken from `from`, the rest (and the
+// I/O assignment) as `base` has them: what a backup or an upload that holds
+// only some parts puts in the window.
+Configuration withParts(Configuration base, const Configuration &from,
+                        const ConfigurationParts &parts);
+
 // Why the PLC cannot hold the configuration's parts that are written, or
 // nothing. The sensor records run from 200C, 10 bytes each, so a 1-wire
 // master's 128th sensor lies at 2502 to 250B, where UART1's request records

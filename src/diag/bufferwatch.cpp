@@ -69,9 +69,10 @@ BufferWatch::BufferWatch(TabContext &context, const QString &prefix, const QStri
         if (m_timer->isActive())
             schedule();
     });
-    // A read that waited for another operation comes once it has ended.
-    connect(&m_context.session(), &PlcSession::busyChanged, this, [this](bool busy) {
-        if (!busy && m_due && isWatching())
+    // A read that waited for another operation, or for one the user asked
+    // for, comes once the session is free.
+    connect(&m_context, &TabContext::idle, this, [this] {
+        if (m_due && isWatching())
             QTimer::singleShot(0, this, &BufferWatch::read);
     });
 }
@@ -134,7 +135,7 @@ void BufferWatch::read()
             names << watched->buffer.name;
     }
     auto reads = std::make_shared<QList<ErrorBufferRead>>();
-    const bool started = m_context.run(
+    const bool started = m_context.runInBackground(
         [names, reads, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
             // As every operation, a round ends at a failure; the next
             // interval tries again.
@@ -144,7 +145,6 @@ void BufferWatch::read()
                     break;
             }
         },
-        TabContext::ProgressWindow::Hidden,
         [this, reads] {
             if (isWatching())
                 take(*reads);

@@ -20,9 +20,10 @@ class TabContext;
 // the frames of their buttons. Rows that changed since the last read stand
 // out until the next one; two more columns tell since when each slot's error
 // has been active and how often it became active. A read waits while
-// another PLC operation runs. A failed read is told in the status bar and
-// the next interval tries again; a buffer whose port left its mode is no
-// longer watched, and watching stops when none is left.
+// another PLC operation runs, and yields to the user's: none starts while
+// one is asked for (its confirmation open), waits or runs. A failed read is told in the status bar
+// and the next interval tries again; a buffer whose port left its mode is no longer watched, and
+// watching stops when none is left.
 class BufferWatch : public QObject
 {
     Q_OBJECT

@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
-    : QDialog(parent), m_context(context), m_sensors(sensors),
+    : QDialog(parent), m_context(context), m_pausesBackground(context), m_sensors(sensors),
       m_session(std::make_unique<PlcSession>(context.makePort())),
       m_grid(new GridView(QStringLiteral("grid"), new GridModel(BusSearch::format), this))
 {
@@ -125,11 +125,12 @@ SearchForm::~SearchForm() = default;
 
 bool SearchForm::isSearching() const
 {
-    return m_session->isBusy();
+    return m_searching || m_session->isBusy();
 }
 
 void SearchForm::setSearching(bool searching)
 {
+    m_searching = searching;
     m_search->setEnabled(!searching);
     m_busy->setVisible(searching);
 }
@@ -144,19 +145,32 @@ void SearchForm::startSearch()
     m_missing->clear();
     m_missing->setEnabled(false);
     m_replaceMissing->setEnabled(false);
+    m_closed = false;
+    setSearching(true);
+    // A read of the window's own session still under way ends first.
+    m_context.whenSessionFree(this, [this] { search(); });
+}
+
+void SearchForm::search()
+{
+    if (m_closed)
+        return;
     auto found = std::make_shared<BusSearch::Found>();
     const bool started = m_session->run(
         [found, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
             *found = BusSearch::search(port, ini);
         },
         [this, found] {
+            // A form closed meanwhile (Esc, "Close") ended the search itself:
+            // there is nothing to show or say, and it may be on its way out.
+            if (m_closed)
+                return;
             setSearching(false);
             if (found->devices)
                 showFound(*found->devices);
             m_context.report(this, found->result);
         });
-    if (started)
-        setSearching(true);
+    setSearching(started);
 }
 
 void SearchForm::showFound(const TextTable &devices)
@@ -238,6 +252,7 @@ void SearchForm::take(const TextTable &sensors, const QString &refusal)
 
 void SearchForm::done(int result)
 {
+    m_closed = true;
     m_session->cancel();
     QDialog::done(result);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tables/texttable.h"
+#include "widgets/tabcontext.h"
 
 #include <QDialog>
 
@@ -17,13 +18,13 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class TabContext;
 
 // The form "Search module for 1-wire device": lets the PLC search its 1-wire
 // bus on a session of the form's own, lists the ROM codes found with a line
 // comparing them with the sensor table, and takes them into that table,
 // added to it or replacing it. It closes after taking them in, or with
-// "Close", which also ends a search under way.
+// "Close", which also ends a search under way. While it is open the
+// window's background reads pause: its session opens the same device.
 class SearchForm : public QDialog
 {
     Q_OBJECT
@@ -56,8 +57,10 @@ private:
     void showFound(const TextTable &devices);
     void take(const TextTable &sensors, const QString &refusal);
     void setSearching(bool searching);
+    void search();
 
     TabContext &m_context;
+    TabContext::UserOperation m_pausesBackground;
     GridModel &m_sensors;
     std::unique_ptr<PlcSession> m_session;
     GridView *m_grid = nullptr;
@@ -69,4 +72,6 @@ private:
     QPushButton *m_replaceMissing = nullptr;
     QComboBox *m_missing = nullptr;
     int m_found = 0; // devices the last search found
+    bool m_searching = false;
+    bool m_closed = false; // done() has run: nothing more is reported here
 };

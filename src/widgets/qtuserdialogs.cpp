@@ -2,6 +2,9 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+
+#include <functional>
 
 namespace {
 
@@ -24,46 +27,75 @@ QMessageBox::Icon boxIcon(UserDialogs::Icon icon)
     return QMessageBox::Information;
 }
 
+// Runs a dialog made on the heap. A parent deleted while it is open (a form
+// closed under it by an event its loop handled) takes the dialog with it;
+// the answer is then `gone`. No dialog lives on the stack, where such a
+// parent would free what was never allocated.
+template <typename Dialog, typename Answer>
+auto answered(Dialog *dialog, Answer gone, const std::function<Answer(Dialog &, int)> &answer)
+{
+    const QPointer<Dialog> guard(dialog);
+    const int code = dialog->exec();
+    if (!guard)
+        return gone;
+    const Answer result = answer(*dialog, code);
+    delete dialog;
+    return result;
+}
+
+int answered(QDialog *dialog)
+{
+    return answered<QDialog, int>(dialog, QDialog::Rejected,
+                                  [](QDialog &, int code) { return code; });
+}
+
 } // namespace
 
 void QtUserDialogs::message(QWidget *parent, const QString &text, const QString &title, Icon icon)
 {
-    QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Ok, parent);
-    box.exec();
+    answered(new QMessageBox(boxIcon(icon), titleOr(title), text, QMessageBox::Ok, parent));
 }
 
 bool QtUserDialogs::confirm(QWidget *parent, const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::Question, titleOr(title), text,
-                    QMessageBox::Ok | QMessageBox::Cancel, parent);
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok;
+    auto *box = new QMessageBox(QMessageBox::Question, titleOr(title), text,
+                                QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box->setDefaultButton(QMessageBox::Ok);
+    return answered(box) == QMessageBox::Ok;
 }
 
 QString QtUserDialogs::openFileName(QWidget *parent, const QString &caption, const QString &filter,
                                     const QString &directory)
 {
-    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+    auto *dialog = new QFileDialog(parent, caption, directory, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    return answered<QFileDialog, QString>(dialog, {}, [](QFileDialog &d, int code) {
+        return code == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
+                                                                         : QString();
+    });
 }
 
 QString QtUserDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &filter,
                                     const QString &directory, const QString &suffix)
 {
-    QFileDialog dialog(parent, caption, directory, filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(suffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().first();
+    auto *dialog = new QFileDialog(parent, caption, directory, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(suffix);
+    return answered<QFileDialog, QString>(dialog, {}, [](QFileDialog &d, int code) {
+        return code == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
+                                                                         : QString();
+    });
 }
 
 UserDialogs::SaveChoice QtUserDialogs::askToSave(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::Question, titleOr({}), text,
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setDefaultButton(QMessageBox::Save);
-    switch (box.exec()) {
+    auto *box =
+        new QMessageBox(QMessageBox::Question, titleOr({}), text,
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box->setDefaultButton(QMessageBox::Save);
+    switch (answered(box)) {
     case QMessageBox::Save:
         return SaveChoice::Save;
     case QMessageBox::Discard:
@@ -75,8 +107,8 @@ UserDialogs::SaveChoice QtUserDialogs::askToSave(QWidget *parent, const QString 
 
 bool QtUserDialogs::askYesNo(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::Question, titleOr({}), text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    auto *box = new QMessageBox(QMessageBox::Question, titleOr({}), text,
+                                QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::No);
+    return answered(box) == QMessageBox::Yes;
 }

@@ -24,8 +24,7 @@ TabContext::TabContext(QString iniFile, UserDialogs &dialogs, PortFactory ports,
 {
     // The session's own state, not the signal's value, decides: an operation
     // started from the end of another keeps the controls disabled.
-    connect(m_session.get(), &PlcSession::busyChanged, this,
-            [this] { m_plcControls.setBusy(m_session->isBusy()); });
+    connect(m_session.get(), &PlcSession::busyChanged, this, [this] { settle(); });
 }
 
 TabContext::~TabContext() = default;
@@ -45,7 +44,10 @@ QPushButton *TabContext::plcButton(const QString &name, const QString &caption, 
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    connect(button, &QPushButton::clicked, parent, std::move(clicked));
+    connect(button, &QPushButton::clicked, parent, [this, clicked = std::move(clicked)] {
+        const UserOperation asked(*this);
+        clicked();
+    });
     registerPlcControl(button, availability);
     return button;
 }
@@ -53,8 +55,57 @@ QPushButton *TabContext::plcButton(const QString &name, const QString &caption, 
 bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
                      std::function<void()> done)
 {
-    if (m_session->isBusy())
+    if (m_next || (m_session->isBusy() && !m_background))
         return false;
+    if (m_session->isBusy()) {
+        m_next = Waiting{std::move(operation), progress, std::move(done)};
+        settle();
+        return true;
+    }
+    start(std::move(operation), progress, std::move(done), true);
+    return true;
+}
+
+bool TabContext::runInBackground(PlcSession::Operation operation, std::function<void()> done)
+{
+    if (m_session->isBusy() || userOperationPending())
+        return false;
+    start(std::move(operation), ProgressWindow::Hidden, std::move(done), false);
+    return true;
+}
+
+void TabContext::whenSessionFree(QObject *receiver, std::function<void()> then)
+{
+    if (!m_session->isBusy())
+        return then();
+    connect(
+        m_session.get(), &PlcSession::finished, receiver,
+        [this, receiver, then = std::move(then)] { whenSessionFree(receiver, then); },
+        Qt::SingleShotConnection);
+}
+
+TabContext::UserOperation::UserOperation(TabContext &context) : m_context(&context)
+{
+    ++context.m_asked;
+}
+
+TabContext::UserOperation::~UserOperation()
+{
+    if (!m_context)
+        return;
+    --m_context->m_asked;
+    m_context->settle();
+}
+
+bool TabContext::userOperationPending() const
+{
+    return m_asked > 0 || m_next || (m_session->isBusy() && !m_background);
+}
+
+void TabContext::start(PlcSession::Operation operation, ProgressWindow progress,
+                       std::function<void()> done, bool user)
+{
+    m_background = !user;
     auto shown = std::make_shared<QPointer<Progress>>();
     const auto open = [this, shown] {
         *shown = new Progress(m_window);
@@ -73,16 +124,38 @@ bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
                                  (*shown)->setPercent(percent);
                                  (*shown)->show();
                              });
-    m_session->run(std::move(operation), [shown, onProgress, done = std::move(done)] {
-        disconnect(onProgress);
-        if (*shown)
-            (*shown)->close();
-        if (done)
-            done();
-    });
+    const bool started =
+        m_session->run(std::move(operation), [this, shown, onProgress, done = std::move(done)] {
+            m_background = false;
+            disconnect(onProgress);
+            if (*shown)
+                (*shown)->close();
+            if (done)
+                done();
+        });
+    Q_ASSERT(started);
     if (*shown)
         (*shown)->show();
-    return true;
+    settle();
+}
+
+// The session's own state, not a signal's value, decides: an operation
+// started from the end of another keeps the controls disabled. A background
+// read leaves them enabled: what they start waits for it.
+void TabContext::settle()
+{
+    if (!m_session->isBusy() && m_next) {
+        Waiting next = std::move(*m_next);
+        m_next.reset();
+        return start(std::move(next.operation), next.progress, std::move(next.done), true);
+    }
+    const bool userRuns = (m_session->isBusy() && !m_background) || m_next;
+    if (userRuns != m_plcControls.isBusy()) {
+        m_plcControls.setBusy(userRuns);
+        Q_EMIT userOperationRunning(userRuns);
+    }
+    if (!m_session->isBusy() && !userOperationPending())
+        Q_EMIT idle();
 }
 
 void TabContext::report(QWidget *from, const TransferResult &result)
@@ -90,7 +163,15 @@ void TabContext::report(QWidget *from, const TransferResult &result)
     if (result.message.isEmpty())
         return;
     const auto icon = result.ok ? UserDialogs::Icon::Information : UserDialogs::Icon::Warning;
+    // A form closed meanwhile (a dialog that has ended) is no parent for it.
+    if (!from || !from->window()->isVisible())
+        from = m_window;
     m_dialogs.message(from, result.message, result.title, icon);
+}
+
+void TabContext::reportBusy(QWidget *from)
+{
+    report(from, TransferResult::failure(busyMessage));
 }
 
 bool TabContext::mayDownload(QWidget *from, const QString &part)
@@ -127,18 +208,26 @@ void TabContext::download(QWidget *from, const QString &part,
         return;
     }
     auto failure = std::make_shared<QString>();
-    run([read = m_backup.read, part,
-         failure](PlcPort &port, const TransferProgress &) { *failure = read(port, part); },
-        ProgressWindow::Hidden,
-        [this, from, failure, work = std::move(work), progress]() mutable {
-            QString reason = *failure;
-            if (reason.isEmpty() && m_backup.keep)
-                reason = m_backup.keep();
-            if (!reason.isEmpty() &&
-                !m_dialogs.askYesNo(from, QStringLiteral("No backup of the PLC was made: %1\n"
-                                                         "Write without a backup?")
-                                              .arg(reason)))
-                return;
-            transfer<TransferResult>(from, std::move(work), progress);
-        });
+    const bool started =
+        run([read = m_backup.read, part,
+             failure](PlcPort &port, const TransferProgress &) { *failure = read(port, part); },
+            ProgressWindow::Hidden,
+            [this, from = QPointer<QWidget>(from), failure, work = std::move(work),
+             progress]() mutable {
+                // The question is part of the download the user asked for: no
+                // background read comes between it and the write.
+                const UserOperation asked(*this);
+                QString reason = *failure;
+                if (reason.isEmpty() && m_backup.keep)
+                    reason = m_backup.keep();
+                if (!reason.isEmpty() &&
+                    !m_dialogs.askYesNo(from ? from.data() : m_window,
+                                        QStringLiteral("No backup of the PLC was made: %1\n"
+                                                       "Write without a backup?")
+                                            .arg(reason)))
+                    return;
+                transfer<TransferResult>(from ? from.data() : m_window, std::move(work), progress);
+            });
+    if (!started)
+        reportBusy(from);
 }

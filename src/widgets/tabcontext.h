@@ -7,6 +7,7 @@
 #include "widgets/plccontrols.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -65,28 +66,63 @@ public:
                            Availability availability = Availability::Active);
     void registerPlcAction(QAction *action, Availability availability = Availability::Active);
 
-    // Runs the operation, with the progress window following it when asked;
-    // the window closes before `done` runs. False, and nothing run, while
-    // another operation runs.
-    bool run(PlcSession::Operation operation, ProgressWindow progress,
-             std::function<void()> done = {});
+    // Runs an operation of the user, with the progress window following it
+    // when asked; the window closes before `done` runs. One that finds a
+    // background read (a watch's) under way waits for it and runs next.
+    // False, and nothing run, while another operation of the user runs or
+    // waits.
+    [[nodiscard]] bool run(PlcSession::Operation operation, ProgressWindow progress,
+                           std::function<void()> done = {});
+    // A read the user did not ask for just now (a watch's): it yields to
+    // the user's operations. False, and nothing run, while the session is
+    // busy or an operation of the user is asked for, waits or runs; idle()
+    // tells when to try again.
+    [[nodiscard]] bool runInBackground(PlcSession::Operation operation,
+                                       std::function<void()> done = {});
+    // Calls `then` once no operation runs on the session (at once when none
+    // does), unless `receiver` is gone by then. For a form with a port of its
+    // own on the same device.
+    void whenSessionFree(QObject *receiver, std::function<void()> then);
+
+    // While one lives, an operation of the user is asked for (its
+    // confirmation is open) or a form that uses the PLC on a port of its own
+    // is open: no background read starts. Buttons made by plcButton() hold
+    // one while their handler runs.
+    class UserOperation
+    {
+    public:
+        explicit UserOperation(TabContext &context);
+        ~UserOperation();
+        UserOperation(const UserOperation &) = delete;
+        UserOperation &operator=(const UserOperation &) = delete;
+
+    private:
+        QPointer<TabContext> m_context;
+    };
+    // Whether an operation of the user is asked for, waits or runs.
+    bool userOperationPending() const;
 
     // Runs a transfer, then shows what it read (`show`, when given), then
     // reports how it ended (see report()). Result is a TransferResult or a
-    // value with one in its `result`.
+    // value with one in its `result`. A transfer that cannot run (another of
+    // the user's runs) says so.
     template <typename Result>
     bool transfer(QWidget *from, std::function<Result(PlcPort &, const TransferProgress &)> work,
                   ProgressWindow progress, std::function<void(const Result &)> show = {})
     {
         auto result = std::make_shared<Result>();
-        return run([work = std::move(work), result](
-                       PlcPort &port, const TransferProgress &step) { *result = work(port, step); },
-                   progress,
-                   [this, from, result, show = std::move(show)] {
-                       if (show)
-                           show(*result);
-                       report(from, transferResultOf(*result));
-                   });
+        const bool started =
+            run([work = std::move(work), result](
+                    PlcPort &port, const TransferProgress &step) { *result = work(port, step); },
+                progress,
+                [this, from = QPointer<QWidget>(from), result, show = std::move(show)] {
+                    if (show)
+                        show(*result);
+                    report(from, transferResultOf(*result));
+                });
+        if (!started)
+            reportBusy(from);
+        return started;
     }
 
     // What a download of one part ("uart1", "uart2" or "aux") must pass of
@@ -136,13 +172,33 @@ public:
     void showStatus(const QString &text) { Q_EMIT statusMessage(text); }
 
     // A transfer's message, if it has one, in a message box with its title:
-    // information after a success, a warning after a failure.
+    // information after a success, a warning after a failure. The box goes
+    // to the main window when `from` is gone or closing.
     void report(QWidget *from, const TransferResult &result);
+    // Why an operation of the user did not start: another one runs.
+    void reportBusy(QWidget *from);
+    static inline const QString busyMessage =
+        QStringLiteral("Another PLC operation is running. Try again once it has ended.");
 
 Q_SIGNALS:
     void statusMessage(const QString &text);
+    // An operation of the user starts (true) or the last one ends (false).
+    void userOperationRunning(bool running);
+    // No operation runs, and none of the user's is asked for or waits: a
+    // background read may start.
+    void idle();
 
 private:
+    struct Waiting
+    {
+        PlcSession::Operation operation;
+        ProgressWindow progress;
+        std::function<void()> done;
+    };
+    void start(PlcSession::Operation operation, ProgressWindow progress, std::function<void()> done,
+               bool user);
+    void settle();
+
     QString m_iniFile;
     UserDialogs &m_dialogs;
     PortFactory m_ports;
@@ -153,4 +209,7 @@ private:
     CellConflict m_cellConflict;
     QString m_nextChange;
     Backup m_backup;
+    int m_asked = 0;               // operations of the user asked for
+    std::optional<Waiting> m_next; // the user's, waiting for a background read
+    bool m_background = false;     // the running operation is a background read
 };

@@ -209,17 +209,10 @@ void ComSetting::findPlc()
     m_found->setRowCount(0);
     m_found->hide();
     m_session->run(
-        [this, found, rest, devices = plcCandidates(m_iniFile), ini = m_iniFile](
+        [this, found, rest, devices = candidates(), ports = devicePorts()](
             PlcPort &, const TransferProgress &, const PlcSession::CancelToken &cancelled) {
             *found = ::findPlc(
-                devices, rest,
-                [ini, wrap = m_wrap](const QString &device) -> std::unique_ptr<PlcPort> {
-                    auto candidate = std::make_unique<QtPlcPort>(ini);
-                    candidate->setDevice(device);
-                    if (wrap)
-                        return wrap(device, std::move(candidate));
-                    return candidate;
-                },
+                devices, rest, ports,
                 [this](const QString &device, int speed) {
                     handOver(this, [this, device, speed] {
                         m_findProgress->setText(QStringLiteral("Trying %1 at %2 baud")
@@ -248,6 +241,21 @@ void ComSetting::findPlc()
         });
 }
 
+// The devices the system offers and those the settings file maps, then the
+// device the form shows and those typed for other port numbers, not stored.
+QStringList ComSetting::candidates() const
+{
+    QStringList devices;
+    const QStringList all =
+        plcCandidates(m_iniFile) + QStringList{m_device->currentText()} + m_devices.values();
+    for (const QString &device : all) {
+        const QString path = device.trimmed();
+        if (!path.isEmpty() && !devices.contains(path))
+            devices << path;
+    }
+    return devices;
+}
+
 void ComSetting::takeFound(const QString &device, int speed)
 {
     const ComChoice choice = comNumberFor(device, m_devices, m_iniFile);
@@ -260,16 +268,43 @@ void ComSetting::takeFound(const QString &device, int speed)
     m_speed->setCurrentIndex(speed);
 }
 
+// The test tries the device the form shows: through the form's port when
+// that is the device the port number stands for in the settings file, on a
+// port of that device otherwise (an unsaved edit, a device typed in).
 void ComSetting::test()
 {
     const int number = m_port->currentIndex() + 1;
+    const QString device = m_device->currentText().trimmed();
     const QString settings = QStringList{m_speed->currentText(), m_parity->currentText(),
                                          m_bits->currentText(), m_stop->currentText()}
                                  .join(QLatin1Char(','));
     auto message = std::make_shared<QString>();
+    const auto done = [this, message] {
+        m_dialogs.message(this, *message);
+    };
+    if (device == QtPlcPort::deviceFor(number, m_iniFile)) {
+        m_session->run(
+            [message, number, settings](PlcPort &port, const TransferProgress &) {
+                *message = connectionTest(port, number, settings);
+            },
+            done);
+        return;
+    }
     m_session->run(
-        [message, number, settings](PlcPort &port, const TransferProgress &) {
-            *message = connectionTest(port, number, settings);
+        [message, number, settings, port = std::shared_ptr<PlcPort>(devicePorts()(device))](
+            PlcPort &, const TransferProgress &) {
+            *message = connectionTest(*port, number, settings);
         },
-        [this, message] { m_dialogs.message(this, *message); });
+        done);
+}
+
+ComSetting::DevicePorts ComSetting::devicePorts() const
+{
+    return [ini = m_iniFile, wrap = m_wrap](const QString &device) -> std::unique_ptr<PlcPort> {
+        auto port = std::make_unique<QtPlcPort>(ini);
+        port->setDevice(device);
+        if (wrap)
+            return wrap(device, std::move(port));
+        return port;
+    };
 }

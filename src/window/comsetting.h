@@ -19,7 +19,7 @@ class UserDialogs;
 
 // The link settings form "COM-port setting": five lists stored in section
 // "COM" of the settings file, the device each port number maps to (section
-// "PORTS"), "OK" to store them and "Test" to try them on the form's own port.
+// "PORTS"), "OK" to store them and "Test" to try them on the device the form shows.
 class ComSetting : public QDialog
 {
     Q_OBJECT
@@ -49,6 +49,10 @@ private:
     // Takes a PLC found: its port (mapping the next free COMn to a device no
     // COMn stands for) and speed, unsaved until "OK".
     void takeFound(const QString &device, int speed);
+    // Ports of a device, for Find PLC and a test of a device typed in.
+    using DevicePorts = std::function<std::unique_ptr<PlcPort>(const QString &device)>;
+    DevicePorts devicePorts() const;
+    QStringList candidates() const;
 
     QString m_iniFile;
     UserDialogs &m_dialogs;

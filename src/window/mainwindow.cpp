@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -100,6 +101,11 @@ Main::Main(Context context, QWidget *parent)
         for (QLineEdit *box : tab->findChildren<QLineEdit *>())
             connect(box, &QLineEdit::textChanged, this, &Main::followChange);
     }
+    // What a transfer reads is shown at its end over the configuration as
+    // it was at its start, so nothing can be edited, undone or loaded
+    // meanwhile.
+    connect(m_context.get(), &TabContext::userOperationRunning, this,
+            [this](bool running) { setEditable(!running); });
     setUpBackups();
     apply(startUp);
     m_history->reset(configuration());
@@ -112,7 +118,12 @@ Main::Main(Context context, QWidget *parent)
         statusBar()->showMessage(problem + QStringLiteral("; the default settings are used"));
 }
 
-Main::~Main() = default;
+// The context outlives the members declared after it; it tells this window
+// nothing more on its way out.
+Main::~Main()
+{
+    disconnect(m_context.get(), nullptr, this, nullptr);
+}
 
 void Main::buildTabs()
 {
@@ -170,6 +181,7 @@ void Main::buildFileMenu(QMenu *menu)
     QAction *load = addItem(menu, QStringLiteral("Load_config"), QStringLiteral("Load config"));
     load->setShortcut(QKeySequence::Open);
     connect(load, &QAction::triggered, this, &Main::Load_config_Click);
+    m_loadItems << load;
     QAction *save = addItem(menu, QStringLiteral("Save_config"), QStringLiteral("Save config"));
     save->setShortcut(QKeySequence::Save);
     connect(save, &QAction::triggered, this, &Main::Save_config_Click);
@@ -180,6 +192,7 @@ void Main::buildFileMenu(QMenu *menu)
     QAction *restore =
         addItem(menu, QStringLiteral("Restore_backup"), QStringLiteral("Restore PLC backup…"));
     connect(restore, &QAction::triggered, this, &Main::restoreBackup);
+    m_loadItems << m_recent->menuAction() << restore;
     addItem(menu, QStringLiteral("Print"), QStringLiteral("Print"))->setEnabled(false);
     QAction *saveApp =
         addItem(menu, QStringLiteral("Save_app"), QStringLiteral("Save app setting"));
@@ -369,14 +382,14 @@ void Main::closeEvent(QCloseEvent *event)
 void Main::dragEnterEvent(QDragEnterEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile())
+    if (m_editable && !urls.isEmpty() && urls.first().isLocalFile())
         event->acceptProposedAction();
 }
 
 void Main::dropEvent(QDropEvent *event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile())
+    if (!m_editable || urls.isEmpty() || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
     loadFile(urls.first().toLocalFile());
@@ -462,20 +475,34 @@ void Main::restoreBackup()
     if (backups.isEmpty())
         return dialogs().message(this, QStringLiteral("There are no backups of the PLC in %1.")
                                            .arg(QDir::toNativeSeparators(m_backupFolder)));
-    BackupList list(backups, this);
-    if (list.exec() != QDialog::Accepted || list.chosen() < 0)
+    // On the heap: a dialog dies with its parent, never on the stack.
+    const QPointer<BackupList> list = new BackupList(backups, this);
+    const bool accepted = list->exec() == QDialog::Accepted;
+    const int chosen = list ? list->chosen() : -1;
+    delete list.data();
+    if (!accepted || chosen < 0)
         return;
-    const PlcBackup::Entry &backup = backups.at(list.chosen());
+    const PlcBackup::Entry &backup = backups.at(chosen);
     const ConfigurationFile::Decoded loaded = m_document->load(backup.path, configuration());
     if (!loaded.configuration)
         return dialogs().message(
             this, QStringLiteral("%1 was not loaded: %2").arg(backup.path, loaded.error), {},
             UserDialogs::Icon::Warning);
+    // Only what the backup holds is shown; the other tabs stay as they are.
+    QStringList held;
+    if (backup.parts.uart1)
+        held << QStringLiteral("UART 1");
+    if (backup.parts.uart2)
+        held << QStringLiteral("UART 2");
+    if (backup.parts.aux)
+        held << QStringLiteral("1-wire");
     m_context->nameNextChange(
-        QStringLiteral("Restore backup of %1")
-            .arg(backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
-    apply(*loaded.configuration);
-    m_uart1->grid()->setEnabled(true);
+        QStringLiteral("Show backup (%1) of %2 in window")
+            .arg(held.join(QStringLiteral(", ")),
+                 backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    apply(withParts(configuration(), *loaded.configuration, backup.parts));
+    if (backup.parts.uart1)
+        m_uart1->grid()->setEnabled(true);
     followChange();
 }
 
@@ -494,25 +521,36 @@ void Main::buildEditMenu(QMenu *menu)
                 if (GridView *grid = currentTable())
                     grid->copyRows();
             });
-    connect(addItem(menu, QStringLiteral("paste_rows"), QStringLiteral("Paste rows")),
-            &QAction::triggered, this, [this] {
-                GridView *grid = currentTable();
-                if (!grid)
-                    return;
-                const qsizetype before = grid->entries().size();
-                grid->pasteRows();
-                // A request table takes rows at once, as after "Add slave".
-                if (grid->entries().size() > before)
-                    grid->setEnabled(true);
-            });
+    m_paste = addItem(menu, QStringLiteral("paste_rows"), QStringLiteral("Paste rows"));
+    connect(m_paste, &QAction::triggered, this, [this] {
+        GridView *grid = currentTable();
+        if (!grid)
+            return;
+        const qsizetype before = grid->entries().size();
+        grid->pasteRows();
+        // A request table takes rows at once, as after "Add slave".
+        if (grid->entries().size() > before)
+            grid->setEnabled(true);
+    });
+}
+
+void Main::setEditable(bool editable)
+{
+    m_editable = editable;
+    for (QWidget *tab : std::initializer_list<QWidget *>{m_hwConfig, m_uart1, m_uart2, m_oneWire})
+        tab->setEnabled(editable);
+    for (QAction *item : m_loadItems)
+        item->setEnabled(editable);
+    updateEditMenu();
 }
 
 void Main::updateEditMenu()
 {
-    m_undo->setEnabled(m_history->canUndo());
+    m_paste->setEnabled(m_editable);
+    m_undo->setEnabled(m_editable && m_history->canUndo());
     m_undo->setText(m_history->canUndo() ? QStringLiteral("Undo ") + m_history->undoName()
                                          : QStringLiteral("Undo"));
-    m_redo->setEnabled(m_history->canRedo());
+    m_redo->setEnabled(m_editable && m_history->canRedo());
     m_redo->setText(m_history->canRedo() ? QStringLiteral("Redo ") + m_history->redoName()
                                          : QStringLiteral("Redo"));
 }
@@ -628,15 +666,23 @@ void Main::check_config_Click()
 
 void Main::Comm_setting_Click()
 {
-    // The connection test's port is the window's, so it reports to the
-    // monitor already; the ports Find PLC tries go by their device's name.
-    ComSetting form(
-        iniFile(), dialogs(), m_context->makePort(), this,
-        [recorder = m_recorder.get()](const QString &device, std::unique_ptr<PlcPort> port) {
-            return std::make_unique<RecordingPort>(std::move(port), *recorder, device);
-        });
-    if (form.exec() == QDialog::Accepted)
-        Change_main_caption();
+    // The form opens the window's device itself: a read of the window's
+    // session under way (the watch's) ends first, and none starts while the
+    // form is open.
+    auto pausesBackground = std::make_shared<TabContext::UserOperation>(*m_context);
+    m_context->whenSessionFree(this, [this, pausesBackground] {
+        // The connection test's port is the window's, so it reports to the
+        // monitor already; the ports Find PLC tries go by their device's name.
+        const QPointer<ComSetting> form = new ComSetting(
+            iniFile(), dialogs(), m_context->makePort(), this,
+            [recorder = m_recorder.get()](const QString &device, std::unique_ptr<PlcPort> port) {
+                return std::make_unique<RecordingPort>(std::move(port), *recorder, device);
+            });
+        const bool accepted = form->exec() == QDialog::Accepted;
+        delete form.data();
+        if (accepted)
+            Change_main_caption();
+    });
 }
 
 // UART1, UART2, then the auxiliary port, as their own buttons do; what was

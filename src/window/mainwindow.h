@@ -149,6 +149,9 @@ private:
     // Backups before the tabs' downloads: read on the session, kept here.
     void setUpBackups();
     void updateEditMenu();
+    // The configuration's tabs, the Edit menu and the ways of loading a file
+    // take no edit while a transfer of the user runs.
+    void setEditable(bool editable);
     // The table of the tab in front, if it has one.
     GridView *currentTable() const;
     void updateRegisterMap();
@@ -175,6 +178,9 @@ private:
     QAction *m_backupFirst = nullptr;
     QAction *m_undo = nullptr;
     QAction *m_redo = nullptr;
+    QAction *m_paste = nullptr;
+    QList<QAction *> m_loadItems; // Load config, Recent files, Restore PLC backup
+    bool m_editable = true;
 
     QTabWidget *m_tabs = nullptr;
     HwConfigTab *m_hwConfig = nullptr;

@@ -2,6 +2,9 @@
 #include "diag/modbuserrorbuffer.h"
 #include "link/inifile.h"
 #include "link/plcframe.h"
+#include "modbus/modbusfixture.h"
+#include "modbus/requesttable.h"
+#include "modbus/uarttab.h"
 #include "plcsimulator.h"
 #include "simport.h"
 #include "support/gridrows.h"
@@ -10,7 +13,9 @@
 #include "widgets/tabcontext.h"
 #include "window/mainwindow.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -60,6 +65,8 @@ private Q_SLOTS:
     void readShowsDecodedSlots();
     void failedReadKeepsTable();
     void watchFollowsErrors();
+    void watchYieldsToAConfirmedWrite_data();
+    void watchYieldsToAConfirmedWrite();
 };
 
 void TestModbusDiagTab::startsWithHeaderAndOneRow()
@@ -206,6 +213,63 @@ void TestModbusDiagTab::watchFollowsErrors()
     w.sim.setWord(0x2008, 0xC001);
     QVERIFY(w.read(1));
     QCOMPARE(shownRows(w.grid(1)).first().size(), 3);
+}
+
+void TestModbusDiagTab::watchYieldsToAConfirmedWrite_data()
+{
+    QTest::addColumn<bool>("backup"); // backups on, and the backup cannot be kept
+    QTest::newRow("confirmed") << false;
+    QTest::newRow("written without a backup") << true;
+}
+
+// Watching every second, "Write to PLC" is confirmed (and, when the backup
+// fails, "Write without a backup?" answered Yes) after the boxes were open
+// for longer than the interval: no read starts while they are open, and the
+// write goes out in full.
+void TestModbusDiagTab::watchYieldsToAConfirmedWrite()
+{
+    QFETCH(bool, backup);
+    DiagWindow w;
+    w.sim.setWord(0x2008, 0xC003);
+    w.sim.setWord(0x2006, 0x4001);
+    w.main.findChild<QAction *>(u"backup_first"_s)->setChecked(backup);
+    if (backup) {
+        QFile blocking(w.main.backupFolder()); // a file where the folder goes
+        QVERIFY(blocking.open(QIODevice::WriteOnly));
+    }
+    UartTab &uart = w.main.uart1Tab();
+    uart.selectRole(0);
+    uart.grid()->setEntries(RequestTable::fromRows({{1, 10, 0, 100, 1, 1000}}));
+    uart.grid()->setEnabled(true);
+    w.main.findChild<QSpinBox *>(u"MB_watch_interval"_s)->setValue(1);
+    w.main.findChild<QCheckBox *>(u"MB_watch"_s)->setChecked(true);
+    QTRY_VERIFY(w.sim.requestCount() > 0 && !w.main.tabContext().session().isBusy());
+
+    // The confirmation, or the question after the failed backup, stays open
+    // until a read would start, or for longer than the interval.
+    QList<bool> readWhileOpen;
+    int boxes = 0;
+    w.dialogs.whileOpen = [&w, &readWhileOpen, &boxes, backup] {
+        if (boxes++ == (backup ? 1 : 0))
+            readWhileOpen << QTest::qWaitFor(
+                [&w] { return w.main.tabContext().session().isBusy(); }, 1300);
+    };
+    w.dialogs.confirmations = {true, true};
+    const int before = w.sim.requestCount();
+    uart.findChild<QPushButton *>(u"Command19"_s)->click();
+    const QByteArray last = writeFrame(u"2002"_s, u"0080"_s, "E10");
+    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requests().mid(before).contains(last), 5000);
+    w.dialogs.whileOpen = {};
+    QCOMPARE(readWhileOpen, QList<bool>{false});
+    QCOMPARE(boxes, backup ? 2 : 1);
+    const QList<QByteArray> sent = w.sim.requests().mid(before);
+    const qsizetype begin = sent.indexOf(writeFrame(u"3000"_s, u"0FFF"_s));
+    QVERIFY(begin >= 0);
+    QCOMPARE(sent.mid(begin, 4).last(), writeFrame(u"3000"_s, u"0000"_s));
+    QVERIFY(w.main.findChild<QCheckBox *>(u"MB_watch"_s)->isChecked());
+    // The watch goes on once the write has ended.
+    const int written = w.sim.requestCount();
+    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requestCount() > written, 2500);
 }
 
 QTEST_MAIN(TestModbusDiagTab)

@@ -524,7 +524,14 @@ void TestUartTabTransfer::backsUpBeforeWriting()
     QVERIFY(kept.configuration);
     QCOMPARE(kept.configuration->uart1.table, RequestTable::fromRows({{1, 9, 0, 5, 1, 0x310}}));
 
-    // Restored: shown in the window as a load, one undo step.
+    // Shown in the window as a load, one undo step named by what the backup
+    // holds (UART 1 only); UART 2 and the 1-wire tab stay as they are.
+    w.master(2, {{2, 3, 0, 40, 2, 500}});
+    AuxSettings aux;
+    aux.mode = AuxMode::OneWireMaster;
+    aux.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"}};
+    w.main->oneWireTab().apply(aux);
+    const Configuration before = w.main->configuration();
     auto *restore = w.main->findChild<QAction *>(u"Restore_backup"_s);
     QTimer::singleShot(0, w.main.get(), [&w] {
         auto *list = w.main->findChild<BackupList *>();
@@ -533,8 +540,10 @@ void TestUartTabTransfer::backsUpBeforeWriting()
     });
     restore->trigger();
     QCOMPARE(w.main->configuration().uart1.table, kept.configuration->uart1.table);
-    QTRY_VERIFY(
-        w.main->findChild<QAction *>(u"undo"_s)->text().startsWith(u"Undo Restore backup of "_s));
+    QCOMPARE(w.main->configuration().uart2, before.uart2);
+    QCOMPARE(w.main->configuration().aux, before.aux);
+    QTRY_VERIFY(w.main->findChild<QAction *>(u"undo"_s)->text().startsWith(
+        u"Undo Show backup (UART 1) of "_s));
 }
 
 QTEST_MAIN(TestUartTabTransfer)

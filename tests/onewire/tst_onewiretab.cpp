@@ -14,12 +14,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -163,6 +166,8 @@ private Q_SLOTS:
     void closeEndsSearchAtOnce_data();
     void closeEndsSearchAtOnce();
     void replacesAMissingSensor();
+    void closingAsTheSearchEndsSaysNothing();
+    void watchPausesWhileSearchFormIsOpen();
 };
 
 void TestOneWireTab::modesShowTheirFrames_data()
@@ -601,6 +606,53 @@ void TestOneWireTab::replacesAMissingSensor()
     QCOMPARE(w.tab.configuration().sensors.first(),
              (QStringList{"1", "28", "FF", "4C", "5D", "03", "00", "00", "21", "3000"}));
     QCOMPARE(w.tab.configuration().sensors.last(), second);
+}
+
+// The search ends (here with a timeout to report) and, before its end is
+// handled, Esc closes the form: nothing is reported to the closing form,
+// which goes once the boxes' event loops let it.
+void TestOneWireTab::closingAsTheSearchEndsSaysNothing()
+{
+    Window w;
+    SimFaults faults;
+    faults.perRequest[SimFault::Silent].ordinals.insert(3);
+    w.sim.setFaults(faults);
+    w.dialogs.whileOpen = [] {
+        QTest::qWait(20);
+    };
+    w.tab.openSearch();
+    const QPointer<SearchForm> form = w.search();
+    form->startSearch();
+    // The search runs on its own thread; its end waits in the queue.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    QTest::keyClick(form.data(), Qt::Key_Escape);
+    QTRY_VERIFY(!form);
+    QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.messages().join(u'|')));
+}
+
+// The search form opens the window's device on a port of its own: while it
+// is open the watch reads nothing; it goes on once the form has closed.
+void TestOneWireTab::watchPausesWhileSearchFormIsOpen()
+{
+    Window w;
+    w.sim.setWord(0x2008, 0xC003);
+    w.main.findChild<QSpinBox *>(u"MB_watch_interval"_s)->setValue(1);
+    w.main.findChild<QCheckBox *>(u"MB_watch"_s)->setChecked(true);
+    QTRY_VERIFY(w.sim.requestCount() > 0);
+    QVERIFY(w.finished());
+    w.child<QAction>(u"Search_1wire"_s)->trigger();
+    const int before = w.sim.requestCount();
+    QTest::qWait(1500);
+    QCOMPARE(w.sim.requestCount(), before);
+    w.sim.setRomCodes({QByteArray::fromHex("28FF4C5D0300009A")});
+    w.search()->startSearch();
+    QVERIFY(w.searched());
+    QCOMPARE(w.search()->grid()->rows(), 3);
+    QCOMPARE(w.sim.requestCount(), before + 4);
+    w.search()->findChild<QAbstractButton *>(u"Command1"_s)->click();
+    QTRY_VERIFY(!w.search());
+    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requestCount() > before + 4, 2500);
+    QVERIFY(w.dialogs.shown.isEmpty());
 }
 
 QTEST_MAIN(TestOneWireTab)

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 // Answers the tool's dialogs from a script and records every message shown.
 class ScriptedDialogs : public UserDialogs
@@ -26,6 +27,9 @@ public:
     std::deque<bool> confirmations;     // answers to confirm(); OK when none is left
     std::deque<QString> fileNames;      // answers to the file dialogs; cancel when none
     std::deque<SaveChoice> saveChoices; // answers to askToSave(); Cancel when none
+    // Runs while a message box or a question is open, as the event loop of a
+    // real modal box does (timers fire, deferred deletes run).
+    std::function<void()> whileOpen;
 
     QStringList messages() const
     {
@@ -40,11 +44,13 @@ public:
     void message(QWidget *, const QString &text, const QString &title, Icon icon) override
     {
         record(Shown::Message, text, title, QStringLiteral("OK")).icon = icon;
+        open();
     }
 
     bool confirm(QWidget *, const QString &text, const QString &title) override
     {
         record(Shown::Confirmation, text, title, QStringLiteral("OK|Cancel"));
+        open();
         return take(confirmations, true);
     }
 
@@ -68,6 +74,7 @@ public:
     bool askYesNo(QWidget *, const QString &text) override
     {
         record(Shown::Confirmation, text, {}, QStringLiteral("Yes|No"));
+        open();
         return take(confirmations, false);
     }
 
@@ -78,6 +85,12 @@ public:
     }
 
 private:
+    void open() const
+    {
+        if (whileOpen)
+            whileOpen();
+    }
+
     Shown &record(Shown::Kind kind, const QString &text, const QString &title,
                   const QString &buttons)
     {

@@ -174,12 +174,15 @@ void TestComSetting::testReportsCpuType()
 
 void TestComSetting::testFailures_data()
 {
-    QTest::addColumn<int>("fault"); // 0 missing port, 1 NAK to ENQ, 2 silent type read
+    // 0 missing port, 1 NAK to ENQ, 2 silent type read, 3 a device typed in
+    // that does not exist (COM1 stands for the simulated PLC)
+    QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("requests");
     QTest::newRow("port cannot open") << 0 << noFirst << 0;
     QTest::newRow("NAK to ENQ") << 1 << noFirst << 1;
     QTest::newRow("no type answer") << 2 << noSecond << 2;
+    QTest::newRow("typed device absent") << 3 << noFirst << 0;
 }
 
 void TestComSetting::testFailures()
@@ -196,6 +199,8 @@ void TestComSetting::testFailures()
     form();
     if (fault == 0)
         m_port->setMissingPorts({1});
+    if (fault == 3)
+        list("Port_device")->setEditText(m_dir->filePath(QStringLiteral("ttyUSB9")));
     clickTest();
     QCOMPARE(m_dialogs.messages(), QStringList{shown});
     QCOMPARE(m_sim.requests().size(), requests);

@@ -46,8 +46,9 @@ void TestFindPlc::findsEachPlcAtItsSpeed()
                         return std::make_unique<RecordingPort>(std::move(port), recorder, device);
                     });
     form.findChild<QComboBox *>(u"Bit_setting"_s)->setCurrentIndex(1);
-    // A device no COMn stands for is tried too, once its COMn is typed in.
-    Ini_write(ini, u"PORTS"_s, u"COM5"_s, fast.link());
+    // A device typed in the form, not stored yet, is tried too.
+    form.findChild<QComboBox *>(u"Port_num"_s)->setCurrentIndex(4);
+    form.findChild<QComboBox *>(u"Port_device"_s)->setEditText(fast.link());
     form.findChild<QPushButton *>(u"find_plc"_s)->click();
     QVERIFY(form.isTesting());
     QTRY_VERIFY_WITH_TIMEOUT(!form.isTesting(), 15000);

@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -89,11 +90,15 @@ private Q_SLOTS:
     void chainedOperationKeepsControlsDisabled();
     void progressWindowFollowsOperation();
     void closingDuringOperationEndsCleanly();
+    void userOperationWaitsForBackgroundRead();
+    void noEditWhileTransferRuns();
 
     void defaultsAreTheStartUp();
     void appliedConfigurationIsCollectedBack();
     void collectShowsTypedEdits();
     void boxesWithoutTitleCarryToolName();
+    void boxGoesWithItsParent_data();
+    void boxGoesWithItsParent();
 
     void savesAndLoadsThroughMenu();
     void cancelledDialogsChangeNothing();
@@ -333,6 +338,97 @@ void TestMain::chainedOperationKeepsControlsDisabled()
     QTRY_VERIFY(button->isEnabled());
 }
 
+// A background read leaves the buttons enabled; an operation of the user
+// asked for meanwhile waits for it and runs next; another one is refused
+// until then. While one is asked for, no background read starts.
+void TestMain::userOperationWaitsForBackgroundRead()
+{
+    auto window = makeWindow();
+    TabContext &context = window->tabContext();
+    auto *button = new QPushButton(u"Write"_s, window.get());
+    context.registerPlcControl(button);
+    std::atomic<bool> releaseRead = false;
+    std::atomic<bool> releaseUser = false;
+    QVERIFY(context.runInBackground(heldOperation(releaseRead)));
+    QVERIFY(button->isEnabled());
+    bool ran = false;
+    QVERIFY(context.run(heldOperation(releaseUser), TabContext::ProgressWindow::Hidden,
+                        [&ran] { ran = true; }));
+    QVERIFY(!button->isEnabled() && context.userOperationPending());
+    QVERIFY(!context.run(heldOperation(releaseUser), TabContext::ProgressWindow::Hidden));
+    releaseRead = true;
+    QTRY_VERIFY(context.session().isBusy() && !button->isEnabled() && !ran);
+    QVERIFY(!context.runInBackground(heldOperation(releaseRead)));
+    releaseUser = true;
+    QTRY_VERIFY(ran && button->isEnabled());
+
+    int idle = 0;
+    connect(&context, &TabContext::idle, this, [&idle] { ++idle; });
+    {
+        const TabContext::UserOperation asked(context);
+        QVERIFY(!context.runInBackground(heldOperation(releaseRead)));
+        QCOMPARE(idle, 0);
+    }
+    QCOMPARE(idle, 1);
+    QVERIFY(context.runInBackground(heldOperation(releaseRead)));
+    QTRY_VERIFY(!context.session().isBusy());
+
+    // The link settings form opens the device itself: once a read under way
+    // has ended.
+    releaseRead = false;
+    QVERIFY(context.runInBackground(heldOperation(releaseRead)));
+    bool openedDuringRead = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        openedDuringRead = QApplication::activeModalWidget() != nullptr;
+        releaseRead = true;
+    });
+    bool opened = false;
+    QTimer closer;
+    closer.callOnTimeout([&opened] {
+        if (QWidget *form = QApplication::activeModalWidget();
+            form && form->objectName() == u"Com_setting"_s) {
+            opened = true;
+            form->close();
+        }
+    });
+    closer.start(10);
+    child<QAction>(window, u"Comm_setting"_s)->trigger();
+    QTRY_VERIFY(opened);
+    QVERIFY(!openedDuringRead);
+}
+
+// While a transfer of the user runs, the configuration's tabs, the Edit
+// menu and loading take nothing: what it reads is applied over the
+// configuration as it was at its start. A background read stops nothing.
+void TestMain::noEditWhileTransferRuns()
+{
+    auto window = makeWindow();
+    window->uart1Tab().findChild<QLineEdit *>()->setText(u"7"_s);
+    QTRY_VERIFY(child<QAction>(window, u"undo"_s)->isEnabled());
+    const auto editable = [&window] {
+        return window->uart1Tab().isEnabled() && window->uart2Tab().isEnabled() &&
+               window->oneWireTab().isEnabled() && child<QAction>(window, u"undo"_s)->isEnabled() &&
+               child<QAction>(window, u"paste_rows"_s)->isEnabled() &&
+               child<QAction>(window, u"Load_config"_s)->isEnabled() &&
+               child<QAction>(window, u"Restore_backup"_s)->isEnabled();
+    };
+    std::atomic<bool> release = false;
+    QVERIFY(window->tabContext().runInBackground(heldOperation(release)));
+    QVERIFY(editable());
+    release = true;
+    QTRY_VERIFY(!window->tabContext().session().isBusy());
+    release = false;
+    QVERIFY(window->tabContext().run(heldOperation(release), TabContext::ProgressWindow::Hidden));
+    QVERIFY(!window->uart1Tab().isEnabled() && !window->uart2Tab().isEnabled() &&
+            !window->oneWireTab().isEnabled());
+    QVERIFY(!child<QAction>(window, u"undo"_s)->isEnabled());
+    QVERIFY(!child<QAction>(window, u"paste_rows"_s)->isEnabled());
+    QVERIFY(!child<QAction>(window, u"Load_config"_s)->isEnabled());
+    QVERIFY(!child<QAction>(window, u"Restore_backup"_s)->isEnabled());
+    release = true;
+    QTRY_VERIFY(editable());
+}
+
 void TestMain::progressWindowFollowsOperation()
 {
     auto window = makeWindow();
@@ -495,6 +591,49 @@ void TestMain::boxesWithoutTitleCarryToolName()
     close();
     dialogs.confirm(nullptr, u"sure?"_s);
     QCOMPARE(titles, QStringList({"PLC Tarvik", "Error in data", "PLC Tarvik"}));
+}
+
+void TestMain::boxGoesWithItsParent_data()
+{
+    QTest::addColumn<int>("kind"); // message, confirm, Yes/No, save question
+    QTest::newRow("message") << 0;
+    QTest::newRow("confirmation") << 1;
+    QTest::newRow("yes or no") << 2;
+    QTest::newRow("save question") << 3;
+}
+
+// A form deleted while a box over it is open (its deferred delete run by the
+// box's own event loop) takes the box with it; the question counts as not
+// answered, and nothing is freed twice.
+void TestMain::boxGoesWithItsParent()
+{
+    QFETCH(int, kind);
+    QtUserDialogs qtDialogs;
+    UserDialogs &dialogs = qtDialogs;
+    QPointer<QWidget> form = new QWidget;
+    form->show();
+    QTimer::singleShot(0, form.data(), [&form] {
+        QVERIFY(QApplication::activeModalWidget());
+        form->deleteLater();
+    });
+    bool answer = true;
+    switch (kind) {
+    case 0:
+        dialogs.message(form.data(), u"Searching ended"_s);
+        break;
+    case 1:
+        answer = dialogs.confirm(form.data(), u"sure?"_s);
+        break;
+    case 2:
+        answer = dialogs.askYesNo(form.data(), u"sure?"_s);
+        break;
+    default:
+        answer = dialogs.askToSave(form.data(), u"save?"_s) == UserDialogs::SaveChoice::Save;
+        break;
+    }
+    QVERIFY(!form);
+    QCOMPARE(answer, kind == 0);
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 namespace {
