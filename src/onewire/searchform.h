@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <array>
 #include <memory>
 
 class GridModel;
@@ -56,6 +57,8 @@ private:
     void showFound(const TextTable &devices);
     void take(const TextTable &sensors, const QString &refusal);
     void setSearching(bool searching);
+    void stopSearch();
+    void followFound();
 
     TabContext &m_context;
     GridModel &m_sensors;
@@ -67,6 +70,9 @@ private:
     QProgressBar *m_busy = nullptr;
     QPushButton *m_search = nullptr;
     QPushButton *m_replaceMissing = nullptr;
+    QPushButton *m_stop = nullptr;
+    std::array<QPushButton *, 2> m_takeFound{};
+    bool m_stopped = false;
     QComboBox *m_missing = nullptr;
     int m_found = 0; // devices the last search found
 };

@@ -44,7 +44,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -55,6 +57,29 @@ void fail(const QString &what)
     std::fprintf(stderr, "guide-screenshots: %s\n", qPrintable(what));
     ++failures;
 }
+
+// The one line to the demo PLC, lent to each form; while `realTime` is
+// set, each wait lasts as long in the clock's time as on the simulated
+// line, so the answer times the tool measures are those of a real line.
+class RealTimePort : public BorrowedPort
+{
+public:
+    RealTimePort(SimPort &line, const std::atomic<bool> &realTime)
+        : BorrowedPort(line), m_line(line), m_realTime(realTime)
+    {}
+    Wait waitForData(std::chrono::milliseconds timeout) override
+    {
+        const SimTime before = m_line.now();
+        const Wait wait = BorrowedPort::waitForData(timeout);
+        if (m_realTime)
+            std::this_thread::sleep_for(m_line.now() - before);
+        return wait;
+    }
+
+private:
+    SimPort &m_line;
+    const std::atomic<bool> &m_realTime;
+};
 
 // The options file of the demo PLC, as plc-sim reads it.
 bool setUpDemo(PlcSimulator &simulator)
@@ -284,17 +309,21 @@ private:
         monitor.setFloating(true);
         monitor.resize(900, 380);
         monitor.show();
+        // The monitor shows the answer times the line's speed makes.
+        m_realTime = true;
         click(&m_window.oneWireDiagTab(), "Command5");
         SimFaults faults;
         faults.perRequest[SimFault::Refuse].ordinals.insert(m_plc.requestCount() + 2);
         m_plc.setFaults(faults);
         click(&m_window.modbusDiagTab(), "Command4");
         m_plc.setFaults({});
+        m_realTime = false;
         save(&monitor, "traffic-monitor");
     }
 
     PlcSimulator &m_plc;
     SimPort m_line;
+    std::atomic<bool> m_realTime = false; // while the traffic monitor is taken
     QString m_dir;
     QTemporaryDir m_home;
     QString m_ini = m_home.filePath(QStringLiteral("set.ini"));
@@ -303,7 +332,7 @@ private:
                    m_dialogs,
                    // Every form's port is the one line to the demo PLC, so that simulated
                    // time runs on from one operation to the next.
-                   [this] { return std::make_unique<BorrowedPort>(m_line); },
+                   [this] { return std::make_unique<RealTimePort>(m_line, m_realTime); },
                    {},
                    m_home.filePath(QStringLiteral("backups"))}};
     QTabWidget *m_tabs = nullptr;
