@@ -44,6 +44,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -58,27 +59,39 @@ void fail(const QString &what)
     ++failures;
 }
 
-// The one line to the demo PLC, lent to each form; while `realTime` is
-// set, each wait lasts as long in the clock's time as on the simulated
-// line, so the answer times the tool measures are those of a real line.
+// The one line to the demo PLC, lent to each form. The simulated line
+// answers at once in the clock's time; while `realTime` is set, an answer
+// comes as long after its request as the request's and the answer's
+// characters take at the line's speed, so the answer times the tool
+// measures are those of a real line.
 class RealTimePort : public BorrowedPort
 {
 public:
-    RealTimePort(SimPort &line, const std::atomic<bool> &realTime)
-        : BorrowedPort(line), m_line(line), m_realTime(realTime)
+    RealTimePort(PlcPort &line, const std::atomic<bool> &realTime)
+        : BorrowedPort(line), m_realTime(realTime)
     {}
-    Wait waitForData(std::chrono::milliseconds timeout) override
+    bool write(const QByteArray &data) override
     {
-        const SimTime before = m_line.now();
-        const Wait wait = BorrowedPort::waitForData(timeout);
-        if (m_realTime)
-            std::this_thread::sleep_for(m_line.now() - before);
-        return wait;
+        m_sent = data.size();
+        m_answered = false;
+        return BorrowedPort::write(data);
+    }
+    QByteArray takeReceived() override
+    {
+        const QByteArray received = BorrowedPort::takeReceived();
+        if (m_realTime && !received.isEmpty() && !std::exchange(m_answered, true)) {
+            const int baud = std::max(1, settings().section(QLatin1Char(','), 0, 0).toInt());
+            // Ten bits a character: start, seven or eight data, parity, stop.
+            const qsizetype bits = (m_sent + received.size()) * 10;
+            std::this_thread::sleep_for(std::chrono::milliseconds(bits * 1000 / baud));
+        }
+        return received;
     }
 
 private:
-    SimPort &m_line;
     const std::atomic<bool> &m_realTime;
+    qsizetype m_sent = 0;
+    bool m_answered = false;
 };
 
 // The options file of the demo PLC, as plc-sim reads it.
