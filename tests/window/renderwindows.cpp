@@ -141,6 +141,7 @@ void renderHealth(Main &window, const QString &dir)
     // The focus frame as the Tab key leaves it: on a button, a list, a
     // choice and a table cell.
     QApplication::setActiveWindow(&window);
+    window.setAttribute(Qt::WA_KeyboardFocusChange); // as a Tab key press sets it
     for (const char *name : {"Command19", "Speed_set", "Option4_0", "grid"}) {
         auto *control = window.findChild<QWidget *>(QLatin1String(name));
         control->setFocus(Qt::TabFocusReason);
