@@ -25,12 +25,13 @@ bool sameCell(const QString &a, const QString &b)
 class Differences
 {
 public:
+    QString mine;
     QStringList list;
 
     void field(const QString &what, const QString &file, const QString &plc)
     {
         if (!sameCell(file, plc))
-            list << QStringLiteral("%1: file %2, PLC %3").arg(what, file, plc);
+            list << QStringLiteral("%1: %2 %3, PLC %4").arg(what, mine, file, plc);
     }
 
     void table(const QString &name, const TextTable &file, const TextTable &plc,
@@ -93,9 +94,9 @@ void compareAux(Differences &d, const AuxSettings &file, const AuxSettings &plc)
 } // namespace
 
 QStringList configurationDifferences(const Configuration &file, const Configuration &plc,
-                                     const ConfigurationParts &parts)
+                                     const ConfigurationParts &parts, const QString &mine)
 {
-    Differences d;
+    Differences d{mine, {}};
     if (parts.uart1)
         compareUart(d, 1, file.uart1, plc.uart1);
     if (parts.uart2)

@@ -149,7 +149,7 @@ TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
 ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
                                        const Configuration &configuration,
                                        const TransferProgress &progress,
-                                       const ConfigurationParts &parts)
+                                       const ConfigurationParts &parts, const QString &mine)
 {
     // A configuration the PLC cannot hold is never what it holds.
     if (const auto clash = plcMemoryClash(configuration, parts))
@@ -162,8 +162,9 @@ ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
     plc.uart1 = read.uart1.value_or(plc.uart1);
     plc.uart2 = read.uart2.value_or(plc.uart2);
     plc.aux = read.aux.value_or(plc.aux);
-    QStringList differences = configurationDifferences(configuration, plc, parts);
-    // A mode word that names no role says nothing the file could match.
+    QStringList differences = configurationDifferences(configuration, plc, parts, mine);
+    // A mode word that names no role says nothing the configuration could
+    // match.
     for (const auto &[selected, read, number] :
          {std::tuple{parts.uart1, read.uart1.has_value(), 1},
           std::tuple{parts.uart2, read.uart2.has_value(), 2}}) {

@@ -72,4 +72,5 @@ struct ConfigurationCheck
 ConfigurationCheck verifyConfiguration(PlcPort &port, const QString &iniFile,
                                        const Configuration &configuration,
                                        const TransferProgress &progress,
-                                       const ConfigurationParts &parts = {});
+                                       const ConfigurationParts &parts = {},
+                                       const QString &mine = QStringLiteral("file"));

@@ -111,8 +111,10 @@ void BufferWatch::stop(const QString &why)
     for (const std::unique_ptr<Watched> &watched : m_buffers) {
         watched->changed.clear();
         watched->buffer.grid->viewport()->update();
+        m_context.setSlotHealth(watched->buffer.name, {});
     }
     m_state->clear();
+    withdrawProblem();
     if (!why.isEmpty())
         m_context.showStatus(why);
     const QSignalBlocker quiet(m_check);
@@ -171,20 +173,26 @@ void BufferWatch::take(const QList<ErrorBufferRead> &reads)
         if (!read.inMode) {
             watched->active = false;
             watched->changed.clear();
+            m_context.setSlotHealth(watched->buffer.name, {});
             problems << outOfMode(*watched);
             continue;
         }
         const QList<int> changed = watched->watch.take(read.errorBytes, now);
         watched->changed = std::set<int>(changed.cbegin(), changed.cend());
         watched->buffer.grid->setEntries(watched->watch.table());
+        publishHealth(*watched);
     }
     const bool any = std::any_of(m_buffers.cbegin(), m_buffers.cend(),
                                  [](const std::unique_ptr<Watched> &w) { return w->active; });
     const QString told = problems.join(QStringLiteral("; "));
     if (!any)
         return stop(QStringLiteral("Watching stopped: ") + told);
-    if (!problems.isEmpty())
-        m_context.showStatus(QStringLiteral("Watching: ") + told);
+    if (!problems.isEmpty()) {
+        m_problem = QStringLiteral("Watching: ") + told;
+        m_context.showStatus(m_problem);
+    } else {
+        withdrawProblem();
+    }
     m_state->setText(QStringLiteral("read at %1").arg(now.time().toString(u"HH:mm:ss")));
     schedule();
 }
@@ -194,4 +202,32 @@ QString BufferWatch::outOfMode(const Watched &watched) const
     return watched.buffer.name == QLatin1String("onewire")
                ? QStringLiteral("the auxiliary port is not a 1-wire master")
                : QStringLiteral("%1 is not a Modbus master").arg(watched.buffer.caption);
+}
+
+// The slots as the request tables show them beside their requests.
+void BufferWatch::publishHealth(const Watched &watched)
+{
+    const TextTable rows = watched.watch.table();
+    QList<SlotHealth> slots;
+    for (qsizetype n = 0; n < watched.watch.watched().size(); ++n) {
+        const ErrorWatch::Slot &slot = watched.watch.watched().at(n);
+        SlotHealth health;
+        health.state = slot.errorByte == 0                      ? SlotHealth::NoError
+                       : watched.watch.isActive(slot.errorByte) ? SlotHealth::ActiveError
+                                                                : SlotHealth::InactiveError;
+        const QString description = rows.value(n).value(2).trimmed();
+        health.text = description.isEmpty() ? rows.value(n).value(1).trimmed() : description;
+        health.activeSince = slot.activeSince;
+        health.activations = slot.activations;
+        slots << health;
+    }
+    m_context.setSlotHealth(watched.buffer.name, slots);
+}
+
+// A problem told in the status bar goes once the reads work again, or the
+// watch stops.
+void BufferWatch::withdrawProblem()
+{
+    if (!m_problem.isEmpty())
+        m_context.withdrawStatus(std::exchange(m_problem, QString()));
 }

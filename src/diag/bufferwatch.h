@@ -64,6 +64,8 @@ private:
     void read();
     void take(const QList<ErrorBufferRead> &reads);
     QString outOfMode(const Watched &watched) const;
+    void publishHealth(const Watched &watched);
+    void withdrawProblem();
 
     TabContext &m_context;
     QString m_settingsKey;
@@ -74,4 +76,5 @@ private:
     QLabel *m_state = nullptr;
     QTimer *m_timer = nullptr;
     bool m_due = false; // a read waits for another operation to end
+    QString m_problem;  // the failure last told in the status bar
 };

@@ -47,6 +47,8 @@ ConverterTab::ConverterTab(TabContext &context, QWidget *parent)
     m_ieee = box("Text12", true, frame);
     m_ieeeOrders = ordersLine("Text12_orders", frame);
     m_hex = box("Text15", false, frame);
+    m_hex->setPlaceholderText(QStringLiteral("8 hex digits, no 0x"));
+    m_hex->setToolTip(QStringLiteral("8 hex digits, no 0x: an IEEE-754 single-precision number"));
     m_float = box("Text14", true, frame);
     m_floatOrders = ordersLine("Text15_orders", frame);
     auto *toIeee = new QPushButton(QStringLiteral("To IEEE"), frame);

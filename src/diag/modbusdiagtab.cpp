@@ -45,6 +45,8 @@ QGroupBox *ModbusDiagTab::buildBuffer(int uart, const QString &frame, const QStr
     QGroupBox *box = frameBox(frame, caption, this);
     auto *table = new GridView(grid, new GridModel(ModbusErrorBuffer::format), box);
     table->grid()->setCentred(true);
+    // The description gives way, so the watch's columns stay in sight.
+    table->setStretchColumn(2);
     m_grids.at(std::size_t(uart - 1)) = table;
     auto *layout = new QVBoxLayout(box);
     layout->addWidget(table);

@@ -18,6 +18,7 @@ OneWireDiagTab::OneWireDiagTab(TabContext &context, QWidget *parent)
     m_grid =
         new GridView(QStringLiteral("W1_grid"), new GridModel(OneWireErrorBuffer::format), buffer);
     m_grid->grid()->setCentred(true);
+    m_grid->setStretchColumn(2);
     auto *bufferLayout = new QVBoxLayout(buffer);
     bufferLayout->addWidget(m_grid);
 

@@ -26,6 +26,14 @@ HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent) : QWidget(parent)
     // Rows as high as the selector, so that it covers a cell exactly.
     m_grid->verticalHeader()->setDefaultSectionSize(
         std::max(m_grid->verticalHeader()->defaultSectionSize(), QComboBox().sizeHint().height()));
+    model->setNotes([this](const QStringList &cells, int column) {
+        if (column != IoTable::ProgramName)
+            return GridModel::CellNote{};
+        bool isPoint = false;
+        const int point =
+            cells.value(IoTable::Address).section(QLatin1Char(' '), -1).toInt(&isPoint);
+        return GridModel::CellNote{isPoint ? unnamedWhy(point) : QString()};
+    });
     connect(m_grid, &GridView::cellCommitted, this, [this](int row, int column) {
         if (column == IoTable::Function)
             choose(row, int(IoAssignment::choices.indexOf(m_grid->text(row, column))));
@@ -72,6 +80,22 @@ void HwConfigTab::choose(int row, int item)
 {
     m_assignment.choose(row - 1, item);
     showAssignment();
+    if (const QString why = unnamedWhy(row - 1); !why.isEmpty())
+        m_context.showStatus(why);
+}
+
+// A point given a function out of turn keeps it without an X or Y name:
+// the names go to the points in turn.
+QString HwConfigTab::unnamedWhy(int point) const
+{
+    const IoPoint &p = m_assignment.points.value(point);
+    if (p.functionText.isEmpty() || p.functionText == IoAssignment::choices.last() ||
+        !p.programName.isEmpty())
+        return {};
+    const int next =
+        m_assignment.nextFree(QLatin1Char('X')) + m_assignment.nextFree(QLatin1Char('Y'));
+    return QStringLiteral("%1 has no X or Y name: the points are named in turn, %2 is next")
+        .arg(IoTable::pointLabel(point), IoTable::pointLabel(next));
 }
 
 void HwConfigTab::newConfig()

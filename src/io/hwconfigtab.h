@@ -34,6 +34,7 @@ public:
     void downloadToPlc();
 
 private:
+    QString unnamedWhy(int point) const;
     void showAssignment();
 
     TabContext &m_context;

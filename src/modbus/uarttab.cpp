@@ -46,8 +46,8 @@ QLineEdit *boxOf(const QString &name, const QString &text, int maxLength, QWidge
 // Disables a field together with its label.
 void makeInactive(QFormLayout *form, QWidget *field)
 {
-    field->setEnabled(false);
-    form->labelForField(field)->setEnabled(false);
+    PlcControls::markNotAvailable(field);
+    PlcControls::markNotAvailable(form->labelForField(field));
 }
 
 // The dialog "Slave add/modify" starting from the proposal for the table.
@@ -112,6 +112,8 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
     grid()->grid()->setNotes(m_context.withConflicts(
         QStringLiteral("uart%1").arg(description.uart->number),
         [this](const QStringList &cells, int column) {
+            if (column == 0)
+                return slotHealthNote(cells.value(0));
             if (column == RequestTable::Function)
                 return GridModel::CellNote{RequestTable::functionName(cells.value(column))};
             if (column == RequestTable::AddressSlave)
@@ -125,6 +127,10 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
     for (QComboBox *list : {m_speed, m_parity})
         connect(list, &QComboBox::currentIndexChanged, grid()->viewport(),
                 qOverload<>(&QWidget::update));
+    connect(&m_context, &TabContext::slotHealthChanged, this, [this](const QString &buffer) {
+        if (buffer == healthBuffer())
+            grid()->viewport()->update();
+    });
     apply(UartSettings::defaults(description.uart->number));
 }
 
@@ -340,4 +346,25 @@ void UartTab::uploadSlave()
             m_slaveAddress->setText(read.settings->slaveAddress);
             m_slaveTimeout->setText(read.settings->slaveTimeout);
         });
+}
+
+QString UartTab::healthBuffer() const
+{
+    return QStringLiteral("modbus%1").arg(m_description.uart->number);
+}
+
+// While a diag tab watches this UART's error buffer, the slot column shows
+// each request's slot as the watch last read it.
+GridModel::CellNote UartTab::slotHealthNote(const QString &slotText) const
+{
+    bool isNumber = false;
+    const int slot = slotText.trimmed().toInt(&isNumber);
+    const QList<SlotHealth> slots = m_context.slotHealth(healthBuffer());
+    if (!isNumber || slot < 1 || slot > slots.size())
+        return {};
+    const SlotHealth &health = slots.at(slot - 1);
+    GridModel::CellNote note;
+    note.toolTip = health.toolTip();
+    note.mark = health.state;
+    return note;
 }

@@ -3,6 +3,8 @@
 #include "modbus/uartsettings.h"
 #include "modbus/uarttabdescription.h"
 
+#include "tables/gridmodel.h"
+
 #include <QWidget>
 
 class GridView;
@@ -68,6 +70,8 @@ public:
     void uploadSlave();
 
 private:
+    QString healthBuffer() const;
+    GridModel::CellNote slotHealthNote(const QString &slotText) const;
     QGroupBox *buildGeneralFrame();
     QLayout *buildRoles(QWidget *frame);
     QFormLayout *buildLineSettings(QWidget *frame);

@@ -73,7 +73,7 @@ QGroupBox *OneWireTab::buildModeFrame()
     auto *layout = new QVBoxLayout(frame);
     m_modes = new OptionGroup(QStringLiteral("Option1"), modeCaptions, frame, layout);
     // Field Net is chosen only by an upload or a configuration file.
-    m_modes->button(int(AuxMode::FieldNet))->setEnabled(false);
+    PlcControls::markNotAvailable(m_modes->button(int(AuxMode::FieldNet)));
     connect(m_modes, &OptionGroup::chosen, this, &OneWireTab::Option1_Click);
     auto *buttons = new QHBoxLayout;
     const auto transfer = [this, frame, buttons](const char *name, const QString &caption,

@@ -107,8 +107,12 @@ QDialogButtonBox *SearchForm::buildButtons()
         return b;
     };
     m_search = button("Command2", QStringLiteral("Start search"), &SearchForm::startSearch);
-    button("Command3", QStringLiteral("Add new in the table"), &SearchForm::addNew);
-    button("Command4", QStringLiteral("Replace all in the table"), &SearchForm::replaceAll);
+    m_takeFound = {
+        button("Command3", QStringLiteral("Add new in the table"), &SearchForm::addNew),
+        button("Command4", QStringLiteral("Replace all in the table"), &SearchForm::replaceAll)};
+    m_stop = button("stop_search", QStringLiteral("Stop search"), &SearchForm::stopSearch);
+    m_stop->hide();
+    followFound();
     m_replaceMissing = button("replace_missing", QStringLiteral("Replace missing sensor"),
                               &SearchForm::replaceMissing);
     m_replaceMissing->setEnabled(false);
@@ -133,6 +137,7 @@ void SearchForm::setSearching(bool searching)
     m_searching = searching;
     m_search->setEnabled(!searching);
     m_busy->setVisible(searching);
+    m_stop->setVisible(searching);
 }
 
 // The grid is emptied first; it lists the devices only when the whole search
@@ -166,6 +171,8 @@ void SearchForm::search()
             if (m_closed)
                 return;
             setSearching(false);
+            if (std::exchange(m_stopped, false))
+                return m_summary->setText(QStringLiteral("The search was stopped."));
             if (found->devices)
                 showFound(*found->devices);
             m_context.report(this, found->result);
@@ -255,4 +262,32 @@ void SearchForm::done(int result)
     m_closed = true;
     m_session->cancel();
     QDialog::done(result);
+}
+
+// The search under way ends at once; nothing it read is taken.
+void SearchForm::stopSearch()
+{
+    if (!m_session->isBusy())
+        return;
+    m_stopped = true;
+    m_session->cancel();
+}
+
+// "Add new" and "Replace all" take the devices listed: without any, they
+// are disabled, and say why.
+void SearchForm::followFound()
+{
+    const auto update = [this] {
+        const bool any = !m_grid->entries().isEmpty();
+        for (QPushButton *b : m_takeFound) {
+            b->setEnabled(any);
+            b->setToolTip(any ? QString()
+                              : QStringLiteral("No devices listed: search the bus first"));
+        }
+    };
+    GridModel *model = m_grid->grid();
+    connect(model, &QAbstractItemModel::modelReset, this, update);
+    connect(model, &QAbstractItemModel::rowsInserted, this, update);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, update);
+    update();
 }

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <array>
 #include <memory>
 
 class GridModel;
@@ -58,6 +59,8 @@ private:
     void take(const TextTable &sensors, const QString &refusal);
     void setSearching(bool searching);
     void search();
+    void stopSearch();
+    void followFound();
 
     TabContext &m_context;
     TabContext::UserOperation m_pausesBackground;
@@ -70,6 +73,9 @@ private:
     QProgressBar *m_busy = nullptr;
     QPushButton *m_search = nullptr;
     QPushButton *m_replaceMissing = nullptr;
+    QPushButton *m_stop = nullptr;
+    std::array<QPushButton *, 2> m_takeFound{};
+    bool m_stopped = false;
     QComboBox *m_missing = nullptr;
     int m_found = 0; // devices the last search found
     bool m_searching = false;

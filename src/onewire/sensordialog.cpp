@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 namespace {
@@ -60,6 +61,10 @@ SensorDialog::SensorDialog(QWidget *parent) : RowDialog(parent)
     layout->addLayout(columns);
     layout->addLayout(address);
     layout->addWidget(buttons);
+    // Wide enough for the whole title beside the title bar's buttons, which
+    // a window manager draws in a font of its own, often a larger one.
+    const int titleWidth = fontMetrics().horizontalAdvance(windowTitle()) * 5 / 4 + 120;
+    layout->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -148,7 +148,8 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         return QVariant::fromValue(m_alignment);
     case Qt::ToolTipRole:
     case WarningRole:
-    case HighlightRole: {
+    case HighlightRole:
+    case MarkRole: {
         if (!m_notes || !isEntry(rowOf(index)))
             return {};
         const CellNote note = m_notes(m_cells.at(index.row()), index.column());
@@ -156,6 +157,8 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
             return note.warning;
         if (role == HighlightRole)
             return note.highlight;
+        if (role == MarkRole)
+            return note.mark;
         return note.toolTip.isEmpty() ? QVariant() : QVariant(note.toolTip);
     }
     default:

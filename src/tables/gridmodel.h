@@ -20,6 +20,8 @@ public:
     static constexpr int WarningRole = Qt::UserRole + 1;
     // Marks a cell to be told apart from the others (a bool).
     static constexpr int HighlightRole = Qt::UserRole + 2;
+    // A mark beside the cell's text (see CellNote::mark): an int, 0 for none.
+    static constexpr int MarkRole = Qt::UserRole + 3;
 
     // What a table tells of one of its entry cells, from the cells of its row:
     // a tooltip, whether the cell looks wrong, and whether it stands out.
@@ -28,6 +30,9 @@ public:
         QString toolTip;
         bool warning = false;
         bool highlight = false;
+        // A state shown as a mark beside the text; what it means is the
+        // table's (the request tables: a slot's health, see SlotHealth).
+        int mark = 0;
     };
     using Notes = std::function<CellNote(const QStringList &cells, int column)>;
 

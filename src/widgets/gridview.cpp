@@ -1,6 +1,7 @@
 #include "gridview.h"
 
 #include <QClipboard>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -87,6 +88,15 @@ void GridView::copyRows()
         tableText(headerFromFormat(m_model->headerFormat()), copied));
 }
 
+void GridView::copySelection()
+{
+    const QModelIndexList chosen = selectionModel()->selectedIndexes();
+    if (chosen.size() == 1)
+        QGuiApplication::clipboard()->setText(chosen.first().data(Qt::DisplayRole).toString());
+    else
+        copyRows();
+}
+
 void GridView::pasteRows()
 {
     if (m_pasteLimit == 0)
@@ -110,16 +120,64 @@ void GridView::pasteRows()
 void GridView::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Copy))
-        return copyRows();
+        return copySelection();
     if (event->matches(QKeySequence::Paste))
         return pasteRows();
     const bool keys = m_keyEditing && editable(currentIndex());
+    // A selector opens from the keys as from a click.
+    const bool selector = editable(currentIndex()) &&
+                          m_editors->kind(currentIndex().column()) == CellEditor::Kind::Combo;
+    if (selector && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                     event->key() == Qt::Key_F2 || event->key() == Qt::Key_Space))
+        return void(edit(currentIndex(), QAbstractItemView::AllEditTriggers, nullptr));
     if (keys && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
         edit(currentIndex(), QAbstractItemView::AllEditTriggers, nullptr);
     else if (keys && event->key() == Qt::Key_Delete)
         m_model->setData(currentIndex(), QString());
+    else if (printable(event) && startsTyping())
+        typeInto(currentIndex(), event);
+    else if (printable(event))
+        event->ignore();
     else
         userMove([&] { QTableView::keyPressEvent(event); });
+}
+
+// A printable key on a cell with a line editor opens it with that key's
+// text in place of the cell's, as a spreadsheet does. Other printable keys
+// do nothing: a search by the first letters would move the cursor away.
+bool GridView::printable(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+bool GridView::startsTyping() const
+{
+    return editable(currentIndex()) &&
+           m_editors->kind(currentIndex().column()) == CellEditor::Kind::Line;
+}
+
+void GridView::typeInto(const QModelIndex &index, QKeyEvent *event)
+{
+    if (!edit(index, QAbstractItemView::AllEditTriggers, nullptr))
+        return;
+    if (QWidget *editor = indexWidget(index))
+        QCoreApplication::sendEvent(editor, event);
+}
+
+// The accessible name of a table is its frame's caption, unless it has one.
+bool GridView::event(QEvent *event)
+{
+    if (event->type() == QEvent::Polish && accessibleName().isEmpty()) {
+        for (QWidget *up = parentWidget(); up; up = up->parentWidget()) {
+            if (auto *frame = qobject_cast<QGroupBox *>(up)) {
+                setAccessibleName(frame->title().trimmed());
+                break;
+            }
+        }
+    }
+    return QTableView::event(event);
 }
 
 void GridView::mousePressEvent(QMouseEvent *event)
@@ -160,9 +218,23 @@ void GridView::commit(QWidget *editor, const QString &value, CellEditor::Kind ki
     setFocus();
 }
 
-// The last column takes the room the others leave.
+void GridView::setStretchColumn(int column)
+{
+    m_stretchColumn = column;
+    horizontalHeader()->setStretchLastSection(false);
+    fitColumns();
+}
+
+// The stretch column takes the room the others leave.
 void GridView::fitColumns()
 {
-    for (int c = 0; c + 1 < m_model->columns(); ++c)
-        resizeColumnToContents(c);
+    QHeaderView *header = horizontalHeader();
+    if (m_stretchColumn < 0) {
+        for (int c = 0; c + 1 < m_model->columns(); ++c)
+            resizeColumnToContents(c);
+        return;
+    }
+    for (int c = 0; c < m_model->columns(); ++c)
+        header->setSectionResizeMode(c, c == m_stretchColumn ? QHeaderView::Stretch
+                                                             : QHeaderView::ResizeToContents);
 }

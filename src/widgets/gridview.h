@@ -14,7 +14,9 @@
 // In-cell editing, column by column (see CellEditor): a line edit opens on a
 // double-click (and, with key editing on, on Enter) over the current cell
 // with its text selected; Enter writes the text, reports it with
-// cellCommitted() and moves one row down unless on the last row. A combo box
+// cellCommitted() and moves one row down unless on the last row. Typing a
+// character on such a cell opens its editor with that character; Enter,
+// Space or F2 opens a combo box as a click does. A combo box
 // opens on a click and writes the item chosen. Leaving an editor any other
 // way drops it. With key editing on, Delete empties the current cell.
 class GridView : public QTableView
@@ -30,14 +32,19 @@ public:
 
     // The first `count` columns are labels.
     void setFixedColumns(int count);
+    // The column that takes the room the others leave, and gives way first
+    // when there is too little; the last by default.
+    void setStretchColumn(int column);
     void setKeyEditing(bool on) { m_keyEditing = on; }
     // Ctrl+V takes rows from a spreadsheet, up to this many entries in all;
     // 0 (the default) takes none. Ctrl+C always copies.
     void setPasteLimit(int entries) { m_pasteLimit = entries; }
 
-    // Ctrl+C: the rows of the selection (all entries when none is), with
-    // the header, as tab-separated text on the clipboard.
+    // The rows of the selection (all entries when none is), with the
+    // header, as tab-separated text on the clipboard.
     void copyRows();
+    // Ctrl+C: the one cell chosen as its text, or else copyRows().
+    void copySelection();
     // Ctrl+V: the clipboard's rows as new entries before the open row.
     void pasteRows();
 
@@ -67,7 +74,9 @@ Q_SIGNALS:
     void rowsPasted(int count);
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void keyboardSearch(const QString &) override {}
     void mousePressEvent(QMouseEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
@@ -75,6 +84,9 @@ protected:
     void commitData(QWidget *) override {}
 
 private:
+    static bool printable(const QKeyEvent *event);
+    bool startsTyping() const;
+    void typeInto(const QModelIndex &index, QKeyEvent *event);
     void commit(QWidget *editor, const QString &value, CellEditor::Kind kind);
     void fitColumns();
     bool editable(const QModelIndex &index) const;
@@ -89,6 +101,7 @@ private:
     CellEditor *m_editors = nullptr;
     bool m_keyEditing = false;
     int m_pasteLimit = 0;
+    int m_stretchColumn = -1;
     QPersistentModelIndex m_edited;
     // Set while the user moves the current cell; a move the model's changes
     // make is no choice of the user's.

@@ -1,5 +1,7 @@
 #include "linesettingsform.h"
 
+#include "widgets/plccontrols.h"
+
 #include <QComboBox>
 #include <QFormLayout>
 
@@ -16,14 +18,18 @@ LineSettingsForm::LineSettingsForm(const LineSettingsDescription &description, Q
         list->addItems(description.items.at(row));
         if (description.noneChosen)
             list->setCurrentIndex(-1);
-        form->addRow(labels.at(row), list);
+        static const std::array<int, 4> letters = {0, 0, 0, 1};
+        QString label = labels.at(row);
+        if (description.mnemonics)
+            label.insert(letters.at(row), QLatin1Char('&'));
+        form->addRow(label, list);
         m_lists.at(row) = list;
     }
 }
 
 void LineSettingsForm::makeInactive(Row row)
 {
-    m_lists.at(row)->setEnabled(false);
+    PlcControls::markNotAvailable(m_lists.at(row));
     if (QWidget *label = m_form->labelForField(m_lists.at(row)))
-        label->setEnabled(false);
+        PlcControls::markNotAvailable(label);
 }

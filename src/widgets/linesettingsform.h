@@ -18,6 +18,8 @@ struct LineSettingsDescription
     // Nothing is chosen until the form's owner chooses an item; otherwise the
     // first item is.
     bool noneChosen = false;
+    // The labels carry Alt letters (S, P, B, T) that move to their lists.
+    bool mnemonics = false;
 };
 
 // The rows "Speed setting:", "Parity setting", "Bit number:" and "Stop bit",

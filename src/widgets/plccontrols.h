@@ -13,6 +13,11 @@ class PlcControls
 {
 public:
     enum class Availability { Active, Inactive };
+    // The tooltip of a control that stays disabled for good.
+    static inline const QString notAvailable =
+        QStringLiteral("Not available: this version of the tool keeps it inactive");
+    static void markNotAvailable(QWidget *control);
+    static void markNotAvailable(QAction *action);
 
     // Takes the current busy state at once. Controls deleted later are
     // forgotten.

@@ -1,5 +1,6 @@
 #include "qtuserdialogs.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -95,6 +96,10 @@ UserDialogs::SaveChoice QtUserDialogs::askToSave(QWidget *parent, const QString 
         new QMessageBox(QMessageBox::Question, titleOr({}), text,
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box->setDefaultButton(QMessageBox::Save);
+    // Alt and a letter answer, whatever the platform's own captions.
+    box->button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+    box->button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+    box->button(QMessageBox::Cancel)->setText(QStringLiteral("&Cancel"));
     switch (answered(box)) {
     case QMessageBox::Save:
         return SaveChoice::Save;

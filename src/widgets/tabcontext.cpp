@@ -204,7 +204,7 @@ void TabContext::download(QWidget *from, const QString &part,
                           ProgressWindow progress)
 {
     if (!m_backup.read || (m_backup.wanted && !m_backup.wanted(part))) {
-        transfer<TransferResult>(from, std::move(work), progress);
+        transfer<TransferResult>(from, std::move(work), progress, written(part));
         return;
     }
     auto failure = std::make_shared<QString>();
@@ -212,7 +212,7 @@ void TabContext::download(QWidget *from, const QString &part,
         run([read = m_backup.read, part,
              failure](PlcPort &port, const TransferProgress &) { *failure = read(port, part); },
             ProgressWindow::Hidden,
-            [this, from = QPointer<QWidget>(from), failure, work = std::move(work),
+            [this, from = QPointer<QWidget>(from), part, failure, work = std::move(work),
              progress]() mutable {
                 // The question is part of the download the user asked for: no
                 // background read comes between it and the write.
@@ -226,8 +226,47 @@ void TabContext::download(QWidget *from, const QString &part,
                                                        "Write without a backup?")
                                             .arg(reason)))
                     return;
-                transfer<TransferResult>(from ? from.data() : m_window, std::move(work), progress);
+                transfer<TransferResult>(from ? from.data() : m_window, std::move(work), progress,
+                                         written(part));
             });
     if (!started)
         reportBusy(from);
+}
+
+std::function<void(const TransferResult &)> TabContext::written(const QString &part)
+{
+    return [this, part](const TransferResult &result) {
+        if (result.ok)
+            Q_EMIT partWritten(part);
+    };
+}
+
+void TabContext::setSlotHealth(const QString &buffer, const QList<SlotHealth> &slots)
+{
+    if (slots.isEmpty() && !m_slotHealth.contains(buffer))
+        return;
+    if (slots.isEmpty())
+        m_slotHealth.remove(buffer);
+    else
+        m_slotHealth.insert(buffer, slots);
+    Q_EMIT slotHealthChanged(buffer);
+}
+
+QString SlotHealth::toolTip() const
+{
+    switch (state) {
+    case NoError:
+        return QStringLiteral("No error");
+    case ActiveError:
+        return QStringLiteral("Active error: %1, since %2, %3 time%4 active")
+            .arg(text, activeSince.toString(QStringLiteral("HH:mm:ss (dd.MM.yyyy)")))
+            .arg(activations)
+            .arg(activations == 1 ? QString() : QStringLiteral("s"));
+    case InactiveError:
+        return QStringLiteral("Inactive error: %1, %2 time%3 active while watched")
+            .arg(text)
+            .arg(activations)
+            .arg(activations == 1 ? QString() : QStringLiteral("s"));
+    }
+    return {};
 }

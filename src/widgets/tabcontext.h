@@ -6,6 +6,8 @@
 #include "tables/gridmodel.h"
 #include "widgets/plccontrols.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
@@ -17,6 +19,22 @@
 class QPushButton;
 class QWidget;
 class UserDialogs;
+
+// How a watched error buffer last read one slot (a request, or a sensor):
+// its state, the error's text, since when it has been active and how many
+// times it became active.
+struct SlotHealth
+{
+    enum State { NoError = 1, ActiveError, InactiveError };
+    State state = NoError;
+    QString text;
+    QDateTime activeSince; // invalid unless the error is active
+    int activations = 0;
+
+    // The tooltip: "Active error: timeout error occurred, since 12:03:04
+    // (09.12.2026), 3 times active".
+    QString toolTip() const;
+};
 
 // The result part of what a transfer gives.
 inline const TransferResult &transferResultOf(const TransferResult &result)
@@ -170,6 +188,14 @@ public:
 
     // A line for the window's status bar.
     void showStatus(const QString &text) { Q_EMIT statusMessage(text); }
+    // Takes back a line shown before, unless another has replaced it.
+    void withdrawStatus(const QString &text) { Q_EMIT statusWithdrawn(text); }
+
+    // What a watch read of an error buffer ("modbus1", "modbus2",
+    // "onewire"), slot 1 first; empty while the buffer is not watched. The
+    // tabs that show the slots' owners show it beside them.
+    void setSlotHealth(const QString &buffer, const QList<SlotHealth> &slots);
+    QList<SlotHealth> slotHealth(const QString &buffer) const { return m_slotHealth.value(buffer); }
 
     // A transfer's message, if it has one, in a message box with its title:
     // information after a success, a warning after a failure. The box goes
@@ -188,6 +214,11 @@ Q_SIGNALS:
     // background read may start.
     void idle();
 
+    void statusWithdrawn(const QString &text);
+    void slotHealthChanged(const QString &buffer);
+    // A download() of the part ended with the PLC holding it.
+    void partWritten(const QString &part);
+
 private:
     struct Waiting
     {
@@ -199,6 +230,10 @@ private:
                bool user);
     void settle();
 
+    // What a download shows when it has ended: partWritten() on success.
+    std::function<void(const TransferResult &)> written(const QString &part);
+
+    QHash<QString, QList<SlotHealth>> m_slotHealth;
     QString m_iniFile;
     UserDialogs &m_dialogs;
     PortFactory m_ports;

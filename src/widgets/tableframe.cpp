@@ -125,7 +125,9 @@ void TableFrame::showChosen()
         m_view->setCursorCell(m_chosenRow, column);
 }
 
-// The check is that of the cell's own column; a refused value empties it.
+// The check is that of the cell's own column; a refused value empties it
+// before the refusal shows, so the edit stays one change, however long the
+// message stays open.
 void TableFrame::checkCell(int row, int column)
 {
     if (!m_description.cellCheck)
@@ -133,6 +135,6 @@ void TableFrame::checkCell(int row, int column)
     const QString refusal = m_description.cellCheck(column, m_view->text(row, column));
     if (refusal.isEmpty())
         return;
-    m_dialogs.message(this, refusal, {}, UserDialogs::Icon::Warning);
     m_view->setText(row, column, {});
+    m_dialogs.message(this, refusal, {}, UserDialogs::Icon::Warning);
 }

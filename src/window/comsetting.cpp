@@ -10,15 +10,20 @@
 #include "widgets/linesettingsform.h"
 #include "widgets/userdialogs.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -60,6 +65,8 @@ ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<Pl
     };
     connect(m_found, &QTableWidget::cellClicked, this, take);
     connect(m_found, &QTableWidget::cellActivated, this, take);
+    takeOnEnter(take);
+    showWholeDevice();
     connect(m_port, &QComboBox::currentIndexChanged, this, &ComSetting::showDevice);
     connect(m_device, &QComboBox::editTextChanged, this,
             [this](const QString &text) { m_devices[m_port->currentIndex() + 1] = text; });
@@ -67,6 +74,59 @@ ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<Pl
         m_test->setEnabled(!busy);
         m_find->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Find PLC"));
     });
+}
+
+// Enter on a found PLC takes it into the form, which stays open: the key
+// goes no further, to the OK button.
+void ComSetting::takeOnEnter(std::function<void(int row)> take)
+{
+    class EnterFilter : public QObject
+    {
+    public:
+        EnterFilter(QTableWidget *table, std::function<void(int)> take)
+            : QObject(table), m_table(table), m_take(std::move(take))
+        {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() != QEvent::KeyPress)
+                return false;
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key != Qt::Key_Return && key != Qt::Key_Enter)
+                return false;
+            if (m_table->currentRow() >= 0)
+                m_take(m_table->currentRow());
+            return true;
+        }
+
+    private:
+        QTableWidget *m_table;
+        std::function<void(int)> m_take;
+    };
+    m_found->installEventFilter(new EnterFilter(m_found, std::move(take)));
+}
+
+// The PLCs found show whole: every column, and four rows at the least.
+void ComSetting::fitFound()
+{
+    const int rows = std::max(4, m_found->rowCount());
+    m_found->setMinimumHeight(m_found->horizontalHeader()->height() +
+                              m_found->verticalHeader()->defaultSectionSize() * rows +
+                              2 * m_found->frameWidth());
+    m_found->setMinimumWidth(m_found->horizontalHeader()->length() + 2 * m_found->frameWidth());
+}
+
+// A long device path shows with its middle left out in the list, and whole
+// in the field's tooltip.
+void ComSetting::showWholeDevice()
+{
+    m_device->view()->setTextElideMode(Qt::ElideMiddle);
+    m_device->setMinimumContentsLength(28);
+    const auto tip = [this](const QString &text) {
+        m_device->setToolTip(text);
+    };
+    // The line's own signal: the combo's is blocked when a port is chosen.
+    connect(m_device->lineEdit(), &QLineEdit::textChanged, this, tip);
+    tip(m_device->currentText());
 }
 
 // Leaving the form by any way ends a running test and closes the port.
@@ -91,12 +151,13 @@ void ComSetting::buildForm()
     connect(poll, &QTimer::timeout, this, &ComSetting::showDevices);
     poll->start(1000);
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("COM-port :"), m_port);
-    form->addRow(QStringLiteral("Device:"), m_device);
+    form->addRow(QStringLiteral("&COM-port :"), m_port);
+    form->addRow(QStringLiteral("&Device:"), m_device);
     const LineSettingsForm line(
         {.names = {QStringLiteral("Speed_set"), QStringLiteral("Parity_set"),
                    QStringLiteral("Bit_setting"), QStringLiteral("Stop_bit")},
-         .items = {speeds, parities, dataBits, stopBits}},
+         .items = {speeds, parities, dataBits, stopBits},
+         .mnemonics = true},
         form, this);
     m_speed = line.list(LineSettingsForm::Speed);
     m_parity = line.list(LineSettingsForm::Parity);
@@ -238,6 +299,7 @@ void ComSetting::findPlc()
             }
             m_found->resizeColumnsToContents();
             m_found->setVisible(!found->isEmpty());
+            fitFound();
         });
 }
 

@@ -38,6 +38,9 @@ public:
     bool isTesting() const;
 
 private:
+    void takeOnEnter(std::function<void(int row)> take);
+    void fitFound();
+    void showWholeDevice();
     void buildForm();
     void load();
     void save();

@@ -34,6 +34,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTime>
 #include <QTimer>
 
 Main::Main(Context context, QWidget *parent)
@@ -98,8 +99,17 @@ Main::Main(Context context, QWidget *parent)
             connect(choice, &QAbstractButton::toggled, this, &Main::followChange);
         for (QComboBox *list : tab->findChildren<QComboBox *>())
             connect(list, &QComboBox::currentIndexChanged, this, &Main::followChange);
-        for (QLineEdit *box : tab->findChildren<QLineEdit *>())
-            connect(box, &QLineEdit::textChanged, this, &Main::followChange);
+        // What the user types into a box is one change, made when the box
+        // is left or confirmed; meanwhile only the modified mark follows it.
+        for (QLineEdit *box : tab->findChildren<QLineEdit *>()) {
+            connect(box, &QLineEdit::editingFinished, this, &Main::followChange);
+            connect(box, &QLineEdit::textChanged, this, [this, box] {
+                if (box->hasFocus())
+                    updateFileState();
+                else
+                    followChange();
+            });
+        }
     }
     // What a transfer reads is shown at its end over the configuration as
     // it was at its start, so nothing can be edited, undone or loaded
@@ -107,6 +117,7 @@ Main::Main(Context context, QWidget *parent)
     connect(m_context.get(), &TabContext::userOperationRunning, this,
             [this](bool running) { setEditable(!running); });
     setUpBackups();
+    setUpStatus();
     apply(startUp);
     m_history->reset(configuration());
     updateRegisterMap();
@@ -161,45 +172,49 @@ void Main::buildMenu()
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("edit"));
     buildEditMenu(edit);
-    QMenu *plc = menuBar()->addMenu(QStringLiteral("PLC"));
+    QMenu *plc = menuBar()->addMenu(QStringLiteral("&PLC"));
     plc->setObjectName(QStringLiteral("plc"));
     buildPlcMenu(plc);
-    QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("view"));
     view->addAction(m_monitor->toggleViewAction());
-    connect(addItem(view, QStringLiteral("register_map"), QStringLiteral("Register map")),
+    m_monitor->toggleViewAction()->setText(QStringLiteral("&Traffic monitor"));
+    connect(addItem(view, QStringLiteral("register_map"), QStringLiteral("&Register map")),
             &QAction::triggered, this, &Main::showRegisterMap);
     QMenu *about = menuBar()->addMenu(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("about"));
-    about->menuAction()->setEnabled(false);
+    PlcControls::markNotAvailable(about->menuAction());
+    for (QMenu *menu : menuBar()->findChildren<QMenu *>())
+        menu->setToolTipsVisible(true);
 }
 
 // Items without an action, and inactive ones, are shown greyed.
 void Main::buildFileMenu(QMenu *menu)
 {
-    addItem(menu, QStringLiteral("New_config"), QStringLiteral("New config"))->setEnabled(false);
-    QAction *load = addItem(menu, QStringLiteral("Load_config"), QStringLiteral("Load config"));
+    PlcControls::markNotAvailable(
+        addItem(menu, QStringLiteral("New_config"), QStringLiteral("&New config")));
+    QAction *load = addItem(menu, QStringLiteral("Load_config"), QStringLiteral("&Load config"));
     load->setShortcut(QKeySequence::Open);
     connect(load, &QAction::triggered, this, &Main::Load_config_Click);
     m_loadItems << load;
-    QAction *save = addItem(menu, QStringLiteral("Save_config"), QStringLiteral("Save config"));
+    QAction *save = addItem(menu, QStringLiteral("Save_config"), QStringLiteral("&Save config"));
     save->setShortcut(QKeySequence::Save);
     connect(save, &QAction::triggered, this, &Main::Save_config_Click);
-    m_recent = menu->addMenu(QStringLiteral("Recent files"));
+    m_recent = menu->addMenu(QStringLiteral("&Recent files"));
     m_recent->setObjectName(QStringLiteral("Recent_files"));
     m_recent->menuAction()->setObjectName(QStringLiteral("Recent_files"));
     buildRecentMenu();
     QAction *restore =
-        addItem(menu, QStringLiteral("Restore_backup"), QStringLiteral("Restore PLC backup…"));
+        addItem(menu, QStringLiteral("Restore_backup"), QStringLiteral("Restore PLC &backup…"));
     connect(restore, &QAction::triggered, this, &Main::restoreBackup);
     m_loadItems << m_recent->menuAction() << restore;
-    addItem(menu, QStringLiteral("Print"), QStringLiteral("Print"))->setEnabled(false);
+    PlcControls::markNotAvailable(addItem(menu, QStringLiteral("Print"), QStringLiteral("&Print")));
     QAction *saveApp =
-        addItem(menu, QStringLiteral("Save_app"), QStringLiteral("Save app setting"));
-    saveApp->setEnabled(false);
+        addItem(menu, QStringLiteral("Save_app"), QStringLiteral("Save &app setting"));
+    PlcControls::markNotAvailable(saveApp);
     connect(saveApp, &QAction::triggered, this, &Main::Save_app_Click);
     menu->addSeparator();
-    QAction *exit = addItem(menu, QStringLiteral("Exit"), QStringLiteral("Exit"));
+    QAction *exit = addItem(menu, QStringLiteral("Exit"), QStringLiteral("E&xit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 }
@@ -207,26 +222,27 @@ void Main::buildFileMenu(QMenu *menu)
 void Main::buildPlcMenu(QMenu *menu)
 {
     // The link settings form tests the same line, so it waits for a transfer.
-    QAction *comm = addItem(menu, QStringLiteral("Comm_setting"), QStringLiteral("Comm. setting"));
+    QAction *comm = addItem(menu, QStringLiteral("Comm_setting"), QStringLiteral("&Comm. setting"));
     connect(comm, &QAction::triggered, this, &Main::Comm_setting_Click);
     m_context->registerPlcAction(comm);
-    QAction *check = addItem(menu, QStringLiteral("check_config"), QStringLiteral("Check config"));
-    check->setEnabled(false);
+    QAction *check = addItem(menu, QStringLiteral("check_config"), QStringLiteral("C&heck config"));
+    PlcControls::markNotAvailable(check);
     connect(check, &QAction::triggered, this, &Main::check_config_Click);
     QAction *search =
-        addItem(menu, QStringLiteral("Search_1wire"), QStringLiteral("Search 1-wire"));
+        addItem(menu, QStringLiteral("Search_1wire"), QStringLiteral("&Search 1-wire"));
     connect(search, &QAction::triggered, this, &Main::Search_1wire_Click);
     m_context->registerPlcAction(search);
     QAction *upload =
-        addItem(menu, QStringLiteral("upload_from_plc"), QStringLiteral("Upload from PLC"));
+        addItem(menu, QStringLiteral("upload_from_plc"), QStringLiteral("&Upload from PLC"));
     connect(upload, &QAction::triggered, this, &Main::upload_from_plc_Click);
     m_context->registerPlcAction(upload);
-    QAction *verify = addItem(menu, QStringLiteral("verify_plc"), QStringLiteral("Verify PLC"));
+    QAction *verify = addItem(menu, QStringLiteral("verify_plc"), QStringLiteral("&Verify PLC"));
     connect(verify, &QAction::triggered, this, &Main::verifyPlc);
     m_context->registerPlcAction(verify);
-    addItem(menu, QStringLiteral("load_to_plc"), QStringLiteral("Load to PLC"))->setEnabled(false);
+    PlcControls::markNotAvailable(
+        addItem(menu, QStringLiteral("load_to_plc"), QStringLiteral("&Load to PLC")));
     m_backupFirst =
-        addItem(menu, QStringLiteral("backup_first"), QStringLiteral("Back up before writing"));
+        addItem(menu, QStringLiteral("backup_first"), QStringLiteral("&Back up before writing"));
     m_backupFirst->setCheckable(true);
     m_backupFirst->setChecked(Ini_read(iniFile(), QStringLiteral("BACKUP"),
                                        QStringLiteral("Enabled"), QStringLiteral("1"))
@@ -356,6 +372,7 @@ void Main::showFile(const QString &path)
 {
     statusBar()->showMessage(QDir::toNativeSeparators(path));
     buildRecentMenu();
+    updateFileState();
 }
 
 void Main::buildRecentMenu()
@@ -404,12 +421,21 @@ void Main::verifyPlc()
         this,
         [ini = iniFile(), current = configuration()](PlcPort &port,
                                                      const TransferProgress &progress) {
-            return verifyConfiguration(port, ini, current, progress);
+            return verifyConfiguration(port, ini, current, progress, {}, QStringLiteral("window"));
         },
         TabContext::ProgressWindow::Shown,
         [this](const ConfigurationCheck &check) {
             if (!check.result.ok)
                 return;
+            const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+            statusBar()->showMessage(
+                check.differences.isEmpty()
+                    ? QStringLiteral("Verified on %1 at %2: the PLC holds what the window shows")
+                          .arg(portName(), when)
+                    : QStringLiteral("Verified on %1 at %2: %3 difference%4 from the window")
+                          .arg(portName(), when)
+                          .arg(check.differences.size())
+                          .arg(check.differences.size() == 1 ? QString() : QStringLiteral("s")));
             dialogs().message(this, check.differences.isEmpty()
                                         ? QStringLiteral("The PLC holds the configuration "
                                                          "shown in the window.")
@@ -425,6 +451,7 @@ void Main::followChange()
         m_followScheduled = false;
         recordChange();
         updateRegisterMap();
+        updateFileState();
     });
 }
 
@@ -508,20 +535,20 @@ void Main::restoreBackup()
 
 void Main::buildEditMenu(QMenu *menu)
 {
-    m_undo = addItem(menu, QStringLiteral("undo"), QStringLiteral("Undo"));
+    m_undo = addItem(menu, QStringLiteral("undo"), QStringLiteral("&Undo"));
     m_undo->setShortcut(QKeySequence::Undo);
     connect(m_undo, &QAction::triggered, this, &Main::undo);
-    m_redo = addItem(menu, QStringLiteral("redo"), QStringLiteral("Redo"));
+    m_redo = addItem(menu, QStringLiteral("redo"), QStringLiteral("&Redo"));
     m_redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     connect(m_redo, &QAction::triggered, this, &Main::redo);
     menu->addSeparator();
-    connect(addItem(menu, QStringLiteral("copy_rows"), QStringLiteral("Copy rows")),
+    connect(addItem(menu, QStringLiteral("copy_rows"), QStringLiteral("&Copy rows")),
             &QAction::triggered, this, [this] {
                 if (GridView *grid = currentTable())
                     grid->copyRows();
             });
-    m_paste = addItem(menu, QStringLiteral("paste_rows"), QStringLiteral("Paste rows"));
+    m_paste = addItem(menu, QStringLiteral("paste_rows"), QStringLiteral("&Paste rows"));
     connect(m_paste, &QAction::triggered, this, [this] {
         GridView *grid = currentTable();
         if (!grid)
@@ -548,11 +575,11 @@ void Main::updateEditMenu()
 {
     m_paste->setEnabled(m_editable);
     m_undo->setEnabled(m_editable && m_history->canUndo());
-    m_undo->setText(m_history->canUndo() ? QStringLiteral("Undo ") + m_history->undoName()
-                                         : QStringLiteral("Undo"));
+    m_undo->setText(m_history->canUndo() ? QStringLiteral("&Undo ") + m_history->undoName()
+                                         : QStringLiteral("&Undo"));
     m_redo->setEnabled(m_editable && m_history->canRedo());
-    m_redo->setText(m_history->canRedo() ? QStringLiteral("Redo ") + m_history->redoName()
-                                         : QStringLiteral("Redo"));
+    m_redo->setText(m_history->canRedo() ? QStringLiteral("&Redo ") + m_history->redoName()
+                                         : QStringLiteral("&Redo"));
 }
 
 void Main::undo()
@@ -705,4 +732,43 @@ void Main::upload_from_plc_Click()
             if (read.aux)
                 m_oneWire->applyUpload(*read.aux);
         });
+}
+
+void Main::setUpStatus()
+{
+    m_fileState = new QLabel(this);
+    m_fileState->setObjectName(QStringLiteral("file_state"));
+    statusBar()->addPermanentWidget(m_fileState);
+    connect(m_context.get(), &TabContext::statusWithdrawn, this, [this](const QString &text) {
+        if (statusBar()->currentMessage() == text)
+            statusBar()->clearMessage();
+    });
+    connect(m_context.get(), &TabContext::partWritten, this, [this](const QString &part) {
+        const QString name = part == QLatin1String("uart1")   ? QStringLiteral("UART 1")
+                             : part == QLatin1String("uart2") ? QStringLiteral("UART 2")
+                                                              : QStringLiteral("Auxiliary port");
+        statusBar()->showMessage(
+            QStringLiteral("%1 written to %2 at %3")
+                .arg(name, portName(), QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+    });
+}
+
+// "site.apc — modified"; "No file" before the first save or load.
+void Main::updateFileState()
+{
+    if (!m_fileState)
+        return;
+    const QString name = m_document->fileName().isEmpty()
+                             ? QStringLiteral("No file")
+                             : QFileInfo(m_document->fileName()).fileName();
+    m_fileState->setText(isModified() ? name + QStringLiteral(" \u2014 modified") : name);
+    m_fileState->setToolTip(QDir::toNativeSeparators(m_document->fileName()));
+}
+
+QString Main::portName() const
+{
+    return QStringLiteral("COM%1").arg(Ini_read_index(iniFile(), QStringLiteral("COM"),
+                                                      QStringLiteral("Port_num"),
+                                                      LinkChoices::portCount) +
+                                       1);
 }

@@ -190,4 +190,10 @@ private:
     ModbusDiagTab *m_modbusDiag = nullptr;
     OneWireDiagTab *m_oneWireDiag = nullptr;
     ConverterTab *m_converter = nullptr;
+
+    // The status bar's account of what was done, and the file in use.
+    void setUpStatus();
+    void updateFileState();
+    QString portName() const;
+    QLabel *m_fileState = nullptr;
 };

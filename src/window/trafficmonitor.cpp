@@ -56,6 +56,7 @@ TrafficMonitor::TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, 
     m_lines->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_lines->setFont(QFont(QStringLiteral("Monospace")));
     m_lines->setAccessibleName(QStringLiteral("Traffic"));
+    followEnd();
 
     m_filter = new QLineEdit(body);
     m_filter->setObjectName(QStringLiteral("traffic_filter"));
@@ -133,18 +134,29 @@ bool TrafficMonitor::shows(const TrafficEntry &entry) const
     return filter.isEmpty() || entry.text().contains(filter, Qt::CaseInsensitive);
 }
 
-// A new line at the end; the view follows it while it was at the end.
+// A new line at the end (the view follows it, see followEnd()).
 void TrafficMonitor::append(const TrafficEntry &entry)
 {
-    QScrollBar *bar = m_lines->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
     QTextCursor cursor(m_lines->document());
     cursor.movePosition(QTextCursor::End);
     if (!m_lines->document()->isEmpty())
         cursor.insertBlock();
     cursor.insertText(entry.text(), formatOf(entry));
-    if (atEnd)
-        bar->setValue(bar->maximum());
+}
+
+// While the list is at its end, it stays there as lines come; scrolled up,
+// it stays where the user put it. The range grows once the lines are laid
+// out, which may be later than their insertion, so the range's change moves
+// the view.
+void TrafficMonitor::followEnd()
+{
+    QScrollBar *bar = m_lines->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { m_followEnd = value >= bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_followEnd)
+            bar->setValue(maximum);
+    });
 }
 
 void TrafficMonitor::showAll()

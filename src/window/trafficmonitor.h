@@ -36,6 +36,7 @@ public:
     void save();
 
 private:
+    void followEnd();
     void take(const TrafficEntry &entry);
     bool shows(const TrafficEntry &entry) const;
     void append(const TrafficEntry &entry);
@@ -45,6 +46,7 @@ private:
     TrafficRecorder &m_recorder;
     UserDialogs &m_dialogs;
     QPlainTextEdit *m_lines = nullptr;
+    bool m_followEnd = true;
     QLineEdit *m_filter = nullptr;
     QLabel *m_statisticsLabel = nullptr;
     std::deque<TrafficEntry> m_entries;

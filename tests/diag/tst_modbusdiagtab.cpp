@@ -153,8 +153,23 @@ void TestModbusDiagTab::watchFollowsErrors()
     w.sim.setWord(0x2008, 0xC003);
     w.sim.setWord(0x2006, 0x4001);
     QStringList status;
+    QStringList withdrawn;
     connect(&w.main.tabContext(), &TabContext::statusMessage, this,
             [&status](const QString &text) { status << text; });
+    connect(&w.main.tabContext(), &TabContext::statusWithdrawn, this,
+            [&withdrawn](const QString &text) { withdrawn << text; });
+    // UART 1's requests show their slots' health while the watch runs.
+    GridView *requests = w.main.findChild<GridView *>(u"grid"_s);
+    requests->setEntries({{"1", "1", "1", "0", "0", "1", "100"},
+                          {"2", "2", "1", "0", "1", "1", "100"},
+                          {"3", "3", "1", "0", "2", "1", "100"}});
+    const auto mark = [requests](int row) {
+        return requests->grid()->cell(row, 0).data(GridModel::MarkRole).toInt();
+    };
+    const auto health = [requests](int row) {
+        return requests->grid()->cell(row, 0).data(Qt::ToolTipRole).toString();
+    };
+    QCOMPARE(mark(1), 0);
     auto *interval = w.main.findChild<QSpinBox *>(u"MB_watch_interval"_s);
     QCOMPARE(interval->value(), 2);
     interval->setValue(1);
@@ -175,11 +190,18 @@ void TestModbusDiagTab::watchFollowsErrors()
     QVERIFY(!shownRows(w.grid(1)).at(2).at(3).isEmpty());
     QVERIFY(highlighted(2));
     QVERIFY(!highlighted(1));
+    QCOMPARE(mark(1), int(SlotHealth::NoError));
+    QCOMPARE(health(1), u"No error"_s);
+    QCOMPARE(mark(2), int(SlotHealth::ActiveError));
+    QVERIFY2(health(2).startsWith(u"Active error: illegal register address, since "_s) &&
+                 health(2).endsWith(u", 1 time active"_s),
+             qPrintable(health(2)));
     // Unchanged in the next read, it no longer stands out.
     QTRY_VERIFY_WITH_TIMEOUT(!highlighted(2), 2500);
     w.sim.setMemory(0x3601, QByteArray::fromHex("00"));
     QTRY_COMPARE_WITH_TIMEOUT(shownRows(w.grid(1)).at(2).at(1), u"No error"_s, 2500);
     QCOMPARE(shownRows(w.grid(1)).at(2).at(3), QString());
+    QCOMPARE(mark(2), int(SlotHealth::NoError));
 
     SimFaults faults;
     faults.perRequest[SimFault::Silent].ordinals.insert(w.sim.requestCount() + 1);
@@ -187,6 +209,9 @@ void TestModbusDiagTab::watchFollowsErrors()
     QTRY_VERIFY_WITH_TIMEOUT(status.contains(u"Watching: UART 1: Answer timeout from PLC"_s), 4000);
     QVERIFY(watch->isChecked());
     QVERIFY(w.dialogs.shown.isEmpty());
+    // The next read works: the failure is taken back from the status bar.
+    QTRY_VERIFY_WITH_TIMEOUT(withdrawn.contains(u"Watching: UART 1: Answer timeout from PLC"_s),
+                             2500);
 
     // While another operation runs, no read is made; it comes once that ends.
     std::atomic<bool> release = false;
@@ -206,6 +231,7 @@ void TestModbusDiagTab::watchFollowsErrors()
     w.sim.setWord(0x2008, 0x4003);
     QTRY_VERIFY_WITH_TIMEOUT(!watch->isChecked(), 2500);
     QCOMPARE(status.last(), u"Watching stopped: UART 1 is not a Modbus master"_s);
+    QCOMPARE(mark(2), 0); // no watch, no marks
     const int stopped = w.sim.requestCount();
     QTest::qWait(1200);
     QCOMPARE(w.sim.requestCount(), stopped);

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -357,13 +358,13 @@ void TestUartTabTransfer::verifyNamesDifferences_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("difference");
     QTest::newRow("request address")
-        << 0x2502 << QByteArray("\x09") << "UART 1 row 1 Address: file 1, PLC 9";
+        << 0x2502 << QByteArray("\x09") << "UART 1 row 1 Address: window 1, PLC 9";
     // The last columns: the request's timeout (low 12 bits of its last word)
     // and the sensor's register (its record's last two bytes).
     QTest::newRow("request timeout")
-        << 0x2508 << QByteArray("\xE9") << "UART 1 row 1 Timeout,[ms]: file 1000, PLC 1001";
+        << 0x2508 << QByteArray("\xE9") << "UART 1 row 1 Timeout,[ms]: window 1000, PLC 1001";
     QTest::newRow("sensor register")
-        << 0x2014 << QByteArray("\xB9") << "1-wire row 1 Dxxxx: file 3000, PLC 3001";
+        << 0x2014 << QByteArray("\xB9") << "1-wire row 1 Dxxxx: window 3000, PLC 3001";
 }
 
 // The window's "Verify PLC" reads the PLC, changes nothing and names what
@@ -388,6 +389,11 @@ void TestUartTabTransfer::verifyNamesDifferences()
     QVERIFY(w.finished());
     QCOMPARE(w.dialogs.messages(),
              QStringList{u"The PLC holds the configuration shown in the window."_s});
+    // The status bar keeps the answer, with where and when.
+    const QString said = w.main->statusBar()->currentMessage();
+    QVERIFY2(said.startsWith(u"Verified on COM1 at "_s) &&
+                 said.endsWith(u": the PLC holds what the window shows"_s),
+             qPrintable(said));
     const Configuration shown = w.main->configuration();
     w.sim.setMemory(quint16(address), bytes);
     verify->trigger();
@@ -542,7 +548,7 @@ void TestUartTabTransfer::backsUpBeforeWriting()
     QCOMPARE(w.main->configuration().uart1.table, kept.configuration->uart1.table);
     QCOMPARE(w.main->configuration().uart2, before.uart2);
     QCOMPARE(w.main->configuration().aux, before.aux);
-    QTRY_VERIFY(w.main->findChild<QAction *>(u"undo"_s)->text().startsWith(
+    QTRY_VERIFY(w.main->findChild<QAction *>(u"undo"_s)->text().remove(u'&').startsWith(
         u"Undo Show backup (UART 1) of "_s));
 }
 

@@ -512,8 +512,13 @@ void TestOneWireTab::failedSearchListsNothing()
     QCOMPARE(form->grid()->rows(), 2);
     QCOMPARE(form->findChild<QLineEdit *>(u"Text1"_s)->text(), u"1"_s);
     QCOMPARE(w.dialogs.messages(), QStringList{u"Answer timeout from PLC"_s});
-    // Nothing found: adding changes nothing and closes the form.
-    form->findChild<QAbstractButton *>(u"Command3"_s)->click();
+    // Nothing found: adding and replacing are not offered, and say why.
+    for (const QString &name : {u"Command3"_s, u"Command4"_s}) {
+        auto *take = form->findChild<QAbstractButton *>(name);
+        QVERIFY(!take->isEnabled());
+        QCOMPARE(take->toolTip(), u"No devices listed: search the bus first"_s);
+    }
+    form->findChild<QAbstractButton *>(u"Command1"_s)->click();
     QTRY_VERIFY(!w.search());
     QCOMPARE(w.tab.grid()->rows(), 2);
 }
@@ -522,8 +527,11 @@ void TestOneWireTab::closeEndsSearchAtOnce_data()
 {
     QTest::addColumn<int>("after"); // requests the PLC has seen when Close is pressed
     QTest::addColumn<bool>("silent");
-    QTest::newRow("during the wait") << 2 << false;
-    QTest::newRow("during the count read") << 3 << true;
+    QTest::addColumn<QString>("button");
+    QTest::newRow("during the wait") << 2 << false << "Command1";
+    QTest::newRow("during the count read") << 3 << true << "Command1";
+    QTest::newRow("stopped during the wait") << 2 << false << "stop_search";
+    QTest::newRow("stopped during the count read") << 3 << true << "stop_search";
 }
 
 // Close ends the search, the port closes, nothing is added, and the next
@@ -546,7 +554,16 @@ void TestOneWireTab::closeEndsSearchAtOnce()
     QVERIFY(w.search()->isSearching());
     QElapsedTimer clock;
     clock.start();
-    w.search()->findChild<QAbstractButton *>(u"Command1"_s)->click();
+    QFETCH(QString, button);
+    w.search()->findChild<QAbstractButton *>(button)->click();
+    if (button == u"stop_search"_s) {
+        // The form stays, says so, and can search again.
+        QTRY_VERIFY(!w.search()->isSearching());
+        QCOMPARE(w.search()->findChild<QLabel *>(u"summary"_s)->text(),
+                 u"The search was stopped."_s);
+        QVERIFY(w.search()->findChild<QAbstractButton *>(u"Command2"_s)->isEnabled());
+        w.search()->findChild<QAbstractButton *>(u"Command1"_s)->click();
+    }
     QTRY_VERIFY(!w.search());
     QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(w.tab.grid()->rows(), 2);

@@ -1,6 +1,7 @@
 #include "widgets/gridview.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -71,6 +72,10 @@ private Q_SLOTS:
     void comboEditorWritesChosenItem();
     void comboEditorOnlyWhereEditable();
     void cellsReachAccessibility();
+    void typingStartsAnEdit_data();
+    void typingStartsAnEdit();
+    void copyTakesTheCellOrTheRows_data();
+    void copyTakesTheCellOrTheRows();
 };
 
 void TestGridView::lineEditorCommitsWithEnter_data()
@@ -163,6 +168,11 @@ void TestGridView::comboEditorWritesChosenItem()
     QCOMPARE(w.view->text(2, 2), QStringLiteral("Output-Y"));
     QCOMPARE(w.view->cursorRow(), 2);
     QTRY_VERIFY(!w.editor<QComboBox>());
+    // Enter opens it as a click does, key editing or not.
+    w.view->setFocus();
+    w.view->setCursorCell(1, 2);
+    QTest::keyClick(w.view, Qt::Key_Return);
+    QVERIFY(w.editor<QComboBox>());
 }
 
 void TestGridView::comboEditorOnlyWhereEditable()
@@ -190,6 +200,61 @@ void TestGridView::cellsReachAccessibility()
     QVERIFY(cell);
     QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("Not use"));
     QCOMPARE(table->tableInterface()->columnDescription(1), QStringLiteral("Text"));
+}
+
+// A printable key on a line-edited cell opens its editor holding that key;
+// elsewhere it neither edits nor moves the cursor (no search by letters).
+void TestGridView::typingStartsAnEdit_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("cell"); // after Enter
+    QTest::newRow("digits replace the text") << 1 << "27"
+                                             << "27";
+    QTest::newRow("a letter that matches another row") << 1 << "b"
+                                                       << "b";
+    QTest::newRow("label column") << 0 << "2"
+                                  << "1";
+    QTest::newRow("combo column") << 2 << "N"
+                                  << "";
+}
+
+void TestGridView::typingStartsAnEdit()
+{
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    Window w;
+    w.view->setCursorCell(1, column);
+    QTest::keyClicks(w.view, typed.left(1));
+    if (QLineEdit *editor = w.editor<QLineEdit>())
+        QTest::keyClicks(editor, typed.mid(1));
+    QCOMPARE(w.view->cursorRow(), 1);
+    QCOMPARE(w.editor<QLineEdit>() != nullptr, column == 1);
+    if (QLineEdit *editor = w.editor<QLineEdit>()) {
+        QCOMPARE(editor->text(), typed);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    QTEST(w.view->text(1, column), "cell");
+}
+
+void TestGridView::copyTakesTheCellOrTheRows_data()
+{
+    QTest::addColumn<QList<int>>("columns"); // chosen in row 2
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("one cell") << QList<int>{1} << "b";
+    QTest::newRow("a row's cells") << QList<int>{1, 2} << "Num\tText\tPick\n2\tb\tNot use\n";
+}
+
+void TestGridView::copyTakesTheCellOrTheRows()
+{
+    QFETCH(QList<int>, columns);
+    Window w;
+    w.view->selectionModel()->clear();
+    for (int column : columns)
+        w.view->selectionModel()->select(w.view->grid()->cell(2, column),
+                                         QItemSelectionModel::Select);
+    QTest::keyClick(w.view, Qt::Key_C, Qt::ControlModifier);
+    QTEST(QGuiApplication::clipboard()->text(), "copied");
 }
 
 QTEST_MAIN(TestGridView)

@@ -44,7 +44,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -55,6 +58,41 @@ void fail(const QString &what)
     std::fprintf(stderr, "guide-screenshots: %s\n", qPrintable(what));
     ++failures;
 }
+
+// The one line to the demo PLC, lent to each form. The simulated line
+// answers at once in the clock's time; while `realTime` is set, an answer
+// comes as long after its request as the request's and the answer's
+// characters take at the line's speed, so the answer times the tool
+// measures are those of a real line.
+class RealTimePort : public BorrowedPort
+{
+public:
+    RealTimePort(PlcPort &line, const std::atomic<bool> &realTime)
+        : BorrowedPort(line), m_realTime(realTime)
+    {}
+    bool write(const QByteArray &data) override
+    {
+        m_sent = data.size();
+        m_answered = false;
+        return BorrowedPort::write(data);
+    }
+    QByteArray takeReceived() override
+    {
+        const QByteArray received = BorrowedPort::takeReceived();
+        if (m_realTime && !received.isEmpty() && !std::exchange(m_answered, true)) {
+            const int baud = std::max(1, settings().section(QLatin1Char(','), 0, 0).toInt());
+            // Ten bits a character: start, seven or eight data, parity, stop.
+            const qsizetype bits = (m_sent + received.size()) * 10;
+            std::this_thread::sleep_for(std::chrono::milliseconds(bits * 1000 / baud));
+        }
+        return received;
+    }
+
+private:
+    const std::atomic<bool> &m_realTime;
+    qsizetype m_sent = 0;
+    bool m_answered = false;
+};
 
 // The options file of the demo PLC, as plc-sim reads it.
 bool setUpDemo(PlcSimulator &simulator)
@@ -284,17 +322,21 @@ private:
         monitor.setFloating(true);
         monitor.resize(900, 380);
         monitor.show();
+        // The monitor shows the answer times the line's speed makes.
+        m_realTime = true;
         click(&m_window.oneWireDiagTab(), "Command5");
         SimFaults faults;
         faults.perRequest[SimFault::Refuse].ordinals.insert(m_plc.requestCount() + 2);
         m_plc.setFaults(faults);
         click(&m_window.modbusDiagTab(), "Command4");
         m_plc.setFaults({});
+        m_realTime = false;
         save(&monitor, "traffic-monitor");
     }
 
     PlcSimulator &m_plc;
     SimPort m_line;
+    std::atomic<bool> m_realTime = false; // while the traffic monitor is taken
     QString m_dir;
     QTemporaryDir m_home;
     QString m_ini = m_home.filePath(QStringLiteral("set.ini"));
@@ -303,7 +345,7 @@ private:
                    m_dialogs,
                    // Every form's port is the one line to the demo PLC, so that simulated
                    // time runs on from one operation to the next.
-                   [this] { return std::make_unique<BorrowedPort>(m_line); },
+                   [this] { return std::make_unique<RealTimePort>(m_line, m_realTime); },
                    {},
                    m_home.filePath(QStringLiteral("backups"))}};
     QTabWidget *m_tabs = nullptr;

@@ -2,6 +2,7 @@
 // UART tabs in each role and the progress window to PNG files, offscreen,
 // for a look at the layout: render-windows [dir]
 #include "diag/convertertab.h"
+#include "diag/errorwatch.h"
 #include "diag/modbusdiagtab.h"
 #include "diag/modbuserrorbuffer.h"
 #include "io/hwconfigtab.h"
@@ -15,6 +16,7 @@
 #include "support/renderharness.h"
 #include "widgets/gridview.h"
 #include "widgets/progress.h"
+#include "widgets/tabcontext.h"
 #include "widgets/tableframe.h"
 #include "window/comsetting.h"
 #include "window/mainwindow.h"
@@ -106,6 +108,46 @@ void renderDiag(Main &window, const QString &dir)
     window.modbusDiagTab().errorGrid(1)->setEntries(
         ModbusErrorBuffer::table({0x00, 0x80, 0x81, 0x84, 0x8E, 0x09}));
     save(&window, dir, QStringLiteral("modbus-diag"));
+    // As a watch shows it, in the smallest window the guide names.
+    const QSize size = window.size();
+    window.resize(1024, 700);
+    GridView *watched = window.modbusDiagTab().errorGrid(1);
+    watched->grid()->setFormat(ErrorWatch::format(ErrorWatch::Buffer::Modbus));
+    watched->setEntries({{"1", "No error", "", "", "0"},
+                         {"2", "Inactive error", "", "", "1"},
+                         {"3", "Active error", "illegal register address ", "12:03:44", "2"}});
+    save(&window, dir, QStringLiteral("modbus-diag-watch-1024x700"));
+    window.resize(size);
+}
+
+// The request table beside the slots' health, as a watch hands it over.
+void renderHealth(Main &window, const QString &dir)
+{
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    UartTab &tab = window.uart1Tab();
+    tabs->setCurrentWidget(&tab);
+    tab.selectRole(0);
+    tab.grid()->setEntries(RequestTable::fromRows(sampleRows()));
+    tab.grid()->setEnabled(true);
+    SlotHealth active{SlotHealth::ActiveError, QStringLiteral("illegal register address"),
+                      QDateTime::currentDateTime(), 2};
+    window.tabContext().setSlotHealth(
+        QStringLiteral("modbus1"),
+        {SlotHealth{},
+         SlotHealth{SlotHealth::InactiveError, QStringLiteral("Inactive error"), {}, 1}, active});
+    save(&window, dir, QStringLiteral("uart1-health"));
+    window.tabContext().setSlotHealth(QStringLiteral("modbus1"), {});
+
+    // The focus frame as the Tab key leaves it: on a button, a list, a
+    // choice and a table cell.
+    QApplication::setActiveWindow(&window);
+    window.setAttribute(Qt::WA_KeyboardFocusChange); // as a Tab key press sets it
+    for (const char *name : {"Command19", "Speed_set", "Option4_0", "grid"}) {
+        auto *control = window.findChild<QWidget *>(QLatin1String(name));
+        control->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        save(&window, dir, QStringLiteral("focus-") + QLatin1String(name));
+    }
 }
 
 } // namespace
@@ -160,6 +202,7 @@ int main(int argc, char *argv[])
     renderUart(window, window.uart2Tab(), 2, dir);
     renderDialog(window.uart1Tab(), dir);
     renderDiag(window, dir);
+    renderHealth(window, dir);
 
     // Two requests that fill the same registers, and a sensor inside one.
     Configuration conflicting = window.configuration();

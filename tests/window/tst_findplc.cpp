@@ -70,7 +70,12 @@ void TestFindPlc::findsEachPlcAtItsSpeed()
     found->cellClicked(1, 1);
     QCOMPARE(form.findChild<QComboBox *>(u"Port_num"_s)->currentText(), u"COM5"_s);
     QCOMPARE(form.findChild<QComboBox *>(u"Speed_set"_s)->currentText(), u"57600"_s);
-    found->cellClicked(0, 2);
+    // Enter on a row takes it too, and the form stays open.
+    form.show();
+    found->setFocus();
+    found->setCurrentCell(0, 2);
+    QTest::keyClick(found, Qt::Key_Return);
+    QVERIFY(form.isVisible() && form.result() == 0);
     QCOMPARE(form.findChild<QComboBox *>(u"Port_num"_s)->currentText(), u"COM2"_s);
     QCOMPARE(Ini_read(ini, u"COM"_s, u"Speed"_s, u"none"_s), before);
 

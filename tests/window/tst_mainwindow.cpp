@@ -4,9 +4,12 @@
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
 #include "onewire/sensortable.h"
+#include "plcsimulator.h"
+#include "simport.h"
 #include "support/idleport.h"
 #include "support/scripteddialogs.h"
 #include "widgets/gridview.h"
+#include "widgets/plccontrols.h"
 #include "widgets/progress.h"
 #include "widgets/qtuserdialogs.h"
 #include "window/mainwindow.h"
@@ -26,6 +29,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -59,15 +63,29 @@ PlcSession::Operation heldOperation(const std::atomic<bool> &release)
     };
 }
 
-// Object names and captions of a menu's items, separators left out.
+// Object names and captions of a menu's items, separators left out, the
+// mnemonics' marks taken out as a screen reader does.
 QStringList items(const QMenu *menu, bool enabledOnly = false)
 {
     QStringList texts;
     for (const QAction *item : menu->actions()) {
         if (!item->isSeparator() && (item->isEnabled() || !enabledOnly))
-            texts << item->objectName() + u'=' + item->text();
+            texts << item->objectName() + u'=' + QString(item->text()).remove(u'&');
     }
     return texts;
+}
+
+// The letters a menu's items are reached by with Alt, each item's own.
+QString mnemonics(const QMenu *menu)
+{
+    QString letters;
+    for (const QAction *item : menu->actions()) {
+        const QString text = item->text();
+        const qsizetype at = text.indexOf(u'&');
+        if (!item->isSeparator())
+            letters += at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : u'?';
+    }
+    return letters;
 }
 
 } // namespace
@@ -109,6 +127,7 @@ private Q_SLOTS:
     void asksBeforeSettingWorkAside();
     void marksRegisterConflicts();
     void randomConfigurationsRoundTrip();
+    void wholeJourneyByKeyboard();
 
 private:
     std::unique_ptr<Main> makeWindow();
@@ -267,7 +286,15 @@ void TestMain::menuItemsAndTheirStates()
     auto *plc = child<QMenu>(window, u"plc"_s);
     auto *about = child<QMenu>(window, u"about"_s);
     QCOMPARE(QStringList({file->title(), plc->title(), about->title()}),
-             QStringList({"&File", "PLC", "About"}));
+             QStringList({"&File", "&PLC", "About"}));
+    // Every item has its own letter.
+    for (const QMenu *menu :
+         {file, plc, child<QMenu>(window, u"edit"_s), child<QMenu>(window, u"view"_s)}) {
+        const QString letters = mnemonics(menu);
+        QVERIFY2(!letters.contains(u'?'), qPrintable(menu->objectName() + u' ' + letters));
+        for (QChar letter : letters)
+            QVERIFY2(letters.count(letter) == 1, qPrintable(menu->objectName() + u' ' + letters));
+    }
     QVERIFY(!about->menuAction()->isEnabled());
     QCOMPARE(items(file), QStringList({"New_config=New config", "Load_config=Load config",
                                        "Save_config=Save config", "Recent_files=Recent files",
@@ -284,6 +311,15 @@ void TestMain::menuItemsAndTheirStates()
                           "Comm_setting=Comm. setting", "Search_1wire=Search 1-wire",
                           "upload_from_plc=Upload from PLC", "verify_plc=Verify PLC",
                           "backup_first=Back up before writing"}));
+    // What stays disabled says so.
+    for (const QMenu *menu : {file, plc}) {
+        for (const QAction *item : menu->actions()) {
+            if (!item->isSeparator() && !item->isEnabled() &&
+                item != child<QAction>(window, u"Recent_files"_s))
+                QCOMPARE(item->toolTip(), PlcControls::notAvailable);
+        }
+    }
+    QCOMPARE(child<QWidget>(window, u"Bit_setting"_s)->toolTip(), PlcControls::notAvailable);
     QVERIFY(child<QAction>(window, u"backup_first"_s)->isChecked()); // on unless turned off
     QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
     QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
@@ -961,6 +997,122 @@ void TestMain::randomConfigurationsRoundTrip()
         QVERIFY(fresh->loadFile(path));
         QCOMPARE(fresh->configuration(), c);
     }
+}
+
+// Keys go where the focus is, as a user's do, and the window takes each
+// before the next comes; `to` presses Tab until the control of that name
+// has the focus.
+struct Keyboard
+{
+    static QWidget *focus() { return QApplication::focusWidget(); }
+    static void press(int key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::qWaitFor([] { return focus() != nullptr; }); // a window opening
+        QTest::keyClick(focus(), Qt::Key(key), modifiers);
+        QCoreApplication::processEvents();
+    }
+    // Into a box, in place of its text; on a cell, the first key opens it.
+    static void type(const QString &text)
+    {
+        if (qobject_cast<QLineEdit *>(focus()))
+            press(Qt::Key_A, Qt::ControlModifier);
+        for (QChar c : text) {
+            QTest::keyClick(focus(), c.toLatin1());
+            QCoreApplication::processEvents();
+        }
+    }
+    static bool to(const QString &name)
+    {
+        for (int n = 0; n < 80; ++n) {
+            if (focus() && focus()->objectName() == name)
+                return true;
+            press(Qt::Key_Tab);
+        }
+        return false;
+    }
+};
+
+// A UART 1 master table set up, written and saved without the mouse: the
+// tabs, the role, the request dialog, a cell typed into and its undo, the
+// write with its status line, and the file with its status field.
+void TestMain::wholeJourneyByKeyboard()
+{
+    using K = Keyboard;
+    PlcSimulator sim;
+    Main window(Main::Context{m_ini, m_dialogs, [&sim] {
+                                  return std::make_unique<SimPort>(sim);
+                              }});
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *tabs = window.findChild<QTabWidget *>(u"SSTab1"_s);
+    tabs->tabBar()->setFocus();
+    K::press(Qt::Key_Right);
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), u"UART 1"_s);
+
+    QVERIFY(K::to(u"Option4_0"_s)); // "Modbus master"
+    K::press(Qt::Key_Space);
+    QVERIFY(window.findChild<QRadioButton *>(u"Option4_0"_s)->isChecked());
+
+    QVERIFY(K::to(u"Command1"_s)); // "Add slave"
+    K::press(Qt::Key_Space);
+    QTRY_VERIFY(K::focus() && K::focus()->window()->objectName() == u"Slave"_s);
+    for (const auto &[field, text] : {std::pair{"mb_address", "1"},
+                                      {"mb_slave_count", "10"},
+                                      {"mb_slave_addr", "0"},
+                                      {"mb_master_addr", "100"},
+                                      {"mb_timeout", "1000"}}) {
+        QVERIFY2(K::to(QLatin1String(field)), field);
+        K::type(QLatin1String(text));
+    }
+    K::press(Qt::Key_Return);
+    // The desktop gives the window back its activation once a dialog has
+    // closed; the offscreen platform leaves that to the test.
+    QTRY_VERIFY(!QApplication::activeWindow());
+    QApplication::setActiveWindow(&window);
+    QTRY_VERIFY(K::focus() && K::focus()->window() == &window);
+    GridView *grid = window.findChild<GridView *>(u"grid"_s);
+    QStringList row = grid->entries().value(0);
+    row.removeAt(RequestTable::Function); // the dialog's first function, untouched
+    QCOMPARE(row, QStringList({"1", "1", "10", "0", "100", "1000"}));
+    QCOMPARE(grid->accessibleName(), u"Modbus master configuration"_s);
+
+    // Typing on the timeout cell edits it; Undo takes the whole edit back.
+    QVERIFY(K::to(u"grid"_s));
+    grid->setCursorCell(1, 1);
+    for (int c = 1; c < RequestTable::Timeout; ++c)
+        K::press(Qt::Key_Right);
+    K::type(u"2000"_s);
+    K::press(Qt::Key_Return);
+    QTRY_COMPARE(grid->text(1, RequestTable::Timeout), u"2000"_s);
+    QTRY_COMPARE(window.history().undoName(), u"Edit request 1 on UART 1"_s);
+    K::press(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(grid->text(1, RequestTable::Timeout), u"1000"_s);
+
+    QVERIFY(K::to(u"Command19"_s)); // "Write to PLC"
+    K::press(Qt::Key_Space);
+    QTRY_VERIFY(window.statusBar()->currentMessage().startsWith(u"UART 1 written to COM1 at "_s));
+    const QList<QByteArray> requests = sim.requests();
+    QVERIFY(std::any_of(requests.cbegin(), requests.cend(), [](const QByteArray &r) {
+        return r.contains("E11250208010A"); // the request record
+    }));
+    // The progress window has come and gone (see above on activation).
+    QTRY_VERIFY(!window.tabContext().session().isBusy());
+    if (!QApplication::activeWindow())
+        QApplication::setActiveWindow(&window);
+
+    const QString path = m_dir->filePath(u"site.apc"_s);
+    m_dialogs.fileNames.push_back(path);
+    K::press(Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(QFile::exists(path));
+    auto *fileState = window.findChild<QLabel *>(u"file_state"_s);
+    QCOMPARE(fileState->text(), u"site.apc"_s);
+    QVERIFY(K::to(u"grid"_s));
+    K::press(Qt::Key_Home, Qt::ControlModifier);
+    K::press(Qt::Key_Right);
+    K::type(u"3"_s);
+    K::press(Qt::Key_Return);
+    QTRY_COMPARE(fileState->text(), u"site.apc \u2014 modified"_s);
 }
 
 QTEST_MAIN(TestMain)
