@@ -35,7 +35,7 @@ bool settle(PlcPort &port, QString &error)
     const milliseconds afterData = line.quietAfterData;
     qsizetype dropped = 0;
     bool ok = true;
-    while (ok && quiet > milliseconds(0) && dropped < 4096) {
+    for (int round = 0; ok && quiet > milliseconds(0) && dropped < 4096 && round < 256; ++round) {
         switch (port.waitForData(quiet)) {
         case PlcPort::Wait::Data:
             dropped += port.takeReceived().size();

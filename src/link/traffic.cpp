@@ -313,8 +313,9 @@ QByteArray RecordingPort::takeReceived()
 // Waits may come in slices; the silence is their sum.
 PlcPort::Wait RecordingPort::waitForData(std::chrono::milliseconds timeout)
 {
+    const bool settling = line().quietBeforeNext > std::chrono::milliseconds(0);
     const Wait wait = inner().waitForData(timeout);
-    if (wait == Wait::Timeout)
+    if (wait == Wait::Timeout && !settling) // not the wait for a quiet line
         m_silence += timeout;
     return wait;
 }

@@ -242,9 +242,7 @@ void TestPlcTransaction::staleInputIsDiscardedBeforeRequest()
     QCOMPARE(Plc_write(port, 100ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF")).text,
              QStringLiteral("16"));
     port.now += 100ms; // the late ACK has arrived and sits in the buffer
-    port.addScript({{5ms, "\x02"
-                          "0100\x03"
-                          "00"}});
+    port.addScript({{5ms, PlcFrame::dataAnswer("0100")}});
     const PlcResult result = Plc_read_word(port, 100ms, 0x2008);
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text, QStringLiteral("1"));
