@@ -128,16 +128,21 @@ Figures cliDownload(const QString &simProgram, const QString &ini, const QString
     return {double(wall.nsecsElapsed()) / 1e9, floor, childCpuSeconds() - cpu};
 }
 
+// The answers the last noisy run's line changed.
+int changedAnswers = 0;
+
 // The download with --verify and the upload, through the command line, on
-// a line that changes a digit in 1 % of the answers. False when either
+// a line that changes a digit in `percent` % of the answers (1 by default;
+// 0 runs the same on a quiet line, for comparison). False when either
 // failed or the upload is not the configuration downloaded.
 bool noisyRun(const QString &simProgram, const QString &ini, const QString &file,
-              const Configuration &full, Figures &f)
+              const Configuration &full, Figures &f, const QString &percent = QStringLiteral("1"))
 {
     SimProcess sim(simProgram);
     if (!sim.start({QStringLiteral("--baud"), QString::number(baud),
-                    QStringLiteral("--noise-digit"), QStringLiteral("1"),
-                    QStringLiteral("--noise-seed"), QStringLiteral("7")}))
+                    QStringLiteral("--noise-digit"), percent, QStringLiteral("--noise-seed"),
+                    QStringLiteral("7"), QStringLiteral("--log"),
+                    sim.path(QStringLiteral("frames.log"))}))
         return false;
     const QString uploaded = sim.path(QStringLiteral("uploaded.apc"));
     const QList<QStringList> runs = {{QStringLiteral("download"), file, QStringLiteral("--verify")},
@@ -159,6 +164,9 @@ bool noisyRun(const QString &simProgram, const QString &ini, const QString &file
     }
     f.wall = double(wall.nsecsElapsed()) / 1e9;
     f.cpu = childCpuSeconds() - cpu;
+    QFile log(sim.path(QStringLiteral("frames.log")));
+    if (log.open(QIODevice::ReadOnly))
+        changedAnswers = int(log.readAll().count("digit changed"));
     const ConfigurationFile::Decoded back = ConfigurationFile::load(uploaded, full);
     const bool exact = back.configuration && back.configuration->uart1 == full.uart1 &&
                        back.configuration->uart2 == full.uart2 &&
@@ -255,7 +263,9 @@ int main(int argc, char *argv[])
     });
     Figures noisy;
     noisy.floor = one.floor + verified.floor + uploaded.floor;
-    const bool noisyExact = noisyRun(program, ini, file, full, noisy);
+    Figures quiet = noisy; // the same through the command line, without noise
+    const bool noisyExact = noisyRun(program, ini, file, full, quiet, QStringLiteral("0")) &&
+                            noisyRun(program, ini, file, full, noisy);
     print("download", down);
     print("upload", up);
     print("onewire-download", sensorsDown);
@@ -264,7 +274,8 @@ int main(int argc, char *argv[])
     print("cli-download-4", four);
     print("backup", backup);
     print("noisy", noisy);
-    std::printf("noisy exact=%s\n", noisyExact ? "yes" : "no");
+    print("noisy-without-noise", quiet);
+    std::printf("noisy exact=%s answers-changed=%d\n", noisyExact ? "yes" : "no", changedAnswers);
     std::printf("register-map ms=%.3f uses=%lld conflicts=%lld\n", mapMs,
                 static_cast<long long>(RegisterMap::of(full).uses.size()),
                 static_cast<long long>(conflicts / maps));

@@ -27,8 +27,11 @@ class PlcPort;
 // meanwhile, for the request's own timeout.
 inline constexpr std::chrono::milliseconds lateAnswerWindow{2000};
 // After a wrong answer, the line is quiet once nothing has come for this long
-// (or the request's timeout, when shorter).
-inline constexpr std::chrono::milliseconds wrongAnswerQuiet{100};
+// (or the request's timeout, when shorter): some 40 character times at 9600
+// baud, and more than the 16 ms a USB adapter may hold back a piece of an
+// answer, but short enough that a read sent again on a noisy line costs
+// little more than its own characters.
+inline constexpr std::chrono::milliseconds wrongAnswerQuiet{40};
 
 // Reads `count` bytes (at most 0xFF) from `address` with command "E00".
 // Answered: data holds the bytes; text is the whole answer, STX to checksum,
