@@ -5,6 +5,11 @@
 // direction's wall time with its floor: the characters on the line at 10
 // bits each plus the pauses the protocol demands. Also reports the CPU time
 // the tool used.
+// Its `noisy` line downloads a full configuration with --verify and uploads
+// it again through plc-tarvik-cli against a plc-sim that changes one data
+// digit in 1 % of its answers: the upload must give exactly what was
+// downloaded, and the time is set against the floor of the same work on a
+// line without noise.
 // With --monitor it runs the request table's download and upload again with
 // the window's traffic recorder on the port, recording, and prints both.
 //   transfer-bench [--monitor] [plc-sim path]
@@ -123,6 +128,54 @@ Figures cliDownload(const QString &simProgram, const QString &ini, const QString
     return {double(wall.nsecsElapsed()) / 1e9, floor, childCpuSeconds() - cpu};
 }
 
+// The answers the last noisy run's line changed.
+int changedAnswers = 0;
+
+// The download with --verify and the upload, through the command line, on
+// a line that changes a digit in `percent` % of the answers (1 by default;
+// 0 runs the same on a quiet line, for comparison). False when either
+// failed or the upload is not the configuration downloaded.
+bool noisyRun(const QString &simProgram, const QString &ini, const QString &file,
+              const Configuration &full, Figures &f, const QString &percent = QStringLiteral("1"))
+{
+    SimProcess sim(simProgram);
+    if (!sim.start({QStringLiteral("--baud"), QString::number(baud),
+                    QStringLiteral("--noise-digit"), percent, QStringLiteral("--noise-seed"),
+                    QStringLiteral("7"), QStringLiteral("--log"),
+                    sim.path(QStringLiteral("frames.log"))}))
+        return false;
+    const QString uploaded = sim.path(QStringLiteral("uploaded.apc"));
+    const QList<QStringList> runs = {{QStringLiteral("download"), file, QStringLiteral("--verify")},
+                                     {QStringLiteral("upload"), uploaded}};
+    QElapsedTimer wall;
+    const double cpu = childCpuSeconds();
+    wall.start();
+    bool ok = true;
+    for (const QStringList &command : runs) {
+        QProcess cli;
+        cli.start(QStringLiteral(PLC_CLI_PATH),
+                  QStringList{QStringLiteral("--ini"), ini, QStringLiteral("--port"), sim.link()} +
+                      command);
+        if (!cli.waitForFinished(120000) || cli.exitCode() != 0) {
+            std::fprintf(stderr, "noisy %s failed: %s\n", qPrintable(command.first()),
+                         cli.readAllStandardError().constData());
+            ok = false;
+        }
+    }
+    f.wall = double(wall.nsecsElapsed()) / 1e9;
+    f.cpu = childCpuSeconds() - cpu;
+    QFile log(sim.path(QStringLiteral("frames.log")));
+    if (log.open(QIODevice::ReadOnly))
+        changedAnswers = int(log.readAll().count("digit changed"));
+    const ConfigurationFile::Decoded back = ConfigurationFile::load(uploaded, full);
+    const bool exact = back.configuration && back.configuration->uart1 == full.uart1 &&
+                       back.configuration->uart2 == full.uart2 &&
+                       back.configuration->aux == full.aux;
+    if (!exact)
+        std::fprintf(stderr, "noisy upload differs from what was downloaded\n");
+    return ok && exact;
+}
+
 void print(const char *name, const Figures &f)
 {
     std::printf("%s wall=%.3fs floor=%.3fs ratio=%.3f cpu=%.3fs\n", name, f.wall, f.floor,
@@ -198,6 +251,21 @@ int main(int argc, char *argv[])
     // What a window's download reads first: the backup of all it holds.
     const Figures backup = measure(port, [&] { return PlcBackup::take(port, ini, {}).result.ok; });
     const Figures four = cliDownload(program, ini, file, one.floor);
+    // The floor of the noisy line's work, measured without noise.
+    const Figures verified = measure(port, [&] {
+        const ConfigurationCheck check = verifyConfiguration(port, ini, full, {});
+        return check.result.ok && check.differences.isEmpty();
+    });
+    const Figures uploaded = measure(port, [&] {
+        const ConfigurationUpload up = uploadConfiguration(port, ini, full, {});
+        return up.result.ok && up.uart1 == full.uart1 && up.uart2 == full.uart2 &&
+               up.aux == full.aux;
+    });
+    Figures noisy;
+    noisy.floor = one.floor + verified.floor + uploaded.floor;
+    Figures quiet = noisy; // the same through the command line, without noise
+    const bool noisyExact = noisyRun(program, ini, file, full, quiet, QStringLiteral("0")) &&
+                            noisyRun(program, ini, file, full, noisy);
     print("download", down);
     print("upload", up);
     print("onewire-download", sensorsDown);
@@ -205,6 +273,9 @@ int main(int argc, char *argv[])
     print("search", search);
     print("cli-download-4", four);
     print("backup", backup);
+    print("noisy", noisy);
+    print("noisy-without-noise", quiet);
+    std::printf("noisy exact=%s answers-changed=%d\n", noisyExact ? "yes" : "no", changedAnswers);
     std::printf("register-map ms=%.3f uses=%lld conflicts=%lld\n", mapMs,
                 static_cast<long long>(RegisterMap::of(full).uses.size()),
                 static_cast<long long>(conflicts / maps));
@@ -223,5 +294,5 @@ int main(int argc, char *argv[])
               measure(watched, [&] { return uploadUart(watched, ini, uart, {}, {}).result.ok; }));
         std::printf("monitor lines=%lld\n", static_cast<long long>(lines));
     }
-    return 0;
+    return noisyExact ? 0 : 1;
 }

@@ -30,6 +30,32 @@ PlcSimulator::PlcSimulator()
     setCpuType(defaultCpuType);
 }
 
+void PlcSimulator::setFaults(const SimFaults &faults)
+{
+    m_faults = faults;
+    m_noise.seed(faults.noiseSeed);
+}
+
+bool PlcSimulator::noise(double share)
+{
+    return share > 0 && std::uniform_real_distribution<double>(0, 1)(m_noise) < share;
+}
+
+// One data digit of a data answer turned into another hex digit; the
+// checksum stays what the sender computed.
+void PlcSimulator::changeDigit(QByteArray &answer)
+{
+    const qsizetype digits = answer.size() - 4;
+    if (digits <= 0 || answer.front() != PlcFrame::STX)
+        return;
+    static const QByteArray hex = QByteArrayLiteral("0123456789ABCDEF");
+    const qsizetype at =
+        1 + qsizetype(std::uniform_int_distribution<qsizetype>(0, digits - 1)(m_noise));
+    const qsizetype was = std::max<qsizetype>(0, hex.indexOf(answer.at(at)));
+    const int step = std::uniform_int_distribution<int>(1, 15)(m_noise);
+    answer[at] = hex.at((was + step) % 16);
+}
+
 QList<SimChunk> PlcSimulator::receive(QByteArrayView bytes, SimTime now)
 {
     QList<SimChunk> out;
@@ -162,9 +188,18 @@ void PlcSimulator::store(const SimRequest &request, SimTime at)
         m_writeHook(*request.address, request.data);
 }
 
-void PlcSimulator::applyAnswerFaults(Reply &reply, int ordinal,
-                                     std::optional<quint16> address) const
+void PlcSimulator::applyAnswerFaults(Reply &reply, int ordinal, std::optional<quint16> address)
 {
+    const bool data = reply.bytes.size() > 4 && reply.bytes.front() == PlcFrame::STX;
+    if (data && (m_faults.hits(SimFault::Digit, ordinal, address) || noise(m_faults.digitShare))) {
+        changeDigit(reply.bytes);
+        reply.notes.append(QStringLiteral("digit changed"));
+    }
+    if (m_faults.hits(SimFault::Lost, ordinal, address) || noise(m_faults.lostShare)) {
+        reply.bytes.clear();
+        reply.notes.append(QStringLiteral("answer lost"));
+        return;
+    }
     if (m_faults.hits(SimFault::EarlyEtx, ordinal, address)) {
         reply.bytes = withEarlyEtx(reply.bytes);
         reply.notes.append(QStringLiteral("ETX early"));

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <random>
 
 // The PLC as the tool sees it over the serial line: 64 KiB of byte memory, the
 // frame protocol, the 1-wire bus search and a log of every frame. A pure state
@@ -59,7 +60,8 @@ public:
     void setSearchTime(std::chrono::milliseconds time) { m_searchTime = time; }
     std::chrono::milliseconds searchTime() const { return m_searchTime; }
 
-    void setFaults(const SimFaults &faults) { m_faults = faults; }
+    // Sets the faults; the noise generator starts afresh from their seed.
+    void setFaults(const SimFaults &faults);
     const SimFaults &faults() const { return m_faults; }
 
     void setWriteHook(WriteHook hook) { m_writeHook = std::move(hook); }
@@ -91,7 +93,9 @@ private:
     Reply replyTo(const SimRequest &request, int ordinal, SimTime at);
     Reply execute(const SimRequest &request, bool refuse, SimTime at);
     void store(const SimRequest &request, SimTime at);
-    void applyAnswerFaults(Reply &reply, int ordinal, std::optional<quint16> address) const;
+    void applyAnswerFaults(Reply &reply, int ordinal, std::optional<quint16> address);
+    bool noise(double share);
+    void changeDigit(QByteArray &answer);
     QList<SimChunk> schedule(const QByteArray &answer, SimTime start) const;
     void pace(QList<SimChunk> &chunks, QByteArrayView piece, qsizetype sent, SimTime begin) const;
     void settleSearch(SimTime now);
@@ -101,6 +105,7 @@ private:
     QByteArray m_memory = QByteArray(memorySize, '\0');
     SimFrameParser m_parser;
     SimFaults m_faults;
+    std::mt19937_64 m_noise;
     QList<QByteArray> m_romCodes;
     std::chrono::milliseconds m_searchTime = defaultSearchTime;
     std::optional<SimTime> m_searchDue;

@@ -15,6 +15,8 @@ enum class SimFault {
     Garbage,  // send SimFaults::garbage before the answer
     EarlyEtx, // data answers: ETX swapped with the last data digit, same length
     Late,     // answer SimFaults::lateBy later than usual
+    Digit,    // data answers: one data digit changed, the checksum left the sender's
+    Lost,     // the request takes effect, its answer is lost on the line
 };
 
 // What the simulated PLC does wrong. The default is a faultless PLC on an
@@ -35,6 +37,13 @@ struct SimFaults
 
     // Line rate in baud at 10 bits a character, both ways; 0 for none.
     int baud = 0;
+
+    // A noisy line: the share (0 to 1) of data answers that arrive with one
+    // data digit changed (checksum left the sender's), and the share of all
+    // answers that are lost, drawn from a generator started from noiseSeed.
+    double digitShare = 0;
+    double lostShare = 0;
+    quint64 noiseSeed = 1;
 
     bool hits(SimFault fault, int ordinal, std::optional<quint16> address) const;
     // The time `characters` take on the line, rounded up to whole microseconds.

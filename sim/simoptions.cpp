@@ -46,7 +46,7 @@ struct OptionSpec
     const char *value; // nullptr for a flag
 };
 
-constexpr std::array<OptionSpec, 22> specs = {{
+constexpr std::array<OptionSpec, 27> specs = {{
     {"link", "Make PATH a symbolic link to the pseudo-terminal (required).", "PATH"},
     {"options", "Read further options from FILE (see below).", "FILE"},
     {"config",
@@ -74,6 +74,16 @@ constexpr std::array<OptionSpec, 22> specs = {{
     {"early-etx", "Swap ETX with the last data digit in the answer to the chosen reads.", "LIST"},
     {"late", "Answer the chosen requests late (see --late-by).", "LIST"},
     {"late-by", "How much later a late answer comes, ms (default 1000).", "MS"},
+    {"digit",
+     "Change one data digit in the answer to the chosen reads, leaving the sender's checksum.",
+     "LIST"},
+    {"lose", "Carry out the chosen requests but lose their answers.", "LIST"},
+    {"noise-digit",
+     "A noisy line: change one data digit in this share of data answers, leaving the "
+     "sender's checksum, percent (e.g. 1 or 0.5).",
+     "PERCENT"},
+    {"noise-lost", "A noisy line: lose this share of all answers, percent.", "PERCENT"},
+    {"noise-seed", "Start the noise's random choices from N (default 1), to repeat a run.", "N"},
     {"chunk", "Send answers in chunks of N bytes.", "N"},
     {"gap", "Time between answer chunks, ms.", "MS"},
     {"delay", "Delay every answer by MS.", "MS"},
@@ -296,13 +306,37 @@ bool SimOptions::takeBus(const QCommandLineParser &parser)
 
 bool SimOptions::takeFaults(const QCommandLineParser &parser)
 {
-    return takeSelectors(parser) && takeTimings(parser);
+    return takeSelectors(parser) && takeTimings(parser) && takeNoise(parser);
+}
+
+bool SimOptions::takeNoise(const QCommandLineParser &parser)
+{
+    for (const auto &[name, share] : {std::pair{"noise-digit", &m_faults.digitShare},
+                                      std::pair{"noise-lost", &m_faults.lostShare}}) {
+        if (!parser.isSet(text(name)))
+            continue;
+        const QString given = parser.value(text(name));
+        bool ok = false;
+        const double percent = given.toDouble(&ok);
+        if (!ok || percent < 0 || percent > 100)
+            return fail(QStringLiteral("--%1: %2 is not a percentage from 0 to 100")
+                            .arg(text(name), given));
+        *share = percent / 100;
+    }
+    if (!parser.isSet(QStringLiteral("noise-seed")))
+        return true;
+    const QString given = parser.value(QStringLiteral("noise-seed"));
+    bool ok = false;
+    m_faults.noiseSeed = given.toULongLong(&ok);
+    return ok ? true : fail(QStringLiteral("--noise-seed: invalid value %1").arg(given));
 }
 
 bool SimOptions::takeSelectors(const QCommandLineParser &parser)
 {
-    const std::array<std::pair<const char *, SimFault>, 5> kinds = {{
+    const std::array<std::pair<const char *, SimFault>, 7> kinds = {{
         {"refuse", SimFault::Refuse},
+        {"digit", SimFault::Digit},
+        {"lose", SimFault::Lost},
         {"silent", SimFault::Silent},
         {"garbage", SimFault::Garbage},
         {"early-etx", SimFault::EarlyEtx},

@@ -47,6 +47,7 @@ private:
     bool readErrorsFile();
     bool takeSelectors(const QCommandLineParser &parser);
     bool takeTimings(const QCommandLineParser &parser);
+    bool takeNoise(const QCommandLineParser &parser);
     bool takeSetting(const QString &text);
     bool expandOptionFiles(const QStringList &arguments, QStringList &expanded);
     bool fail(const QString &error);

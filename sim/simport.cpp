@@ -61,11 +61,14 @@ bool SimPort::checkSettings()
     return true;
 }
 
+// As on a real line, the PLC does not know the port was closed: what has
+// arrived by now is dropped with the port's buffer, what is still on its way
+// arrives once the port is open again.
 void SimPort::close()
 {
     m_open = false;
+    m_inFlight.takeDue(m_now);
     m_received.clear();
-    m_inFlight.clear();
 }
 
 bool SimPort::write(const QByteArray &data)

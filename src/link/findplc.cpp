@@ -38,6 +38,8 @@ QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
             if (cancelled())
                 return found;
             trying(device, speed);
+            // A late answer at another speed would not be an answer here.
+            port->line().quietBeforeNext = {};
             port->setSettings(LinkChoices::speeds.at(speed) + QLatin1Char(',') + lineRest);
             if (!port->open())
                 break; // no such device, or it is busy: no speed will do

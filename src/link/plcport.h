@@ -14,6 +14,26 @@
 class PlcPort
 {
 public:
+    // What the transactions keep about the line between requests, across
+    // closing and opening the port: a PLC does not stop answering because the
+    // port was closed.
+    struct Line
+    {
+        // Whether data answers' checksums are verified ([COM] AnswerChecksum).
+        bool checkChecksums = true;
+        // Whether a checksum failure has been reported with where to turn the
+        // check off; that is said once per port.
+        bool checksumHintGiven = false;
+        // Before the next request, nothing may arrive for this long: a late
+        // answer may still be on its way. Zero when the line is taken as quiet.
+        std::chrono::milliseconds quietBeforeNext{0};
+        // While waiting for that, each chunk that comes restarts the wait
+        // with this time.
+        std::chrono::milliseconds quietAfterData{0};
+        // How many times the next request repeats the one before it.
+        int retry = 0;
+    };
+
     enum class Wait {
         Data,    // new data is waiting to be taken
         Timeout, // nothing arrived within the time given
@@ -47,4 +67,10 @@ public:
     virtual void pause(std::chrono::milliseconds duration) = 0;
 
     virtual QString errorString() const = 0;
+
+    // The line's state; ports that wrap another one share the inner one's.
+    virtual Line &line() { return m_line; }
+
+private:
+    Line m_line;
 };

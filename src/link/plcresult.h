@@ -29,6 +29,10 @@ struct PlcResult
     QByteArray data;
     // Word reads: the word, its first byte the low one.
     quint16 word = 0;
+    // Reads: the answer was framed but its checksum did not match (Malformed).
+    bool badChecksum = false;
+    // How many times the request was sent.
+    int tries = 1;
 
     bool answered() const { return outcome == Outcome::Answered; }
 };

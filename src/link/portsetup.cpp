@@ -27,9 +27,16 @@ LinkSettings linkSettings(const QString &iniFile)
     return link;
 }
 
+bool answerChecksumChecked(const QString &iniFile)
+{
+    return Ini_read(iniFile, comSection, QStringLiteral("AnswerChecksum"), QStringLiteral("1"))
+               .trimmed() != QLatin1String("0");
+}
+
 void Port_setup(PlcPort &port, const QString &iniFile)
 {
     const LinkSettings link = linkSettings(iniFile);
     port.setSettings(link.settings);
     port.setPortNumber(link.portNumber);
+    port.line().checkChecksums = answerChecksumChecked(iniFile);
 }

@@ -28,6 +28,12 @@ struct LinkSettings
 // number of its list counts as index 0.
 LinkSettings linkSettings(const QString &iniFile);
 
+// Whether data answers' checksums are verified: on unless section "COM"
+// holds AnswerChecksum=0 (for a PLC whose firmware sums its answers
+// otherwise).
+bool answerChecksumChecked(const QString &iniFile);
+
 // Applies section "COM" to the port: first the settings text, then the port
-// number. The port is neither opened nor closed.
+// number, and whether answers' checksums are verified. The port is neither
+// opened nor closed.
 void Port_setup(PlcPort &port, const QString &iniFile);

@@ -1,6 +1,7 @@
 #include "qtplcport.h"
 
 #include "link/inifile.h"
+#include "link/portsetup.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -105,6 +106,9 @@ bool QtPlcPort::open()
         m_serial.reset();
         return false;
     }
+    // The window's and the command line's own forms (the connection test,
+    // Find PLC) open it without Port_setup.
+    line().checkChecksums = answerChecksumChecked(m_iniFile);
     return true;
 }
 

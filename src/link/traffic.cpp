@@ -39,7 +39,7 @@ struct Judgement
     QString meaning;
 };
 
-Judgement judge(const Request &request, const QByteArray &answer)
+Judgement judge(const Request &request, const QByteArray &answer, bool checkChecksums)
 {
     using Kind = TrafficEntry::Kind;
     if (answer.isEmpty())
@@ -57,8 +57,8 @@ Judgement judge(const Request &request, const QByteArray &answer)
     const int length = 2 * request.bytes + 4;
     if (answer.size() < length)
         return {};
-    // Framed as the transactions take it: STX, hex digits, ETX. The tool
-    // does not reject a checksum that does not match; it is told here.
+    // Judged as the transactions judge it: STX, hex digits, ETX and, unless
+    // the check is off, the checksum.
     QByteArray digits = answer.mid(1, 2 * request.bytes);
     const bool framed = PlcFrame::isHexDigits(digits) && answer.at(length - 3) == PlcFrame::ETX;
     const bool summed = answer.first(length) == PlcFrame::dataAnswer(digits);
@@ -66,7 +66,8 @@ Judgement judge(const Request &request, const QByteArray &answer)
         digits = digits.mid(2, 2) + digits.left(2); // the word, low byte first on the line
     else if (digits.size() > 32)
         digits = digits.left(32) + "...";
-    return {true, framed ? Kind::Answer : Kind::Wrong,
+    const bool fits = framed && (summed || !checkChecksums);
+    return {true, fits ? Kind::Answer : Kind::Wrong,
             request.text + QStringLiteral(": ") + PlcFrame::readable(digits) +
                 (framed && !summed ? QStringLiteral(" (checksum does not match)") : QString())};
 }
@@ -114,6 +115,8 @@ QString TrafficEntry::text() const
                        .arg(time.toString(QStringLiteral("HH:mm:ss.zzz")), port, direction());
     if (!bytes.isEmpty())
         line += QLatin1Char(' ') + bytes;
+    if (retry > 0)
+        line += QStringLiteral("  (retry %1)").arg(retry);
     if (!meaning.isEmpty())
         line += QStringLiteral("  ") + meaning;
     if (answerTime >= 0)
@@ -127,7 +130,7 @@ QStringList TrafficEntry::fieldNames()
 {
     return {QStringLiteral("time"),  QStringLiteral("port"),    QStringLiteral("direction"),
             QStringLiteral("frame"), QStringLiteral("meaning"), QStringLiteral("answer ms"),
-            QStringLiteral("mark")};
+            QStringLiteral("mark"),  QStringLiteral("retry")};
 }
 
 QStringList TrafficEntry::fields() const
@@ -138,7 +141,8 @@ QStringList TrafficEntry::fields() const
             bytes,
             meaning,
             answerTime >= 0 ? QString::number(answerTime) : QString(),
-            mark()};
+            mark(),
+            retry > 0 ? QString::number(retry) : QString()};
 }
 
 QString trafficCsv(const QList<TrafficEntry> &entries)
@@ -162,6 +166,8 @@ void TrafficStatistics::add(const TrafficEntry &entry)
     switch (entry.kind) {
     case Kind::Sent:
         ++port.sent;
+        if (entry.retry > 0)
+            ++port.retries;
         break;
     case Kind::Received:
         break;
@@ -197,6 +203,9 @@ QString TrafficStatistics::text() const
                            .arg(p.refusals)
                            .arg(p.wrong)
                            .arg(p.timeouts);
+        if (p.retries > 0)
+            line += QStringLiteral(", %1 %2").arg(p.retries).arg(
+                p.retries == 1 ? QStringLiteral("retry") : QStringLiteral("retries"));
         if (p.timed > 0)
             line += QStringLiteral("; answer time mean %1 ms, max %2 ms")
                         .arg(qRound64(double(p.totalTime) / p.timed))
@@ -231,9 +240,9 @@ QString RecordingPort::name() const
 }
 
 void RecordingPort::record(TrafficEntry::Kind kind, QByteArrayView bytes, const QString &meaning,
-                           int answerTime)
+                           int answerTime, int retry)
 {
-    m_recorder.record({{}, name(), kind, PlcFrame::readable(bytes), meaning, answerTime});
+    m_recorder.record({{}, name(), kind, PlcFrame::readable(bytes), meaning, answerTime, retry});
 }
 
 void RecordingPort::reportSilence()
@@ -260,13 +269,17 @@ void RecordingPort::close()
 bool RecordingPort::write(const QByteArray &data)
 {
     reportSilence();
+    m_settling = false;
     if (m_recorder.isEnabled()) {
         m_request = data;
         m_answer.clear();
         m_answered = false;
         m_silence = {};
         m_sinceRequest.start();
-        record(TrafficEntry::Kind::Sent, data);
+        const int retry = line().retry;
+        record(TrafficEntry::Kind::Sent, data,
+               retry > 0 ? QStringLiteral("sent again (retry %1)").arg(retry) : QString(), -1,
+               retry);
     }
     return inner().write(data);
 }
@@ -275,11 +288,20 @@ QByteArray RecordingPort::takeReceived()
 {
     const QByteArray received = inner().takeReceived();
     if (!received.isEmpty() && m_recorder.isEnabled()) {
+        // The transaction has given up on its request and waits for the
+        // line to go quiet: what comes now is dropped.
+        if (line().quietBeforeNext > std::chrono::milliseconds(0) || m_settling) {
+            reportSilence();
+            m_settling = true;
+            record(TrafficEntry::Kind::Received, received,
+                   QStringLiteral("dropped: came after its request had ended"));
+            return received;
+        }
         m_answer += received;
         m_silence = {};
         Judgement judgement;
         if (!m_answered) {
-            judgement = judge(describe(m_request), m_answer);
+            judgement = judge(describe(m_request), m_answer, line().checkChecksums);
             m_answered = judgement.whole;
         }
         record(judgement.kind, received, judgement.meaning,
@@ -291,8 +313,9 @@ QByteArray RecordingPort::takeReceived()
 // Waits may come in slices; the silence is their sum.
 PlcPort::Wait RecordingPort::waitForData(std::chrono::milliseconds timeout)
 {
+    const bool settling = line().quietBeforeNext > std::chrono::milliseconds(0);
     const Wait wait = inner().waitForData(timeout);
-    if (wait == Wait::Timeout)
+    if (wait == Wait::Timeout && !settling) // not the wait for a quiet line
         m_silence += timeout;
     return wait;
 }

@@ -29,6 +29,7 @@ struct TrafficEntry
     QString bytes;       // as PlcFrame::readable() spells them
     QString meaning;     // what the answer says for its request; may be empty
     int answerTime = -1; // ms from the request to the answer's end, -1 for none
+    int retry = 0;       // requests: how many times this one repeats the one before
 
     // "sent", "received" or "silent".
     QString direction() const;
@@ -36,7 +37,8 @@ struct TrafficEntry
     // empty for the rest.
     QString mark() const;
     // "12:03:04.120 COM1 received <STX>03D4<ETX>D7  read 2008 (2): D403  +12 ms",
-    // with the mark in brackets at the end when there is one.
+    // with the mark in brackets at the end when there is one; a request sent
+    // again says "(retry n)" after its frame.
     QString text() const;
     // The fields as the CSV columns have them.
     QStringList fields() const;
@@ -47,8 +49,10 @@ struct TrafficEntry
 // where they need it.
 QString trafficCsv(const QList<TrafficEntry> &entries);
 
-// Per port: frames sent, answers, refusals, wrong answers, timeouts, and the
-// mean and longest answer time of every answer that came whole.
+// Per port: frames sent (and how many of them were retries), answers,
+// refusals, wrong answers (a checksum that does not match included),
+// timeouts, and the mean and longest answer time of every answer that came
+// whole.
 class TrafficStatistics
 {
 public:
@@ -59,6 +63,7 @@ public:
         int refusals = 0;
         int wrong = 0;
         int timeouts = 0;
+        int retries = 0;      // of the frames sent
         qint64 totalTime = 0; // ms, of the timed answers
         int timed = 0;
         int maxTime = 0;
@@ -69,8 +74,8 @@ public:
     void add(const TrafficEntry &entry);
     void clear() { m_ports.clear(); }
     const QMap<QString, Port> &ports() const { return m_ports; }
-    // "COM1: 12 sent, 11 answers, 1 NAK, 0 wrong, 0 timeouts; answer time mean
-    // 14 ms, max 31 ms", a line per port.
+    // "COM1: 12 sent, 11 answers, 1 NAK, 0 wrong, 0 timeouts, 1 retry; answer
+    // time mean 14 ms, max 31 ms", a line per port (retries only when any).
     QString text() const;
 
 private:
@@ -105,7 +110,11 @@ Q_DECLARE_METATYPE(TrafficEntry)
 
 // A port whose traffic goes to a recorder, each answer with what it means
 // for its request ("write 3000 <- 0FFF: ACK", "read 2008 (2): D403") and
-// the time it took. The port goes by its name, or by COMn when none is given.
+// the time it took, judged as the transactions judge it (a checksum that does
+// not match is a wrong answer unless the check is off). A request sent again
+// is marked as a retry; what arrives while the transaction waits for the
+// line to go quiet is shown as dropped. The port goes by its name, or by
+// COMn when none is given.
 class RecordingPort : public ForwardingPort
 {
 public:
@@ -119,7 +128,7 @@ public:
 private:
     QString name() const;
     void record(TrafficEntry::Kind kind, QByteArrayView bytes, const QString &meaning = {},
-                int answerTime = -1);
+                int answerTime = -1, int retry = 0);
     // A request whose answer never came whole is told once the line moves on.
     void reportSilence();
 
@@ -128,6 +137,7 @@ private:
     QByteArray m_request;
     QByteArray m_answer;
     bool m_answered = true;
+    bool m_settling = false; // dropping what comes until the next request
     QElapsedTimer m_sinceRequest;
     std::chrono::milliseconds m_silence{0}; // since the request or the last chunk
 };

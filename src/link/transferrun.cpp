@@ -1,5 +1,6 @@
 #include "transferrun.h"
 
+#include "link/plcframe.h"
 #include "link/plcport.h"
 #include "link/plctransaction.h"
 #include "link/portsetup.h"
@@ -27,7 +28,7 @@ TransferRun::TransferRun(PlcPort &port) : m_port(port)
     open();
 }
 
-TransferRun::TransferRun(PlcPort &port, const QString &iniFile) : m_port(port)
+TransferRun::TransferRun(PlcPort &port, const QString &iniFile) : m_port(port), m_iniFile(iniFile)
 {
     Port_setup(m_port, iniFile);
     open();
@@ -50,7 +51,13 @@ bool TransferRun::write(milliseconds timeout, quint16 address, QByteArrayView da
 {
     if (m_failed)
         return false;
-    return check(Plc_write(m_port, timeout, command, address, data));
+    if (!check(Plc_write(m_port, timeout, command, address, data)))
+        return false;
+    if (m_configuring) {
+        ++m_accepted;
+        m_lastAccepted = address;
+    }
+    return true;
 }
 
 void TransferRun::command(milliseconds timeout, quint16 address, QByteArrayView data)
@@ -75,7 +82,7 @@ std::optional<QByteArray> TransferRun::read(milliseconds timeout, quint16 addres
 {
     if (m_failed)
         return std::nullopt;
-    const PlcResult answer = Plc_read(m_port, timeout, address, bytes);
+    const PlcResult answer = Plc_read_retried(m_port, timeout, address, bytes);
     if (!check(answer))
         return std::nullopt;
     return answer.data;
@@ -99,6 +106,13 @@ void TransferRun::fail(const QString &message)
         return;
     m_failed = true;
     m_message = message;
+    if (m_configuring && m_accepted > 0)
+        m_message += QStringLiteral("\nThe download stopped half-way: %1 of its writes %2 "
+                                    "accepted, the last at %3; the PLC may hold part of the "
+                                    "new configuration.")
+                         .arg(m_accepted)
+                         .arg(m_accepted == 1 ? QStringLiteral("was") : QStringLiteral("were"))
+                         .arg(QString::fromLatin1(PlcFrame::hexDigits(m_lastAccepted, 4)));
 }
 
 TransferResult TransferRun::result() const
@@ -108,12 +122,15 @@ TransferResult TransferRun::result() const
 
 bool TransferRun::beginConfiguration()
 {
+    m_configuring = true;
     return write(1000ms, controlWordAddress, QByteArray::fromHex("0FFF"));
 }
 
 bool TransferRun::endConfiguration()
 {
-    return write(1000ms, controlWordAddress, QByteArray::fromHex("0000"));
+    const bool ended = write(1000ms, controlWordAddress, QByteArray::fromHex("0000"));
+    m_configuring = !ended;
+    return ended;
 }
 
 bool TransferRun::writeBlocks(milliseconds timeout, quint16 start, const QByteArray &data,
@@ -152,14 +169,33 @@ std::optional<QByteArray> TransferRun::readBlocks(milliseconds timeout, quint16 
     return data;
 }
 
+QString TransferRun::checksumFailure(int tries)
+{
+    QString text = tries == 1
+                       ? QStringLiteral("The answer failed its checksum (1 try).")
+                       : QStringLiteral("The answer failed its checksum (%1 tries).").arg(tries);
+    PlcPort::Line &line = m_port.line();
+    if (!line.checksumHintGiven) {
+        line.checksumHintGiven = true;
+        text += QStringLiteral(" For a PLC whose firmware sums its answers otherwise, the check "
+                               "is turned off by AnswerChecksum=0 in section [COM] of %1.")
+                    .arg(m_iniFile.isEmpty() ? QStringLiteral("set.ini") : m_iniFile);
+    }
+    return text;
+}
+
 bool TransferRun::check(const PlcResult &result)
 {
     switch (result.outcome) {
     case PlcResult::Outcome::Answered:
         return true;
     case PlcResult::Outcome::Refused:
-    case PlcResult::Outcome::Malformed:
         fail(wrongAnswerMessage);
+        break;
+    case PlcResult::Outcome::Malformed:
+        fail(result.badChecksum
+                 ? wrongAnswerMessage + QLatin1Char('\n') + checksumFailure(result.tries)
+                 : wrongAnswerMessage);
         break;
     case PlcResult::Outcome::Timeout:
         fail(answerTimeoutMessage);

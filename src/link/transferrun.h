@@ -26,7 +26,12 @@ quint16 wordOf(QByteArrayView data);
 //
 // Failures: a refused or malformed answer is "Wrong answer from PLC", no
 // answer in time is "Answer timeout from PLC", a port that cannot be opened
-// or fails on the way gives the port's own description of the fault.
+// or fails on the way gives the port's own description of the fault. Reads
+// are tried again as Plc_read_retried says, writes never. A second line
+// says when the last answer failed its checksum, with the tries made (and,
+// the first time on the port, how to turn the check off), and when writes
+// of a configuration had been accepted before it failed: the PLC then holds
+// part of what was to be written.
 class TransferRun
 {
 public:
@@ -78,8 +83,13 @@ public:
 private:
     void open();
     bool check(const PlcResult &result);
+    QString checksumFailure(int tries);
 
     PlcPort &m_port;
+    QString m_iniFile;
     bool m_failed = false;
     QString m_message;
+    bool m_configuring = false; // between the control words "0FFF" and "0000"
+    int m_accepted = 0;         // writes answered ACK meanwhile
+    quint16 m_lastAccepted = 0;
 };

@@ -34,6 +34,8 @@ QTextCharFormat formatOf(const TrafficEntry &entry)
         break;
     case TrafficEntry::Kind::Sent:
         format.setForeground(QColor(0x00, 0x30, 0x90));
+        if (entry.retry > 0) // a request sent again after a wrong or missing answer
+            format.setFontWeight(QFont::Bold);
         break;
     default:
         break;

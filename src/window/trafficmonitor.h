@@ -13,7 +13,8 @@ class UserDialogs;
 
 // The dock "Traffic monitor": the entries of a traffic recorder as they
 // come, the last 10,000 of them, each a line starting with its time of day;
-// refusals, wrong answers and timeouts stand out in colour. A filter shows
+// refusals, wrong answers (a checksum that does not match among them),
+// timeouts and requests sent again stand out. A filter shows
 // only the lines holding a text; statistics per port follow the list.
 // "Clear" empties both, "Save..." writes the lines shown. The recorder runs
 // only while the dock's menu item is checked.

@@ -133,7 +133,7 @@ void TestModbusDiagTab::failedReadKeepsTable()
     w.sim.setWord(0x2008, 0x4001); // a slave: nothing to read
     QVERIFY(w.read(1));
     SimFaults faults;
-    faults.perRequest[SimFault::Silent].ordinals.insert(5);
+    faults.perRequest[SimFault::Silent].ordinals = {5, 6}; // and when sent once more
     w.sim.setFaults(faults);
     w.sim.setWord(0x2008, 0xC001);
     QVERIFY(w.read(1));
@@ -204,7 +204,8 @@ void TestModbusDiagTab::watchFollowsErrors()
     QCOMPARE(mark(2), int(SlotHealth::NoError));
 
     SimFaults faults;
-    faults.perRequest[SimFault::Silent].ordinals.insert(w.sim.requestCount() + 1);
+    faults.perRequest[SimFault::Silent].ordinals = {w.sim.requestCount() + 1,
+                                                    w.sim.requestCount() + 2};
     w.sim.setFaults(faults);
     QTRY_VERIFY_WITH_TIMEOUT(status.contains(u"Watching: UART 1: Answer timeout from PLC"_s), 4000);
     QVERIFY(watch->isChecked());

@@ -149,7 +149,7 @@ void TestIo::failedTransfersChangeNothing()
     const TransferResult down = downloadIo(bench.port, IoAssignment());
     QCOMPARE(down.message, message);
     QCOMPARE(bench.sim.requests().size(), 1);
-    bench.fault(fault, 2);
+    bench.faultEveryTry(fault, 2); // and when the read is sent again
     const IoUpload up = uploadIo(bench.port, bench.ini, IoAssignment());
     QCOMPARE(up.result.message, message);
     QCOMPARE(up.assignment, std::nullopt);

@@ -43,6 +43,9 @@ private Q_SLOTS:
     void writeAndProbeCodes_data();
     void writeAndProbeCodes();
     void staleInputIsDiscardedBeforeRequest();
+    void lateAnswerIsDroppedBeforeNextRequest();
+    void readsAreTriedAgain_data();
+    void readsAreTriedAgain();
     void portFailureEndsAtOnce();
 };
 
@@ -152,20 +155,36 @@ void TestPlcTransaction::emptyReadCompletesAtFourCharacters()
     QCOMPARE(port.written.last(), PlcFrame::request("E00", "2006", "00"));
 }
 
+// Answers' checksums are now verified: the word answer STX 3412 ETX is
+// taken with its own checksum "CD" only, no longer with any two characters.
+// With the check turned off (AnswerChecksum=0) any two are taken again.
 void TestPlcTransaction::readWord()
 {
     ScriptedPort port;
     port.addScript({{1ms, "\x02"
                           "3412\x03"
-                          "??"}});
+                          "CD"}});
     PlcResult result = Plc_read_word(port, 100ms, 0x0E02);
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text, QStringLiteral("4660"));
     QCOMPARE(result.word, quint16(0x1234));
 
     port.addScript({{1ms, "\x02"
-                          "FFFF\x03"
-                          "00"}});
+                          "3412\x03"
+                          "??"}});
+    result = Plc_read_word(port, 100ms, 0x0E02);
+    QCOMPARE(result.outcome, Outcome::Malformed);
+    QVERIFY(result.badChecksum);
+    QCOMPARE(result.text, QString());
+
+    port.line().checkChecksums = false;
+    port.addScript({{1ms, "\x02"
+                          "3412\x03"
+                          "??"}});
+    QCOMPARE(Plc_read_word(port, 100ms, 0x0E02).text, QStringLiteral("4660"));
+    port.line().checkChecksums = true;
+
+    port.addScript({{1ms, PlcFrame::dataAnswer("FFFF")}});
     QCOMPARE(Plc_read_word(port, 100ms, 0x0E02).text, QStringLiteral("65535"));
 
     port.addScript({{1ms, "\x02"
@@ -223,12 +242,69 @@ void TestPlcTransaction::staleInputIsDiscardedBeforeRequest()
     QCOMPARE(Plc_write(port, 100ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF")).text,
              QStringLiteral("16"));
     port.now += 100ms; // the late ACK has arrived and sits in the buffer
-    port.addScript({{5ms, "\x02"
-                          "0100\x03"
-                          "00"}});
+    port.addScript({{5ms, PlcFrame::dataAnswer("0100")}});
     const PlcResult result = Plc_read_word(port, 100ms, 0x2008);
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text, QStringLiteral("1"));
+}
+
+// A write met by silence; its ACK comes 800 ms after the request, while the
+// next request would be waiting. The next request first waits until the
+// line has been quiet (2000 ms after the silent one, and the timeout again
+// after the ACK that came meanwhile), so the ACK is dropped, not taken.
+void TestPlcTransaction::lateAnswerIsDroppedBeforeNextRequest()
+{
+    ScriptedPort port;
+    port.addScript({{800ms, ack}});
+    QCOMPARE(Plc_write(port, 550ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF")).text,
+             QStringLiteral("16"));
+    QCOMPARE(port.now, 550ms);
+    port.addScript({{5ms, nak}});
+    const PlcResult next =
+        Plc_write(port, 550ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("0FFF"));
+    QCOMPARE(next.text, QStringLiteral("15")); // its own answer, not the late ACK
+    QCOMPARE(port.now, 800ms + 550ms + 5ms);
+}
+
+void TestPlcTransaction::readsAreTriedAgain_data()
+{
+    QTest::addColumn<QList<QByteArray>>("answers"); // to each try; empty for silence
+    QTest::addColumn<int>("tries");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<bool>("badChecksum");
+    const QByteArray good = PlcFrame::dataAnswer("0100");
+    const QByteArray digit = PlcFrame::dataAnswer("0100").replace("01", "11"); // sum the sender's
+    QTest::newRow("answered") << QList<QByteArray>{good} << 1 << Outcome::Answered << false;
+    QTest::newRow("a digit changed, then answered")
+        << QList<QByteArray>{digit, good} << 2 << Outcome::Answered << false;
+    QTest::newRow("three digits changed")
+        << QList<QByteArray>{digit, digit, digit} << 3 << Outcome::Malformed << true;
+    QTest::newRow("silence, then answered")
+        << QList<QByteArray>{{}, good} << 2 << Outcome::Answered << false;
+    QTest::newRow("silence twice") << QList<QByteArray>{{}, {}} << 2 << Outcome::Timeout << false;
+    QTest::newRow("garbage, silence, digit") << QList<QByteArray>{"\xFF\xFE\x02"
+                                                                  "0100\x03",
+                                                                  {},
+                                                                  digit}
+                                             << 3 << Outcome::Malformed << true;
+    QTest::newRow("refused, not again") << QList<QByteArray>{nak} << 1 << Outcome::Refused << false;
+}
+
+void TestPlcTransaction::readsAreTriedAgain()
+{
+    QFETCH(QList<QByteArray>, answers);
+    ScriptedPort port;
+    for (const QByteArray &answer : answers)
+        port.addScript(answer.isEmpty() ? ScriptedPort::Script{}
+                                        : ScriptedPort::Script{{2ms, answer}});
+    const PlcResult result = Plc_read_retried(port, 350ms, 0x2008, 2);
+    QTEST(result.tries, "tries");
+    QTEST(result.outcome, "outcome");
+    QTEST(result.badChecksum, "badChecksum");
+    // The same frame each time, never more than the tries.
+    QCOMPARE(port.written, QList<QByteArray>(result.tries, PlcFrame::request("E00", "2008", "02")));
+    if (result.answered())
+        QCOMPARE(result.data, QByteArray::fromHex("0100"));
 }
 
 void TestPlcTransaction::portFailureEndsAtOnce()

@@ -1,6 +1,7 @@
 // What the traffic monitor makes of each exchange: the kind of every line,
 // what the answer meant, its mark, and the statistics they add up to.
 #include "link/plcframe.h"
+#include "link/plctransaction.h"
 #include "link/traffic.h"
 #include "support/scriptedport.h"
 
@@ -17,6 +18,7 @@ private Q_SLOTS:
     void judgesEachAnswer_data();
     void judgesEachAnswer();
     void writesLinesAndCsv();
+    void showsRetriesAndDroppedAnswers();
 };
 
 namespace {
@@ -60,10 +62,11 @@ void TestTraffic::judgesEachAnswer_data()
     QTest::newRow("read refused") << readRequest() << QByteArrayList{"\x15"} << u"sent refused"_s
                                   << u"read 2008 (2): NAK"_s << u"NAK"_s
                                   << QList<int>{1, 0, 1, 0, 0};
-    // Taken by the tool, which does not check it, but told.
-    QTest::newRow("checksum wrong") << readRequest() << QByteArrayList{badSum} << u"sent answer"_s
+    // Answers' checksums are now verified: a mismatch is a wrong answer, as
+    // the transactions judge it (with the check turned off, see below).
+    QTest::newRow("checksum wrong") << readRequest() << QByteArrayList{badSum} << u"sent wrong"_s
                                     << u"read 2008 (2): D403 (checksum does not match)"_s
-                                    << QString() << QList<int>{1, 1, 0, 0, 0};
+                                    << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
     QTest::newRow("ETX misplaced") << readRequest()
                                    << QByteArrayList{"\x02"
                                                      "03D\x03"
@@ -151,6 +154,7 @@ void TestTraffic::writesLinesAndCsv()
         {at.addMSecs(50), u"COM1"_s, Kind::Refused, u"<NAK>"_s, u"probe: NAK"_s, 30},
         {at.addMSecs(60), u"/dev/ttyUSB0"_s, Kind::Sent, u"<ENQ>"_s, {}, -1},
         {at.addMSecs(160), u"/dev/ttyUSB0"_s, Kind::Timeout, {}, u"no answer, \"ever\""_s, -1},
+        {at.addMSecs(170), u"/dev/ttyUSB0"_s, Kind::Sent, u"<ENQ>"_s, {}, -1, 1},
     };
     QStringList lines;
     TrafficStatistics statistics;
@@ -165,18 +169,65 @@ void TestTraffic::writesLinesAndCsv()
                         u"12:03:04.170 COM1 received <NAK>  probe: NAK  +30 ms  [NAK]"_s,
                         u"12:03:04.180 /dev/ttyUSB0 sent <ENQ>"_s,
                         u"12:03:04.280 /dev/ttyUSB0 silent  no answer, \"ever\"  [timeout]"_s,
+                        u"12:03:04.290 /dev/ttyUSB0 sent <ENQ>  (retry 1)"_s,
                     }));
     QCOMPARE(statistics.text(),
-             u"/dev/ttyUSB0: 1 sent, 0 answers, 0 NAK, 0 wrong, 1 timeouts\n"
+             u"/dev/ttyUSB0: 2 sent, 0 answers, 0 NAK, 0 wrong, 1 timeouts, 1 retry\n"
              "COM1: 2 sent, 1 answers, 1 NAK, 0 wrong, 0 timeouts; answer time mean 21 ms, "
              "max 30 ms"_s);
     QCOMPARE(trafficCsv(entries.mid(3)),
-             u"time,port,direction,frame,meaning,answer ms,mark\n"
-             "12:03:04.170,COM1,received,<NAK>,probe: NAK,30,NAK\n"
-             "12:03:04.180,/dev/ttyUSB0,sent,<ENQ>,,,\n"
-             "12:03:04.280,/dev/ttyUSB0,silent,,\"no answer, \"\"ever\"\"\",,timeout\n"_s);
+             u"time,port,direction,frame,meaning,answer ms,mark,retry\n"
+             "12:03:04.170,COM1,received,<NAK>,probe: NAK,30,NAK,\n"
+             "12:03:04.180,/dev/ttyUSB0,sent,<ENQ>,,,,\n"
+             "12:03:04.280,/dev/ttyUSB0,silent,,\"no answer, \"\"ever\"\"\",,timeout,\n"
+             "12:03:04.290,/dev/ttyUSB0,sent,<ENQ>,,,,1\n"_s);
     statistics.clear();
     QCOMPARE(statistics.text(), QString());
+}
+
+// A read whose answer failed its checksum, then met silence, then was
+// answered: each retry is marked and counted, the late bytes that came while
+// the line settled are shown as dropped, and every request ended one way.
+// With the check turned off, the same mismatch is an answer, still told.
+void TestTraffic::showsRetriesAndDroppedAnswers()
+{
+    TrafficRecorder recorder;
+    recorder.setEnabled(true);
+    QList<TrafficEntry> entries;
+    TrafficStatistics statistics;
+    connect(&recorder, &TrafficRecorder::entry, this, [&](const TrafficEntry &entry) {
+        entries.append(entry);
+        statistics.add(entry);
+    });
+    const QByteArray answer = PlcFrame::dataAnswer("03D4");
+    const QByteArray badSum = answer.left(answer.size() - 1) + 'F';
+    auto scripted = std::make_unique<ScriptedPort>();
+    ScriptedPort *script = scripted.get();
+    script->addScript({{10ms, badSum}});
+    script->addScript({{1000ms, answer}}); // late: after the timeout of 300 ms
+    script->addScript({{10ms, answer}});
+    RecordingPort port(std::move(scripted), recorder);
+    const PlcResult result = Plc_read_retried(port, 300ms, 0x2008, 2);
+    QCOMPARE(result.outcome, PlcResult::Outcome::Answered);
+    QCOMPARE(result.tries, 3);
+    QCOMPARE(script->written, QByteArrayList(3, readRequest()));
+    port.close();
+    QCoreApplication::processEvents();
+    QStringList seen;
+    for (const TrafficEntry &entry : entries)
+        seen << kindName(entry.kind) + (entry.retry ? QString::number(entry.retry) : QString());
+    QCOMPARE(seen.join(u' '), u"sent wrong sent1 timeout received sent2 answer"_s);
+    QCOMPARE(entries.at(4).meaning, u"dropped: came after its request had ended"_s);
+    QCOMPARE(statistics.text().section(u';', 0, 0),
+             u"COM1: 3 sent, 1 answers, 0 NAK, 1 wrong, 1 timeouts, 2 retries"_s);
+
+    entries.clear();
+    port.line().checkChecksums = false;
+    script->addScript({{10ms, badSum}});
+    QCOMPARE(Plc_read_retried(port, 300ms, 0x2008, 2).data, QByteArray::fromHex("03D4"));
+    QCoreApplication::processEvents();
+    QCOMPARE(entries.last().kind, TrafficEntry::Kind::Answer);
+    QCOMPARE(entries.last().meaning, u"read 2008 (2): D403 (checksum does not match)"_s);
 }
 
 QTEST_GUILESS_MAIN(TestTraffic)

@@ -2,6 +2,8 @@
 #include "link/transferrun.h"
 #include "support/scriptedport.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -43,6 +45,8 @@ private Q_SLOTS:
     void writesBlocks();
     void readsBlocks_data();
     void readsBlocks();
+    void failureMessages_data();
+    void failureMessages();
 };
 
 void TestTransferRun::writesBlocks_data()
@@ -98,6 +102,70 @@ void TestTransferRun::readsBlocks()
     const std::optional<QByteArray> data = run.readBlocks(350ms, 0x200C, bytes);
     QCOMPARE(data, std::optional(QByteArray(bytes, '\x55')));
     QTEST(blocksOf(port), "blocks");
+}
+
+// What a failed run says beside the message of its kind: how often an
+// answer failed its checksum (and, the first time on a port, where to turn
+// the check off, which AnswerChecksum=0 in [COM] does), and that a
+// configuration write stopped half-way.
+void TestTransferRun::failureMessages_data()
+{
+    QTest::addColumn<QString>("ini");               // section [COM]
+    QTest::addColumn<QList<QByteArray>>("answers"); // to each request
+    QTest::addColumn<bool>("write");                // a configuration write, else a read
+    QTest::addColumn<QString>("message");           // "INI" stands for the file's path
+    const QByteArray digit = PlcFrame::dataAnswer("0100").replace("01", "11");
+    const QByteArray ack(1, PlcFrame::ACK);
+    const QString hint = QStringLiteral(
+        " For a PLC whose firmware sums its answers otherwise, the check is turned off by "
+        "AnswerChecksum=0 in section [COM] of INI.");
+    QTest::newRow("read, checksum three times")
+        << QString() << QList<QByteArray>(3, digit) << false
+        << "Wrong answer from PLC\nThe answer failed its checksum (3 tries)." + hint;
+    QTest::newRow("read, check turned off")
+        << QStringLiteral("AnswerChecksum=0") << QList<QByteArray>{digit} << false << QString();
+    QTest::newRow("read, check on")
+        << QStringLiteral("AnswerChecksum=1")
+        << QList<QByteArray>{digit, PlcFrame::dataAnswer("0100")} << false << QString();
+    QTest::newRow("write refused half-way")
+        << QString() << QList<QByteArray>{ack, ack, "\x15"} << true
+        << QStringLiteral("Wrong answer from PLC\nThe download stopped half-way: 2 of its writes "
+                          "were accepted, the last at 2008; the PLC may hold part of the new "
+                          "configuration.");
+    QTest::newRow("write refused at once") << QString() << QList<QByteArray>{"\x15"} << true
+                                           << QStringLiteral("Wrong answer from PLC");
+}
+
+void TestTransferRun::failureMessages()
+{
+    QFETCH(QString, ini);
+    QFETCH(QList<QByteArray>, answers);
+    QFETCH(QString, message);
+    QFETCH(bool, write);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("set.ini"));
+    QFile settings(file);
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[COM]\n" + ini.toLatin1() + "\n");
+    settings.close();
+    ScriptedPort port;
+    for (const QByteArray &answer : answers)
+        port.addScript({{1ms, answer}});
+    for (int run = 1; run <= 2; ++run) { // the hint comes once per port
+        TransferRun transfer(port, file);
+        if (write) {
+            transfer.beginConfiguration();
+            transfer.write(650ms, 0x2008, QByteArray(2, '\0'));
+            transfer.write(650ms, 0x2502, QByteArray(8, '\0'));
+        } else {
+            QCOMPARE(transfer.read(350ms, 0x2008, 2).has_value(), message.isEmpty());
+        }
+        const QString expected = QString(message).replace(QLatin1String("INI"), file);
+        QCOMPARE(transfer.result().message,
+                 run == 1 ? expected : expected.section(QLatin1String(" For a PLC"), 0, 0));
+        for (const QByteArray &answer : answers)
+            port.addScript({{1ms, answer}});
+    }
 }
 
 QTEST_APPLESS_MAIN(TestTransferRun)

@@ -32,7 +32,50 @@ struct ModbusBench
         faults.perRequest[kind].ordinals.insert(ordinal);
         sim.setFaults(faults);
     }
+
+    // The fault at the ordinal-th request and at each time a read is sent
+    // again after it (see triesOf()), so that a read fails for good.
+    void faultEveryTry(SimFault kind, int ordinal)
+    {
+        SimFaults faults;
+        for (int k = 0; k < triesOf(kind); ++k)
+            faults.perRequest[kind].ordinals.insert(ordinal + k);
+        sim.setFaults(faults);
+    }
+
+    // How often a read is sent when every answer to it has this fault: a
+    // refusal ends it at once, silence (or lateness) allows one more try, a
+    // wrong answer two more.
+    static int triesOf(SimFault kind)
+    {
+        switch (kind) {
+        case SimFault::Refuse:
+            return 1;
+        case SimFault::Silent:
+        case SimFault::Late:
+        case SimFault::Lost:
+            return 2;
+        default:
+            return 3;
+        }
+    }
 };
+
+// The message of a configuration write that failed at its k-th request,
+// given the requests the PLC received: once writes after the control word
+// "0FFF" were accepted, a second line says the download stopped half-way.
+inline QString failedWriteMessage(const QString &message, const QList<QByteArray> &requests, int k)
+{
+    if (k < 2 || !requests.value(0).startsWith(PlcFrame::request("E11", "3000", "02", "0FFF")))
+        return message;
+    const int accepted = k - 1;
+    return message + QStringLiteral("\nThe download stopped half-way: %1 of its writes %2 "
+                                    "accepted, the last at %3; the PLC may hold part of the "
+                                    "new configuration.")
+                         .arg(accepted)
+                         .arg(accepted == 1 ? QStringLiteral("was") : QStringLiteral("were"))
+                         .arg(QString::fromLatin1(requests.at(k - 2).mid(4, 4)));
+}
 
 inline QByteArray writeFrame(const QString &address, const QString &data,
                              QByteArrayView command = "E11")

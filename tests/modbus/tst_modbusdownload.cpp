@@ -252,7 +252,7 @@ void TestModbusDownload::stopsAtFirstFailedWrite()
     const TransferResult result = downloadUart(bench.port, bench.ini, UartDescription::uart1(),
                                                masterSettings(sampleRows(9)), bench.recorder());
     QVERIFY(!result.ok);
-    QCOMPARE(result.message, message);
+    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal));
     QCOMPARE(result.title, QString());
     QCOMPARE(bench.sim.requests().size(), ordinal);
     QCOMPARE(bench.progress.size(), progressSteps);
@@ -288,7 +288,8 @@ void TestModbusDownload::reportsPortFaults()
     result = downloadUart(vanishing.port, vanishing.ini, UartDescription::uart1(),
                           masterSettings(sampleRows(2)), {});
     QVERIFY(!result.ok);
-    QCOMPARE(result.message, QStringLiteral("COM1: the device has vanished"));
+    QCOMPARE(result.message, failedWriteMessage(QStringLiteral("COM1: the device has vanished"),
+                                                vanishing.sim.requests(), 3));
     QCOMPARE(vanishing.sim.requests().size(), 3);
     QVERIFY(!vanishing.port.isOpen());
 }
@@ -384,7 +385,7 @@ void TestModbusDownload::stopsSlaveSettingsAtFailure()
     settings.slaveTimeout = QStringLiteral("2000");
     const TransferResult result = downloadSlaveSettings(bench.port, settings);
     QVERIFY(!result.ok);
-    QCOMPARE(result.message, message);
+    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal));
     QCOMPARE(bench.sim.requests().size(), ordinal);
     QVERIFY(!bench.port.isOpen());
 }

@@ -215,13 +215,15 @@ void TestModbusUpload::changesNothingOnFailure()
     ModbusBench bench;
     storeMaster(bench.sim, UartDescription::uart1(), sampleRows(9));
     bench.sim.setWord(0x2008, quint16(word));
-    bench.fault(fault, ordinal);
+    bench.faultEveryTry(fault, ordinal);
     const UartUpload upload =
         uploadUart(bench.port, bench.ini, UartDescription::uart1(), shownBefore(), {});
     QVERIFY(!upload.result.ok);
-    QCOMPARE(upload.result.message, message);
+    QCOMPARE(upload.result.message.section(u'\n', 0, 0), message);
     QCOMPARE(upload.settings, std::nullopt);
-    QCOMPARE(bench.sim.requests().size(), requests);
+    // A read whose answer is wrong or missing is sent again before it fails.
+    QCOMPARE(bench.sim.requests().size(),
+             ordinal == 99 ? requests : requests + ModbusBench::triesOf(fault) - 1);
     QVERIFY(!bench.port.isOpen());
 
     ModbusBench closed;
@@ -262,7 +264,7 @@ void TestModbusUpload::stopsBothAtFirstFailure()
 
     ModbusBench second;
     second.sim.setWord(0x2008, 0x540C);
-    second.fault(SimFault::Silent, 2);
+    second.faultEveryTry(SimFault::Silent, 2);
     both = uploadConfiguration(second.port, second.ini, before(), {});
     QVERIFY(!both.result.ok);
     QCOMPARE(both.result.message, answerTimeout);
@@ -317,12 +319,12 @@ void TestModbusUpload::slaveSettingsChangeNothingOnFailure()
     QFETCH(int, requests);
     ModbusBench bench;
     bench.sim.setWord(0x2006, 0x4F05);
-    bench.fault(fault, ordinal);
+    bench.faultEveryTry(fault, ordinal);
     const UartUpload upload = uploadSlaveSettings(bench.port, bench.ini, shownBefore());
     QVERIFY(!upload.result.ok);
-    QCOMPARE(upload.result.message, message);
+    QCOMPARE(upload.result.message.section(u'\n', 0, 0), message);
     QCOMPARE(upload.settings, std::nullopt);
-    QVERIFY(bench.sim.requests().size() <= requests);
+    QVERIFY(bench.sim.requests().size() <= requests + ModbusBench::triesOf(fault) - 1);
     QVERIFY(!bench.port.isOpen());
 
     ModbusBench parity;

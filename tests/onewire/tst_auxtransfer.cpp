@@ -185,7 +185,8 @@ void TestAuxTransfer::failedWriteStopsAtOnce()
     settings.mode = mode;
     const TransferResult result = downloadAux(bench.port, bench.ini, settings, {});
     QVERIFY(!result.ok);
-    QTEST(result.message, "message");
+    QFETCH(QString, message);
+    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal));
     QCOMPARE(bench.sim.requests().size(), ordinal);
     QCOMPARE(bench.port.now(), SimTime(std::chrono::milliseconds(waited)));
     QVERIFY(!bench.port.isOpen());
@@ -247,13 +248,15 @@ void TestAuxTransfer::failedUploadGivesNothing_data()
     QTest::addColumn<int>("ordinal");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("requests");
-    QTest::addColumn<int>("waited"); // ms: every read waits 350 ms at most
-    QTest::newRow("no answer") << 0xC003 << SimFault::Silent << 1 << "Answer timeout from PLC" << 1
-                               << 350;
+    // ms: every read waits 350 ms at most; one met by silence is sent once
+    // more once the line has been quiet for 2000 ms.
+    QTest::addColumn<int>("waited");
+    QTest::newRow("no answer") << 0xC003 << SimFault::Silent << 1 << "Answer timeout from PLC" << 2
+                               << 2350;
     QTest::newRow("table refused")
         << 0xC003 << SimFault::Refuse << 2 << "Wrong answer from PLC" << 2 << 0;
     QTest::newRow("table unanswered")
-        << 0xC003 << SimFault::Silent << 2 << "Answer timeout from PLC" << 2 << 350;
+        << 0xC003 << SimFault::Silent << 2 << "Answer timeout from PLC" << 3 << 2350;
     QTest::newRow("129 sensors") << 0xC081 << SimFault::Silent << 9 << "Wrong answer from PLC" << 1
                                  << 0;
 }
@@ -265,7 +268,7 @@ void TestAuxTransfer::failedUploadGivesNothing()
     QFETCH(int, ordinal);
     ModbusBench bench;
     bench.sim.setWord(0x200A, quint16(word));
-    bench.fault(fault, ordinal);
+    bench.faultEveryTry(fault, ordinal);
     const AuxUpload upload = uploadAux(bench.port, bench.ini, oneWire(2), {});
     QVERIFY(!upload.result.ok);
     QTEST(upload.result.message, "message");
@@ -314,7 +317,7 @@ void TestAuxTransfer::readsErrorBuffer()
         QCOMPARE(read.table->last().at(2), u"No any device error :31"_s);
 
     // A failed read, or a count above 128, gives no table.
-    bench.fault(SimFault::Silent, bench.sim.requestCount() + 1);
+    bench.faultEveryTry(SimFault::Silent, bench.sim.requestCount() + 1);
     QCOMPARE(readOneWireErrorBuffer(bench.port, bench.ini).table, std::nullopt);
     bench.sim.setFaults({});
     bench.sim.setWord(0x200A, 0xC0FF);

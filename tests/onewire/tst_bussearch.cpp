@@ -92,27 +92,40 @@ void TestBusSearch::failuresListNothing_data()
 {
     QTest::addColumn<SimFault>("fault");
     QTest::addColumn<int>("ordinal");
+    QTest::addColumn<int>("hits");        // the requests from the ordinal on that the fault hits
     QTest::addColumn<QString>("message"); // empty: the search succeeds
     QTest::addColumn<int>("requests");
-    QTest::newRow("start refused") << SimFault::Refuse << 1 << "Wrong answer from PLC" << 1;
-    QTest::newRow("start unanswered") << SimFault::Silent << 1 << "Answer timeout from PLC" << 1;
-    QTest::newRow("first poll unanswered: not used") << SimFault::Silent << 2 << "" << 4;
-    QTest::newRow("count unanswered") << SimFault::Silent << 3 << "Answer timeout from PLC" << 3;
-    QTest::newRow("count malformed") << SimFault::EarlyEtx << 3 << "Wrong answer from PLC" << 3;
-    QTest::newRow("codes refused") << SimFault::Refuse << 4 << "Wrong answer from PLC" << 4;
+    QTest::newRow("start refused") << SimFault::Refuse << 1 << 1 << "Wrong answer from PLC" << 1;
+    QTest::newRow("start unanswered")
+        << SimFault::Silent << 1 << 1 << "Answer timeout from PLC" << 1;
+    QTest::newRow("first poll unanswered: not used") << SimFault::Silent << 2 << 1 << "" << 4;
+    // A read whose answer is missing or wrong is sent again.
+    QTest::newRow("count unanswered once") << SimFault::Silent << 3 << 1 << "" << 5;
+    QTest::newRow("count with a digit changed once") << SimFault::Digit << 3 << 1 << "" << 5;
+    QTest::newRow("count unanswered")
+        << SimFault::Silent << 3 << 2 << "Answer timeout from PLC" << 4;
+    QTest::newRow("count malformed")
+        << SimFault::EarlyEtx << 3 << 3 << "Wrong answer from PLC" << 5;
+    QTest::newRow("codes refused") << SimFault::Refuse << 4 << 1 << "Wrong answer from PLC" << 4;
 }
 
 void TestBusSearch::failuresListNothing()
 {
     QFETCH(SimFault, fault);
     QFETCH(int, ordinal);
+    QFETCH(int, hits);
     QFETCH(QString, message);
     ModbusBench bench;
     bench.sim.setRomCodes({code(1), code(2)});
-    bench.fault(fault, ordinal);
+    SimFaults faults;
+    for (int k = ordinal; k < ordinal + hits; ++k)
+        faults.perRequest[fault].ordinals.insert(k);
+    bench.sim.setFaults(faults);
     const BusSearch::Found found = BusSearch::search(bench.port, bench.ini);
     QCOMPARE(found.result.message, message);
     QCOMPARE(found.devices.has_value(), message.isEmpty());
+    if (found.devices)
+        QCOMPARE(found.devices->size(), 2);
     QTEST(int(bench.sim.requests().size()), "requests");
     QVERIFY(!bench.port.isOpen());
 }

@@ -356,7 +356,9 @@ void TestOneWireTab::writesAndUploads()
     QCOMPARE(w.tab.configuration().sensors, TextTable{sensor});
     w.sim.setWord(0x200A, 0x9480);
     SimFaults faults;
-    faults.perRequest[SimFault::Silent].ordinals.insert(w.sim.requestCount() + 1);
+    // Unanswered, and again when sent once more.
+    faults.perRequest[SimFault::Silent].ordinals = {w.sim.requestCount() + 1,
+                                                    w.sim.requestCount() + 2};
     w.sim.setFaults(faults);
     w.child(u"Command18"_s)->click();
     QVERIFY(w.finished());
@@ -505,7 +507,9 @@ void TestOneWireTab::failedSearchListsNothing()
     form->startSearch();
     QVERIFY(w.searched());
     SimFaults faults;
-    faults.perRequest[SimFault::Silent].ordinals.insert(w.sim.requestCount() + 3);
+    // The count read unanswered, and again when sent once more.
+    faults.perRequest[SimFault::Silent].ordinals = {w.sim.requestCount() + 3,
+                                                    w.sim.requestCount() + 4};
     w.sim.setFaults(faults);
     form->startSearch();
     QVERIFY(w.searched());

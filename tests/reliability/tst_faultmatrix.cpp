@@ -1,8 +1,11 @@
 // Every PLC operation against the simulator with each fault of the line at
 // each of its transactions in turn. Whatever the fault, an operation ends
-// within its timeouts with the message the fault calls for, leaves the port
+// within its timeouts either with exactly the data the PLC holds or with the
+// message the fault calls for, never with wrong data; it leaves the port
 // closed, applies nothing when it failed and sends nothing after a request
-// that was refused or not answered.
+// that was refused or not answered. A read whose answer was wrong (a digit
+// changed, garbage, ETX misplaced), lost or late is sent again; a late
+// answer is never taken for the next request's.
 #include "config/configurationupload.h"
 #include "config/plcbackup.h"
 #include "diag/errorwatch.h"
@@ -12,6 +15,7 @@
 #include "io/iotransfer.h"
 #include "link/connectiontest.h"
 #include "link/plcframe.h"
+#include "link/plctransaction.h"
 #include "link/traffic.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
@@ -26,8 +30,12 @@
 #include "simport.h"
 #include "support/borrowedport.h"
 
+#include "link/forwardingport.h"
+
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <any>
 
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
@@ -41,6 +49,41 @@ struct Ending
     bool ok = false;
     QString message;
     bool applies = false; // it returned values for the window to take
+    std::any data = {};   // what it read, compared by `same`
+    std::function<bool(const std::any &, const std::any &)> same = [](auto &, auto &) {
+        return true;
+    };
+};
+
+// An ending with what the operation read.
+template <typename T> Ending withData(const TransferResult &result, bool applies, const T &data)
+{
+    return {result.ok, result.message, applies, data, [](const std::any &a, const std::any &b) {
+                return std::any_cast<T>(a) == std::any_cast<T>(b);
+            }};
+}
+
+// The timeout each request waited with, first wait after each write.
+class TimeoutProbe : public ForwardingPort
+{
+public:
+    using ForwardingPort::ForwardingPort;
+    QList<milliseconds> timeouts;
+
+    bool write(const QByteArray &data) override
+    {
+        m_fresh = true;
+        return ForwardingPort::write(data);
+    }
+    Wait waitForData(milliseconds timeout) override
+    {
+        if (std::exchange(m_fresh, false))
+            timeouts << timeout;
+        return ForwardingPort::waitForData(timeout);
+    }
+
+private:
+    bool m_fresh = false;
 };
 
 struct Operation
@@ -133,7 +176,7 @@ QList<Operation> operations()
         {QStringLiteral("UART2 slave upload"), false, 350ms,
          [slave](PlcPort &port, const QString &ini) {
              const UartUpload up = uploadSlaveSettings(port, ini, slave);
-             return ending(up.result, up.settings.has_value());
+             return withData(up.result, up.settings.has_value(), up.settings);
          }},
         {QStringLiteral("UART1 download"), false, 650ms,
          [&u1](PlcPort &port, const QString &ini) {
@@ -146,22 +189,22 @@ QList<Operation> operations()
         {QStringLiteral("UART1 upload"), false, 350ms,
          [&u1](PlcPort &port, const QString &ini) {
              const UartUpload up = uploadUart(port, ini, u1, {}, {});
-             return ending(up.result, up.settings.has_value());
+             return withData(up.result, up.settings.has_value(), up.settings);
          }},
         {QStringLiteral("UART2 upload"), false, 350ms,
          [&u2](PlcPort &port, const QString &ini) {
              const UartUpload up = uploadUart(port, ini, u2, {}, {});
-             return ending(up.result, up.settings.has_value());
+             return withData(up.result, up.settings.has_value(), up.settings);
          }},
         {QStringLiteral("menu upload"), false, 350ms,
          [](PlcPort &port, const QString &ini) {
              const ConfigurationUpload up = uploadConfiguration(port, ini, {}, {});
-             return ending(up.result, up.aux.has_value());
+             return withData(up.result, up.aux.has_value(), std::tuple(up.uart1, up.uart2, up.aux));
          }},
         {QStringLiteral("backup before a download"), false, 100ms,
          [](PlcPort &port, const QString &ini) {
              const PlcBackup::Taken taken = PlcBackup::take(port, ini, {});
-             return ending(taken.result, taken.result.ok);
+             return withData(taken.result, taken.result.ok, taken.configuration);
          }},
         {QStringLiteral("1-wire download"), false, 450ms,
          [](PlcPort &port, const QString &ini) {
@@ -178,7 +221,7 @@ QList<Operation> operations()
         {QStringLiteral("auxiliary upload"), false, 350ms,
          [](PlcPort &port, const QString &ini) {
              const AuxUpload up = uploadAux(port, ini, {}, {});
-             return ending(up.result, up.settings.has_value());
+             return withData(up.result, up.settings.has_value(), up.settings);
          }},
         {QStringLiteral("I/O download"), false, 350ms,
          [](PlcPort &port, const QString &) {
@@ -190,36 +233,37 @@ QList<Operation> operations()
         {QStringLiteral("I/O upload"), false, 150ms,
          [](PlcPort &port, const QString &ini) {
              const IoUpload up = uploadIo(port, ini, {});
-             return ending(up.result, up.assignment.has_value());
+             return withData(up.result, up.assignment.has_value(), up.assignment);
          }},
         {QStringLiteral("bus search"),
          false,
          350ms,
          [](PlcPort &port, const QString &ini) {
              const BusSearch::Found found = BusSearch::search(port, ini);
-             return ending(found.result, found.devices.has_value());
+             return withData(found.result, found.devices.has_value(), found.devices);
          },
          {2}},
         {QStringLiteral("1-wire error buffer"), false, 350ms,
          [](PlcPort &port, const QString &ini) {
              const ErrorBufferRead read = readOneWireErrorBuffer(port, ini);
-             return ending(read.result, read.table.has_value());
+             return withData(read.result, read.table.has_value(), read.table);
          }},
         {QStringLiteral("UART1 error buffer"), false, 350ms,
          [&u1](PlcPort &port, const QString &ini) {
              const ErrorBufferRead read = readModbusErrorBuffer(port, ini, u1);
-             return ending(read.result, read.table.has_value());
+             return withData(read.result, read.table.has_value(), read.table);
          }},
         {QStringLiteral("UART2 error buffer"), false, 350ms,
          [&u2](PlcPort &port, const QString &ini) {
              const ErrorBufferRead read = readModbusErrorBuffer(port, ini, u2);
-             return ending(read.result, read.table.has_value());
+             return withData(read.result, read.table.has_value(), read.table);
          }},
         // A round of watching the diag tabs' buffers: it ends at the first
         // failure, and only what was read whole is taken.
         {QStringLiteral("watched error buffers"), false, 350ms,
          [](PlcPort &port, const QString &ini) {
              ErrorWatch watch(ErrorWatch::Buffer::Modbus);
+             QList<QList<int>> bytes;
              for (const QString &name : {QStringLiteral("modbus1"), QStringLiteral("modbus2"),
                                          QStringLiteral("onewire")}) {
                  const ErrorBufferRead read = readErrorBuffer(port, ini, name);
@@ -227,8 +271,9 @@ QList<Operation> operations()
                      return ending(read.result, false);
                  if (!read.inMode || read.errorBytes.size() != read.table->size())
                      return Ending{false, QStringLiteral("read without its error bytes"), false};
+                 bytes << read.errorBytes;
              }
-             return Ending{true, {}, true};
+             return withData(TransferResult::success(), true, bytes);
          }},
     };
 }
@@ -247,6 +292,7 @@ struct Baseline
 {
     Ending ending;
     QList<QByteArray> requests;
+    QList<milliseconds> timeouts;
     SimTime time{0};
     qsizetype answerBytes = 0;
 };
@@ -255,17 +301,21 @@ Baseline baselineOf(const Operation &op)
 {
     Bench bench;
     Baseline base;
-    base.ending = op.run(bench.port, bench.ini);
+    TimeoutProbe probe(std::make_unique<BorrowedPort>(bench.port));
+    base.ending = op.run(probe, bench.ini);
     base.requests = bench.sim.requests();
+    base.timeouts = probe.timeouts;
     base.time = bench.port.now();
     for (const QByteArray &answer : bench.sim.answers())
         base.answerBytes += answer.size();
     return base;
 }
 
-void injectAt(Bench &bench, Line line, int k)
+// The requests of the clean run with the k-th sent once more after it.
+QList<QByteArray> withRetry(QList<QByteArray> requests, int k)
 {
-    FaultRules::injectAt(bench.sim, bench.port, line, k);
+    requests.insert(k, requests.at(k - 1));
+    return requests;
 }
 
 } // namespace
@@ -276,17 +326,42 @@ class TestFaultMatrix : public QObject
 
 private Q_SLOTS:
     void everyFaultAtEveryTransaction();
+    void lateAnswerIsNotTheNextAnswer();
     void answersSplitIntoSingleBytes();
 
 private:
     void checkOne(const Operation &op, const Baseline &base, Line line, int k);
+    bool nextRunIsClean(Bench &bench, const Operation &op, const Baseline &base,
+                        const QString &where);
     int m_runs = 0;
 };
+
+// Straight after a faulted run, the same operation without the fault on the
+// same port ends as the clean run did, with its data and its frames: an
+// answer still on its way is not taken for one of its answers.
+bool TestFaultMatrix::nextRunIsClean(Bench &bench, const Operation &op, const Baseline &base,
+                                     const QString &where)
+{
+    const int first = bench.sim.requestCount();
+    SimFaults clean; // the PLC as slow to answer as it was
+    clean.delay = bench.sim.faults().delay;
+    bench.sim.setFaults(clean);
+    const Ending again = op.run(bench.port, bench.ini);
+    [&] {
+        QVERIFY2(again.ok == base.ending.ok && again.message == base.ending.message,
+                 qPrintable(where + QLatin1String(": the next run ended: ") + again.message));
+        QVERIFY2(again.same(again.data, base.ending.data),
+                 qPrintable(where + QLatin1String(": the next run read other data")));
+        QVERIFY2(bench.sim.requests().mid(first) == base.requests,
+                 qPrintable(where + QLatin1String(": the next run sent other frames")));
+    }();
+    return !QTest::currentTestFailed();
+}
 
 void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line line, int k)
 {
     Bench bench;
-    injectAt(bench, line, k);
+    FaultRules::injectAt(bench.sim, bench.port, line, k, base.timeouts.value(k - 1, 1000ms));
     // Through the traffic monitor's port, which must end every request one
     // way: an answer, a refusal, a wrong answer or a timeout.
     TrafficRecorder recorder;
@@ -297,6 +372,7 @@ void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line l
     RecordingPort recording(std::make_unique<BorrowedPort>(bench.port), recorder);
     const Ending end = op.run(recording, bench.ini);
     recording.close();
+    QCoreApplication::processEvents();
     const QString where =
         QStringLiteral("%1, fault %2 at request %3").arg(op.name).arg(int(line)).arg(k);
     const TrafficStatistics::Port counted = traffic.ports().value(QStringLiteral("COM1"));
@@ -304,39 +380,47 @@ void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line l
              qPrintable(where + QLatin1String(": ") + traffic.text()));
     QVERIFY2((counted.refusals > 0) == (line == Line::Refuse),
              qPrintable(where + QLatin1String(": ") + traffic.text()));
-    const std::optional<QString> failure =
-        expectedFailure(op.probe, op.unexamined, line, kindOf(base.requests.at(k - 1)), k);
+    const Frame frame = kindOf(base.requests.at(k - 1));
+    const std::optional<QString> failure = expectedFailure(op.probe, op.unexamined, line, frame, k);
+    const bool again = sentAgain(op.probe, op.unexamined, line, frame, k);
+    QVERIFY2(counted.retries == (again ? 1 : 0),
+             qPrintable(where + QLatin1String(": ") + traffic.text()));
     QVERIFY2(!bench.port.isOpen(), qPrintable(where));
-    QVERIFY2(bench.port.now() <= base.time + 2000ms, qPrintable(where));
+    // A retry after silence waits for the line to be quiet first.
+    QVERIFY2(bench.port.now() <= base.time + (again ? lateAnswerWindow : 0ms) + 2000ms,
+             qPrintable(where));
     if (!failure) {
         QVERIFY2(end.ok && end.message == base.ending.message, qPrintable(where + end.message));
-        QVERIFY2(bench.sim.requests() == base.requests, qPrintable(where));
+        QVERIFY2(end.same(end.data, base.ending.data), qPrintable(where + QLatin1String(": data")));
+        QVERIFY2(bench.sim.requests() == (again ? withRetry(base.requests, k) : base.requests),
+                 qPrintable(where));
     } else {
-        QVERIFY2(!end.ok && end.message == *failure,
+        const QStringList lines = end.message.split(QLatin1Char('\n'));
+        QVERIFY2(!end.ok && lines.first() == *failure,
+                 qPrintable(where + QLatin1String(": ") + end.message));
+        // A download stopped after writes were accepted says so.
+        QVERIFY2(stopsHalfWay(base.requests, k) ==
+                     end.message.contains(QLatin1String("stopped half-way")),
                  qPrintable(where + QLatin1String(": ") + end.message));
         QVERIFY2(!end.applies, qPrintable(where));
         QVERIFY2(bench.sim.requestCount() == k, qPrintable(where)); // nothing sent after it
     }
-    if (line == Line::Late) { // the late answer must not be taken for the next one's
-        const int first = bench.sim.requestCount();
-        bench.sim.setFaults({});
-        const Ending again = op.run(bench.port, bench.ini);
-        QVERIFY2(again.ok == base.ending.ok && again.message == base.ending.message,
-                 qPrintable(where));
-        QVERIFY2(bench.sim.requests().mid(first) == base.requests, qPrintable(where));
-    }
+    if (line == Line::Late || line == Line::LateThenNext || line == Line::Lost)
+        nextRunIsClean(bench, op, base, where);
     ++m_runs;
 }
 
 void TestFaultMatrix::everyFaultAtEveryTransaction()
 {
-    const QList<Line> lines = {Line::Refuse,  Line::Silent,   Line::Late,
-                               Line::Garbage, Line::EarlyEtx, Line::Vanish};
+    const QList<Line> lines = {Line::Refuse,       Line::Silent,   Line::Late,
+                               Line::Garbage,      Line::EarlyEtx, Line::Vanish,
+                               Line::LateThenNext, Line::Digit,    Line::Lost};
     int positions = 0;
     const QList<Operation> ops = operations();
     for (const Operation &op : ops) {
         const Baseline base = baselineOf(op);
         QVERIFY2(base.ending.ok, qPrintable(op.name + QLatin1String(": ") + base.ending.message));
+        QCOMPARE(base.timeouts.size(), base.requests.size());
         positions += int(base.requests.size());
         for (Line line : lines) {
             for (int k = 1; k <= base.requests.size(); ++k) {
@@ -350,8 +434,30 @@ void TestFaultMatrix::everyFaultAtEveryTransaction()
           int(ops.size()), int(lines.size()), positions, m_runs);
 }
 
+// An answer that comes just after its request's timeout, whatever became of
+// the operation it belonged to, is not the answer to the request after it:
+// the operation run again at once reads what it reads without the fault.
+void TestFaultMatrix::lateAnswerIsNotTheNextAnswer()
+{
+    for (const Operation &op : operations()) {
+        const Baseline base = baselineOf(op);
+        for (int k = 1; k <= base.requests.size(); ++k) {
+            Bench bench;
+            FaultRules::injectAt(bench.sim, bench.port, Line::LateThenNext, k,
+                                 base.timeouts.value(k - 1));
+            const Ending end = op.run(bench.port, bench.ini);
+            const QString where = QStringLiteral("%1, answer %2 late").arg(op.name).arg(k);
+            QVERIFY2(!end.ok || end.same(end.data, base.ending.data),
+                     qPrintable(where + QLatin1String(": wrong data")));
+            if (!nextRunIsClean(bench, op, base, where))
+                return;
+        }
+    }
+}
+
 // Answers trickling in a byte at a time, just under the shortest timeout,
-// still complete; just over the longest, every data answer times out.
+// still complete; just over the longest, every data answer times out, also
+// when sent again.
 void TestFaultMatrix::answersSplitIntoSingleBytes()
 {
     for (const Operation &op : operations()) {
@@ -369,7 +475,8 @@ void TestFaultMatrix::answersSplitIntoSingleBytes()
             const QString where =
                 op.name + (under ? QLatin1String(" under") : QLatin1String(" over"));
             QVERIFY2(!bench.port.isOpen(), qPrintable(where));
-            QVERIFY2(bench.port.now() <= base.time + faults.chunkGap * base.answerBytes + 1000ms,
+            QVERIFY2(bench.port.now() <= base.time + faults.chunkGap * base.answerBytes + 1000ms +
+                                             (under ? 0ms : 2 * lateAnswerWindow),
                      qPrintable(where));
             if (under || !reads) {
                 QVERIFY2(end.ok && end.message == base.ending.message,
@@ -378,7 +485,8 @@ void TestFaultMatrix::answersSplitIntoSingleBytes()
             } else {
                 const QString timeout =
                     op.probe ? noSecond : QStringLiteral("Answer timeout from PLC");
-                QVERIFY2(!end.ok && end.message == timeout && !end.applies,
+                QVERIFY2(!end.ok && end.message.split(QLatin1Char('\n')).first() == timeout &&
+                             !end.applies,
                          qPrintable(where + end.message));
             }
         }

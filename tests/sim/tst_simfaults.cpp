@@ -20,6 +20,8 @@ private Q_SLOTS:
     void staysSilentByOrdinalAndByAddress();
     void corruptsChosenAnswers();
     void answersLate();
+    void changesDigitsAndLosesAnswers();
+    void noiseHitsItsShare();
     void selectorParsesLists_data();
     void selectorParsesLists();
 };
@@ -171,6 +173,53 @@ void TestSimFaults::answersLate()
     PlcSimulator sim = simulatorWith(faults);
     QCOMPARE(sim.receive(enq, 100ms), (QList<SimChunk>{{1005ms, ack}}));
     QCOMPARE(sim.receive(enq, 400ms), (QList<SimChunk>{{405ms, ack}}));
+}
+
+// One data digit changed, the checksum left the sender's, so that it never
+// matches; a lost answer leaves the write's effect in place.
+void TestSimFaults::changesDigitsAndLosesAnswers()
+{
+    SimFaults faults;
+    faults.perRequest[SimFault::Digit].ordinals = {1, 2};
+    faults.perRequest[SimFault::Lost].ordinals = {3};
+    PlcSimulator sim = simulatorWith(faults);
+    sim.setWord(0x2006, 0x1234);
+    const QByteArray sent = PlcFrame::dataAnswer("3412");
+    const QByteArray changed = sim.receive(read("2006", "02"), 0ms).front().bytes;
+    QCOMPARE(changed.size(), sent.size());
+    QCOMPARE(changed.right(3), sent.right(3)); // ETX and the sender's checksum
+    int differing = 0;
+    for (qsizetype i = 1; i <= 4; ++i)
+        differing += changed.at(i) != sent.at(i);
+    QCOMPARE(differing, 1);
+    QVERIFY(PlcFrame::isHexDigits(changed.mid(1, 4)));
+    QCOMPARE(sim.receive(enq, 0ms).front().bytes, ack); // no data digit to change
+    QCOMPARE(sim.receive(write("3000", "0FFF"), 0ms), QList<SimChunk>());
+    QCOMPARE(sim.word(0x3000), quint16(0xFF0F));
+}
+
+// A share of the answers changed or lost, repeatably from the seed.
+void TestSimFaults::noiseHitsItsShare()
+{
+    SimFaults faults;
+    faults.digitShare = 0.1;
+    faults.lostShare = 0.05;
+    faults.noiseSeed = 42;
+    const auto run = [&faults] {
+        PlcSimulator sim = simulatorWith(faults);
+        QList<QByteArray> answers;
+        for (int k = 0; k < 2000; ++k) {
+            const QList<SimChunk> chunks = sim.receive(read("2006", "02"), 0ms);
+            answers << (chunks.isEmpty() ? QByteArray() : chunks.front().bytes);
+        }
+        return answers;
+    };
+    const QList<QByteArray> answers = run();
+    const qsizetype lost = answers.count(QByteArray());
+    const qsizetype changed = answers.size() - lost - answers.count(PlcFrame::dataAnswer("0000"));
+    QVERIFY2(lost > 50 && lost < 150, qPrintable(QString::number(lost)));
+    QVERIFY2(changed > 120 && changed < 260, qPrintable(QString::number(changed)));
+    QCOMPARE(run(), answers);
 }
 
 void TestSimFaults::selectorParsesLists_data()
