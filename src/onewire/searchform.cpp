@@ -158,7 +158,7 @@ void SearchForm::startSearch()
 
 void SearchForm::search()
 {
-    if (m_closed)
+    if (m_closed || std::exchange(m_stopped, false))
         return;
     auto found = std::make_shared<BusSearch::Found>();
     const bool started = m_session->run(
@@ -267,10 +267,14 @@ void SearchForm::done(int result)
 // The search under way ends at once; nothing it read is taken.
 void SearchForm::stopSearch()
 {
-    if (!m_session->isBusy())
+    if (!m_searching && !m_session->isBusy())
         return;
     m_stopped = true;
-    m_session->cancel();
+    if (m_session->isBusy())
+        return m_session->cancel();
+    // Still waiting for the window's session: the search never starts.
+    setSearching(false);
+    m_summary->setText(QStringLiteral("The search was stopped."));
 }
 
 // "Add new" and "Replace all" take the devices listed: without any, they
