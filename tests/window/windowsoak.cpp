@@ -149,7 +149,7 @@ Configuration randomConfiguration(Random &random)
 {
     Configuration c = Configuration::defaults();
     for (UartSettings *uart : {&c.uart1, &c.uart2}) {
-        uart->role = ModbusRole(random.between(0, 2));
+        uart->role = random.chance(60) ? ModbusRole::Master : ModbusRole(random.between(1, 2));
         uart->speed = random.between(0, 4);
         uart->parity = random.between(0, 2);
         uart->slaveAddress = QString::number(random.between(1, 247));
@@ -381,11 +381,12 @@ private:
     {
         if (!random->chance(40))
             return;
-        if (whileOpen && random->chance(50))
-            whileOpen();
         QEventLoop loop;
         QTimer::singleShot(0, &loop, &QEventLoop::quit);
         loop.exec();
+        // What happens just before the answer is still under way after it.
+        if (whileOpen && random->chance(50))
+            whileOpen();
     }
 };
 
@@ -412,7 +413,8 @@ class Round
 {
 public:
     Round(quint64 seed, int number, bool verbose)
-        : m_random(seed * 1000003u + quint64(number)), m_verbose(verbose)
+        : m_random(seed * 1000003u + quint64(number)), m_verbose(verbose), m_seed(seed),
+          m_number(number)
     {
         m_ini = m_home.filePath(QStringLiteral("set.ini"));
         m_backups = m_home.filePath(QStringLiteral("backups"));
@@ -446,7 +448,19 @@ public:
         settle();
         m_model = m_window->configuration();
         m_history = {m_model};
+        // Most rounds start from a site's file, as named on the command line.
         m_file = ConfigurationFile::held(m_model);
+        if (m_random.chance(80)) {
+            const QString site = QDir(m_files).filePath(QStringLiteral("site-0.apc"));
+            Configuration c = randomConfiguration(m_random);
+            if (plcMemoryClash(c))
+                c.aux.sensors.clear();
+            ConfigurationFile::save(site, c);
+            m_window->loadFile(site);
+            settle();
+            adoptState(m_window->configuration());
+            m_file = ConfigurationFile::held(m_model);
+        }
         m_memory = m_plc.memoryImage();
         m_filesSeen = snapshot();
     }
@@ -467,13 +481,21 @@ public:
             m_told = false;
             done << m_op;
             qstrncpy(crashNote,
-                     qPrintable(QStringLiteral("window-soak: died in operation %1 of: %2\n")
+                     qPrintable(QStringLiteral("window-soak: died in seed %1 round %2 (--seed %1 "
+                                               "--round %2), operation %3 of: %4\n")
+                                    .arg(m_seed)
+                                    .arg(m_number)
                                     .arg(done.size())
                                     .arg(done.join(QStringLiteral(", ")))),
                      sizeof crashNote);
-            if (m_verbose)
-                std::fprintf(stderr, "  %s\n", qPrintable(m_op));
+            QElapsedTimer took;
+            took.start();
             operate(kind);
+            if (m_verbose)
+                std::fprintf(stderr, "  %s (%lld ms)%s; undo steps %lld, \"%s\"\n",
+                             qPrintable(m_op), (long long)took.elapsed(), m_told ? " told" : "",
+                             (long long)m_window->history().steps(),
+                             qPrintable(m_window->history().undoName()));
             KindCount &count = counts[kind.name];
             ++count.runs;
             if (m_told)
@@ -504,7 +526,21 @@ private:
         return kinds().last();
     }
 
-    void wrong(const QString &what) { m_wrong << QStringLiteral("%1: %2").arg(m_op, what); }
+    // The broken invariant, with the dialogs of the operation and what was
+    // done while they were open.
+    void wrong(const QString &what)
+    {
+        QStringList seen;
+        for (qsizetype i = m_dialogsFrom; i < m_dialogs.shown.size(); ++i) {
+            const SoakDialogs::Shown &s = m_dialogs.shown.at(i);
+            seen << QStringLiteral("%1 \"%2\" %3").arg(s.kind, s.text.left(70), s.answer);
+        }
+        if (!m_duringDialog.isEmpty())
+            seen << QStringLiteral("while a dialog was open: ") + m_duringDialog.join(u", ");
+        m_wrong << QStringLiteral("%1: %2").arg(m_op, what) +
+                       (seen.isEmpty() ? QString()
+                                       : QStringLiteral("\n    ") + seen.join(u"\n    "));
+    }
 
     // A PLC that holds a configuration, some error bytes and a bus.
     void preparePlc()
@@ -535,6 +571,7 @@ private:
     void operate(const Kind &kind)
     {
         m_dialogsFrom = m_dialogs.shown.size();
+        m_duringDialog.clear();
         m_writes = 0;
         m_clashesBefore = m_line.clashes;
         m_startTime = m_line.now();
@@ -543,7 +580,7 @@ private:
         m_searched = false;
         m_adopt = Adopt::None;
         m_expected = m_model;
-        m_undoTo.reset();
+        m_undoSteps = 0;
         (this->*kind.run)();
         settle();
         m_told = m_dialogs.anyFailureTold(m_dialogsFrom);
@@ -559,8 +596,13 @@ private:
         for (;;) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            if (!busy())
-                break;
+            // What the end of one operation starts (a watch's read that
+            // waited for it) is waited for too.
+            if (!busy()) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                if (!busy())
+                    break;
+            }
             if (m_line.now() - m_startTime > timeLimit || wall.elapsed() > 60000) {
                 wrong(QStringLiteral("did not end within %1 s of simulated time")
                           .arg(timeLimit.count() / 1000));
@@ -569,7 +611,6 @@ private:
             }
             QThread::usleep(200);
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
 
     bool busy() const
@@ -593,7 +634,7 @@ private:
         }
     }
 
-    enum class Adopt { None, Edit, Any };
+    enum class Adopt { None, Edit, Any, Partial };
 
     void check()
     {
@@ -652,15 +693,49 @@ private:
             if (m_adopt == Adopt::None && now != m_model)
                 wrong(QStringLiteral("the window changed although the operation failed: ") +
                       differences(m_model, now));
+            if (m_adopt == Adopt::Partial) {
+                const Configuration &was = m_partialBase;
+                const Configuration read = m_partial.value_or(was);
+                if ((now.uart1 != was.uart1 && now.uart1 != read.uart1) ||
+                    (now.uart2 != was.uart2 && now.uart2 != read.uart2) ||
+                    (now.aux != was.aux && now.aux != read.aux) || now.io != was.io)
+                    wrong(QStringLiteral("a failed upload showed what the PLC does not hold: ") +
+                          differences(was, now));
+            }
             adoptState(now);
             return;
         }
-        if (m_undoTo) {
-            if (now != m_history.at(*m_undoTo))
+        if (m_undoSteps != 0) {
+            // An edit made while an upload ran may be one undo step with the
+            // upload's, or one of its own: either is exact.
+            const int direction = m_undoSteps < 0 ? -1 : 1;
+            const int last = int(m_history.size()) - 1;
+            QSet<int> positions{int(m_at)};
+            for (int step = 0; step < std::abs(m_undoSteps); ++step) {
+                QSet<int> next;
+                for (int p : std::as_const(positions)) {
+                    const int q = std::clamp(p + direction, 0, last);
+                    next.insert(q);
+                    if (m_mergeable.contains(q))
+                        next.insert(std::clamp(q + direction, 0, last));
+                }
+                positions = next;
+            }
+            std::optional<int> landed;
+            for (int p : std::as_const(positions)) {
+                if (now == m_history.at(p))
+                    landed = p;
+            }
+            if (!landed) {
+                const int target =
+                    std::clamp(int(m_at) + m_undoSteps, 0, int(m_history.size()) - 1);
                 wrong(QStringLiteral("undo or redo did not give back the state of step %1: ")
-                          .arg(*m_undoTo) +
-                      differences(m_history.at(*m_undoTo), now));
-            m_at = *m_undoTo;
+                          .arg(target) +
+                      differences(m_history.at(target), now));
+                adoptState(now);
+                return;
+            }
+            m_at = *landed;
             m_model = now;
             return;
         }
@@ -681,6 +756,7 @@ private:
                 wrong(QStringLiteral("the auxiliary port changed, which it does not touch"));
             break;
         case Adopt::Any:
+        case Adopt::Partial:
             break;
         }
         adoptState(now);
@@ -707,7 +783,18 @@ private:
             parts << QStringLiteral("auxiliary port");
         if (a.io != b.io)
             parts << QStringLiteral("I/O points");
-        return parts.join(QStringLiteral(", "));
+        // The first lines that differ, as the command line's JSON spells them.
+        const QList<QByteArray> left = ConfigurationJson::write(a).split('\n');
+        const QList<QByteArray> right = ConfigurationJson::write(b).split('\n');
+        QStringList lines;
+        for (qsizetype i = 0; i < std::max(left.size(), right.size()) && lines.size() < 6; ++i) {
+            if (left.value(i) != right.value(i))
+                lines << QStringLiteral("expected %1, shown %2")
+                             .arg(QString::fromUtf8(left.value(i).trimmed()),
+                                  QString::fromUtf8(right.value(i).trimmed()));
+        }
+        return parts.join(QStringLiteral(", ")) + QStringLiteral("\n      ") +
+               lines.join(QStringLiteral("\n      "));
     }
 
     void checkModified()
@@ -828,18 +915,23 @@ private:
         return parent->findChild<T *>(name);
     }
 
-    void click(QObject *parent, const QString &name)
+    // False when the button or menu item is not there to use.
+    bool click(QObject *parent, const QString &name)
     {
         auto *button = child(parent, name);
-        if (button && button->isEnabled() && button->isVisible())
-            button->click();
+        if (!button || !button->isEnabled() || !button->isVisible())
+            return false;
+        button->click();
+        return true;
     }
 
-    void trigger(const QString &name)
+    bool trigger(const QString &name)
     {
         auto *action = child<QAction>(m_window.get(), name);
-        if (action && action->isEnabled())
-            action->trigger();
+        if (!action || !action->isEnabled())
+            return false;
+        action->trigger();
+        return true;
     }
 
     struct TableTab
@@ -870,15 +962,27 @@ private:
         }
     }
 
+    // Clicks a cell with the events a mouse sends, without running the event
+    // loop, so that a transfer under way is still under way after it.
     void clickCell(GridView *grid, int row, int column, bool twice)
     {
         const QRect cell = grid->cellRect(row, column);
-        if (!cell.isValid())
+        if (!cell.isValid() || !grid->isEnabled())
             return;
-        if (twice)
-            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-        else
-            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QWidget *viewport = grid->viewport();
+        const QPointF at = cell.center();
+        const QPointF global = viewport->mapToGlobal(at);
+        const auto send = [&](QEvent::Type type, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, global, Qt::LeftButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(viewport, &event);
+        };
+        send(QEvent::MouseButtonPress, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, Qt::NoButton);
+        if (twice) {
+            send(QEvent::MouseButtonPress, Qt::LeftButton);
+            send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, Qt::NoButton);
+        }
     }
 
     QString randomCellText()
@@ -903,13 +1007,19 @@ private:
             return;
         front(t.tab);
         markEdit(t.part);
+        typeInto(t);
+    }
+
+    void typeInto(const TableTab &t)
+    {
+        // The tab just brought to the front is laid out as it shows.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         const int rows = t.grid->grid()->rowCount();
         if (rows == 0)
             return;
         const int row = m_random.between(1, rows);
         const int column = m_random.between(1, t.grid->grid()->columns() - 1);
         clickCell(t.grid, row, column, true);
-        QCoreApplication::processEvents();
         if (auto *box = t.grid->viewport()->findChild<QComboBox *>(); box && box->isVisible()) {
             if (box->count() > 0)
                 box->setCurrentIndex(m_random.between(0, box->count() - 1));
@@ -967,16 +1077,16 @@ private:
                 clickCell(t.grid, m_random.between(1, rows), 1, false);
         }
         // The first button adds, the second modifies.
-        const auto pushed = std::find_if(buttons.begin(), buttons.end(), [&](QAbstractButton *b) {
-            return b->objectName() == (m_random.chance(60) ? buttons.value(0)->objectName()
-                                                           : buttons.value(1)->objectName());
-        });
-        if (pushed == buttons.end() || !(*pushed)->isEnabled())
+        if (buttons.size() < 2)
             return;
-        (*pushed)->click();
+        QAbstractButton *pushed = buttons.at(m_random.chance(60) ? 0 : 1);
+        if (!pushed->isEnabled())
+            return;
+        pushed->click();
         QCoreApplication::processEvents();
-        for (QDialog *dialog : t.tab->findChildren<QDialog *>()) {
-            if (!dialog->isVisible())
+        const QList<QDialog *> open = t.tab->findChildren<QDialog *>();
+        for (const QPointer<QDialog> dialog : open) {
+            if (!dialog || !dialog->isVisible())
                 continue;
             const QList<QLineEdit *> boxes = dialog->findChildren<QLineEdit *>();
             if (!boxes.isEmpty() && m_random.chance(50)) {
@@ -988,7 +1098,7 @@ private:
             if (!choices.isEmpty() && m_random.chance(70))
                 m_random.pick(choices)->click();
             QCoreApplication::processEvents();
-            if (dialog->isVisible())
+            if (dialog && dialog->isVisible())
                 dialog->reject();
         }
     }
@@ -1142,7 +1252,8 @@ private:
         const Configuration shown = m_window->configuration();
         m_backupsAllowed = backupsOn();
         const qsizetype from = m_dialogs.shown.size();
-        click(part.tab, part.write);
+        if (!click(part.tab, part.write))
+            return;
         settle();
         const bool confirmed = m_dialogs.answered(from, QStringLiteral("confirm")) == "OK";
         if (!confirmed || m_dialogs.anyFailureTold(from))
@@ -1165,7 +1276,8 @@ private:
         parts.uart2 = part.name == QLatin1String("uart2");
         parts.aux = part.name == QLatin1String("aux");
         const qsizetype from = m_dialogs.shown.size();
-        click(part.tab, part.upload);
+        if (!click(part.tab, part.upload))
+            return;
         editDuringTransfer(parts);
         settle();
         expectUpload(parts, from);
@@ -1174,7 +1286,8 @@ private:
     void uploadAll()
     {
         const qsizetype from = m_dialogs.shown.size();
-        trigger(QStringLiteral("upload_from_plc"));
+        if (!trigger(QStringLiteral("upload_from_plc")))
+            return;
         editDuringTransfer({});
         settle();
         expectUpload({}, from);
@@ -1188,6 +1301,21 @@ private:
         if (!m_window->tabContext().session().isBusy() || !m_random.chance(40))
             return;
         const Configuration before = m_window->configuration();
+        // A cell of a table the upload reads: what the PLC supplies is
+        // applied onto it.
+        if (m_random.chance(50)) {
+            QList<TableTab> read;
+            if (uploaded.uart1)
+                read << TableTab{&m_window->uart1Tab(), m_window->uart1Tab().grid(), {}, {}};
+            if (uploaded.uart2)
+                read << TableTab{&m_window->uart2Tab(), m_window->uart2Tab().grid(), {}, {}};
+            if (uploaded.aux)
+                read << TableTab{&m_window->oneWireTab(), m_window->oneWireTab().grid(), {}, {}};
+            const TableTab t = m_random.pick(read);
+            front(t.tab);
+            typeInto(t);
+            return recordEditDuring(before);
+        }
         // The HW config tab's points, or a UART's slave address.
         QLineEdit *address = nullptr;
         if (!uploaded.uart2)
@@ -1204,27 +1332,47 @@ private:
                               m_random.chance(50) ? QStringLiteral("Not use")
                                                   : QStringLiteral("Input -X"));
         }
+        recordEditDuring(before);
+    }
+
+    // The edit is an undo step of its own, before the upload's.
+    void recordEditDuring(const Configuration &before)
+    {
         const Configuration after = m_window->configuration();
-        if (after != before)
+        if (m_verbose)
+            std::fprintf(stderr, "    edit while the upload runs: %s\n",
+                         after != before ? qPrintable(differences(before, after)) : "none");
+        if (after != before) {
             m_editedDuring = after;
+            adoptState(after);
+            m_mergeable.insert(int(m_at));
+        }
     }
 
     void expectUpload(const ConfigurationParts &parts, qsizetype from)
     {
+        const Configuration base = m_editedDuring ? *m_editedDuring : m_model;
         if (m_dialogs.anyFailureTold(from)) {
-            m_adopt = m_editedDuring ? Adopt::Any : Adopt::None;
+            // The menu's upload runs the three uploads one after the other:
+            // those before the failure are shown.
+            m_adopt = Adopt::Partial;
+            m_partialBase = base;
+            m_partial =
+                parts.uart1 && parts.uart2 && parts.aux ? mirrorUpload(parts, base) : std::nullopt;
             return;
         }
-        const Configuration base = m_editedDuring ? *m_editedDuring : m_model;
         const std::optional<Configuration> read = mirrorUpload(parts, base);
         if (!read) {
             wrong(QStringLiteral("the upload ended without a word, but the PLC cannot be read"));
             return;
         }
         m_expected = *read;
-        if (m_editedDuring && m_window->configuration() != m_expected &&
-            m_window->configuration() == *mirrorUpload(parts, m_model))
-            wrong(QStringLiteral("an edit made while the upload ran was reverted"));
+        const Configuration now = m_window->configuration();
+        if (m_editedDuring && now != m_expected && now == mirrorUpload(parts, m_model)) {
+            wrong(QStringLiteral("an edit made while the upload ran was reverted: ") +
+                  differences(m_expected, now));
+            m_adopt = Adopt::Any;
+        }
     }
 
     void verify() { trigger(QStringLiteral("verify_plc")); }
@@ -1268,12 +1416,14 @@ private:
         for (QWidget *tab : {static_cast<QWidget *>(&m_window->modbusDiagTab()),
                              static_cast<QWidget *>(&m_window->oneWireDiagTab())}) {
             for (BufferWatch *watch : tab->findChildren<BufferWatch *>()) {
-                if (auto *timer = watch->findChild<QTimer *>(); timer && timer->isActive())
-                    timer->start(0);
+                // Its timeout now, as the timer gives it: the read starts at
+                // once and ends on the session's thread meanwhile.
+                if (auto *timer = watch->findChild<QTimer *>(); timer && timer->isActive()) {
+                    timer->stop();
+                    QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
+                }
             }
         }
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
     }
 
     void watchFires() { fireWatch(); }
@@ -1282,11 +1432,17 @@ private:
     // Esc.
     void duringDialog()
     {
+        for (const BufferWatch *watch : m_window->findChildren<BufferWatch *>()) {
+            if (watch->isWatching())
+                m_duringDialog << QStringLiteral("the watch's timer fired");
+        }
         fireWatch();
         if (m_random.chance(30)) {
             for (SearchForm *form : m_window->findChildren<SearchForm *>()) {
-                if (form->isVisible())
+                if (form->isVisible()) {
+                    m_duringDialog << QStringLiteral("Esc on the bus search");
                     QTest::keyClick(form, Qt::Key_Escape);
+                }
             }
         }
     }
@@ -1299,7 +1455,7 @@ private:
             if (!action->isEnabled())
                 break;
             action->trigger();
-            m_undoTo = std::max(0, int(m_undoTo.value_or(m_at)) - 1);
+            --m_undoSteps;
         }
     }
 
@@ -1311,7 +1467,7 @@ private:
             if (!action->isEnabled())
                 break;
             action->trigger();
-            m_undoTo = std::min(int(m_history.size()) - 1, int(m_undoTo.value_or(m_at)) + 1);
+            ++m_undoSteps;
         }
     }
 
@@ -1476,6 +1632,8 @@ private:
 
     Random m_random;
     bool m_verbose = false;
+    quint64 m_seed = 0;
+    int m_number = 0;
     QTemporaryDir m_home;
     QString m_ini;
     QString m_backups;
@@ -1489,9 +1647,10 @@ private:
     Configuration m_expected; // after the operation under way
     QList<Configuration> m_history;
     qsizetype m_at = 0;
-    std::optional<int> m_undoTo;
-    Configuration m_file; // what the file the window judges against holds
-    QByteArray m_memory;  // what the PLC must hold
+    int m_undoSteps = 0;   // undone (negative) or redone in this operation
+    QSet<int> m_mergeable; // states that may share an undo step with the next
+    Configuration m_file;  // what the file the window judges against holds
+    QByteArray m_memory;   // what the PLC must hold
     QMap<QString, QByteArray> m_filesSeen;
     QSet<QString> m_expectFiles;
     bool m_backupsAllowed = false;
@@ -1499,9 +1658,12 @@ private:
     Adopt m_adopt = Adopt::None;
     QStringList m_editParts;
     std::optional<Configuration> m_editedDuring;
+    Configuration m_partialBase;
+    std::optional<Configuration> m_partial;
 
     QString m_op;
     QStringList m_wrong;
+    QStringList m_duringDialog;
     qsizetype m_dialogsFrom = 0;
     std::atomic<int> m_writes = 0;
     int m_clashesBefore = 0;
