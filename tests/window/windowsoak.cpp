@@ -537,6 +537,14 @@ private:
         }
         if (!m_duringDialog.isEmpty())
             seen << QStringLiteral("while a dialog was open: ") + m_duringDialog.join(u", ");
+        if (!m_fault.isEmpty())
+            seen << QStringLiteral("fault of the line: ") + m_fault;
+        if (m_verbose) { // the line's last frames
+            const QStringList traffic =
+                m_window->trafficMonitor().text().split(u'\n', Qt::SkipEmptyParts);
+            seen << QStringLiteral("traffic:")
+                 << traffic.mid(std::max<qsizetype>(0, traffic.size() - 16));
+        }
         m_wrong << QStringLiteral("%1: %2").arg(m_op, what) +
                        (seen.isEmpty() ? QString()
                                        : QStringLiteral("\n    ") + seen.join(u"\n    "));
@@ -572,6 +580,7 @@ private:
     {
         m_dialogsFrom = m_dialogs.shown.size();
         m_duringDialog.clear();
+        m_toldFrom.reset();
         m_writes = 0;
         m_clashesBefore = m_line.clashes;
         m_startTime = m_line.now();
@@ -583,9 +592,9 @@ private:
         m_undoSteps = 0;
         (this->*kind.run)();
         settle();
-        m_told = m_dialogs.anyFailureTold(m_dialogsFrom);
-        endFault();
+        m_told = m_dialogs.anyFailureTold(m_toldFrom.value_or(m_dialogsFrom));
         check();
+        endFault();
     }
 
     // Waits until every operation, form and deferred delete is done.
@@ -659,13 +668,14 @@ private:
             m_memory = now;
             return;
         }
-        // The bus search's command and results are the PLC's own, written at
-        // its pace (a search closed early ends in the PLC later); a write of
-        // the configuration is judged whole.
-        if (!m_wroteConfiguration) {
-            for (const auto &[from, to] : {std::pair{0x2000, 0x2002}, std::pair{0x3000, 0x3400}})
-                m_memory.replace(from, to - from, now.mid(from, to - from));
-        }
+        // The command words (the bus search's, and the one that ends a Modbus
+        // download, whose answer is not examined) are the PLC's own; so are
+        // the search's results, written at the PLC's pace (a search closed
+        // early ends in the PLC later), except in a write of the
+        // configuration, which is judged whole.
+        m_memory.replace(0x2000, 4, now.mid(0x2000, 4));
+        if (!m_wroteConfiguration)
+            m_memory.replace(0x3000, 0x400, now.mid(0x3000, 0x400));
         if (now == m_memory)
             return;
         int first = 0;
@@ -863,21 +873,28 @@ private:
     void arm()
     {
         SimFaults faults;
-        const int at = m_plc.requestCount() + m_random.between(1, 6);
+        const int ahead = m_random.between(1, 6);
+        const int at = m_plc.requestCount() + ahead;
         switch (m_random.between(0, 3)) {
         case 0:
             faults.perRequest[SimFault::Refuse].ordinals.insert(at);
+            m_fault = QStringLiteral("refusal of request +%1").arg(ahead);
             break;
         case 1:
             faults.perRequest[SimFault::Silent].ordinals.insert(at);
+            m_fault = QStringLiteral("silence to request +%1").arg(ahead);
             break;
         case 2: // past the timeout
             faults.perRequest[SimFault::Late].ordinals.insert(at);
             faults.lateBy = std::chrono::milliseconds(m_random.between(600, 1500));
+            m_fault = QStringLiteral("answer to request +%1 %2 ms late")
+                          .arg(ahead)
+                          .arg(faults.lateBy.count());
             break;
         default: {
             QMutexLocker lock(&m_line.mutex);
             m_line.vanishAfter = m_random.between(0, 8);
+            m_fault = QStringLiteral("port vanishing after %1 writes").arg(*m_line.vanishAfter);
             break;
         }
         }
@@ -894,6 +911,7 @@ private:
             return;
         }
         m_plc.setFaults({});
+        m_fault.clear();
         QMutexLocker lock(&m_line.mutex);
         m_line.vanishAfter.reset();
         m_line.gone = false;
@@ -1275,6 +1293,7 @@ private:
             return;
         editDuringTransfer(parts);
         const qsizetype from = m_dialogs.shown.size(); // what the upload tells
+        m_toldFrom = from;
         settle();
         expectUpload(parts, from);
     }
@@ -1285,6 +1304,7 @@ private:
             return;
         editDuringTransfer({});
         const qsizetype from = m_dialogs.shown.size(); // what the upload tells
+        m_toldFrom = from;
         settle();
         expectUpload({}, from);
     }
@@ -1664,7 +1684,9 @@ private:
     QString m_op;
     QStringList m_wrong;
     QStringList m_duringDialog;
+    QString m_fault; // armed for this operation
     qsizetype m_dialogsFrom = 0;
+    std::optional<qsizetype> m_toldFrom; // where the operation's own messages start
     std::atomic<int> m_writes = 0;
     int m_clashesBefore = 0;
     SimTime m_startTime{0};
