@@ -1359,6 +1359,7 @@ private:
             std::fprintf(stderr, "    edit while the upload runs: %s\n",
                          after != before ? qPrintable(differences(before, after)) : "none");
         if (after != before) {
+            m_beforeEdit = before;
             m_editedDuring = after;
             adoptState(after);
             m_mergeable.insert(int(m_at));
@@ -1384,7 +1385,7 @@ private:
         }
         m_expected = *read;
         const Configuration now = m_window->configuration();
-        if (m_editedDuring && now != m_expected && now == mirrorUpload(parts, m_model)) {
+        if (m_editedDuring && now != m_expected && now == mirrorUpload(parts, m_beforeEdit)) {
             wrong(QStringLiteral("an edit made while the upload ran was reverted: ") +
                   differences(m_expected, now));
             m_adopt = Adopt::Any;
@@ -1678,6 +1679,7 @@ private:
     Adopt m_adopt = Adopt::None;
     QStringList m_editParts;
     std::optional<Configuration> m_editedDuring;
+    Configuration m_beforeEdit;
     Configuration m_partialBase;
     std::optional<Configuration> m_partial;
 
