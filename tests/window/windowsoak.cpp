@@ -72,6 +72,7 @@
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -671,11 +672,12 @@ private:
         // The command words (the bus search's, and the one that ends a Modbus
         // download, whose answer is not examined) are the PLC's own; so are
         // the search's results, written at the PLC's pace (a search closed
-        // early ends in the PLC later), except in a write of the
-        // configuration, which is judged whole.
+        // early ends in the PLC later), but for the word at 3000 that the
+        // auxiliary port's download writes.
         m_memory.replace(0x2000, 4, now.mid(0x2000, 4));
+        m_memory.replace(0x3002, 0x3FE, now.mid(0x3002, 0x3FE));
         if (!m_wroteConfiguration)
-            m_memory.replace(0x3000, 0x400, now.mid(0x3000, 0x400));
+            m_memory.replace(0x3000, 2, now.mid(0x3000, 2));
         if (now == m_memory)
             return;
         int first = 0;
@@ -1314,9 +1316,16 @@ private:
     void editDuringTransfer(const ConfigurationParts &uploaded)
     {
         m_editedDuring.reset();
+        m_editRefused = false;
         if (!m_window->tabContext().session().isBusy() || !m_random.chance(40))
             return;
         const Configuration before = m_window->configuration();
+        const qsizetype shown = m_dialogs.shown.size();
+        const auto refused = qScopeGuard([this, shown] {
+            // A refused cell is emptied after its message, at a moment of its
+            // own: what the window then shows is not modelled.
+            m_editRefused = m_dialogs.shown.size() > shown;
+        });
         // A cell of a table the upload reads: what the PLC supplies is
         // applied onto it.
         if (m_random.chance(50)) {
@@ -1368,6 +1377,10 @@ private:
 
     void expectUpload(const ConfigurationParts &parts, qsizetype from)
     {
+        if (m_editRefused) {
+            m_adopt = Adopt::Any;
+            return;
+        }
         const Configuration base = m_editedDuring ? *m_editedDuring : m_model;
         if (m_dialogs.anyFailureTold(from)) {
             // The menu's upload runs the three uploads one after the other:
@@ -1680,6 +1693,7 @@ private:
     QStringList m_editParts;
     std::optional<Configuration> m_editedDuring;
     Configuration m_beforeEdit;
+    bool m_editRefused = false;
     Configuration m_partialBase;
     std::optional<Configuration> m_partial;
 
