@@ -651,7 +651,8 @@ QStringList severalPorts(std::vector<std::unique_ptr<SimProcess>> &plcs, Random 
     QStringList arguments{QStringLiteral("--ini"), dir.filePath(QStringLiteral("set.ini"))};
     for (int k = 0; k < ports; ++k)
         arguments << QStringLiteral("--port") << plcs.at(k)->link();
-    arguments << QStringLiteral("download") << site << QStringLiteral("--backup") << backups
+    arguments << QStringLiteral("--line") << QStringLiteral("115200,N,8,1")
+              << QStringLiteral("download") << site << QStringLiteral("--backup") << backups
               << QStringLiteral("--report") << report;
     QStringList wrong;
     const QString where =
