@@ -14,6 +14,7 @@
 // Prints one line of figures; exits 1 when a round went wrong or memory,
 // open files or threads grew.
 #include "config/configurationcompare.h"
+#include "config/configurationfile.h"
 #include "config/configurationhistory.h"
 #include "config/configurationupload.h"
 #include "config/plcbackup.h"
@@ -27,12 +28,15 @@
 #include "modbus/uartdescription.h"
 #include "onewire/bussearch.h"
 #include "onewire/sensortable.h"
+#include "simprocess.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QSet>
@@ -644,6 +648,68 @@ QStringList Soak::round(int number, bool &faulted)
     return wrong;
 }
 
+// The command line on several ports at once: two to four plc-sim on
+// pseudo-terminals, one download with a backup folder and a report file the
+// ports share, several times in a row. Every port's backup (an .apc with its
+// .json, each its own file) and every port's report line (whole, "done") must
+// be there.
+QStringList severalPorts(std::vector<std::unique_ptr<SimProcess>> &plcs, Random &random, int run)
+{
+    QTemporaryDir dir;
+    const QString site = dir.filePath(QStringLiteral("site.apc"));
+    ConfigurationFile::save(site, fitting(randomConfiguration(random)));
+    const QString backups = dir.filePath(QStringLiteral("backups"));
+    const QString report = dir.filePath(QStringLiteral("report.jsonl"));
+    const int ports = random.between(2, 4);
+    const int times = random.between(2, 5);
+    QStringList arguments{QStringLiteral("--ini"), dir.filePath(QStringLiteral("set.ini"))};
+    for (int k = 0; k < ports; ++k)
+        arguments << QStringLiteral("--port") << plcs.at(k)->link();
+    arguments << QStringLiteral("--line") << QStringLiteral("115200,N,8,1")
+              << QStringLiteral("download") << site << QStringLiteral("--backup") << backups
+              << QStringLiteral("--report") << report;
+    QStringList wrong;
+    const QString where =
+        QStringLiteral("ports run %1, %2 ports, %3 downloads: ").arg(run).arg(ports).arg(times);
+    for (int t = 0; t < times; ++t) {
+        QProcess cli;
+        cli.start(QStringLiteral(PLC_CLI_PATH), arguments);
+        if (!cli.waitForFinished(60000) || cli.exitCode() != 0)
+            wrong << where + QStringLiteral("the download ended with %1: %2")
+                                 .arg(cli.exitCode())
+                                 .arg(QString::fromUtf8(cli.readAllStandardError()).trimmed());
+    }
+    const QDir folder(backups);
+    const qsizetype kept = folder.entryList({QStringLiteral("*.apc")}, QDir::Files).size();
+    const qsizetype described = folder.entryList({QStringLiteral("*.json")}, QDir::Files).size();
+    if (kept != ports * times || described != ports * times)
+        wrong << where + QStringLiteral("%1 backups and %2 descriptions kept, not %3")
+                             .arg(kept)
+                             .arg(described)
+                             .arg(ports * times);
+    QFile lines(report);
+    const QList<QByteArray> written =
+        lines.open(QIODevice::ReadOnly) ? lines.readAll().split('\n') : QList<QByteArray>();
+    QMap<QString, int> perPort;
+    for (const QByteArray &line : written) {
+        if (line.isEmpty())
+            continue;
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        if (entry.value(QStringLiteral("result")).toString() != QLatin1String("done"))
+            wrong << where + QStringLiteral("report line not whole or not done: ") +
+                         QString::fromUtf8(line.left(120));
+        ++perPort[entry.value(QStringLiteral("port")).toString()];
+    }
+    for (int k = 0; k < ports; ++k) {
+        if (perPort.value(plcs.at(k)->link()) != times)
+            wrong << where + QStringLiteral("%1 report lines for %2, not %3")
+                                 .arg(perPort.value(plcs.at(k)->link()))
+                                 .arg(plcs.at(k)->link())
+                                 .arg(times);
+    }
+    return wrong;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -661,6 +727,10 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("round"),
                       QStringLiteral("Run only this round of the seed's run, to look at it."),
                       QStringLiteral("R")});
+    parser.addOption({QStringLiteral("ports-runs"),
+                      QStringLiteral("Runs of the command line on several ports at once "
+                                     "(one a 50 rounds, at least 2)."),
+                      QStringLiteral("N")});
     parser.process(app);
 
     const int rounds = parser.value(QStringLiteral("rounds")).toInt();
@@ -692,6 +762,29 @@ int main(int argc, char *argv[])
             start = idleResources();
     }
     const Resources end = idleResources();
+    // The several-ports runs, after the figures: they run other processes.
+    const int portsRuns = parser.isSet(QStringLiteral("ports-runs"))
+                              ? parser.value(QStringLiteral("ports-runs")).toInt()
+                              : (only > 0 ? 0 : std::max(2, rounds / 50));
+    std::vector<std::unique_ptr<SimProcess>> plcs;
+    for (int k = 0; k < 4 && portsRuns > 0; ++k) {
+        plcs.push_back(std::make_unique<SimProcess>(QStringLiteral(PLC_SIM_PATH)));
+        if (!plcs.back()->start()) {
+            std::fprintf(stderr, "plc-sim did not start\n");
+            ++wrong;
+        }
+    }
+    Random portsRandom(seed);
+    int portsWrong = 0;
+    for (int run = 1; run <= portsRuns && plcs.size() == 4; ++run) {
+        const QStringList problems = severalPorts(plcs, portsRandom, run);
+        portsWrong += !problems.isEmpty();
+        for (const QString &problem : problems)
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+    }
+    if (portsRuns > 0)
+        std::printf("soak several ports: runs=%d wrong=%d\n", portsRuns, portsWrong);
+    wrong += portsWrong;
     std::printf("soak rounds=%d faults=%d wrong=%d rss_start=%.1fMB rss_end=%.1fMB fds_start=%d "
                 "fds_end=%d threads_start=%d threads_end=%d\n",
                 rounds, faults, wrong, start.rssMb, end.rssMb, start.fds, end.fds, start.threads,
