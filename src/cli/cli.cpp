@@ -130,8 +130,9 @@ void printLocked(const QString &text, FILE *stream)
 }
 
 // The port a --port value names: a COMn as the settings file maps it, or a
-// device path; the line settings given with --line stay whatever the
-// operations apply from the settings file.
+// device (a bare name under /dev, a name with a slash a path); without a
+// value the port of section COM, as the window's. The line settings given
+// with --line stay whatever the operations apply from the settings file.
 class CliPort : public QtPlcPort
 {
 public:
@@ -144,8 +145,10 @@ public:
         if (match.hasMatch())
             m_number = match.captured(1).toInt();
         else if (!port.isEmpty())
-            setDevice(port);
-        QtPlcPort::setSettings(line.isEmpty() ? linkSettings(iniFile).settings : line);
+            setDevice(serialDevicePath(port));
+        const LinkSettings link = linkSettings(iniFile);
+        QtPlcPort::setSettings(line.isEmpty() ? link.settings : line);
+        QtPlcPort::setPortNumber(m_number > 0 ? m_number : link.portNumber);
     }
     void setSettings(const QString &settings) override
     {
@@ -161,12 +164,52 @@ private:
     int m_number = 0;
 };
 
+bool isJson(const QString &path)
+{
+    return path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
+}
+
+// A configuration file by its name's ending: the JSON form for ".json", the
+// record otherwise. The error names the file.
 std::optional<Configuration> loadFile(const QString &path, QString &error)
 {
-    const ConfigurationFile::Decoded loaded =
-        ConfigurationFile::load(path, Configuration::defaults());
-    error = loaded.error;
-    return loaded.configuration;
+    if (!isJson(path)) {
+        const ConfigurationFile::Decoded loaded =
+            ConfigurationFile::load(path, Configuration::defaults());
+        error = loaded.error;
+        return loaded.configuration;
+    }
+    // A whole configuration takes some tens of kilobytes; a larger file
+    // is something else and is not read into memory.
+    constexpr qint64 largestJson = 1024 * 1024;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    if (file.size() > largestJson) {
+        error = QStringLiteral("%1 holds %2 bytes, more than a configuration in JSON can")
+                    .arg(path)
+                    .arg(file.size());
+        return std::nullopt;
+    }
+    const ConfigurationJson::Read read = ConfigurationJson::read(file.readAll());
+    if (!read.configuration)
+        error = QStringLiteral("%1: %2").arg(path, read.error);
+    return read.configuration;
+}
+
+// Writes a configuration file by its name's ending, whole or not at all;
+// the error, empty when it was written.
+QString saveFile(const QString &path, const Configuration &c)
+{
+    if (!isJson(path))
+        return ConfigurationFile::save(path, c);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(ConfigurationJson::write(c)) < 0 ||
+        !file.commit())
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    return {};
 }
 
 QJsonArray tableJson(const TextTable &table)
@@ -280,7 +323,7 @@ CommandResult upload(const Options &o, PlcPort &port, const TransferProgress &pr
     current.uart1 = read.uart1.value_or(current.uart1);
     current.uart2 = read.uart2.value_or(current.uart2);
     current.aux = read.aux.value_or(current.aux);
-    if (const QString saveError = ConfigurationFile::save(file, current); !saveError.isEmpty())
+    if (const QString saveError = saveFile(file, current); !saveError.isEmpty())
         return failed(Invalid, saveError);
     return {Done, {QStringLiteral("read into %1").arg(file)}, {{QStringLiteral("file"), file}}};
 }
@@ -411,7 +454,7 @@ CommandResult search(const Options &o, PlcPort &port, const TransferProgress &)
         return failed(Invalid, taken.refusal);
     const qsizetype added = taken.sensors.size() - c.aux.sensors.size();
     c.aux.sensors = taken.sensors;
-    if (const QString saveError = ConfigurationFile::save(o.addTo, c); !saveError.isEmpty())
+    if (const QString saveError = saveFile(o.addTo, c); !saveError.isEmpty())
         return failed(Invalid, saveError);
     out.lines << QStringLiteral("%1 new added to %2").arg(added).arg(o.addTo);
     out.json.insert(QStringLiteral("added"), int(added));
@@ -423,9 +466,10 @@ CommandResult testLink(const Options &o, PlcPort &port, const TransferProgress &
     const LinkSettings link = linkSettings(o.ini);
     const ConnectionTestResult tested = testConnection(
         port, port.portNumber() > 0 ? port.portNumber() : link.portNumber, port.settings());
-    return {tested.answered ? Done : LinkFailed,
-            {tested.message},
-            {{QStringLiteral("message"), tested.message}}};
+    // A port that did not open says why; the silence of a PLC is another
+    // matter.
+    const QString message = tested.openFailure.isEmpty() ? tested.message : tested.openFailure;
+    return {tested.answered ? Done : LinkFailed, {message}, {{QStringLiteral("message"), message}}};
 }
 
 CommandResult ports(const Options &)
@@ -523,37 +567,11 @@ CommandResult convert(const Options &o)
     const QString in = o.arguments.value(0);
     const QString out = o.arguments.value(1);
     QString error;
-    std::optional<Configuration> c;
-    if (in.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
-        // A whole configuration takes some tens of kilobytes; a larger file
-        // is something else and is not read into memory.
-        constexpr qint64 largestJson = 1024 * 1024;
-        QFile file(in);
-        if (!file.open(QIODevice::ReadOnly))
-            return failed(Invalid,
-                          QStringLiteral("Cannot read %1: %2").arg(in, file.errorString()));
-        if (file.size() > largestJson)
-            return failed(Invalid, QStringLiteral("%1 holds %2 bytes, more than a configuration "
-                                                  "in JSON can")
-                                       .arg(in)
-                                       .arg(file.size()));
-        const ConfigurationJson::Read read = ConfigurationJson::read(file.readAll());
-        c = read.configuration;
-        error = read.error;
-    } else {
-        c = loadFile(in, error);
-    }
+    const std::optional<Configuration> c = loadFile(in, error);
     if (!c)
-        return failed(Invalid, QStringLiteral("%1: %2").arg(in, error));
-    if (out.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
-        QSaveFile file(out);
-        if (!file.open(QIODevice::WriteOnly) || file.write(ConfigurationJson::write(*c)) < 0 ||
-            !file.commit())
-            return failed(Invalid,
-                          QStringLiteral("Cannot write %1: %2").arg(out, file.errorString()));
-    } else if (const QString saveError = ConfigurationFile::save(out, *c); !saveError.isEmpty()) {
+        return failed(Invalid, isJson(in) ? error : QStringLiteral("%1: %2").arg(in, error));
+    if (const QString saveError = saveFile(out, *c); !saveError.isEmpty())
         return failed(Invalid, saveError);
-    }
     return {Done, {QStringLiteral("%1 written").arg(out)}, {{QStringLiteral("file"), out}}};
 }
 
@@ -677,7 +695,9 @@ void print(const QString &text, FILE *stream = stdout)
 void describe(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Sets up the PLC from scripts and production benches.\n\n") +
+        QStringLiteral(
+            "Sets up the PLC from scripts and production benches. A configuration "
+            "file is the .apc record, or its JSON form when its name ends in .json.\n\n") +
         commandsText() + QLatin1String(exitCodesText));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -687,8 +707,10 @@ void describe(QCommandLineParser &parser)
                         "program)."),
          QStringLiteral("FILE")},
         {QStringLiteral("port"),
-         QStringLiteral("A device path or COMn (mapped in section PORTS); repeatable: the "
-                        "command runs on every port at once. Default: section COM's port."),
+         QStringLiteral("A device under /dev (ttyUSB0), a path (a name with a slash: "
+                        "build/plc-link) or COMn (mapped in section PORTS); repeatable: the "
+                        "command runs on every port at once. Default: the window's port, section "
+                        "COM's Port_num through section PORTS."),
          QStringLiteral("PORT")},
         {QStringLiteral("line"),
          QStringLiteral("Line settings such as 115200,N,8,1 (default: section COM)."),
@@ -720,8 +742,9 @@ void describe(QCommandLineParser &parser)
         {QStringLiteral("count"), QStringLiteral("diag --watch: stop after N reads."),
          QStringLiteral("N")},
         {QStringLiteral("report"),
-         QStringLiteral("Append one JSON line per port to FILE: time, port, CPU type, command, "
-                        "file and its SHA-256, result and duration."),
+         QStringLiteral("Append one JSON line per port to FILE: time (with its offset from "
+                        "UTC), port, CPU type, command, file and its SHA-256, result and "
+                        "duration."),
          QStringLiteral("FILE")},
         {QStringLiteral("start"),
          QStringLiteral("search --add: the first register for an empty table (default 1500)."),
@@ -911,8 +934,11 @@ std::variant<QList<CommandResult>, int> runOnPorts(const Command &command, const
             entry.cpuType = tested.cpuType;
             if (entry.port.isEmpty())
                 entry.port = QStringLiteral("COM%1").arg(port->portNumber());
-            CommandResult outcome = tested.answered ? command.onPort(mine, *port, progress)
-                                                    : failed(LinkFailed, tested.message);
+            CommandResult outcome =
+                tested.answered
+                    ? command.onPort(mine, *port, progress)
+                    : failed(LinkFailed,
+                             tested.openFailure.isEmpty() ? tested.message : tested.openFailure);
             entry.file = command.argumentCount > 0 && o.command != QLatin1String("diag")
                              ? mine.arguments.value(0)
                              : QString();
