@@ -89,7 +89,9 @@ QString BenchReport::append(const Entry &entry)
 QJsonObject BenchReport::json(const Entry &entry)
 {
     QJsonObject object{
-        {QStringLiteral("time"), entry.start.toString(Qt::ISODateWithMs)},
+        // With its offset from UTC: a record read at another site says when.
+        {QStringLiteral("time"),
+         entry.start.toOffsetFromUtc(entry.start.offsetFromUtc()).toString(Qt::ISODateWithMs)},
         {QStringLiteral("port"), entry.port},
         {QStringLiteral("cpuType"),
          entry.cpuType ? QJsonValue(int(*entry.cpuType)) : QJsonValue(QJsonValue::Null)},

@@ -17,13 +17,13 @@ const QString connected = QStringLiteral("Successful connect to the CPU with typ
 ConnectionTestResult probe(PlcPort &port)
 {
     if (!port.open())
-        return {false, noFirstAnswer, std::nullopt};
+        return {false, noFirstAnswer, std::nullopt, port.errorString()};
     if (Plc_enq(port, 100ms, PlcFrame::ENQ).code != PlcFrame::ACK)
-        return {false, noFirstAnswer, std::nullopt};
+        return {false, noFirstAnswer, std::nullopt, {}};
     const PlcResult type = Plc_read_word(port, 100ms, 0x0E02);
     if (!type.answered())
-        return {false, noSecondAnswer, std::nullopt};
-    return {true, connected + QString::number(type.word), quint16(type.word)};
+        return {false, noSecondAnswer, std::nullopt, {}};
+    return {true, connected + QString::number(type.word), quint16(type.word), {}};
 }
 
 } // namespace

@@ -13,6 +13,7 @@ struct ConnectionTestResult
     bool answered = false;
     QString message;
     std::optional<quint16> cpuType; // when it answered
+    QString openFailure;            // why the port did not open, when it did not
 };
 
 // Tries a link: opens the port with the given choices, probes it with ENQ,

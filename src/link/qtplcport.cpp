@@ -74,6 +74,20 @@ QList<SerialDevice> serialDevices(const QString &byIdFolder)
     return devices + kernel;
 }
 
+QString serialDevicePath(const QString &name)
+{
+    const QString device = name.trimmed();
+#ifdef Q_OS_WIN
+    return device;
+#else
+    if (device.isEmpty())
+        return device;
+    if (!device.contains(QLatin1Char('/')))
+        return QStringLiteral("/dev/") + device;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(device));
+#endif
+}
+
 QtPlcPort::QtPlcPort(QString iniFile) : m_iniFile(std::move(iniFile)) {}
 
 QtPlcPort::~QtPlcPort() = default;
@@ -94,7 +108,8 @@ bool QtPlcPort::open()
 {
     close();
     m_error.clear();
-    m_device = m_fixedDevice.isEmpty() ? deviceFor(m_portNumber, m_iniFile) : m_fixedDevice;
+    m_device = serialDevicePath(m_fixedDevice.isEmpty() ? deviceFor(m_portNumber, m_iniFile)
+                                                        : m_fixedDevice);
     m_serial = std::make_unique<QSerialPort>();
     m_serial->setPortName(m_device);
     if (!m_serial->open(QIODevice::ReadWrite)) {

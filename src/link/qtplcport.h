@@ -23,6 +23,12 @@ struct SerialDevice
 // description of the device it stands for, then the kernel names.
 QList<SerialDevice> serialDevices(const QString &byIdFolder = QStringLiteral("/dev/serial/by-id"));
 
+// The device a name the user gives stands for: a name with a slash is a
+// path, from the current folder unless it is absolute ("build/plc-link"); a
+// bare name is a device under /dev ("ttyUSB0"). On Windows names stay as
+// they are.
+QString serialDevicePath(const QString &name);
+
 // A PlcPort over a real serial device. Port number n is "COMn" on Windows;
 // elsewhere the section "PORTS" of the settings file may map "COMn" to a
 // device path, and without such a key COMn is /dev/ttyS(n-1).

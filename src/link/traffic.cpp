@@ -135,7 +135,9 @@ QStringList TrafficEntry::fieldNames()
 
 QStringList TrafficEntry::fields() const
 {
-    return {time.toString(QStringLiteral("HH:mm:ss.zzz")),
+    // The date and the offset from UTC with each time: a log read on
+    // another day or at another site still says when.
+    return {time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs),
             port,
             direction(),
             bytes,

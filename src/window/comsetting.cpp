@@ -242,9 +242,13 @@ void ComSetting::save()
         return std::pair{QString::fromLatin1(key), QString::number(list->currentIndex())};
     };
     IniEntries devices;
+    // A device is kept as the path it stands for ("build/plc-link" from the
+    // current folder, "ttyUSB0" under /dev), so it holds wherever the tool
+    // starts next.
     for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
-        if (it.value().trimmed() != QtPlcPort::deviceFor(it.key(), m_iniFile))
-            devices.append({QStringLiteral("COM%1").arg(it.key()), it.value().trimmed()});
+        const QString device = serialDevicePath(it.value());
+        if (device != serialDevicePath(QtPlcPort::deviceFor(it.key(), m_iniFile)))
+            devices.append({QStringLiteral("COM%1").arg(it.key()), device});
     }
     QString error =
         Ini_write(m_iniFile, comSection,

@@ -75,11 +75,16 @@ private Q_SLOTS:
     void reportRecordsEachPlc();
     void reportLinesAreWholeOrNone();
     void convertsBothWays();
+    void portsAsNamed_data();
+    void portsAsNamed();
+    void writesFilesByTheirEnding_data();
+    void writesFilesByTheirEnding();
     void badFilesAreRefused_data();
     void badFilesAreRefused();
 
 private:
-    Run cli(const QStringList &arguments);
+    Run cli(const QStringList &arguments, const QString &folder = {},
+            const QStringList &environment = {});
     QString path(const QString &name) const { return m_dir->filePath(name); }
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -90,9 +95,18 @@ void TestCli::init()
     QVERIFY(ConfigurationFile::save(path(u"site.apc"_s), site()).isEmpty());
 }
 
-Run TestCli::cli(const QStringList &arguments)
+// The tool run in `folder` (the test's own when empty), with the
+// environment's variables set as "NAME=value".
+Run TestCli::cli(const QStringList &arguments, const QString &folder,
+                 const QStringList &environment)
 {
     QProcess process;
+    if (!folder.isEmpty())
+        process.setWorkingDirectory(folder);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString &variable : environment)
+        variables.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    process.setProcessEnvironment(variables);
     process.start(QStringLiteral(PLC_CLI_PATH),
                   QStringList{u"--ini"_s, path(u"set.ini"_s)} + arguments);
     if (!process.waitForFinished(30000))
@@ -516,8 +530,10 @@ void TestCli::reportRecordsEachPlc()
         QVERIFY(earlier.open(QIODevice::WriteOnly));
         earlier.write("{\"earlier\":true}\n");
     }
+    // Two hours ahead of UTC: the record's time says so.
     cli(QStringList{u"--report"_s, report, u"--port"_s, first.link(), u"--port"_s, second.link()} +
-        arguments);
+            arguments,
+        {}, {u"TZ=EET-2"_s});
 
     QFile file(report);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -547,7 +563,9 @@ void TestCli::reportRecordsEachPlc()
         one.value(u"sha256"_s).toString(),
         QString::fromLatin1(
             QCryptographicHash::hash(configuration.readAll(), QCryptographicHash::Sha256).toHex()));
-    QVERIFY(QDateTime::fromString(one.value(u"time"_s).toString(), Qt::ISODateWithMs).isValid());
+    const QString time = one.value(u"time"_s).toString();
+    QVERIFY2(time.endsWith(u"+02:00"_s), qPrintable(time));
+    QVERIFY(QDateTime::fromString(time, Qt::ISODateWithMs).isValid());
     QVERIFY(one.value(u"durationMs"_s).toInteger(-1) >= 0);
     QCOMPARE(two.contains(u"message"_s),
              results.last() != u"done"_s && results.last() != u"differences"_s);
@@ -602,6 +620,105 @@ void TestCli::convertsBothWays()
     const Run csv = cli({u"show"_s, path(u"site.apc"_s), u"--csv"_s, u"sensors"_s});
     QCOMPARE(csv.out, u"Num\tByte 0\tByte 1\tByte 2\tByte 3\tByte 4\tByte 5\tByte 6\tByte 7\t"
                       "Dxxxx\n1\t28\tFF\t4C\t5D\t03\t00\t00\t9A\t3000\n"_s);
+}
+
+void TestCli::portsAsNamed_data()
+{
+    QTest::addColumn<QString>("ini");       // %1: the simulator's link
+    QTest::addColumn<QStringList>("ports"); // --port values; %1: the link, %2: its folder's name
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said"); // the start of what it says; %3: the run's folder
+    const QString connected = u"Successful connect to the CPU with type "_s;
+    QTest::newRow("absolute path") << QString() << QStringList{u"%1"_s} << 0 << connected;
+    QTest::newRow("path from the current folder")
+        << QString() << QStringList{u"%2/plc"_s} << 0 << connected;
+    QTest::newRow("COMn through section PORTS")
+        << u"[PORTS]\nCOM3=%1\n"_s << QStringList{u"COM3"_s} << 0 << connected;
+    QTest::newRow("the window's port")
+        << u"[COM]\nPort_num=2\n[PORTS]\nCOM3=%1\n"_s << QStringList() << 0 << connected;
+    QTest::newRow("bare name under /dev")
+        << QString() << QStringList{u"plc-no-such-tty"_s} << 3
+        << u"Cannot open /dev/plc-no-such-tty: there is no such device"_s;
+    QTest::newRow("path that is not there")
+        << QString() << QStringList{u"nowhere/plc"_s} << 3
+        << u"Cannot open %3/nowhere/plc: there is no such device"_s;
+    QTest::newRow("mapped device that is not there")
+        << u"[COM]\nPort_num=4\n[PORTS]\nCOM5=nowhere/plc\n"_s << QStringList() << 3
+        << u"Cannot open %3/nowhere/plc: there is no such device"_s;
+}
+
+// The connection test on the port as named, run from the folder that holds
+// the simulator's.
+void TestCli::portsAsNamed()
+{
+    QFETCH(QString, ini);
+    QFETCH(QStringList, ports);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(sim.start());
+    const QFileInfo link(sim.link());
+    const QString folder = link.dir().absolutePath().section(u'/', 0, -2);
+    const QString simFolder = link.dir().dirName();
+    if (!ini.isEmpty()) {
+        QFile file(path(u"set.ini"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini.arg(sim.link()).toUtf8());
+    }
+    QStringList arguments;
+    for (const QString &port : ports)
+        arguments << u"--port"_s
+                  << QString(port).replace(u"%1"_s, sim.link()).replace(u"%2"_s, simFolder);
+    const Run run = cli(arguments << u"test"_s, folder);
+    QCOMPARE(run.code, code);
+    QVERIFY2((code == 0 ? run.out : run.err).startsWith(said.replace(u"%3"_s, folder)),
+             qPrintable(run.out + run.err));
+    QVERIFY2(!run.err.contains(u"No first answer"_s), qPrintable(run.err));
+}
+
+void TestCli::writesFilesByTheirEnding_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after --port; %1: the file
+    QTest::addColumn<QString>("file");
+    QTest::newRow("upload JSON") << QStringList{u"upload"_s, u"%1"_s} << u"read.json"_s;
+    QTest::newRow("upload JSON, upper case") << QStringList{u"upload"_s, u"%1"_s} << u"READ.JSON"_s;
+    QTest::newRow("upload record") << QStringList{u"upload"_s, u"%1"_s} << u"read.apc"_s;
+    QTest::newRow("search --add JSON")
+        << QStringList{u"search"_s, u"--add"_s, u"%1"_s} << u"found.json"_s;
+    QTest::newRow("search --add record")
+        << QStringList{u"search"_s, u"--add"_s, u"%1"_s} << u"found.apc"_s;
+}
+
+// What the PLC holds goes into the file in the form its name asks for; the
+// second run reads the file it wrote and keeps what it held.
+void TestCli::writesFilesByTheirEnding()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(sim.start({u"--rom"_s, u"28FF4C5D0300009A"_s}));
+    QCOMPARE(cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
+    const QString written = path(file);
+    arguments.replaceInStrings(u"%1"_s, written);
+    for (int run = 0; run < 2; ++run) {
+        const Run done = cli(QStringList{u"--port"_s, sim.link()} + arguments);
+        QVERIFY2(done.code == 0, qPrintable(done.err));
+    }
+    QFile out(written);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    const QByteArray contents = out.readAll();
+    std::optional<Configuration> read;
+    if (file.endsWith(u".json"_s, Qt::CaseInsensitive)) {
+        read = ConfigurationJson::read(contents).configuration;
+    } else {
+        QCOMPARE(contents.size(), 15046);
+        read = ConfigurationFile::load(written, Configuration::defaults()).configuration;
+    }
+    QVERIFY(read);
+    if (arguments.first() == u"upload"_s)
+        QCOMPARE(configurationDifferences(site(), *read), QStringList());
+    else
+        QCOMPARE(read->aux.sensors.size(), 1);
 }
 
 void TestCli::badFilesAreRefused_data()

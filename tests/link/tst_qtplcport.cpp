@@ -57,6 +57,8 @@ void TestQtPlcPort::init()
     Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM3"), m_peer->devicePath());
     Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM9"),
               QStringLiteral("/dev/serial/by-id/usb-gone-if00-port0"));
+    Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM6"), QStringLiteral("nowhere/plc"));
+    Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM8"), QStringLiteral("tty-gone"));
     m_port = std::make_unique<QtPlcPort>(ini);
     m_port->setPortNumber(3);
     m_port->setSettings(QStringLiteral("115200,N,8,1"));
@@ -93,6 +95,13 @@ void TestQtPlcPort::openFailuresNameTheCause_data()
         << 9 << "9600,N,8,1"
         << "Cannot open /dev/serial/by-id/usb-gone-if00-port0: there is no such device. If it "
            "is a USB adapter, it may be unplugged.";
+    // A name with a slash is a path from the current folder, a bare name a
+    // device under /dev.
+    QTest::newRow("a path from the current folder")
+        << 6 << "9600,N,8,1"
+        << "Cannot open " + QDir::currentPath() + "/nowhere/plc: there is no";
+    QTest::newRow("a bare name") << 8 << "9600,N,8,1"
+                                 << "Cannot open /dev/tty-gone: there is no such device";
     QTest::newRow("9 data bits") << 3 << "9600,N,9,1"
                                  << "9 data bits";
     QTest::newRow("broken settings") << 3 << "9600,N,8"

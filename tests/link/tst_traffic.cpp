@@ -6,6 +6,7 @@
 #include "support/scriptedport.h"
 
 #include <QTest>
+#include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -145,7 +146,7 @@ void TestTraffic::judgesEachAnswer()
 // The line of each entry, the statistics' text, and the CSV with its quoting.
 void TestTraffic::writesLinesAndCsv()
 {
-    const QDateTime at(QDate(2026, 12, 9), QTime(12, 3, 4, 120));
+    const QDateTime at(QDate(2026, 12, 9), QTime(12, 3, 4, 120), QTimeZone(2 * 3600));
     using Kind = TrafficEntry::Kind;
     const QList<TrafficEntry> entries = {
         {at, u"COM1"_s, Kind::Sent, u"<ENQ>"_s, {}, -1},
@@ -177,10 +178,11 @@ void TestTraffic::writesLinesAndCsv()
              "max 30 ms"_s);
     QCOMPARE(trafficCsv(entries.mid(3)),
              u"time,port,direction,frame,meaning,answer ms,mark,retry\n"
-             "12:03:04.170,COM1,received,<NAK>,probe: NAK,30,NAK,\n"
-             "12:03:04.180,/dev/ttyUSB0,sent,<ENQ>,,,,\n"
-             "12:03:04.280,/dev/ttyUSB0,silent,,\"no answer, \"\"ever\"\"\",,timeout,\n"
-             "12:03:04.290,/dev/ttyUSB0,sent,<ENQ>,,,,1\n"_s);
+             "2026-12-09T12:03:04.170+02:00,COM1,received,<NAK>,probe: NAK,30,NAK,\n"
+             "2026-12-09T12:03:04.180+02:00,/dev/ttyUSB0,sent,<ENQ>,,,,\n"
+             "2026-12-09T12:03:04.280+02:00,/dev/ttyUSB0,silent,,\"no answer, \"\"ever\"\"\",,"
+             "timeout,\n"
+             "2026-12-09T12:03:04.290+02:00,/dev/ttyUSB0,sent,<ENQ>,,,,1\n"_s);
     statistics.clear();
     QCOMPARE(statistics.text(), QString());
 }

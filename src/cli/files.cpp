@@ -1,0 +1,166 @@
+#include "cli/command.h"
+
+#include "config/configurationfile.h"
+#include "config/configurationjson.h"
+#include "config/configurationupload.h"
+#include "config/registermap.h"
+#include "modbus/modbuschoices.h"
+#include "modbus/requesttable.h"
+#include "onewire/sensortable.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace Cli {
+
+namespace {
+
+bool isJson(const QString &path)
+{
+    return path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
+}
+
+QString uartLine(int number, const UartSettings &u)
+{
+    static const QStringList roles = {QStringLiteral("Modbus master"),
+                                      QStringLiteral("Modbus slave"), QStringLiteral("Not use")};
+    return QStringLiteral("UART %1: %2, %3, parity %4, slave address %5, slave timeout %6")
+        .arg(number)
+        .arg(roles.value(int(u.role)), ModbusChoices::speeds.value(u.speed),
+             ModbusChoices::parities.value(u.parity), u.slaveAddress, u.slaveTimeout);
+}
+
+} // namespace
+
+// A configuration file by its name's ending: the JSON form for ".json", the
+// record otherwise. The error names the file.
+std::optional<Configuration> loadFile(const QString &path, QString &error)
+{
+    if (!isJson(path)) {
+        const ConfigurationFile::Decoded loaded =
+            ConfigurationFile::load(path, Configuration::defaults());
+        error = loaded.error;
+        return loaded.configuration;
+    }
+    // A whole configuration takes some tens of kilobytes; a larger file
+    // is something else and is not read into memory.
+    constexpr qint64 largestJson = 1024 * 1024;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    if (file.size() > largestJson) {
+        error = QStringLiteral("%1 holds %2 bytes, more than a configuration in JSON can")
+                    .arg(path)
+                    .arg(file.size());
+        return std::nullopt;
+    }
+    const ConfigurationJson::Read read = ConfigurationJson::read(file.readAll());
+    if (!read.configuration)
+        error = QStringLiteral("%1: %2").arg(path, read.error);
+    return read.configuration;
+}
+
+// Writes a configuration file by its name's ending, whole or not at all;
+// the error, empty when it was written.
+QString saveFile(const QString &path, const Configuration &c)
+{
+    if (!isJson(path))
+        return ConfigurationFile::save(path, c);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(ConfigurationJson::write(c)) < 0 ||
+        !file.commit())
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    return {};
+}
+
+QJsonArray tableJson(const TextTable &table)
+{
+    QJsonArray rows;
+    for (const QStringList &row : table)
+        rows.append(QJsonArray::fromStringList(row));
+    return rows;
+}
+
+QStringList tableLines(const QString &format, const TextTable &table)
+{
+    QStringList lines{headerFromFormat(format).join(QStringLiteral(" | "))};
+    for (const QStringList &row : table)
+        lines << row.join(QStringLiteral(" | "));
+    return lines;
+}
+
+CommandResult show(const Options &o)
+{
+    QString error;
+    const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
+    if (!c)
+        return failed(Invalid, error);
+    if (!o.csv.isEmpty()) {
+        const bool sensors = o.csv == QLatin1String("sensors");
+        const TextTable &table = sensors                           ? c->aux.sensors
+                                 : o.csv == QLatin1String("uart2") ? c->uart2.table
+                                                                   : c->uart1.table;
+        const QString text = tableText(
+            headerFromFormat(sensors ? SensorTable::format : RequestTable::format), table);
+        return {Done, {text.chopped(1)}, {{QStringLiteral("csv"), text}}};
+    }
+    static const QStringList modes = {QStringLiteral("1-wire master"), QStringLiteral("Field Net"),
+                                      QStringLiteral("Not use")};
+    QStringList lines{uartLine(1, c->uart1)};
+    lines << tableLines(RequestTable::format, c->uart1.table) << uartLine(2, c->uart2)
+          << tableLines(RequestTable::format, c->uart2.table)
+          << QStringLiteral("Auxiliary port: %1").arg(modes.value(int(c->aux.mode)))
+          << tableLines(SensorTable::format, c->aux.sensors);
+    const QJsonObject json = QJsonDocument::fromJson(ConfigurationJson::write(*c)).object();
+    return {Done, lines, json};
+}
+
+// The places that fill the same PLC items, and requests asked twice (1);
+// then the cells a download would refuse (4).
+CommandResult check(const Options &o)
+{
+    QString error;
+    const std::optional<Configuration> c = loadFile(o.arguments.value(0), error);
+    if (!c)
+        return failed(Invalid, error);
+    QStringList lines;
+    for (const RegisterMap::Conflict &conflict : RegisterMap::of(*c).conflicts)
+        lines << conflict.text;
+    QJsonObject json{{QStringLiteral("conflicts"), QJsonArray::fromStringList(lines)}};
+    const QList<RefusedCell> refused = refusedCells(*c);
+    QJsonArray cells;
+    for (const RefusedCell &cell : refused) {
+        lines << cell.text();
+        cells.append(QJsonObject{{QStringLiteral("table"), cell.table},
+                                 {QStringLiteral("row"), cell.row},
+                                 {QStringLiteral("column"), cell.column},
+                                 {QStringLiteral("columnName"), cell.columnName},
+                                 {QStringLiteral("value"), cell.value},
+                                 {QStringLiteral("allowed"), cell.range}});
+    }
+    json.insert(QStringLiteral("refusedCells"), cells);
+    if (lines.isEmpty())
+        return {Done, {QStringLiteral("no register conflicts")}, json};
+    // Conflicts are listed on standard output; refused cells make the file
+    // one a download refuses.
+    return {refused.isEmpty() ? Differences : Invalid, lines, json, true};
+}
+
+// .apc to .json or back, by the names' endings.
+CommandResult convert(const Options &o)
+{
+    const QString in = o.arguments.value(0);
+    const QString out = o.arguments.value(1);
+    QString error;
+    const std::optional<Configuration> c = loadFile(in, error);
+    if (!c)
+        return failed(Invalid, isJson(in) ? error : QStringLiteral("%1: %2").arg(in, error));
+    if (const QString saveError = saveFile(out, *c); !saveError.isEmpty())
+        return failed(Invalid, saveError);
+    return {Done, {QStringLiteral("%1 written").arg(out)}, {{QStringLiteral("file"), out}}};
+}
+
+} // namespace Cli
