@@ -1007,7 +1007,7 @@ struct Keyboard
     static QWidget *focus() { return QApplication::focusWidget(); }
     static void press(int key, Qt::KeyboardModifiers modifiers = {})
     {
-        QTest::qWaitFor([] { return focus() != nullptr; }); // a window opening
+        QVERIFY(QTest::qWaitFor([] { return focus() != nullptr; })); // a window opening
         QTest::keyClick(focus(), Qt::Key(key), modifiers);
         QCoreApplication::processEvents();
     }
