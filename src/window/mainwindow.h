@@ -125,19 +125,34 @@ protected:
 
 private:
     void buildTabs();
+
+    // The menu bar and its items (mainmenus.cpp).
     void buildMenu();
     void buildFileMenu(QMenu *menu);
     void buildPlcMenu(QMenu *menu);
+    void buildEditMenu(QMenu *menu);
+    void buildRecentMenu();
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
     // "Search 1-wire": the bus search, at any time.
     void Search_1wire_Click();
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+
+    // The configuration as a file (documentfiles.cpp).
     // True when the work shown may be set aside: it is saved, or the user
     // saved it now or gave it up.
     bool maySetAside();
     bool saveFile(const QString &path);
     // The file just saved or loaded, in the status bar and the recent files.
     void showFile(const QString &path);
-    void buildRecentMenu();
+    // Where the Save and Load dialogs open.
+    QString dialogFolder() const;
+    // Loads a file once the work shown may be set aside.
+    bool loadAccepted(const QString &path);
+
+    // Backups before the tabs' downloads: read on the session, kept here
+    // (backupflow.cpp).
+    void setUpBackups();
+
+    // Undo steps and editing (editsteps.cpp).
     // Once the current change of the configuration is done: it becomes an
     // undo step, and the register map (the cells it marks, the status bar's
     // count, the map's window) follows it.
@@ -145,21 +160,23 @@ private:
     // A change the user made becomes an undo step (named by the context's
     // name for it, or by what changed).
     void recordChange();
-    void buildEditMenu(QMenu *menu);
-    // Backups before the tabs' downloads: read on the session, kept here.
-    void setUpBackups();
     void updateEditMenu();
     // The configuration's tabs, the Edit menu and the ways of loading a file
     // take no edit while a transfer of the user runs.
     void setEditable(bool editable);
     // The table of the tab in front, if it has one.
     GridView *currentTable() const;
+
+    // The register map's marks (conflictmarks.cpp).
     void updateRegisterMap();
     QString cellConflict(const QString &table, int row, int column) const;
-    // Where the Save and Load dialogs open.
-    QString dialogFolder() const;
-    // Loads a file once the work shown may be set aside.
-    bool loadAccepted(const QString &path);
+
+    // The status bar's account of what was done, and the file in use
+    // (statusfields.cpp).
+    void setUpStatus();
+    void updateFileState();
+    QString portName() const;
+
     // Made before the ports that report to it, gone after them.
     std::unique_ptr<TrafficRecorder> m_recorder;
     // Destroyed before the tabs: a running operation ends before they go.
@@ -190,10 +207,5 @@ private:
     ModbusDiagTab *m_modbusDiag = nullptr;
     OneWireDiagTab *m_oneWireDiag = nullptr;
     ConverterTab *m_converter = nullptr;
-
-    // The status bar's account of what was done, and the file in use.
-    void setUpStatus();
-    void updateFileState();
-    QString portName() const;
     QLabel *m_fileState = nullptr;
 };
