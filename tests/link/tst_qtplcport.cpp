@@ -145,11 +145,13 @@ void TestQtPlcPort::splitAnswerAcrossChunks()
         if (request != PlcFrame::request("E00", "2006", "02"))
             return;
         for (char c : PlcFrame::dataAnswer("0145")) {
-            std::this_thread::sleep_for(60ms);
+            std::this_thread::sleep_for(100ms);
             m_peer->write(QByteArray(1, c));
         }
     });
-    const PlcResult result = Plc_read(*m_port, 100ms, 0x2006, 0x02);
+    // The whole answer takes twice the timeout; each character restarts it,
+    // with room for a busy machine's scheduling.
+    const PlcResult result = Plc_read(*m_port, 400ms, 0x2006, 0x02);
     plc.join();
     QCOMPARE(result.outcome, Outcome::Answered);
     QCOMPARE(result.text.toLatin1(), PlcFrame::dataAnswer("0145"));
