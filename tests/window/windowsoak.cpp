@@ -168,9 +168,9 @@ Configuration randomConfiguration(Random &random)
 // device opens once at a time, so a second port opening it while the first
 // holds it fails as a locked device does, and is counted. A line told to
 // vanish loses its device after some writes and gets it back when told.
-struct Line
+struct SoakLine
 {
-    explicit Line(PlcSimulator &plc) : port(plc) {}
+    explicit SoakLine(PlcSimulator &plc) : port(plc) {}
     QMutex mutex;
     SimPort port;
     bool held = false;
@@ -188,7 +188,7 @@ struct Line
 class LinePort : public PlcPort
 {
 public:
-    explicit LinePort(Line &line) : m_line(line) {}
+    explicit LinePort(SoakLine &line) : m_line(line) {}
     ~LinePort() override { LinePort::close(); }
 
     void setSettings(const QString &settings) override { m_settings = settings; }
@@ -262,6 +262,8 @@ public:
         m_line.port.pause(duration);
     }
     QString errorString() const override { return m_error; }
+    // One device: every port on it shares what the line owes.
+    Line &line() override { return m_line.port.line(); }
 
 private:
     bool fail()
@@ -270,7 +272,7 @@ private:
         return false;
     }
 
-    Line &m_line;
+    SoakLine &m_line;
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_number = 1;
     bool m_open = false;
@@ -1673,7 +1675,7 @@ private:
     QString m_backups;
     QString m_files;
     PlcSimulator m_plc;
-    Line m_line{m_plc};
+    SoakLine m_line{m_plc};
     SoakDialogs m_dialogs;
     std::unique_ptr<Main> m_window;
 
