@@ -133,7 +133,7 @@ void PlcSimulator::handle(const SimRequest &request, QList<SimChunk> &out)
     }
     const SimTime at = actingTime(request);
     settleSearch(at);
-    const Reply reply = replyTo(request, ++m_requestCount, at);
+    const Reply reply = replyTo(request, ++m_requestCount.value, at);
     record(at, SimLogEntry::Kind::Request, request.frame, reply.notes.join(QStringLiteral(", ")));
     if (reply.bytes.isEmpty())
         return;

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <random>
 
@@ -75,7 +76,8 @@ public:
     // The log as text, one entry a line.
     QString logText() const;
     // Requests received so far; the ordinal the faults count by.
-    int requestCount() const { return m_requestCount; }
+    // Safe to ask from another thread while the simulator answers.
+    int requestCount() const { return m_requestCount.value.load(); }
     // When the PLC has sent its last answer: a port joining the line later
     // starts its time there.
     SimTime lineFreeAt() const { return m_lineFreeAt; }
@@ -110,7 +112,19 @@ private:
     std::chrono::milliseconds m_searchTime = defaultSearchTime;
     std::optional<SimTime> m_searchDue;
     SimTime m_lineFreeAt{0};
-    int m_requestCount = 0;
+    // Asked from other threads; copied and moved as its value.
+    struct SharedCount
+    {
+        std::atomic<int> value{0};
+        SharedCount() = default;
+        SharedCount(const SharedCount &other) : value(other.value.load()) {}
+        SharedCount &operator=(const SharedCount &other)
+        {
+            value.store(other.value.load());
+            return *this;
+        }
+    };
+    SharedCount m_requestCount;
     QList<SimLogEntry> m_log;
     WriteHook m_writeHook;
     LogHook m_logHook;

@@ -285,7 +285,10 @@ void TestModbusDiagTab::watchYieldsToAConfirmedWrite()
     const int before = w.sim.requestCount();
     uart.findChild<QPushButton *>(u"Command19"_s)->click();
     const QByteArray last = writeFrame(u"2002"_s, u"0080"_s, "E10");
-    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requests().mid(before).contains(last), 5000);
+    // The simulator's log is read only while no operation runs on it.
+    QTRY_VERIFY_WITH_TIMEOUT(!w.main.tabContext().session().isBusy() &&
+                                 w.sim.requests().mid(before).contains(last),
+                             5000);
     w.dialogs.whileOpen = {};
     QCOMPARE(readWhileOpen, QList<bool>{false});
     QCOMPARE(boxes, backup ? 2 : 1);
