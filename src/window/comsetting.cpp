@@ -13,12 +13,15 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionFrame>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,6 +39,35 @@ QComboBox *listOf(const QString &name, const QStringList &items, QWidget *parent
     list->addItems(items);
     return list;
 }
+
+// A device path too long for its field shows with its middle left out
+// while the field is not being edited; the text itself stays whole.
+class MiddleElidingEdit : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        // The room QLineEdit leaves for its text: the style's contents, the
+        // margins set, and two pixels a side.
+        const QRect room = style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, this)
+                               .marginsRemoved(textMargins())
+                               .adjusted(2, 0, -2, 0);
+        if (hasFocus() || fontMetrics().horizontalAdvance(text()) <= room.width())
+            return QLineEdit::paintEvent(event);
+        QPainter painter(this);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+        painter.setPen(
+            palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+        painter.drawText(room, Qt::AlignVCenter | Qt::AlignLeft,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()));
+    }
+};
 
 QStringList portNames()
 {
@@ -115,8 +147,8 @@ void ComSetting::fitFound()
     m_found->setMinimumWidth(m_found->horizontalHeader()->length() + 2 * m_found->frameWidth());
 }
 
-// A long device path shows with its middle left out in the list, and whole
-// in the field's tooltip.
+// A long device path shows with its middle left out in the list and the
+// field, and whole in the field's tooltip.
 void ComSetting::showWholeDevice()
 {
     m_device->view()->setTextElideMode(Qt::ElideMiddle);
@@ -144,6 +176,7 @@ void ComSetting::buildForm()
     m_device = new QComboBox(this);
     m_device->setObjectName(QStringLiteral("Port_device"));
     m_device->setEditable(true);
+    m_device->setLineEdit(new MiddleElidingEdit(m_device));
     m_device->setMinimumContentsLength(18);
     showDevices();
     // Adapters come and go while the form is open: look once a second.
@@ -247,8 +280,18 @@ void ComSetting::save()
     // starts next.
     for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
         const QString device = serialDevicePath(it.value());
-        if (device != serialDevicePath(QtPlcPort::deviceFor(it.key(), m_iniFile)))
-            devices.append({QStringLiteral("COM%1").arg(it.key()), device});
+        const QString before = QtPlcPort::deviceFor(it.key(), m_iniFile);
+        if (device == serialDevicePath(before))
+            continue;
+        // A mistyped device would replace the mapping that worked, and
+        // Find PLC would no longer try the device it named: ask first.
+        if (!QFileInfo::exists(device) &&
+            !m_dialogs.askYesNo(
+                this, QStringLiteral("There is no device %1 on this computer. Map COM%2 to it all "
+                                     "the same? COM%2 stands for %3 now.")
+                          .arg(device, QString::number(it.key()), before)))
+            return;
+        devices.append({QStringLiteral("COM%1").arg(it.key()), device});
     }
     QString error =
         Ini_write(m_iniFile, comSection,

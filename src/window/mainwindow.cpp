@@ -11,6 +11,7 @@
 #include "link/traffic.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
+#include "widgets/focusframe.h"
 #include "widgets/gridview.h"
 #include "widgets/userdialogs.h"
 #include "window/trafficmonitor.h"
@@ -47,6 +48,7 @@ Main::Main(Context context, QWidget *parent)
     setMinimumSize(900, 600);
     resize(1000, 660);
     setAcceptDrops(true);
+    followFocusWithFrame();
     m_monitor = new TrafficMonitor(*m_recorder, dialogs(), this);
     connect(m_context.get(), &TabContext::statusMessage, this,
             [this](const QString &text) { statusBar()->showMessage(text); });

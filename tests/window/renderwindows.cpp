@@ -23,6 +23,7 @@
 #include "window/registermapwindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -140,7 +141,11 @@ void renderHealth(Main &window, const QString &dir)
 
     // The focus frame as the Tab key leaves it: on a button, a list, a
     // choice and a table cell.
-    QApplication::setActiveWindow(&window);
+    window.show();
+    for (int n = 0; n < 100 && QApplication::activeWindow() != &window; ++n) {
+        QApplication::setActiveWindow(&window);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
     window.setAttribute(Qt::WA_KeyboardFocusChange); // as a Tab key press sets it
     for (const char *name : {"Command19", "Speed_set", "Option4_0", "grid"}) {
         auto *control = window.findChild<QWidget *>(QLatin1String(name));
@@ -196,6 +201,11 @@ int main(int argc, char *argv[])
     ComSetting link(window.iniFile(), dialogs, std::make_unique<IdlePort>(), &window);
     link.show();
     save(&link, dir, QStringLiteral("com-setting"));
+    // A device path longer than its field, as a stable name under /dev is.
+    link.findChild<QComboBox *>(QStringLiteral("Port_device"))
+        ->setEditText(
+            QStringLiteral("/dev/serial/by-id/usb-Serial_Adapter_USB_UART_A9XK2LQ1-if00-port0"));
+    save(&link, dir, QStringLiteral("com-setting-long-device"));
     link.hide();
 
     renderUart(window, window.uart1Tab(), 1, dir);

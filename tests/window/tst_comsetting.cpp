@@ -1,6 +1,7 @@
 #include "link/inifile.h"
 #include "link/plcframe.h"
 #include "link/portsetup.h"
+#include "link/qtplcport.h"
 #include "plcsimulator.h"
 #include "simport.h"
 #include "support/scripteddialogs.h"
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void opensWithStoredChoices();
     void okStoresComAndDeviceOnly();
     void okReportsAFailedSave();
+    void okAsksBeforeMappingAnAbsentDevice_data();
+    void okAsksBeforeMappingAnAbsentDevice();
     void testReportsCpuType_data();
     void testReportsCpuType();
     void testFailures_data();
@@ -118,6 +121,7 @@ void TestComSetting::okStoresComAndDeviceOnly()
     list("Port_device")->setEditText(QStringLiteral("/dev/ttyUSB0"));
     list("Speed_set")->setCurrentIndex(3);
     list("Stop_bit")->setCurrentIndex(2);
+    m_dialogs.confirmations.push_back(true); // on a machine without the adapter
     form().findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     QCOMPARE(form().result(), int(QDialog::Accepted));
     QCOMPARE(iniText(), QByteArray("[COM_MB]\nSpeed=6\n\n[COM]\nSpeed=3\nParity=0\nBit_num=0\n"
@@ -141,6 +145,48 @@ void TestComSetting::okReportsAFailedSave()
     QCOMPARE(form().result(), int(QDialog::Rejected));
     QCOMPARE(m_dialogs.messages(), QStringList{Ini_problem(m_ini)});
     QCOMPARE(iniText(), binary);
+}
+
+// A device that is not there (mistyped, say) replaces a working mapping
+// only when the user says so; otherwise the form stays open and the file
+// keeps the device Find PLC goes on trying.
+void TestComSetting::okAsksBeforeMappingAnAbsentDevice_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("absent, kept as it was") << false << false << false;
+    QTest::newRow("absent, mapped all the same") << false << true << true;
+    QTest::newRow("present, not asked") << true << false << true;
+}
+
+void TestComSetting::okAsksBeforeMappingAnAbsentDevice()
+{
+    QFETCH(bool, present);
+    QFETCH(bool, answer);
+    QFETCH(bool, stored);
+    const QString link = m_dir->filePath(QStringLiteral("plc-link"));
+    const QString typed = m_dir->filePath(QStringLiteral("plc-lnik"));
+    Ini_write(m_ini, QStringLiteral("PORTS"), QStringLiteral("COM1"), link);
+    if (present) {
+        QFile device(typed);
+        QVERIFY(device.open(QIODevice::WriteOnly));
+    }
+    const QByteArray before = iniText();
+    m_dialogs.confirmations.push_back(answer);
+    list("Port_device")->setEditText(typed);
+    form().findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+
+    const QString question = QStringLiteral("There is no device %1 on this computer. Map COM1 to "
+                                            "it all the same? COM1 stands for %2 now.")
+                                 .arg(typed, link);
+    QCOMPARE(m_dialogs.shown.size(), present ? 0 : 1);
+    if (!present)
+        QCOMPARE(m_dialogs.shown.first().text, question);
+    QCOMPARE(form().result(), int(stored ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(QtPlcPort::deviceFor(1, m_ini), stored ? typed : link);
+    if (!stored)
+        QCOMPARE(iniText(), before);
 }
 
 void TestComSetting::testReportsCpuType_data()

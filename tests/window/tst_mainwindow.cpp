@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFocusFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -1021,14 +1022,22 @@ struct Keyboard
             QCoreApplication::processEvents();
         }
     }
+    // Tabs to the control named, which must show a frame around it.
     static bool to(const QString &name)
     {
         for (int n = 0; n < 80; ++n) {
             if (focus() && focus()->objectName() == name)
-                return true;
+                return framed();
             press(Qt::Key_Tab);
         }
         return false;
+    }
+    static bool framed()
+    {
+        const QList<QFocusFrame *> frames = focus()->window()->findChildren<QFocusFrame *>();
+        return std::any_of(frames.cbegin(), frames.cend(), [](const QFocusFrame *frame) {
+            return frame->widget() == focus() && frame->isVisible();
+        });
     }
 };
 
