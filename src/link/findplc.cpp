@@ -7,22 +7,25 @@
 #include "link/portsetup.h"
 #include "link/qtplcport.h"
 
+#include <QSet>
+
 using namespace std::chrono_literals;
 
 QStringList plcCandidates(const QString &iniFile)
 {
     QStringList devices;
-    for (const SerialDevice &device : serialDevices()) {
-        if (!devices.contains(device.path))
-            devices << device.path;
-    }
-    for (int n = 1; n <= LinkChoices::portCount; ++n) {
-        const QString mapped =
-            Ini_read(iniFile, QStringLiteral("PORTS"), QStringLiteral("COM%1").arg(n), {})
-                .trimmed();
-        if (!mapped.isEmpty() && !devices.contains(mapped))
-            devices << mapped;
-    }
+    QSet<QString> paths; // a device mapped under two names is tried once
+    const auto add = [&](const QString &device) {
+        if (!device.isEmpty() && !paths.contains(serialDevicePath(device))) {
+            paths.insert(serialDevicePath(device));
+            devices << device;
+        }
+    };
+    for (const SerialDevice &device : serialDevices())
+        add(device.path);
+    for (int n = 1; n <= LinkChoices::portCount; ++n)
+        add(Ini_read(iniFile, QStringLiteral("PORTS"), QStringLiteral("COM%1").arg(n), {})
+                .trimmed());
     return devices;
 }
 

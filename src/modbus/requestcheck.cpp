@@ -106,16 +106,32 @@ constexpr std::array<ErrorText, 6> errorTexts = {{
 
 const QString lineBreak = QStringLiteral("\r\n");
 
-// Reads one dialog field; on failure sets the refusal naming its text.
-bool take(const QString &text, int low, int high, int &into, QString &refusal)
+// The dialog's fields in the order its OK check takes them, with the
+// values each takes and the row's member it fills.
+struct DialogFieldRule
 {
-    const std::optional<qint64> value = wholeNumber(text);
-    if (!value || *value < low || *value > high) {
-        refusal = QStringLiteral("You put wrong value  ") + text;
-        return false;
-    }
-    into = int(*value);
-    return true;
+    DialogFieldFault::Field field;
+    QString RequestDialogFields::*text;
+    int low;
+    int high;
+    int RequestRow::*into;
+};
+const DialogFieldRule dialogFieldRules[] = {
+    {DialogFieldFault::Address, &RequestDialogFields::address, 1, 254, &RequestRow::address},
+    {DialogFieldFault::SlaveAddress, &RequestDialogFields::slaveAddress, 0, 32767,
+     &RequestRow::slaveAddress},
+    {DialogFieldFault::Count, &RequestDialogFields::count, 1, 254, &RequestRow::count},
+    {DialogFieldFault::MasterAddress, &RequestDialogFields::masterAddress, 0, 32767,
+     &RequestRow::masterAddress},
+    {DialogFieldFault::Timeout, &RequestDialogFields::timeout, 1, maxTimeout, &RequestRow::timeout},
+};
+
+std::optional<int> fieldValue(const RequestDialogFields &fields, const DialogFieldRule &rule)
+{
+    const std::optional<qint64> value = wholeNumber(fields.*rule.text);
+    if (!value || *value < rule.low || *value > rule.high)
+        return std::nullopt;
+    return int(*value);
 }
 
 } // namespace
@@ -192,16 +208,25 @@ bool cellValueAccepted(int column, QStringView text)
 
 DialogCheck checkDialogFields(const RequestDialogFields &fields)
 {
-    DialogCheck check;
     RequestRow row;
     row.function = fields.function;
-    if (take(fields.address, 1, 254, row.address, check.refusal) &&
-        take(fields.slaveAddress, 0, 32767, row.slaveAddress, check.refusal) &&
-        take(fields.count, 1, 254, row.count, check.refusal) &&
-        take(fields.masterAddress, 0, 32767, row.masterAddress, check.refusal) &&
-        take(fields.timeout, 1, maxTimeout, row.timeout, check.refusal))
-        check.row = row;
-    return check;
+    for (const DialogFieldRule &rule : dialogFieldRules) {
+        const std::optional<int> value = fieldValue(fields, rule);
+        if (!value)
+            return {std::nullopt, QStringLiteral("You put wrong value  ") + fields.*rule.text};
+        row.*rule.into = *value;
+    }
+    return {row, {}};
+}
+
+QList<DialogFieldFault> dialogFieldFaults(const RequestDialogFields &fields)
+{
+    QList<DialogFieldFault> faults;
+    for (const DialogFieldRule &rule : dialogFieldRules) {
+        if (!fieldValue(fields, rule))
+            faults.append({rule.field, QStringLiteral("%1 to %2").arg(rule.low).arg(rule.high)});
+    }
+    return faults;
 }
 
 SlaveAddressCheck checkSlaveAddress(const QString &text)

@@ -82,6 +82,19 @@ struct DialogCheck
 };
 DialogCheck checkDialogFields(const RequestDialogFields &fields);
 
+// Every field the OK check refuses, in the check's order, each with the
+// values it takes ("1 to 254"); the first is the one the refusal names.
+struct DialogFieldFault
+{
+    enum Field { Address, SlaveAddress, Count, MasterAddress, Timeout };
+
+    Field field = Address;
+    QString range;
+
+    bool operator==(const DialogFieldFault &) const = default;
+};
+QList<DialogFieldFault> dialogFieldFaults(const RequestDialogFields &fields);
+
 // The slave address a download sends, from its text box: a whole number from
 // 1 to 247. Otherwise the refusal to show (title "Error in configurations").
 struct SlaveAddressCheck

@@ -1,12 +1,14 @@
 #include "slavedialog.h"
 
 #include "modbus/requesttable.h"
+#include "widgets/fieldmark.h"
 #include "widgets/framebox.h"
 #include "widgets/userdialogs.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -49,7 +51,45 @@ QGroupBox *SlaveDialog::buildFrame()
     m_masterAddress = addField(form, "mb_master_addr",
                                QStringLiteral("Master address to place Word/Coil from slave"));
     m_timeout = addField(form, "mb_timeout", QStringLiteral("Timeout,[msec]"));
+    for (QLineEdit *field : {m_address, m_count, m_slaveAddress, m_masterAddress, m_timeout})
+        connect(field, &QLineEdit::textChanged, this, [this] { markFaults(false); });
     return frame;
+}
+
+QLineEdit *SlaveDialog::fieldOf(DialogFieldFault::Field field) const
+{
+    switch (field) {
+    case DialogFieldFault::Address:
+        return m_address;
+    case DialogFieldFault::SlaveAddress:
+        return m_slaveAddress;
+    case DialogFieldFault::Count:
+        return m_count;
+    case DialogFieldFault::MasterAddress:
+        return m_masterAddress;
+    case DialogFieldFault::Timeout:
+        return m_timeout;
+    }
+    return m_address;
+}
+
+// A field left empty is marked only once OK was pressed: a new request's
+// fields start empty.
+QLineEdit *SlaveDialog::markFaults(bool all)
+{
+    QHash<QLineEdit *, QString> rules;
+    QLineEdit *first = nullptr;
+    for (const DialogFieldFault &fault : dialogFieldFaults(fields())) {
+        QLineEdit *field = fieldOf(fault.field);
+        if (!all && field->text().isEmpty())
+            continue;
+        rules.insert(field, QStringLiteral("OK refuses this field: it takes %1").arg(fault.range));
+        if (!first)
+            first = field;
+    }
+    for (QLineEdit *field : {m_address, m_count, m_slaveAddress, m_masterAddress, m_timeout})
+        markField(field, rules.value(field));
+    return first;
 }
 
 QLineEdit *SlaveDialog::addField(QFormLayout *form, const char *name, const QString &label)
@@ -70,6 +110,8 @@ void SlaveDialog::setStart(int slot, const RequestDialogFields &fields)
     m_slaveAddress->setText(fields.slaveAddress);
     m_masterAddress->setText(fields.masterAddress);
     m_timeout->setText(fields.timeout);
+    if (QLineEdit *first = markFaults(false))
+        first->setFocus();
 }
 
 RequestDialogFields SlaveDialog::fields() const
@@ -84,8 +126,17 @@ void SlaveDialog::ok()
 {
     const RequestDialogFields entered = fields();
     const DialogCheck check = checkDialogFields(entered);
-    if (!check.row)
-        return refuse(check.refusal);
+    if (!check.row) {
+        // The refusal's text stays as it is; the marks show every field at
+        // fault, and the first takes the typing.
+        QLineEdit *first = markFaults(true);
+        refuse(check.refusal);
+        if (first) {
+            first->setFocus();
+            first->selectAll();
+        }
+        return;
+    }
     if (entered.function < 0)
         return refuse(QStringLiteral("You put wrong value  ") + m_function->currentText());
     m_row = *check.row;

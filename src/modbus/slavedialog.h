@@ -30,6 +30,10 @@ private:
     QLineEdit *addField(QFormLayout *form, const char *name, const QString &label);
     void ok();
     void refuse(const QString &text);
+    // Marks the fields OK would refuse: those typed into, or all of them.
+    // Returns the first field marked.
+    QLineEdit *markFaults(bool all);
+    QLineEdit *fieldOf(DialogFieldFault::Field field) const;
 
     UserDialogs &m_dialogs;
     QLineEdit *m_slot = nullptr;

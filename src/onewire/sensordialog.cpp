@@ -1,9 +1,12 @@
 #include "sensordialog.h"
 
+#include "onewire/sensortable.h"
+#include "widgets/fieldmark.h"
 #include "widgets/typinglimit.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +46,9 @@ SensorDialog::SensorDialog(QWidget *parent) : RowDialog(parent)
         form->addRow(QLatin1String(byteLabels.at(k)), m_bytes.at(k));
     }
     m_register = field(QStringLiteral("Text2"), QStringLiteral("10"), 4, this);
+    for (QLineEdit *edit : m_bytes)
+        connect(edit, &QLineEdit::textChanged, this, [this] { markFaults(false); });
+    connect(m_register, &QLineEdit::textChanged, this, [this] { markFaults(false); });
     auto *address = new QFormLayout;
     address->addRow(QStringLiteral("Address"), m_register);
 
@@ -75,6 +81,30 @@ void SensorDialog::setStart(const QStringList &bytes, const QString &reg)
             m_bytes.at(k)->setText(bytes.at(qsizetype(k)));
     }
     m_register->setText(reg);
+    if (QLineEdit *first = markFaults(true))
+        first->setFocus();
+}
+
+QLineEdit *SensorDialog::markFaults(bool all)
+{
+    QList<QLineEdit *> fields(m_bytes.cbegin(), m_bytes.cend());
+    fields << m_register;
+    QHash<QLineEdit *, QString> rules;
+    QLineEdit *first = nullptr;
+    // The check numbers a row's cells from its slot number on.
+    const TextTable row = {QStringList{QStringLiteral("1")} + cells()};
+    for (const SensorGridError &fault : sensorGridFaults(row)) {
+        QLineEdit *field = fields.at(fault.code);
+        if (!all && field->text().isEmpty())
+            continue;
+        rules.insert(field, QStringLiteral("A download refuses this field: it takes %1")
+                                .arg(sensorGridErrorRange(fault.code)));
+        if (!first)
+            first = field;
+    }
+    for (QLineEdit *field : fields)
+        markField(field, rules.value(field));
+    return first;
 }
 
 QStringList SensorDialog::cells() const

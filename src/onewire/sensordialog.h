@@ -8,7 +8,8 @@ class QLineEdit;
 
 // The dialog "Add/modify 1-wire slave": the eight ROM code bytes and the
 // data register of one sensor. It takes what is typed as it stands; the
-// table's check before a download is what refuses a bad code.
+// table's check before a download is what refuses a bad code, and the
+// dialog marks each field that check would refuse.
 class SensorDialog : public RowDialog
 {
     Q_OBJECT
@@ -21,6 +22,10 @@ public:
     QStringList cells() const override;
 
 private:
+    // Marks the fields a download would refuse: those typed into, or all
+    // of them. Returns the first field marked.
+    QLineEdit *markFaults(bool all);
+
     std::array<QLineEdit *, 8> m_bytes{};
     QLineEdit *m_register = nullptr;
 };

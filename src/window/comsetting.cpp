@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSet>
 #include <QStyleOptionFrame>
 #include <QTableWidget>
 #include <QTimer>
@@ -355,12 +356,15 @@ void ComSetting::findPlc()
 QStringList ComSetting::candidates() const
 {
     QStringList devices;
+    QSet<QString> tried; // one device named two ways ("build/plc-link", its whole path) once
     const QStringList all =
         plcCandidates(m_iniFile) + QStringList{m_device->currentText()} + m_devices.values();
     for (const QString &device : all) {
         const QString path = device.trimmed();
-        if (!path.isEmpty() && !devices.contains(path))
+        if (!path.isEmpty() && !tried.contains(serialDevicePath(path))) {
+            tried.insert(serialDevicePath(path));
             devices << path;
+        }
     }
     return devices;
 }

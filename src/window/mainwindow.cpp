@@ -108,6 +108,7 @@ Main::Main(Context context, QWidget *parent)
     m_history->reset(configuration());
     updateRegisterMap();
     updateEditMenu();
+    updateFileState();
     Change_main_caption();
     // An unfit settings file leaves the defaults in place; say so, without
     // holding up the start.

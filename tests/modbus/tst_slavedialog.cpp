@@ -1,5 +1,6 @@
 #include "support/gridrows.h"
 #include "uartwindow.h"
+#include "widgets/fieldmark.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -108,31 +109,55 @@ void TestSlaveDialog::addProposals()
 
 void TestSlaveDialog::refusesWrongValues_data()
 {
-    QTest::addColumn<QStringList>("typed"); // field=text
-    QTest::addColumn<QString>("refused");   // empty: accepted
-    QTest::newRow("address 0") << QStringList{"mb_address=0"} << "0";
-    QTest::newRow("master address -1") << QStringList{"mb_master_addr=-1"} << "-1";
-    QTest::newRow("timeout 4096") << QStringList{"mb_timeout=4096"} << "4096";
-    QTest::newRow("fraction") << QStringList{"mb_slave_count=1.5"} << "1.5";
+    QTest::addColumn<QStringList>("typed");  // field=text
+    QTest::addColumn<QString>("refused");    // empty: accepted
+    QTest::addColumn<QStringList>("marked"); // field=range, in the check's order
+    QTest::newRow("address 0") << QStringList{"mb_address=0"} << "0"
+                               << QStringList{"mb_address=1 to 254"};
+    QTest::newRow("master address -1")
+        << QStringList{"mb_master_addr=-1"} << "-1" << QStringList{"mb_master_addr=0 to 32767"};
+    QTest::newRow("timeout 4096") << QStringList{"mb_timeout=4096"} << "4096"
+                                  << QStringList{"mb_timeout=1 to 4095"};
+    QTest::newRow("fraction") << QStringList{"mb_slave_count=1.5"} << "1.5"
+                              << QStringList{"mb_slave_count=1 to 254"};
     QTest::newRow("first fault named")
-        << QStringList{"mb_timeout=x", "mb_slave_addr=y", "mb_address=254"} << "y";
+        << QStringList{"mb_timeout=x", "mb_slave_addr=y", "mb_address=254"} << "y"
+        << QStringList{"mb_slave_addr=0 to 32767", "mb_timeout=1 to 4095"};
+    QTest::newRow("emptied field")
+        << QStringList{"mb_slave_count="} << "" << QStringList{"mb_slave_count=1 to 254"};
     QTest::newRow("largest values")
         << QStringList{"mb_address=254", "mb_slave_addr=32767", "mb_slave_count=254",
                        "mb_master_addr=32767", "mb_timeout=4095"}
-        << "";
+        << "" << QStringList{};
 }
 
 void TestSlaveDialog::refusesWrongValues()
 {
     QFETCH(QStringList, typed);
     QFETCH(QString, refused);
+    QFETCH(QStringList, marked);
     UartWindow w;
     w.open(2).selectRole(0);
     w.tab(2).requestTable()->addRow();
     for (const QString &field : typed)
         type(w.dialog(2), qPrintable(field.section(u'=', 0, 0)), field.section(u'=', 1));
     ok(w.dialog(2));
-    if (refused.isEmpty()) {
+    if (!marked.isEmpty()) {
+        // Every field at fault is marked with what it takes; the first
+        // takes the typing.
+        QStringList shown;
+        for (const char *name :
+             {"mb_address", "mb_slave_addr", "mb_slave_count", "mb_master_addr", "mb_timeout"}) {
+            const QString mark =
+                fieldMark(w.dialog(2)->findChild<QLineEdit *>(QLatin1String(name)));
+            if (!mark.isEmpty())
+                shown << QLatin1String(name) + u'=' +
+                             mark.section(u"OK refuses this field: it takes "_s, 1);
+        }
+        QCOMPARE(shown, marked);
+        QCOMPARE(w.dialog(2)->focusWidget()->objectName(), marked.first().section(u'=', 0, 0));
+    }
+    if (refused.isEmpty() && marked.isEmpty()) {
         QVERIFY(w.dialogs.shown.isEmpty() && !w.dialog(2));
         QCOMPARE(row(w, 2, 1), QStringList({"1", "254", "254", "32767", "32767", "1", "4095"}));
         return;

@@ -9,6 +9,7 @@
 #include "onewire/sensortable.h"
 #include "support/gridrows.h"
 #include "support/scripteddialogs.h"
+#include "widgets/fieldmark.h"
 #include "widgets/tableframe.h"
 #include "window/mainwindow.h"
 
@@ -231,8 +232,19 @@ void TestOneWireTab::dialogProposesAndWrites()
     QCOMPARE(typingLimit(byte1), 3);
     QCOMPARE(typingLimit(address), 4);
     QCOMPARE(address->text(), u"3000"_s);
+    // What a download would refuse is marked as it is typed; the dialog
+    // still takes what it holds.
+    auto *byte3 = dialog->findChild<QLineEdit *>(u"Text1_3"_s);
+    byte3->setText(u"G7"_s);
+    address->setText(u"8000"_s);
+    QCOMPARE(fieldMark(byte3),
+             u"A download refuses this field: it takes two hex digits, 00 to FF"_s);
+    QCOMPARE(fieldMark(address), u"A download refuses this field: it takes -32768 to 7997"_s);
+    QCOMPARE(fieldMark(byte1), QString());
+    address->setText(u"3000"_s);
     for (int k = 0; k < 8; ++k)
         dialog->findChild<QLineEdit *>(u"Text1_%1"_s.arg(k))->setText(sensor.at(k + 1));
+    QCOMPARE(fieldMark(byte3) + fieldMark(address), QString());
     dialog->findChild<QAbstractButton *>(u"Command2"_s)->click();
     QCOMPARE(w.tab.configuration().sensors, TextTable{sensor});
     QCOMPARE(shownRows(w.tab.grid()).last(),

@@ -8,6 +8,7 @@
 #include "window/comsetting.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -32,6 +33,9 @@ void TestFindPlc::findsEachPlcAtItsSpeed()
     QVERIFY(fast.start({u"--speed"_s, u"57600"_s, u"--cpu-type"_s, u"0102"_s}));
     const QString ini = slow.path(u"set.ini"_s);
     Ini_write(ini, u"PORTS"_s, u"COM2"_s, slow.link());
+    // The same device named another way is tried once.
+    const QFileInfo link(slow.link());
+    Ini_write(ini, u"PORTS"_s, u"COM3"_s, link.path() + u"/./"_s + link.fileName());
     ScriptedDialogs dialogs;
     // The ports tried report to the traffic monitor under their device names.
     TrafficRecorder recorder;

@@ -177,6 +177,7 @@ void TestMain::firstStartWithoutSettingsFile()
     }
     QVERIFY(!QFile::exists(m_ini));
     QVERIFY(m_dialogs.shown.isEmpty());
+    QCOMPARE(child<QLabel>(window, u"file_state"_s)->text(), u"No file"_s);
 }
 
 void TestMain::tabsFramesAndLabels()
