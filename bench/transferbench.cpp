@@ -4,7 +4,8 @@
 // holding both directions to a 115200 baud line, and compares each
 // direction's wall time with its floor: the characters on the line at 10
 // bits each plus the pauses the protocol demands. Also reports the CPU time
-// the tool used.
+// the tool used. A transfer whose floor is under a second is run five times
+// and its median run reported.
 // Its `noisy` line downloads a full configuration with --verify and uploads
 // it again through plc-tarvik-cli against a plc-sim that changes one data
 // digit in 1 % of its answers: the upload must give exactly what was
@@ -33,9 +34,11 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -80,7 +83,7 @@ struct Figures
     double cpu = 0;
 };
 
-template <typename Transfer> Figures measure(CountingPort &port, Transfer transfer)
+template <typename Transfer> Figures measureOnce(CountingPort &port, Transfer transfer)
 {
     port.bytesSent = port.bytesReceived = 0;
     port.paused = {};
@@ -94,6 +97,22 @@ template <typename Transfer> Figures measure(CountingPort &port, Transfer transf
     if (!ok)
         std::fprintf(stderr, "transfer failed\n");
     return f;
+}
+
+// A transfer of a fraction of a second varies by a few per cent from run to
+// run on a shared machine (a late wake-up is a millisecond of its 200): those
+// are run five times and the run of median wall time is reported.
+template <typename Transfer> Figures measure(CountingPort &port, Transfer transfer)
+{
+    Figures first = measureOnce(port, transfer);
+    if (first.floor >= 1.0)
+        return first;
+    std::vector<Figures> runs = {first};
+    while (runs.size() < 5)
+        runs.push_back(measureOnce(port, transfer));
+    std::nth_element(runs.begin(), runs.begin() + 2, runs.end(),
+                     [](const Figures &a, const Figures &b) { return a.wall < b.wall; });
+    return runs[2];
 }
 
 double childCpuSeconds()
