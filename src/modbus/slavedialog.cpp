@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -77,19 +76,14 @@ QLineEdit *SlaveDialog::fieldOf(DialogFieldFault::Field field) const
 // fields start empty.
 QLineEdit *SlaveDialog::markFaults(bool all)
 {
-    QHash<QLineEdit *, QString> rules;
-    QLineEdit *first = nullptr;
+    QList<FieldFault> faults;
     for (const DialogFieldFault &fault : dialogFieldFaults(fields())) {
         QLineEdit *field = fieldOf(fault.field);
-        if (!all && field->text().isEmpty())
-            continue;
-        rules.insert(field, QStringLiteral("OK refuses this field: it takes %1").arg(fault.range));
-        if (!first)
-            first = field;
+        if (all || !field->text().isEmpty())
+            faults.append(
+                {field, QStringLiteral("OK refuses this field: it takes %1").arg(fault.range)});
     }
-    for (QLineEdit *field : {m_address, m_count, m_slaveAddress, m_masterAddress, m_timeout})
-        markField(field, rules.value(field));
-    return first;
+    return markFields({m_address, m_count, m_slaveAddress, m_masterAddress, m_timeout}, faults);
 }
 
 QLineEdit *SlaveDialog::addField(QFormLayout *form, const char *name, const QString &label)

@@ -6,7 +6,6 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QHash>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -89,22 +88,16 @@ QLineEdit *SensorDialog::markFaults(bool all)
 {
     QList<QLineEdit *> fields(m_bytes.cbegin(), m_bytes.cend());
     fields << m_register;
-    QHash<QLineEdit *, QString> rules;
-    QLineEdit *first = nullptr;
+    QList<FieldFault> faults;
     // The check numbers a row's cells from its slot number on.
     const TextTable row = {QStringList{QStringLiteral("1")} + cells()};
     for (const SensorGridError &fault : sensorGridFaults(row)) {
         QLineEdit *field = fields.at(fault.code);
-        if (!all && field->text().isEmpty())
-            continue;
-        rules.insert(field, QStringLiteral("A download refuses this field: it takes %1")
-                                .arg(sensorGridErrorRange(fault.code)));
-        if (!first)
-            first = field;
+        if (all || !field->text().isEmpty())
+            faults.append({field, QStringLiteral("A download refuses this field: it takes %1")
+                                      .arg(sensorGridErrorRange(fault.code))});
     }
-    for (QLineEdit *field : fields)
-        markField(field, rules.value(field));
-    return first;
+    return markFields(fields, faults);
 }
 
 QStringList SensorDialog::cells() const

@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char markProperty[] = "plcFieldMark";
@@ -25,4 +27,14 @@ void markField(QLineEdit *field, const QString &rule)
 QString fieldMark(const QLineEdit *field)
 {
     return field->property(markProperty).toString();
+}
+
+QLineEdit *markFields(const QList<QLineEdit *> &fields, const QList<FieldFault> &faults)
+{
+    for (QLineEdit *field : fields) {
+        const auto fault = std::find_if(faults.cbegin(), faults.cend(),
+                                        [field](const FieldFault &f) { return f.first == field; });
+        markField(field, fault == faults.cend() ? QString() : fault->second);
+    }
+    return faults.isEmpty() ? nullptr : faults.first().first;
 }
