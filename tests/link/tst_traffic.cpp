@@ -41,6 +41,24 @@ QByteArray writeRequest()
     return PlcFrame::request(PlcCommand::Write, 0x3000, 2, QByteArray::fromHex("FF0F"));
 }
 
+// A recorder, switched on, that keeps every entry and counts it.
+struct Recorded
+{
+    TrafficRecorder recorder;
+    QList<TrafficEntry> entries;
+    TrafficStatistics statistics;
+
+    Recorded()
+    {
+        recorder.setEnabled(true);
+        QObject::connect(&recorder, &TrafficRecorder::entry, &recorder,
+                         [this](const TrafficEntry &entry) {
+                             entries.append(entry);
+                             statistics.add(entry);
+                         });
+    }
+};
+
 } // namespace
 
 void TestTraffic::judgesEachAnswer_data()
@@ -106,14 +124,10 @@ void TestTraffic::judgesEachAnswer()
     QFETCH(QString, mark);
     QFETCH(QList<int>, counts);
 
-    TrafficRecorder recorder;
-    recorder.setEnabled(true);
-    QList<TrafficEntry> entries;
-    TrafficStatistics statistics;
-    connect(&recorder, &TrafficRecorder::entry, this, [&](const TrafficEntry &entry) {
-        entries.append(entry);
-        statistics.add(entry);
-    });
+    Recorded recorded;
+    TrafficRecorder &recorder = recorded.recorder;
+    QList<TrafficEntry> &entries = recorded.entries;
+    const TrafficStatistics &statistics = recorded.statistics;
     auto scripted = std::make_unique<ScriptedPort>();
     ScriptedPort::Script script;
     for (qsizetype k = 0; k < chunks.size(); ++k)
@@ -193,14 +207,10 @@ void TestTraffic::writesLinesAndCsv()
 // With the check turned off, the same mismatch is an answer, still told.
 void TestTraffic::showsRetriesAndDroppedAnswers()
 {
-    TrafficRecorder recorder;
-    recorder.setEnabled(true);
-    QList<TrafficEntry> entries;
-    TrafficStatistics statistics;
-    connect(&recorder, &TrafficRecorder::entry, this, [&](const TrafficEntry &entry) {
-        entries.append(entry);
-        statistics.add(entry);
-    });
+    Recorded recorded;
+    TrafficRecorder &recorder = recorded.recorder;
+    QList<TrafficEntry> &entries = recorded.entries;
+    const TrafficStatistics &statistics = recorded.statistics;
     const QByteArray answer = PlcFrame::dataAnswer("03D4");
     const QByteArray badSum = answer.left(answer.size() - 1) + 'F';
     auto scripted = std::make_unique<ScriptedPort>();
