@@ -1,14 +1,11 @@
 #include "benchreport.h"
 
+#include "link/wholefile.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -56,34 +53,9 @@ QString BenchReport::append(const Entry &entry)
 {
     const QByteArray line = QJsonDocument(json(entry)).toJson(QJsonDocument::Compact) + '\n';
     const QMutexLocker locked(&m_lock);
-    const QByteArray path = QFile::encodeName(m_path);
-    const auto failure = [this](int error) {
-        return QStringLiteral("Cannot write %1: %2")
-            .arg(m_path, QString::fromLocal8Bit(std::strerror(error)));
-    };
-    // One write of the whole line to a file opened for appending: lines of
-    // other processes on the same file stay whole as well. A line written
-    // in part is cut off again, so the next one does not join it.
-    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return failure(errno);
-    ssize_t written = 0;
-    do
-        written = ::write(fd, line.constData(), size_t(line.size()));
-    while (written < 0 && errno == EINTR);
-    const int writeError = written < 0 ? errno : ENOSPC;
-    QString error;
-    if (written != line.size()) {
-        // The part written ends the file now.
-        struct stat after = {};
-        if (written > 0 && ::fstat(fd, &after) == 0)
-            while (::ftruncate(fd, after.st_size - written) < 0 && errno == EINTR) {
-            }
-        error = failure(writeError);
-    }
-    if (::close(fd) < 0 && error.isEmpty())
-        error = failure(errno);
-    return error;
+    if (const QString reason = WholeFile::append(m_path, line); !reason.isEmpty())
+        return QStringLiteral("Cannot write %1: %2").arg(m_path, reason);
+    return {};
 }
 
 QJsonObject BenchReport::json(const Entry &entry)

@@ -7,6 +7,14 @@
 #include <QMutex>
 
 #include <csignal>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace Cli {
 
@@ -14,9 +22,37 @@ std::atomic<bool> interrupted = false;
 
 namespace {
 
+#ifdef Q_OS_WIN
+// Ctrl+C, Ctrl+Break and the console window's closing end a watch between
+// two reads, as the signals do elsewhere.
+BOOL WINAPI interruptConsole(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+        interrupted = true;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+#else
 void interrupt(int)
 {
     interrupted = true;
+}
+#endif
+
+void catchInterrupts()
+{
+    interrupted = false;
+#ifdef Q_OS_WIN
+    SetConsoleCtrlHandler(interruptConsole, TRUE);
+#else
+    std::signal(SIGINT, interrupt);
+    std::signal(SIGTERM, interrupt);
+#endif
 }
 
 // Prints the results, as text or JSON, and gives the exit code: the
@@ -64,9 +100,19 @@ CommandResult failed(const TransferResult &result)
     return failed(result.refused ? Invalid : LinkFailed, result.message);
 }
 
+bool isTerminal(FILE *stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+// Output is UTF-8 everywhere; a Windows console is told so once.
 void print(const QString &text, FILE *stream)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputs(text.toUtf8().constData(), stream);
     std::fputc('\n', stream);
 }
 
@@ -75,7 +121,7 @@ void printLocked(const QString &text, FILE *stream)
 {
     static QMutex lock;
     const QMutexLocker locked(&lock);
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stream);
     std::fflush(stream);
 }
 
@@ -85,6 +131,9 @@ using namespace Cli;
 
 int runCli(const QStringList &arguments)
 {
+#ifdef Q_OS_WIN
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     const std::variant<Options, int> parsed = parseOptions(arguments);
     if (const int *exit = std::get_if<int>(&parsed))
         return *exit;
@@ -111,11 +160,8 @@ int runCli(const QStringList &arguments)
         }
         return report(o, {}, {run->once(o)});
     }
-    if (o.watch > 0) {
-        interrupted = false;
-        std::signal(SIGINT, interrupt);
-        std::signal(SIGTERM, interrupt);
-    }
+    if (o.watch > 0)
+        catchInterrupts();
     const std::variant<QList<CommandResult>, int> outcomes = runOnPorts(*run, o);
     if (const int *exit = std::get_if<int>(&outcomes))
         return *exit;

@@ -102,6 +102,8 @@ std::variant<QList<CommandResult>, int> runOnPorts(const Command &command, const
 // A command's failure with its message.
 CommandResult failed(int code, const QString &message);
 CommandResult failed(const TransferResult &result);
+// Whether the stream goes to a terminal (a console on Windows).
+bool isTerminal(FILE *stream);
 // A line to the stream; printLocked writes it whole among the ports' threads.
 void print(const QString &text, FILE *stream = stdout);
 void printLocked(const QString &text, FILE *stream);

@@ -5,10 +5,10 @@
 #include "link/connectiontest.h"
 #include "link/plcport.h"
 #include "link/portsetup.h"
+#include "link/serialline.h"
 #include "modbus/uartdescription.h"
 
 #include <QDeadlineTimer>
-#include <QSerialPortInfo>
 #include <QThread>
 
 namespace Cli {
@@ -124,19 +124,15 @@ CommandResult ports(const Options &)
 {
     CommandResult out;
     QJsonArray list;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString vendor =
-            info.hasVendorIdentifier() ? QString::number(info.vendorIdentifier(), 16) : QString();
-        const QString product =
-            info.hasProductIdentifier() ? QString::number(info.productIdentifier(), 16) : QString();
+    for (const SerialDevice &device : systemSerialDevices()) {
         out.lines << QStringLiteral("%1  %2  %3  %4:%5")
-                         .arg(info.systemLocation(), info.description(), info.serialNumber(),
-                              vendor, product);
-        list.append(QJsonObject{{QStringLiteral("device"), info.systemLocation()},
-                                {QStringLiteral("description"), info.description()},
-                                {QStringLiteral("serialNumber"), info.serialNumber()},
-                                {QStringLiteral("vendorId"), vendor},
-                                {QStringLiteral("productId"), product}});
+                         .arg(device.path, device.description, device.serialNumber,
+                              device.vendorId, device.productId);
+        list.append(QJsonObject{{QStringLiteral("device"), device.path},
+                                {QStringLiteral("description"), device.description},
+                                {QStringLiteral("serialNumber"), device.serialNumber},
+                                {QStringLiteral("vendorId"), device.vendorId},
+                                {QStringLiteral("productId"), device.productId}});
     }
     out.json.insert(QStringLiteral("ports"), list);
     return out;

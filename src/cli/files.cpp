@@ -4,13 +4,14 @@
 #include "config/configurationjson.h"
 #include "config/configurationupload.h"
 #include "config/registermap.h"
+#include "link/wholefile.h"
 #include "modbus/modbuschoices.h"
 #include "modbus/requesttable.h"
 #include "onewire/sensortable.h"
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace Cli {
 
@@ -45,19 +46,21 @@ std::optional<Configuration> loadFile(const QString &path, QString &error)
     }
     // A whole configuration takes some tens of kilobytes; a larger file
     // is something else and is not read into memory.
+    // Whatever the file is (a device, a FIFO), no more is read than that.
     constexpr qint64 largestJson = 1024 * 1024;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    if (file.size() > largestJson) {
+    const WholeFile::Read file = WholeFile::read(path, largestJson);
+    if (file.tooLarge) {
+        const QFileInfo info(path);
         error = QStringLiteral("%1 holds %2 bytes, more than a configuration in JSON can")
-                    .arg(path)
-                    .arg(file.size());
+                    .arg(path, info.isFile() ? QString::number(info.size())
+                                             : QStringLiteral("more than %1").arg(largestJson));
         return std::nullopt;
     }
-    const ConfigurationJson::Read read = ConfigurationJson::read(file.readAll());
+    if (!file.contents) {
+        error = file.error;
+        return std::nullopt;
+    }
+    const ConfigurationJson::Read read = ConfigurationJson::read(*file.contents);
     if (!read.configuration)
         error = QStringLiteral("%1: %2").arg(path, read.error);
     return read.configuration;
@@ -69,10 +72,9 @@ QString saveFile(const QString &path, const Configuration &c)
 {
     if (!isJson(path))
         return ConfigurationFile::save(path, c);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(ConfigurationJson::write(c)) < 0 ||
-        !file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    if (const QString reason = WholeFile::write(path, ConfigurationJson::write(c));
+        !reason.isEmpty())
+        return WholeFile::cannotWrite(path, reason);
     return {};
 }
 

@@ -13,7 +13,6 @@
 #include <QThread>
 
 #include <memory>
-#include <unistd.h>
 
 namespace Cli {
 
@@ -84,7 +83,7 @@ std::variant<QList<CommandResult>, int> runOnPorts(const Command &command, const
             return ReportFailed;
         }
     }
-    const bool terminal = isatty(fileno(stderr));
+    const bool terminal = isTerminal(stderr);
     QMutex progressLock;
     // Threads Qt knows: the serial ports want them.
     std::vector<std::unique_ptr<QThread>> runs;

@@ -1,5 +1,6 @@
 #include "configurationfile.h"
 
+#include "link/wholefile.h"
 #include "modbus/modbuschoices.h"
 #include "modbus/modeword.h"
 #include "modbus/uartdescription.h"
@@ -10,7 +11,6 @@
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
 #include <cmath>
@@ -403,31 +403,34 @@ QString save(const QString &path, const Configuration &configuration)
     const Encoded encoded = encode(configuration);
     if (!encoded.error.isEmpty())
         return encoded.error;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    if (file.write(encoded.record) != encoded.record.size() || !file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    if (const QString reason = WholeFile::write(path, encoded.record); !reason.isEmpty())
+        return WholeFile::cannotWrite(path, reason);
     return {};
 }
 
 Decoded load(const QString &path, const Configuration &current)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
     // A file of another length is cut short or is something else: reading it
-    // as a record would take zeros or foreign bytes for settings.
-    if (file.size() != recordSize)
-        return {std::nullopt, QStringLiteral("%1 is not a configuration file: it holds %2 bytes, "
-                                             "a configuration file %3")
-                                  .arg(path)
-                                  .arg(file.size())
-                                  .arg(recordSize)};
-    const QByteArray record = file.read(recordSize);
-    if (record.size() != recordSize)
-        return {std::nullopt, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
-    return decode(record, current);
+    // as a record would take zeros or foreign bytes for settings. Whatever
+    // the file is, no more than one byte past a record is read.
+    const WholeFile::Read record = WholeFile::read(path, recordSize);
+    const auto notConfiguration = [&path](const QString &size) {
+        return QStringLiteral("%1 is not a configuration file: it holds %2 bytes, "
+                              "a configuration file %3")
+            .arg(path, size)
+            .arg(recordSize);
+    };
+    if (record.tooLarge) {
+        const QFileInfo file(path);
+        return {std::nullopt,
+                notConfiguration(file.isFile() ? QString::number(file.size())
+                                               : QStringLiteral("more than %1").arg(recordSize))};
+    }
+    if (!record.contents)
+        return {std::nullopt, record.error};
+    if (record.contents->size() != recordSize)
+        return {std::nullopt, notConfiguration(QString::number(record.contents->size()))};
+    return decode(*record.contents, current);
 }
 
 } // namespace ConfigurationFile

@@ -3,13 +3,14 @@
 #include "config/configurationfile.h"
 #include "config/configurationupload.h"
 #include "link/transferrun.h"
+#include "link/wholefile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -27,6 +28,26 @@ const QString timeFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
 QString metaPath(const QString &apc)
 {
     return apc.chopped(4) + QStringLiteral(".json");
+}
+
+// Drops the oldest backups past the newest `kept`. Only the tool's own are
+// counted and dropped: pairs whose description it could have written, not
+// links; and never the one just made, whatever the times of the others
+// (a clock ahead, another bench's time zone).
+void prune(const QString &folder, const QString &made)
+{
+    const QList<Entry> all = list(folder);
+    qsizetype own = 1;
+    for (const Entry &entry : all) {
+        const QString meta = metaPath(entry.path);
+        if (entry.path == made || !entry.problem.isEmpty() ||
+            QFileInfo(entry.path).isSymLink() || QFileInfo(meta).isSymLink())
+            continue;
+        if (++own <= kept)
+            continue;
+        QFile::remove(entry.path);
+        QFile::remove(meta);
+    }
 }
 
 } // namespace
@@ -82,30 +103,24 @@ Saved save(const QString &folder, const Taken &taken, const QString &port,
             return {{},
                     QStringLiteral("Cannot write %1: %2").arg(apc.fileName(), apc.errorString())};
     }
-    const QString path = apc.fileName();
-    const bool written = apc.write(encoded.record) == encoded.record.size() && apc.flush();
-    const QString apcError = apc.errorString();
     apc.close();
-    if (!written) {
-        QFile::remove(path);
-        return {{}, QStringLiteral("Cannot write %1: %2").arg(path, apcError)};
-    }
+    const QString path = apc.fileName();
     const QJsonObject meta{{QStringLiteral("time"), time.toString(Qt::ISODateWithMs)},
                            {QStringLiteral("port"), port},
                            {QStringLiteral("cpuType"), int(taken.cpuType)},
                            {QStringLiteral("parts"), partsText(labelled)}};
-    QSaveFile file(metaPath(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(meta).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
-        // Only this backup's own file goes.
-        QFile::remove(path);
-        return {{}, QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString())};
+    // Both files whole, or neither: only this backup's own files go.
+    for (const auto &[file, bytes] :
+         {std::pair(path, encoded.record),
+          std::pair(metaPath(path), QJsonDocument(meta).toJson(QJsonDocument::Indented))}) {
+        if (const QString reason = WholeFile::write(file, bytes); !reason.isEmpty()) {
+            QFile::remove(path);
+            if (file != path)
+                QFile::remove(metaPath(path));
+            return {{}, WholeFile::cannotWrite(file, reason)};
+        }
     }
-    const QList<Entry> all = list(folder);
-    for (qsizetype k = kept; k < all.size(); ++k) {
-        QFile::remove(all.at(k).path);
-        QFile::remove(metaPath(all.at(k).path));
-    }
+    prune(folder, path);
     return {path, {}};
 }
 
@@ -123,19 +138,24 @@ QList<Entry> list(const QString &folder)
         Entry entry;
         entry.path = dir.filePath(fileName);
         entry.time = QDateTime::fromString(match.captured(1), timeFormat);
-        QFile file(metaPath(entry.path));
-        if (!entry.time.isValid() || !file.exists())
+        const QFileInfo metaFile(metaPath(entry.path));
+        if (!entry.time.isValid() || !metaFile.exists())
             continue;
         entry.parts = {false, false, false};
-        if (!file.open(QIODevice::ReadOnly)) {
-            entry.problem =
-                QStringLiteral("its description cannot be read: %1").arg(file.errorString());
-        } else if (file.size() > 4096) {
+        // Whatever the .json is (a link to a device, say), no more than a
+        // description's bound is read.
+        const WholeFile::Read description = WholeFile::read(metaFile.filePath(), 4096);
+        if (description.tooLarge) {
             entry.problem = QStringLiteral("its description cannot be read: %1 bytes, too long")
-                                .arg(file.size());
+                                .arg(metaFile.isFile() ? QString::number(metaFile.size())
+                                                       : QStringLiteral("more than 4096"));
+        } else if (!description.contents) {
+            entry.problem =
+                QStringLiteral("its description cannot be read: %1").arg(description.error);
         } else {
             QJsonParseError error;
-            const QJsonObject meta = QJsonDocument::fromJson(file.readAll(), &error).object();
+            const QJsonObject meta =
+                QJsonDocument::fromJson(*description.contents, &error).object();
             const QJsonValue cpuType = meta.value(QStringLiteral("cpuType"));
             const std::optional<ConfigurationParts> parts =
                 ConfigurationParts::fromText(meta.value(QStringLiteral("parts")).toString());

@@ -52,8 +52,9 @@ struct Entry
 // anything else as "_"), created only when no file has that name, with a
 // counter (-2, -3, ...) before ".apc" on a clash; then its .json beside it.
 // It is labelled with the parts it holds (`parts` as far as `taken` holds
-// them). Then all but the newest `kept` backups are dropped; files whose
-// name is not of that form, or without their .json, are left alone. The file
+// them). Then all but the newest `kept` backups are dropped, never this one;
+// files whose name is not of that form, without their .json, with a .json
+// that is not such a description, or that are links, are left alone. The file
 // written, or the error; a failure leaves nothing of this backup behind.
 struct Saved
 {

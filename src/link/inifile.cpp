@@ -1,7 +1,9 @@
 #include "inifile.h"
 
+#include "link/wholefile.h"
+
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringList>
 
 // A small reader and writer of its own rather than QSettings: QSettings keeps
@@ -24,18 +26,20 @@ struct Lines
 
 Lines readLines(const QString &file)
 {
-    QFile in(file);
-    if (!in.exists())
+    const QFileInfo info(file);
+    if (!info.exists())
         return {};
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {{}, QStringLiteral("Cannot read %1: %2").arg(file, in.errorString())};
-    if (in.size() > largestFile)
+    const WholeFile::Read in = WholeFile::read(file, largestFile);
+    if (in.tooLarge)
         return {{},
                 QStringLiteral("%1 holds %2 bytes, more than a settings file can: it is left "
                                "as it is")
-                    .arg(file)
-                    .arg(in.size())};
-    const QByteArray bytes = in.readAll();
+                    .arg(file, info.isFile() ? QString::number(info.size())
+                                             : QStringLiteral("more than %1").arg(largestFile))};
+    if (!in.contents)
+        return {{}, in.error};
+    // Lines end at "\n"; a "\r" before it (a file from Windows) goes.
+    const QByteArray bytes = QByteArray(*in.contents).replace("\r\n", "\n");
     if (bytes.contains('\0'))
         return {{}, QStringLiteral("%1 is not a text file: it is left as it is").arg(file)};
     return {QString::fromUtf8(bytes).split(QLatin1Char('\n')), {}};
@@ -92,10 +96,8 @@ QString saveLines(const QString &file, QStringList lines)
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text) || out.write(bytes) != bytes.size() ||
-        !out.commit())
-        return QStringLiteral("Cannot save the settings in %1: %2").arg(file, out.errorString());
+    if (const QString reason = WholeFile::write(file, bytes); !reason.isEmpty())
+        return QStringLiteral("Cannot save the settings in %1: %2").arg(file, reason);
     return {};
 }
 

@@ -5,8 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QStringList>
 
 #include <initializer_list>
@@ -17,28 +15,15 @@ using std::chrono::milliseconds;
 
 namespace {
 
-QString openFailure(const QString &device, const QSerialPort &serial)
-{
-    if (!QFileInfo::exists(device))
-        return QStringLiteral("Cannot open %1: there is no such device. If it is a USB adapter, "
-                              "it may be unplugged.")
-            .arg(device);
-    QString text = QStringLiteral("Cannot open %1: %2.").arg(device, serial.errorString());
-    if (serial.error() == QSerialPort::PermissionError)
-        text += QStringLiteral(" The user may need to be a member of the dialout group.");
-    return text;
-}
-
 template <typename T> using Choices = std::initializer_list<std::pair<const char *, T>>;
 
-const Choices<QSerialPort::Parity> parities = {
-    {"N", QSerialPort::NoParity}, {"O", QSerialPort::OddParity}, {"E", QSerialPort::EvenParity}};
-const Choices<QSerialPort::DataBits> dataBits = {{"5", QSerialPort::Data5},
-                                                 {"6", QSerialPort::Data6},
-                                                 {"7", QSerialPort::Data7},
-                                                 {"8", QSerialPort::Data8}};
-const Choices<QSerialPort::StopBits> stopBits = {
-    {"1", QSerialPort::OneStop}, {"1.5", QSerialPort::OneAndHalfStop}, {"2", QSerialPort::TwoStop}};
+const Choices<LineFormat::Parity> parities = {{"N", LineFormat::Parity::None},
+                                              {"O", LineFormat::Parity::Odd},
+                                              {"E", LineFormat::Parity::Even}};
+const Choices<int> dataBits = {{"5", 5}, {"6", 6}, {"7", 7}, {"8", 8}};
+const Choices<LineFormat::StopBits> stopBits = {{"1", LineFormat::StopBits::One},
+                                                {"1.5", LineFormat::StopBits::OneAndHalf},
+                                                {"2", LineFormat::StopBits::Two}};
 
 template <typename T> std::optional<T> choiceOf(Choices<T> choices, const QString &text)
 {
@@ -58,9 +43,7 @@ bool isPseudoTerminal(const QString &device)
 
 QList<SerialDevice> serialDevices(const QString &byIdFolder)
 {
-    QList<SerialDevice> kernel;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        kernel.append({info.systemLocation(), info.description()});
+    const QList<SerialDevice> kernel = systemSerialDevices();
     QList<SerialDevice> devices;
     const QFileInfoList links =
         QDir(byIdFolder).entryInfoList(QDir::Files | QDir::System, QDir::Name);
@@ -69,7 +52,9 @@ QList<SerialDevice> serialDevices(const QString &byIdFolder)
         const auto known = std::find_if(kernel.cbegin(), kernel.cend(), [&target](const auto &d) {
             return QFileInfo(d.path).canonicalFilePath() == target;
         });
-        devices.append({link.filePath(), known == kernel.cend() ? QString() : known->description});
+        SerialDevice named = known == kernel.cend() ? SerialDevice() : *known;
+        named.path = link.filePath();
+        devices.append(named);
     }
     return devices + kernel;
 }
@@ -110,10 +95,8 @@ bool QtPlcPort::open()
     m_error.clear();
     m_device = serialDevicePath(m_fixedDevice.isEmpty() ? deviceFor(m_portNumber, m_iniFile)
                                                         : m_fixedDevice);
-    m_serial = std::make_unique<QSerialPort>();
-    m_serial->setPortName(m_device);
-    if (!m_serial->open(QIODevice::ReadWrite)) {
-        m_error = openFailure(m_device, *m_serial);
+    m_serial = std::make_unique<SerialLine>();
+    if (!m_serial->open(m_device, m_error)) {
         m_serial.reset();
         return false;
     }
@@ -141,28 +124,44 @@ bool QtPlcPort::applySettings()
     const QStringList parts = m_settings.split(QLatin1Char(','));
     if (parts.size() != 4)
         return fail(QStringLiteral("invalid port settings \"%1\"").arg(m_settings));
-    const bool line = !isPseudoTerminal(m_device);
+    LineFormat format;
     bool ok = false;
-    const int speed = parts[0].toInt(&ok);
-    if (!ok || speed <= 0 || !m_serial->setBaudRate(speed))
-        return fail(QStringLiteral("speed %1 is not supported").arg(parts[0]));
+    format.speed = parts[0].toInt(&ok);
+    const QString speedRefused = QStringLiteral("speed %1 is not supported").arg(parts[0]);
+    const QString parityRefused = QStringLiteral("parity %1 is not supported").arg(parts[1]);
+    const QString bitsRefused = QStringLiteral("%1 data bits are not supported").arg(parts[2]);
+    const QString stopRefused = QStringLiteral("%1 stop bits are not supported").arg(parts[3]);
+    if (!ok || format.speed <= 0)
+        return fail(speedRefused);
     const auto parity = choiceOf(parities, parts[1]);
-    if (!parity || (line && !m_serial->setParity(*parity)))
-        return fail(QStringLiteral("parity %1 is not supported").arg(parts[1]));
+    if (!parity)
+        return fail(parityRefused);
     const auto bits = choiceOf(dataBits, parts[2]);
-    if (!bits || (line && !m_serial->setDataBits(*bits)))
-        return fail(QStringLiteral("%1 data bits are not supported").arg(parts[2]));
+    if (!bits)
+        return fail(bitsRefused);
     const auto stop = choiceOf(stopBits, parts[3]);
-    if (!stop || (line && !m_serial->setStopBits(*stop)))
-        return fail(QStringLiteral("%1 stop bits are not supported").arg(parts[3]));
-    m_serial->setFlowControl(QSerialPort::NoFlowControl);
+    if (!stop)
+        return fail(stopRefused);
+    format.parity = *parity;
+    format.dataBits = *bits;
+    format.stopBits = *stop;
+    switch (m_serial->configure(format, !isPseudoTerminal(m_device))) {
+    case SerialLine::Setting::None:
+        return true;
+    case SerialLine::Setting::Speed:
+        return fail(speedRefused);
+    case SerialLine::Setting::Parity:
+        return fail(parityRefused);
+    case SerialLine::Setting::DataBits:
+        return fail(bitsRefused);
+    case SerialLine::Setting::StopBits:
+        return fail(stopRefused);
+    }
     return true;
 }
 
 void QtPlcPort::close()
 {
-    if (m_serial)
-        m_serial->close();
     m_serial.reset();
 }
 
@@ -177,27 +176,19 @@ bool QtPlcPort::write(const QByteArray &data)
         m_error = QStringLiteral("The port is not open.");
         return false;
     }
-    if (m_serial->write(data) != data.size())
-        return fail(m_serial->errorString());
-    // Without an event loop on this thread the bytes leave only while we wait.
-    while (m_serial->bytesToWrite() > 0) {
-        if (!m_serial->waitForBytesWritten(1000))
-            return fail(QStringLiteral("write failed: %1").arg(m_serial->errorString()));
-    }
-    return true;
+    QString error;
+    return m_serial->write(data, error) || fail(error);
 }
 
 QByteArray QtPlcPort::takeReceived()
 {
-    return isOpen() ? m_serial->readAll() : QByteArray();
+    return isOpen() ? m_serial->takeReceived() : QByteArray();
 }
 
 void QtPlcPort::discardInput()
 {
-    if (!isOpen())
-        return;
-    m_serial->clear(QSerialPort::Input);
-    m_serial->readAll();
+    if (isOpen())
+        m_serial->discardInput();
 }
 
 PlcPort::Wait QtPlcPort::waitForData(milliseconds timeout)
@@ -206,17 +197,13 @@ PlcPort::Wait QtPlcPort::waitForData(milliseconds timeout)
         m_error = QStringLiteral("The port is not open.");
         return Wait::Error;
     }
-    if (m_serial->bytesAvailable() > 0)
-        return Wait::Data;
-    if (m_serial->waitForReadyRead(int(timeout.count())))
-        return Wait::Data;
-    if (m_serial->error() == QSerialPort::TimeoutError) {
-        m_serial->clearError();
-        return Wait::Timeout;
+    QString error;
+    const Wait wait = m_serial->waitForData(timeout, error);
+    if (wait == Wait::Error) {
+        fail(error);
+        close();
     }
-    fail(m_serial->errorString());
-    close();
-    return Wait::Error;
+    return wait;
 }
 
 void QtPlcPort::pause(milliseconds duration)

@@ -1,22 +1,11 @@
 #pragma once
 
 #include "link/plcport.h"
+#include "link/serialline.h"
 
 #include <QList>
 
 #include <memory>
-
-class QSerialPort;
-
-// A serial device to offer: its path and, where the system knows it, the
-// adapter's description.
-struct SerialDevice
-{
-    QString path;
-    QString description;
-
-    bool operator==(const SerialDevice &) const = default;
-};
 
 // The serial devices of the system: first the stable names in `byIdFolder`
 // (on Linux /dev/serial/by-id, names that survive unplugging), each with the
@@ -70,6 +59,6 @@ private:
     int m_portNumber = 1;
     QString m_device;
     QString m_fixedDevice;
-    std::unique_ptr<QSerialPort> m_serial;
+    std::unique_ptr<SerialLine> m_serial;
     QString m_error;
 };

@@ -1,5 +1,6 @@
 #include "trafficmonitor.h"
 
+#include "link/wholefile.h"
 #include "widgets/userdialogs.h"
 
 #include <QAction>
@@ -8,7 +9,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -203,9 +203,7 @@ void TrafficMonitor::save()
         for (const TrafficEntry &entry : shown())
             contents += entry.text() + QLatin1Char('\n');
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(contents.toUtf8()) < 0 ||
-        !file.commit())
-        m_dialogs.message(this, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()),
-                          {}, UserDialogs::Icon::Warning);
+    if (const QString reason = WholeFile::write(path, contents.toUtf8()); !reason.isEmpty())
+        m_dialogs.message(this, WholeFile::cannotWrite(path, reason), {},
+                          UserDialogs::Icon::Warning);
 }
