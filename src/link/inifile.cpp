@@ -29,6 +29,10 @@ Lines readLines(const QString &file)
     const QFileInfo info(file);
     if (!info.exists())
         return {};
+    // A FIFO would hold the program until someone writes to it.
+    if (!info.isFile())
+        return {{},
+                QStringLiteral("%1 is not an ordinary file: it is left as it is").arg(file)};
     const WholeFile::Read in = WholeFile::read(file, largestFile);
     if (in.tooLarge)
         return {{},

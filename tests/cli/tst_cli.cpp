@@ -5,6 +5,7 @@
 #include "config/configurationjson.h"
 #include "config/plcbackup.h"
 #include "link/plcframe.h"
+#include "link/qtplcport.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
@@ -77,6 +78,7 @@ private Q_SLOTS:
     void convertsBothWays();
     void portsAsNamed_data();
     void portsAsNamed();
+    void oneDeviceOneUserWhateverItsName();
     void writesFilesByTheirEnding_data();
     void writesFilesByTheirEnding();
     void badFilesAreRefused_data();
@@ -674,6 +676,27 @@ void TestCli::portsAsNamed()
     QVERIFY2((code == 0 ? run.out : run.err).startsWith(said.replace(u"%3"_s, folder)),
              qPrintable(run.out + run.err));
     QVERIFY2(!run.err.contains(u"No first answer"_s), qPrintable(run.err));
+}
+
+// A device held under one name is busy under every other: the simulator's
+// link and the pseudo-terminal it points to are one device.
+void TestCli::oneDeviceOneUserWhateverItsName()
+{
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(sim.start());
+    const QString device = QFileInfo(sim.link()).canonicalFilePath();
+    QtPlcPort holder(path(u"set.ini"_s));
+    holder.setDevice(sim.link());
+    QVERIFY2(holder.open(), qPrintable(holder.errorString()));
+
+    for (const QString &name : {device, sim.link()}) {
+        const Run busy = cli({u"--port"_s, name, u"test"_s});
+        QCOMPARE(busy.code, 3);
+        QCOMPARE(busy.err, u"Cannot open %1: it is in use by another program (PID %2).\n"_s.arg(
+                               name, QString::number(QCoreApplication::applicationPid())));
+    }
+    holder.close();
+    QCOMPARE(cli({u"--port"_s, device, u"test"_s}).code, 0);
 }
 
 void TestCli::writesFilesByTheirEnding_data()
