@@ -30,11 +30,13 @@ QStringList defaultInstallPrefixes()
 }
 
 QString settingsFile(const QString &programFolder, const QString &userFolder,
-                     const QStringList &installPrefixes)
+                     const QStringList &installPrefixes, SettingsBeside rule)
 {
     const QString name = QStringLiteral("set.ini");
     const QFileInfo beside(programFolder + QLatin1Char('/') + name);
-    if (!installed(programFolder, installPrefixes) &&
+    if (rule == SettingsBeside::WhenPresent && beside.isFile())
+        return beside.filePath();
+    if (rule == SettingsBeside::WhenWritable && !installed(programFolder, installPrefixes) &&
         (beside.exists() ? beside.isWritable() : QFileInfo(programFolder).isWritable()))
         return beside.filePath();
     QDir().mkpath(userFolder);
