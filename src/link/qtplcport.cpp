@@ -73,6 +73,18 @@ QString serialDevicePath(const QString &name)
 #endif
 }
 
+bool serialDeviceExists(const QString &device)
+{
+#ifdef Q_OS_WIN
+    const QList<SerialDevice> ports = systemSerialDevices();
+    return std::any_of(ports.cbegin(), ports.cend(), [&device](const SerialDevice &port) {
+        return port.path.compare(device, Qt::CaseInsensitive) == 0;
+    });
+#else
+    return QFileInfo::exists(device);
+#endif
+}
+
 QtPlcPort::QtPlcPort(QString iniFile) : m_iniFile(std::move(iniFile)) {}
 
 QtPlcPort::~QtPlcPort() = default;
@@ -80,12 +92,13 @@ QtPlcPort::~QtPlcPort() = default;
 QString QtPlcPort::deviceFor(int number, const QString &iniFile)
 {
     const QString name = QStringLiteral("COM%1").arg(number);
+    const QString mapped = Ini_read(iniFile, QStringLiteral("PORTS"), name, QString()).trimmed();
+    if (!mapped.isEmpty())
+        return mapped;
 #ifdef Q_OS_WIN
-    Q_UNUSED(iniFile);
     return name;
 #else
-    const QString mapped = Ini_read(iniFile, QStringLiteral("PORTS"), name, QString()).trimmed();
-    return mapped.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(number - 1) : mapped;
+    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
 #endif
 }
 

@@ -18,9 +18,14 @@ QList<SerialDevice> serialDevices(const QString &byIdFolder = QStringLiteral("/d
 // they are.
 QString serialDevicePath(const QString &name);
 
-// A PlcPort over a real serial device. Port number n is "COMn" on Windows;
-// elsewhere the section "PORTS" of the settings file may map "COMn" to a
-// device path, and without such a key COMn is /dev/ttyS(n-1).
+// Whether the system has the device: a file on Linux, a COM port Windows
+// knows on Windows.
+bool serialDeviceExists(const QString &device);
+
+// A PlcPort over a real serial device. The section "PORTS" of the settings
+// file may map port number n, "COMn", to a device (a path, or on Windows
+// another COM port, "COM12"); without such a key COMn is the port of that
+// name on Windows and /dev/ttyS(n-1) elsewhere.
 class QtPlcPort : public PlcPort
 {
 public:

@@ -286,7 +286,7 @@ void ComSetting::save()
             continue;
         // A mistyped device would replace the mapping that worked, and
         // Find PLC would no longer try the device it named: ask first.
-        if (!QFileInfo::exists(device) &&
+        if (!serialDeviceExists(device) &&
             !m_dialogs.askYesNo(
                 this, QStringLiteral("There is no device %1 on this computer. Map COM%2 to it all "
                                      "the same? COM%2 stands for %3 now.")
