@@ -1,6 +1,8 @@
 #include "progress.h"
 
+#include <QKeySequence>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 Progress::Progress(QWidget *parent) : QDialog(parent)
@@ -14,6 +16,14 @@ Progress::Progress(QWidget *parent) : QDialog(parent)
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setMinimumWidth(320);
+
+    // The window's Exit works here too: it asks whether to close once the
+    // operation has ended.
+    auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, [this] {
+        if (parentWidget())
+            parentWidget()->window()->close();
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_bar);

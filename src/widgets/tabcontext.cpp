@@ -203,8 +203,10 @@ void TabContext::download(QWidget *from, const QString &part,
                           std::function<TransferResult(PlcPort &, const TransferProgress &)> work,
                           ProgressWindow progress)
 {
+    ++m_writes;
     if (!m_backup.read || (m_backup.wanted && !m_backup.wanted(part))) {
-        transfer<TransferResult>(from, std::move(work), progress, written(part));
+        if (!transfer<TransferResult>(from, std::move(work), progress, written(part)))
+            --m_writes;
         return;
     }
     auto failure = std::make_shared<QString>();
@@ -224,18 +226,24 @@ void TabContext::download(QWidget *from, const QString &part,
                     !m_dialogs.askYesNo(from ? from.data() : m_window,
                                         QStringLiteral("No backup of the PLC was made: %1\n"
                                                        "Write without a backup?")
-                                            .arg(reason)))
+                                            .arg(reason))) {
+                    --m_writes;
                     return;
-                transfer<TransferResult>(from ? from.data() : m_window, std::move(work), progress,
-                                         written(part));
+                }
+                if (!transfer<TransferResult>(from ? from.data() : m_window, std::move(work),
+                                              progress, written(part)))
+                    --m_writes;
             });
-    if (!started)
+    if (!started) {
+        --m_writes;
         reportBusy(from);
+    }
 }
 
 std::function<void(const TransferResult &)> TabContext::written(const QString &part)
 {
     return [this, part](const TransferResult &result) {
+        --m_writes;
         if (result.ok)
             Q_EMIT partWritten(part);
     };

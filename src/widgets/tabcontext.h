@@ -119,6 +119,8 @@ public:
     };
     // Whether an operation of the user is asked for, waits or runs.
     bool userOperationPending() const;
+    // Whether a download() is under way (its backup, question or write).
+    bool isWriting() const { return m_writes > 0; }
 
     // Runs a transfer, then shows what it read (`show`, when given), then
     // reports how it ended (see report()). Result is a TransferResult or a
@@ -241,6 +243,7 @@ private:
     std::unique_ptr<PlcSession> m_session;
     PlcControls m_plcControls;
     DownloadCheck m_downloadCheck;
+    int m_writes = 0;
     CellConflict m_cellConflict;
     QString m_nextChange;
     Backup m_backup;

@@ -26,6 +26,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTime>
+#include <QTimer>
 
 Main::Main(Context context, QWidget *parent)
     : QMainWindow(parent), m_recorder(std::make_unique<TrafficRecorder>()),
@@ -100,8 +101,17 @@ Main::Main(Context context, QWidget *parent)
     // What a transfer reads is shown at its end over the configuration as
     // it was at its start, so nothing can be edited, undone or loaded
     // meanwhile.
-    connect(m_context.get(), &TabContext::userOperationRunning, this,
-            [this](bool running) { setEditable(!running); });
+    connect(m_context.get(), &TabContext::userOperationRunning, this, [this](bool running) {
+        setEditable(!running);
+        // Once its result has been shown, the window closes as it was asked.
+        if (!running && m_closeWhenDone)
+            QTimer::singleShot(0, this, [this] {
+                if (m_context->userOperationPending())
+                    return;
+                m_closeWhenDone = false;
+                close();
+            });
+    });
     setUpBackups();
     setUpStatus();
     apply(startUp);
@@ -158,8 +168,21 @@ void Main::apply(const Configuration &configuration)
     m_hwConfig->apply(configuration.io);
 }
 
+// A write cut off half-way leaves the PLC with part of a table: while an
+// operation of the user runs, closing waits for its end, when the user says
+// so, and for its result to be shown.
 void Main::closeEvent(QCloseEvent *event)
 {
+    if (m_context->userOperationPending()) {
+        event->ignore();
+        if (m_closeWhenDone)
+            return;
+        m_closeWhenDone = dialogs().askYesNo(
+            this, m_context->isWriting()
+                      ? QStringLiteral("A write to the PLC is running. Close when it has ended?")
+                      : QStringLiteral("A PLC operation is running. Close when it has ended?"));
+        return;
+    }
     if (maySetAside())
         event->accept();
     else

@@ -198,6 +198,8 @@ private:
     QAction *m_paste = nullptr;
     QList<QAction *> m_loadItems; // Load config, Recent files, Restore PLC backup
     bool m_editable = true;
+    // The user asked to close while an operation ran: close at its end.
+    bool m_closeWhenDone = false;
 
     QTabWidget *m_tabs = nullptr;
     HwConfigTab *m_hwConfig = nullptr;

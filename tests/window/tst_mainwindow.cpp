@@ -108,7 +108,8 @@ private Q_SLOTS:
     void onlyOneOperationAtATime();
     void chainedOperationKeepsControlsDisabled();
     void progressWindowFollowsOperation();
-    void closingDuringOperationEndsCleanly();
+    void closingDuringOperationWaitsForItsEnd_data();
+    void closingDuringOperationWaitsForItsEnd();
     void userOperationWaitsForBackgroundRead();
     void noEditWhileTransferRuns();
 
@@ -508,22 +509,69 @@ void TestMain::progressWindowFollowsOperation()
 
 // No question, no write to the settings file, and the operation waiting on
 // the line is cancelled rather than waited out.
-void TestMain::closingDuringOperationEndsCleanly()
+void TestMain::closingDuringOperationWaitsForItsEnd_data()
 {
+    QTest::addColumn<bool>("write");  // a tab's download, or another operation
+    QTest::addColumn<bool>("answer"); // to "Close when it has ended?"
+    QTest::addColumn<bool>("exit");   // File > Exit, or the window manager's close
+    QTest::newRow("write, exit, yes") << true << true << true;
+    QTest::newRow("write, window manager, yes") << true << true << false;
+    QTest::newRow("write, window manager, no") << true << false << false;
+    QTest::newRow("read, exit, yes") << false << true << true;
+    QTest::newRow("read, exit, no") << false << false << true;
+}
+
+// Both ways of closing ask while an operation runs; on Yes the window closes
+// once the operation has ended and its result was shown, on No it stays.
+void TestMain::closingDuringOperationWaitsForItsEnd()
+{
+    QFETCH(bool, write);
+    QFETCH(bool, answer);
+    QFETCH(bool, exit);
     auto window = makeWindow();
     window->show();
+    child<QAction>(window, u"backup_first"_s)->setChecked(false);
     std::atomic<bool> release = false;
-    bool done = false;
-    QVERIFY(window->tabContext().run(heldOperation(release), TabContext::ProgressWindow::Shown,
-                                     [&] { done = true; }));
-    QElapsedTimer clock;
-    clock.start();
-    child<QAction>(window, u"Exit"_s)->trigger();
-    QVERIFY(!window->isVisible());
-    window.reset();
-    QVERIFY(clock.elapsed() < 2000);
-    QCoreApplication::processEvents();
-    QVERIFY(!done && m_dialogs.shown.isEmpty() && !QFile::exists(m_ini));
+    const auto held = heldOperation(release);
+    const TransferResult ended = TransferResult::failure(u"ended"_s);
+    if (write)
+        window->tabContext().download(
+            window.get(), u"uart1"_s,
+            [&held, &ended](PlcPort &port, const TransferProgress &progress) {
+                held(port, progress);
+                return ended;
+            },
+            TabContext::ProgressWindow::Shown);
+    else
+        QVERIFY(window->tabContext().transfer<TransferResult>(
+            window.get(),
+            [&held, &ended](PlcPort &port, const TransferProgress &progress) {
+                held(port, progress);
+                return ended;
+            },
+            TabContext::ProgressWindow::Shown));
+    QTRY_VERIFY(window->tabContext().session().isBusy());
+    m_dialogs.confirmations = {answer};
+    if (exit)
+        child<QAction>(window, u"Exit"_s)->trigger();
+    else
+        window->close();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QCOMPARE(m_dialogs.shown.first().text,
+             write ? u"A write to the PLC is running. Close when it has ended?"_s
+                   : u"A PLC operation is running. Close when it has ended?"_s);
+    QVERIFY(window->isVisible());
+    // Asked again, it does not ask twice.
+    window->close();
+    QVERIFY(window->isVisible() && m_dialogs.shown.size() <= 2);
+
+    release = true;
+    QTRY_VERIFY(!window->tabContext().session().isBusy());
+    QTRY_COMPARE(m_dialogs.messages().contains(u"ended"_s), true);
+    if (answer)
+        QTRY_VERIFY(!window->isVisible());
+    else
+        QVERIFY(!QTest::qWaitFor([&window] { return !window->isVisible(); }, 200));
 }
 
 // The start of the window: every port unused, UART1 and UART2 at 115200 and
