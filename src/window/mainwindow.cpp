@@ -103,6 +103,10 @@ Main::Main(Context context, QWidget *parent)
     // meanwhile.
     connect(m_context.get(), &TabContext::userOperationRunning, this, [this](bool running) {
         setEditable(!running);
+        // What the operation changed is one step, named as it asked; an
+        // operation that changed nothing leaves no name to the next edit.
+        if (!running)
+            recordChange();
         // Once its result has been shown, the window closes as it was asked.
         if (!running && m_closeWhenDone)
             QTimer::singleShot(0, this, [this] {

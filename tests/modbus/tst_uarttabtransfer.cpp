@@ -233,6 +233,14 @@ void TestUartTabTransfer::uploadShowsWhatWasRead()
     QCOMPARE(shownRows(w.tab(uart).grid()),
              framedRows(RequestTable::format, RequestTable::fromRows(rows)));
     QVERIFY(w.dialogs.shown.isEmpty());
+
+    // An upload that reads what is shown changes nothing, and the next edit
+    // goes by its own name.
+    w.click(uart, names.upload);
+    QVERIFY(w.finished());
+    w.tab(uart).speedList()->setCurrentIndex(0);
+    QTRY_COMPARE(w.main->findChild<QAction *>(u"undo"_s)->text().remove(u'&'),
+                 u"Undo Change UART %1 speed"_s.arg(uart));
 }
 
 void TestUartTabTransfer::failedUploadChangesNothing_data()
