@@ -82,6 +82,12 @@ bool PtyServer::open(const QString &linkPath)
     if (!installStopHandlers())
         return fail(QStringLiteral("cannot install the signal handlers"));
     m_linkPath = linkPath;
+    // The line's clock goes on from where the simulator's is: a
+    // configuration loaded before (--config) has taken its time on the
+    // simulated line, and a request now must not wait for that time.
+    m_start = std::chrono::steady_clock::now() -
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                  m_simulator.lineFreeAt());
     if (!openPty()) {
         close();
         return false;

@@ -1,3 +1,4 @@
+#include "config/configurationjson.h"
 #include "link/plcframe.h"
 
 #include <QFileInfo>
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void cleanup();
     void servesOnLinkUntilTerminated();
     void refusesToReplaceRegularFile();
+    void answersAtOnceAfterALargeConfiguration();
 
 private:
     bool start(const QStringList &arguments);
@@ -131,6 +133,29 @@ void TestPlcSimExe::refusesToReplaceRegularFile()
     QVERIFY(m_sim.readAllStandardError().contains("not a symbolic link"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("keep"));
+}
+
+// A full table loaded with --config took its time on the simulated line;
+// once the link is there, the first request is answered at once.
+void TestPlcSimExe::answersAtOnceAfterALargeConfiguration()
+{
+    Configuration full = Configuration::defaults();
+    full.uart1.role = ModbusRole::Master;
+    full.uart1.table = QList<QStringList>(128, {"1", "1", "10", "0", "100", "1", "1000"});
+    const QString config = m_dir.filePath(QStringLiteral("full.json"));
+    m_link = m_dir.filePath(QStringLiteral("full-plc"));
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ConfigurationJson::write(full));
+    file.close();
+    QVERIFY(start({QStringLiteral("--config"), config}));
+    const bool started = m_sim.waitForReadyRead(10000);
+    QVERIFY2(started && m_sim.readLine().startsWith("plc-sim: listening on "),
+             m_sim.readAllStandardError().constData());
+    const int fd = openLink();
+    QVERIFY(fd >= 0);
+    QCOMPARE(ask(fd, QByteArray(1, PlcFrame::ENQ), 1), QByteArray(1, PlcFrame::ACK));
+    ::close(fd);
 }
 
 QTEST_GUILESS_MAIN(TestPlcSimExe)
