@@ -71,7 +71,7 @@ QJsonObject BenchReport::json(const Entry &entry)
         {QStringLiteral("file"),
          entry.file.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(entry.file)},
         {QStringLiteral("sha256"), sha256(entry.file)},
-        {QStringLiteral("result"), resultOf(entry.exitCode)},
+        {QStringLiteral("result"), entry.result.isEmpty() ? resultOf(entry.exitCode) : entry.result},
         {QStringLiteral("durationMs"), entry.duration},
     };
     if (entry.exitCode == 1)

@@ -24,6 +24,7 @@ public:
         int differences = 0;
         QString message;     // why it failed, empty when it did not
         qint64 duration = 0; // ms
+        QString result;      // the result, when not the exit code's own
     };
 
     explicit BenchReport(QString path) : m_path(std::move(path)) {}

@@ -46,6 +46,8 @@ struct CommandResult
     QStringList lines;
     QJsonObject json;
     bool listing = false; // the lines are the command's findings: standard output whatever the code
+    // The bench report's result, when the exit code alone does not say it.
+    QString reportResult = {};
 };
 
 struct Options

@@ -135,6 +135,7 @@ std::variant<QList<CommandResult>, int> runOnPorts(const Command &command, const
                              ? mine.arguments.value(0)
                              : QString();
             entry.exitCode = outcome.code;
+            entry.result = outcome.reportResult;
             entry.differences =
                 int(outcome.json.value(QStringLiteral("differences")).toArray().size());
             if (outcome.code > Differences)

@@ -74,6 +74,16 @@ CommandResult downloadOrVerify(const Options &o, PlcPort &port, const TransferPr
         }
     }
     const ConfigurationCheck check = verifyConfiguration(port, o.ini, *c, progress, o.parts);
+    if (!check.result.ok && o.command == QLatin1String("download")) {
+        // The write went through: whoever reads this must know the PLC
+        // holds the new configuration, unverified.
+        CommandResult result =
+            failed(LinkFailed, QStringLiteral("written; the verify that followed failed: %1")
+                                   .arg(check.result.message));
+        result.json.insert(QStringLiteral("written"), true);
+        result.reportResult = QStringLiteral("written, verify failed");
+        return result;
+    }
     if (!check.result.ok)
         return failed(check.result);
     json.insert(QStringLiteral("differences"), QJsonArray::fromStringList(check.differences));

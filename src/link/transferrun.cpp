@@ -51,9 +51,17 @@ bool TransferRun::write(milliseconds timeout, quint16 address, QByteArrayView da
 {
     if (m_failed)
         return false;
-    if (!check(Plc_write(m_port, timeout, command, address, data)))
+    const PlcResult answer = Plc_write(m_port, timeout, command, address, data);
+    // A write whose answer was lost or garbled may have been applied all
+    // the same; a NAK says it was not.
+    if (answer.outcome == PlcResult::Outcome::Timeout ||
+        answer.outcome == PlcResult::Outcome::Malformed)
+        m_unanswered = address;
+    if (!check(answer))
         return false;
-    if (m_configuring) {
+    if (m_configuring && address == controlWordAddress)
+        m_controlAccepted = true;
+    else if (m_configuring) {
         ++m_accepted;
         m_lastAccepted = address;
     }
@@ -106,13 +114,25 @@ void TransferRun::fail(const QString &message)
         return;
     m_failed = true;
     m_message = message;
-    if (m_configuring && m_accepted > 0)
+    if (!m_configuring)
+        return;
+    // What the PLC was left with: the data writes it took (the control
+    // words do not count), and a write that may have gone in unanswered.
+    if (m_accepted > 0)
         m_message += QStringLiteral("\nThe download stopped half-way: %1 of its writes %2 "
                                     "accepted, the last at %3; the PLC may hold part of the "
                                     "new configuration.")
                          .arg(m_accepted)
                          .arg(m_accepted == 1 ? QStringLiteral("was") : QStringLiteral("were"))
                          .arg(QString::fromLatin1(PlcFrame::hexDigits(m_lastAccepted, 4)));
+    else if (m_controlAccepted)
+        m_message += QStringLiteral("\nThe download stopped before its first data write was "
+                                    "accepted: the PLC was left waiting for a configuration; a "
+                                    "new write mends it.");
+    if (m_unanswered)
+        m_message += QStringLiteral("\nThe write at %1 got no proper answer; the PLC may have "
+                                    "applied it.")
+                         .arg(QString::fromLatin1(PlcFrame::hexDigits(*m_unanswered, 4)));
 }
 
 TransferResult TransferRun::result() const

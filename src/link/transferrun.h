@@ -30,8 +30,10 @@ quint16 wordOf(QByteArrayView data);
 // are tried again as Plc_read_retried says, writes never. A second line
 // says when the last answer failed its checksum, with the tries made (and,
 // the first time on the port, how to turn the check off), and when writes
-// of a configuration had been accepted before it failed: the PLC then holds
-// part of what was to be written.
+// of a configuration had been accepted before it failed (the PLC then holds
+// part of what was to be written), or only its control word (the PLC waits
+// for a configuration), and when the failed write got no proper answer (the
+// PLC may have applied it).
 class TransferRun
 {
 public:
@@ -90,6 +92,8 @@ private:
     bool m_failed = false;
     QString m_message;
     bool m_configuring = false; // between the control words "0FFF" and "0000"
-    int m_accepted = 0;         // writes answered ACK meanwhile
+    int m_accepted = 0;         // data writes answered ACK meanwhile
     quint16 m_lastAccepted = 0;
+    bool m_controlAccepted = false;    // "0FFF" was answered ACK
+    std::optional<quint16> m_unanswered; // the write whose answer was lost or garbled
 };

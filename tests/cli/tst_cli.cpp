@@ -184,6 +184,32 @@ void TestCli::failuresGiveTheirCodes()
     QVERIFY(invalid.err.startsWith(u"You configuration has error in the size of request"_s));
     QCOMPARE(loggedRequests(log).size(), before);
     QCOMPARE(cli({u"frobnicate"_s}).code, 2);
+
+    // Written, then the verify's reads go unanswered: the message and the
+    // report say it was written.
+    const QString report = path(u"bench.jsonl"_s);
+    const QStringList download = {u"--report"_s, report, u"download"_s, path(u"site.apc"_s)};
+    SimProcess counted(QStringLiteral(PLC_SIM_PATH));
+    const QString countLog = counted.path(u"frames.log"_s);
+    QVERIFY(counted.start({u"--log"_s, countLog}));
+    QCOMPARE(cli(QStringList{u"--port"_s, counted.link()} + download).code, 0);
+    const qsizetype written = loggedRequests(countLog).size();
+    QStringList silent;
+    for (qsizetype k = written + 1; k <= written + 12; ++k)
+        silent << QString::number(k);
+    SimProcess deaf(QStringLiteral(PLC_SIM_PATH));
+    QVERIFY(deaf.start({u"--silent"_s, silent.join(u',')}));
+    const Run unverified =
+        cli(QStringList{u"--port"_s, deaf.link()} + download + QStringList{u"--verify"_s});
+    QCOMPARE(unverified.code, 3);
+    QVERIFY2(unverified.err.startsWith(
+                 u"written; the verify that followed failed: Answer timeout from PLC"_s),
+             qPrintable(unverified.err));
+    QFile lines(report);
+    QVERIFY(lines.open(QIODevice::ReadOnly));
+    const QList<QByteArray> records = lines.readAll().trimmed().split('\n');
+    QCOMPARE(QJsonDocument::fromJson(records.last()).object().value(u"result"_s).toString(),
+             u"written, verify failed"_s);
 }
 
 void TestCli::fullSensorTableBesideUart1Requests_data()
@@ -580,7 +606,7 @@ void TestCli::reportLinesAreWholeOrNone()
     const QString file = path(u"bench.jsonl"_s);
     BenchReport report(file);
     BenchReport::Entry entry{
-        QDateTime::currentDateTime(), u"COM1"_s, {}, u"download"_s, {}, 0, 0, {}, 0};
+        QDateTime::currentDateTime(), u"COM1"_s, {}, u"download"_s, {}, 0, 0, {}, 0, {}};
     QCOMPARE(report.append(entry), QString());
     const qint64 whole = QFileInfo(file).size();
     // The file may grow by only a few bytes: the write comes out short.

@@ -129,9 +129,32 @@ void TestTransferRun::failureMessages_data()
         << QList<QByteArray>{digit, PlcFrame::dataAnswer("0100")} << false << QString();
     QTest::newRow("write refused half-way")
         << QString() << QList<QByteArray>{ack, ack, "\x15"} << true
-        << QStringLiteral("Wrong answer from PLC\nThe download stopped half-way: 2 of its writes "
-                          "were accepted, the last at 2008; the PLC may hold part of the new "
+        << QStringLiteral("Wrong answer from PLC\nThe download stopped half-way: 1 of its writes "
+                          "was accepted, the last at 2008; the PLC may hold part of the new "
                           "configuration.");
+    const QString waiting = QStringLiteral(
+        "\nThe download stopped before its first data write was accepted: the PLC was left "
+        "waiting for a configuration; a new write mends it.");
+    const auto mayHave = [](const char *address) {
+        return QStringLiteral("\nThe write at %1 got no proper answer; the PLC may have applied "
+                              "it.")
+            .arg(QLatin1String(address));
+    };
+    QTest::newRow("write refused after the control word")
+        << QString() << QList<QByteArray>{ack, "\x15"} << true
+        << QStringLiteral("Wrong answer from PLC") + waiting;
+    QTest::newRow("write garbled after the control word")
+        << QString() << QList<QByteArray>{ack, "\x07"} << true
+        << QStringLiteral("Wrong answer from PLC") + waiting + mayHave("2008");
+    QTest::newRow("write unanswered half-way")
+        << QString() << QList<QByteArray>{ack, ack, {}} << true
+        << QStringLiteral("Answer timeout from PLC\nThe download stopped half-way: 1 of its "
+                          "writes was accepted, the last at 2008; the PLC may hold part of the "
+                          "new configuration.") +
+               mayHave("2502");
+    QTest::newRow("control word unanswered")
+        << QString() << QList<QByteArray>{{}} << true
+        << QStringLiteral("Answer timeout from PLC") + mayHave("3000");
     QTest::newRow("write refused at once") << QString() << QList<QByteArray>{"\x15"} << true
                                            << QStringLiteral("Wrong answer from PLC");
 }

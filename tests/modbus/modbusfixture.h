@@ -10,6 +10,8 @@
 
 #include <QTemporaryDir>
 
+#include <optional>
+
 // A simulated PLC on the tool's port and an empty settings file beside them.
 struct ModbusBench
 {
@@ -62,19 +64,35 @@ struct ModbusBench
 };
 
 // The message of a configuration write that failed at its k-th request,
-// given the requests the PLC received: once writes after the control word
-// "0FFF" were accepted, a second line says the download stopped half-way.
-inline QString failedWriteMessage(const QString &message, const QList<QByteArray> &requests, int k)
+// given the requests the PLC received: once the control word "0FFF" was
+// accepted, a second line says what the PLC was left with (the data writes
+// it took, or a PLC waiting for a configuration), and a write whose answer
+// was lost or garbled is named as possibly applied.
+inline QString failedWriteMessage(const QString &message, const QList<QByteArray> &requests, int k,
+                                  std::optional<bool> possiblyApplied = std::nullopt)
 {
-    if (k < 2 || !requests.value(0).startsWith(PlcFrame::request("E11", "3000", "02", "0FFF")))
+    if (!requests.value(0).startsWith(PlcFrame::request("E11", "3000", "02", "0FFF")))
         return message;
-    const int accepted = k - 1;
-    return message + QStringLiteral("\nThe download stopped half-way: %1 of its writes %2 "
-                                    "accepted, the last at %3; the PLC may hold part of the "
-                                    "new configuration.")
-                         .arg(accepted)
-                         .arg(accepted == 1 ? QStringLiteral("was") : QStringLiteral("were"))
-                         .arg(QString::fromLatin1(requests.at(k - 2).mid(4, 4)));
+    const bool unanswered =
+        possiblyApplied.value_or(message.startsWith(QLatin1String("Answer timeout")));
+    QString text = message;
+    const int accepted = k - 2; // the data writes before the failed one
+    if (accepted > 0)
+        text += QStringLiteral("\nThe download stopped half-way: %1 of its writes %2 "
+                               "accepted, the last at %3; the PLC may hold part of the "
+                               "new configuration.")
+                    .arg(accepted)
+                    .arg(accepted == 1 ? QStringLiteral("was") : QStringLiteral("were"))
+                    .arg(QString::fromLatin1(requests.at(k - 2).mid(4, 4)));
+    else if (k == 2)
+        text += QStringLiteral("\nThe download stopped before its first data write was "
+                               "accepted: the PLC was left waiting for a configuration; a new "
+                               "write mends it.");
+    if (unanswered)
+        text += QStringLiteral("\nThe write at %1 got no proper answer; the PLC may have "
+                               "applied it.")
+                    .arg(QString::fromLatin1(requests.at(k - 1).mid(4, 4)));
+    return text;
 }
 
 inline QByteArray writeFrame(const QString &address, const QString &data,

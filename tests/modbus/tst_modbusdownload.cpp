@@ -252,7 +252,7 @@ void TestModbusDownload::stopsAtFirstFailedWrite()
     const TransferResult result = downloadUart(bench.port, bench.ini, UartDescription::uart1(),
                                                masterSettings(sampleRows(9)), bench.recorder());
     QVERIFY(!result.ok);
-    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal));
+    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal, fault != SimFault::Refuse));
     QCOMPARE(result.title, QString());
     QCOMPARE(bench.sim.requests().size(), ordinal);
     QCOMPARE(bench.progress.size(), progressSteps);
@@ -385,7 +385,7 @@ void TestModbusDownload::stopsSlaveSettingsAtFailure()
     settings.slaveTimeout = QStringLiteral("2000");
     const TransferResult result = downloadSlaveSettings(bench.port, settings);
     QVERIFY(!result.ok);
-    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal));
+    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal, fault != SimFault::Refuse));
     QCOMPARE(bench.sim.requests().size(), ordinal);
     QVERIFY(!bench.port.isOpen());
 }

@@ -133,7 +133,7 @@ void TestUartTabTransfer::failedWriteStopsAtOnce()
     QVERIFY(w.finished());
     QCOMPARE(w.sim.requests().size(), ordinal);
     QCOMPARE(w.dialogs.messages(),
-             QStringList{failedWriteMessage(message, w.sim.requests(), ordinal)});
+             QStringList{failedWriteMessage(message, w.sim.requests(), ordinal, fault != SimFault::Refuse)});
     QCOMPARE(w.dialogs.shown.last().title, QString());
     QVERIFY(w.main->findChildren<Progress *>().isEmpty());
 }

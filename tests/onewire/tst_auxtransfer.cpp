@@ -186,7 +186,7 @@ void TestAuxTransfer::failedWriteStopsAtOnce()
     const TransferResult result = downloadAux(bench.port, bench.ini, settings, {});
     QVERIFY(!result.ok);
     QFETCH(QString, message);
-    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal));
+    QCOMPARE(result.message, failedWriteMessage(message, bench.sim.requests(), ordinal, fault != SimFault::Refuse));
     QCOMPARE(bench.sim.requests().size(), ordinal);
     QCOMPARE(bench.port.now(), SimTime(std::chrono::milliseconds(waited)));
     QVERIFY(!bench.port.isOpen());
