@@ -144,11 +144,14 @@ CommandResult check(const Options &o)
                                  {QStringLiteral("allowed"), cell.range}});
     }
     json.insert(QStringLiteral("refusedCells"), cells);
+    const QStringList settings = refusedSettings(*c);
+    lines << settings;
+    json.insert(QStringLiteral("refusedSettings"), QJsonArray::fromStringList(settings));
     if (lines.isEmpty())
         return {Done, {QStringLiteral("no register conflicts")}, json};
-    // Conflicts are listed on standard output; refused cells make the file
-    // one a download refuses.
-    return {refused.isEmpty() ? Differences : Invalid, lines, json, true};
+    // Conflicts are listed on standard output; refused cells and settings
+    // make the file one a download refuses.
+    return {refused.isEmpty() && settings.isEmpty() ? Differences : Invalid, lines, json, true};
 }
 
 // .apc to .json or back, by the names' endings.
@@ -160,9 +163,35 @@ CommandResult convert(const Options &o)
     const std::optional<Configuration> c = loadFile(in, error);
     if (!c)
         return failed(Invalid, isJson(in) ? error : QStringLiteral("%1: %2").arg(in, error));
+    // What a download refuses is not carried into another file: check
+    // names each value.
+    QStringList refused;
+    for (const RefusedCell &cell : refusedCells(*c))
+        refused << cell.text();
+    refused << refusedSettings(*c);
+    if (!refused.isEmpty())
+        return {Invalid,
+                QStringList{QStringLiteral("%1 was not converted: a download refuses it").arg(in)} +
+                    refused,
+                {{QStringLiteral("error"), refused.join(QLatin1Char('\n'))}}};
     if (const QString saveError = saveFile(out, *c); !saveError.isEmpty())
         return failed(Invalid, saveError);
-    return {Done, {QStringLiteral("%1 written").arg(out)}, {{QStringLiteral("file"), out}}};
+    QStringList lines{QStringLiteral("%1 written").arg(out)};
+    // A configuration file holds the UARTs and the 1-wire port only.
+    if (!isJson(out)) {
+        const Configuration defaults = Configuration::defaults();
+        QStringList left;
+        if (c->io != defaults.io)
+            left << QStringLiteral("the I/O assignment");
+        if (c->aux.fieldNetSpeed != defaults.aux.fieldNetSpeed ||
+            c->aux.fieldNetParity != defaults.aux.fieldNetParity ||
+            c->aux.fieldNetDataBits != defaults.aux.fieldNetDataBits ||
+            c->aux.fieldNetStopBits != defaults.aux.fieldNetStopBits)
+            left << QStringLiteral("the Field Net line settings");
+        if (!left.isEmpty())
+            lines << QStringLiteral("%1 cannot hold %2: left out").arg(out, left.join(u" and "));
+    }
+    return {Done, lines, {{QStringLiteral("file"), out}}};
 }
 
 } // namespace Cli

@@ -6,12 +6,76 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <cmath>
+#include <optional>
 
 namespace ConfigurationJson {
 
 namespace {
+
+// The path of the first key an object holds twice ("uart1",
+// "aux.fieldNet.speed", "io[3].function"), or nothing. QJsonDocument keeps
+// the last of them without a word; a file with one says two things at once.
+// Only well-formed text comes here: its grammar was checked.
+std::optional<QString> duplicateKey(const QByteArray &json)
+{
+    struct Level
+    {
+        bool object = false;
+        QSet<QString> keys;
+        QString key;   // the object's member being read
+        int index = 0; // the array's element being read
+        bool expectKey = false;
+    };
+    QList<Level> levels;
+    const auto path = [&levels](const QString &last) {
+        QString text;
+        for (const Level &level : levels) {
+            if (level.object && &level != &levels.last())
+                text += (text.isEmpty() ? QString() : QStringLiteral(".")) + level.key;
+            else if (!level.object)
+                text += QStringLiteral("[%1]").arg(level.index);
+        }
+        return text.isEmpty() ? last : text + QLatin1Char('.') + last;
+    };
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '"') {
+            QByteArray raw;
+            for (++i; i < json.size() && json.at(i) != '"'; ++i) {
+                if (json.at(i) == '\\')
+                    raw += json.at(i++);
+                raw += json.at(i);
+            }
+            if (!levels.isEmpty() && levels.last().object && levels.last().expectKey) {
+                // The key as the parser reads it, escapes and all.
+                const QString key = QJsonDocument::fromJson("[\"" + raw + "\"]")
+                                        .array()
+                                        .at(0)
+                                        .toString();
+                Level &level = levels.last();
+                if (level.keys.contains(key))
+                    return path(key);
+                level.keys.insert(key);
+                level.key = key;
+                level.expectKey = false;
+            }
+        } else if (c == '{' || c == '[') {
+            levels.append({c == '{', {}, {}, 0, c == '{'});
+        } else if (c == '}' || c == ']') {
+            if (!levels.isEmpty())
+                levels.removeLast();
+        } else if (c == ',' && !levels.isEmpty()) {
+            if (levels.last().object)
+                levels.last().expectKey = true;
+            else
+                ++levels.last().index;
+        }
+    }
+    return std::nullopt;
+}
 
 // Rows without their number, and back with it.
 QJsonArray rowsOf(const TextTable &table)
@@ -200,6 +264,8 @@ Read read(const QByteArray &json)
         return {
             std::nullopt,
             QStringLiteral("not JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset)};
+    if (const std::optional<QString> twice = duplicateKey(json))
+        return {std::nullopt, QStringLiteral("the key %1 is given twice").arg(*twice)};
     if (!document.isObject())
         return {std::nullopt, QStringLiteral("not a JSON object")};
     const QJsonObject root = document.object();

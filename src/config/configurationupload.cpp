@@ -84,6 +84,24 @@ std::optional<TransferResult> downloadRefusal(const Configuration &configuration
     return std::nullopt;
 }
 
+QStringList refusedSettings(const Configuration &configuration)
+{
+    QStringList lines;
+    for (const auto &[number, uart] :
+         {std::pair{1, &configuration.uart1}, std::pair{2, &configuration.uart2}}) {
+        if (uart->role != ModbusRole::Slave)
+            continue;
+        if (const SlaveAddressCheck slave = checkSlaveAddress(uart->slaveAddress);
+            !slave.refusal.isEmpty())
+            lines << QStringLiteral("UART %1 slave address \"%2\": %3")
+                         .arg(number)
+                         .arg(uart->slaveAddress, slave.refusal);
+    }
+    if (const auto clash = plcMemoryClash(configuration, {true, true, true}))
+        lines << clash->message;
+    return lines;
+}
+
 QString RefusedCell::text() const
 {
     const QString where = table == QLatin1String("sensors") ? QStringLiteral("1-wire")

@@ -50,6 +50,10 @@ struct RefusedCell
 // Every such cell of the three tables, whatever the roles: a download of the
 // part would refuse each of them.
 QList<RefusedCell> refusedCells(const Configuration &configuration);
+// What else a download of the whole configuration refuses, one line each:
+// a slave address out of range (for a UART that is a slave), the parts
+// that do not fit the PLC's memory together.
+QStringList refusedSettings(const Configuration &configuration);
 
 // The parts of the configuration into the PLC, UART1, UART2, then the
 // auxiliary port, each as its "Write to PLC" button does it. Every part is

@@ -42,5 +42,9 @@ ConnectionTestResult testConnection(PlcPort &port, int portNumber, const QString
 
 QString connectionTest(PlcPort &port, int portNumber, const QString &settings)
 {
-    return testConnection(port, portNumber, settings).message;
+    // A port that did not open says why under the test's own text: a
+    // mistyped device is not a cable to check.
+    const ConnectionTestResult result = testConnection(port, portNumber, settings);
+    return result.openFailure.isEmpty() ? result.message
+                                        : result.message + QLatin1Char('\n') + result.openFailure;
 }

@@ -348,6 +348,10 @@ void TestCli::checkListsConflicts_data()
            "UART 1 row 2, column Num word: \"200\", not 0 to 125\n"
            "UART 1 row 2, column Timeout,[ms]: \"0\", not 1 to 4095\n"
            "1-wire row 1, column Dxxxx: \"9000\", not -32768 to 7997\n";
+    QTest::newRow("a slave address a download refuses")
+        << "slave" << 4
+        << "UART 2 slave address \"248\": Please, use valid range - address range from 1 to "
+           "247 \n"; // the refusal's own trailing blank
 }
 
 // No PLC: the file alone.
@@ -367,10 +371,18 @@ void TestCli::checkListsConflicts()
     QFile bad(path(u"bad.apc"_s));
     QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("short") == 5);
     bad.close();
-    const Run run = cli({u"check"_s, path(file + u".apc"_s)});
+    Configuration slave = site();
+    slave.uart2.role = ModbusRole::Slave;
+    slave.uart2.slaveAddress = u"248"_s;
+    QFile slaveFile(path(u"slave.json"_s));
+    QVERIFY(slaveFile.open(QIODevice::WriteOnly));
+    slaveFile.write(ConfigurationJson::write(slave));
+    slaveFile.close();
+    const QString checked = path(file + (file == u"slave" ? u".json"_s : u".apc"_s));
+    const Run run = cli({u"check"_s, checked});
     QTEST(run.code, "code");
     QTEST(run.out, "out");
-    const Run json = cli({u"--json"_s, u"check"_s, path(file + u".apc"_s)});
+    const Run json = cli({u"--json"_s, u"check"_s, checked});
     QCOMPARE(json.code, run.code);
     if (file == u"refused") {
         const QJsonArray cells =
@@ -798,6 +810,17 @@ void TestCli::badFilesAreRefused_data()
         << QByteArray(
                R"({"aux": {"sensors": [["28","FF","4C","5D","03","00","00","9A","3000","1"]]}})")
         << toApc << u"%1: aux sensors row 1 is not an array of 9 cells"_s;
+    QTest::newRow("JSON key twice")
+        << u"a.json"_s << QByteArray(R"({"uart1": {"role": 0}, "uart1": {"role": 1}})") << toApc
+        << u"%1: the key uart1 is given twice"_s;
+    QTest::newRow("JSON key twice in a point")
+        << u"a.json"_s << QByteArray(R"({"io": [{"function": 0}, {"function": 1, "function": 2}]})")
+        << toApc << u"%1: the key io[1].function is given twice"_s;
+    QTest::newRow("JSON sensor cell a download refuses")
+        << u"a.json"_s
+        << QByteArray(
+               R"({"aux": {"sensors": [["0x1","FF","4C","5D","03","00","00","9A","3000"]]}})")
+        << toApc << u"%1 was not converted: a download refuses it"_s;
     QTest::newRow("JSON index out of its list")
         << u"a.json"_s << QByteArray(R"({"aux": {"fieldNet": {"speed": 9}}})") << toApc
         << u"%1: aux fieldNet speed: 9 is not a whole number from 0 to 4"_s;
