@@ -7,6 +7,7 @@
 #include "support/sampleconfiguration.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -136,6 +137,33 @@ void TestPlcBackup::keepsTheNewest()
     for (const QString &mine : {u"plc-backup-2024-03-site-a.apc"_s, u"plc-backup-my-notes.apc"_s,
                                 u"plc-backup-20250101-000000-000-COM1.apc"_s})
         QVERIFY2(folder.exists(mine), qPrintable(mine));
+
+    // Pairs named as the tool names them but not its own: a .json of the
+    // user's notes, and a .json that is a link (to a description the tool
+    // wrote); and 50 backups from a clock ahead. The backup made now stays,
+    // the oldest of the tool's own go, the others' files stay.
+    QVERIFY(write(u"plc-backup-20240101-000000-002-site.apc"_s, "a site"));
+    QVERIFY(write(u"plc-backup-20240101-000000-002-site.json"_s, "my notes on the site"));
+    const QString described = folder.filePath(u"plc-backup-20260101-000052-000-COM1.json"_s);
+    QVERIFY(write(u"plc-backup-20240101-000000-003-linked.apc"_s, "linked"));
+    QVERIFY(QFile::link(described, folder.filePath(u"plc-backup-20240101-000000-003-linked.json"_s)));
+    const QDateTime ahead(QDate(2099, 1, 1), QTime(0, 0));
+    for (int k = 0; k < 50; ++k)
+        QVERIFY(
+            PlcBackup::save(dir.path(), taken, u"COM1"_s, {}, ahead.addSecs(k)).error.isEmpty());
+    const PlcBackup::Saved now = PlcBackup::save(dir.path(), taken, u"COM1"_s, {}, start.addDays(1));
+    QVERIFY(now.error.isEmpty() && QFile::exists(now.path));
+    for (const QString &theirs :
+         {u"plc-backup-20240101-000000-002-site.apc"_s, u"plc-backup-20240101-000000-002-site.json"_s,
+          u"plc-backup-20240101-000000-003-linked.apc"_s,
+          u"plc-backup-20240101-000000-003-linked.json"_s})
+        QVERIFY2(QFileInfo(folder.filePath(theirs)).exists() ||
+                     QFileInfo(folder.filePath(theirs)).isSymLink(),
+                 qPrintable(theirs));
+    QCOMPARE(QFileInfo(folder.filePath(u"plc-backup-20240101-000000-002-site.json"_s)).size(),
+             qint64(20));
+    QVERIFY(QFile::exists(folder.filePath(u"plc-backup-20990101-000001-000-COM1.apc"_s)));
+    QVERIFY(!QFile::exists(folder.filePath(u"plc-backup-20990101-000000-000-COM1.apc"_s)));
 }
 
 // Two ports backed up in the same millisecond, or one port twice: each
