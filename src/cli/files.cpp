@@ -72,6 +72,10 @@ QString saveFile(const QString &path, const Configuration &c)
 {
     if (!isJson(path))
         return ConfigurationFile::save(path, c);
+    // A JSON the reader would refuse is not written either.
+    if (const ConfigurationFile::Encoded record = ConfigurationFile::encode(c);
+        !record.error.isEmpty())
+        return QStringLiteral("%1 was not written: %2").arg(path, record.error);
     if (const QString reason = WholeFile::write(path, ConfigurationJson::write(c));
         !reason.isEmpty())
         return WholeFile::cannotWrite(path, reason);

@@ -109,6 +109,16 @@ public:
         return int(value);
     }
 
+    // A table longer than the file holds is refused whole, never cut short.
+    void rows(qsizetype size, const QString &what)
+    {
+        if (size > maxCount)
+            fail(QStringLiteral("%1 has %2 rows; a configuration file holds at most %3")
+                     .arg(what)
+                     .arg(size)
+                     .arg(maxCount));
+    }
+
     std::optional<int> index(int value, qsizetype count, const QString &where)
     {
         if (value < 0 || value >= count)
@@ -132,6 +142,7 @@ private:
 
 void writeRequests(Writer &w, int section, int uart, const TextTable &table)
 {
+    w.rows(table.size(), QStringLiteral("The %1 request table").arg(uartName(uart)));
     const int count = int(std::min<qsizetype>(table.size(), maxCount));
     for (int row = 1; row <= count; ++row) {
         w.at(sectionSize * section + requestEntry * (row - 1));
@@ -181,6 +192,7 @@ void writeUart(Writer &w, int section, const UartSettings &uart)
 void writeAux(Writer &w, const AuxSettings &aux)
 {
     const int section = 2;
+    w.rows(aux.sensors.size(), QStringLiteral("The 1-wire sensor table"));
     const int count = int(std::min<qsizetype>(aux.sensors.size(), maxCount));
     for (int row = 1; row <= count; ++row) {
         const QStringList &cells = aux.sensors.at(row - 1);

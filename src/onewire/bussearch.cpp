@@ -55,6 +55,16 @@ const QString badStart =
 // unless some would lie beyond the last register a sensor may have.
 Taken append(TextTable sensors, const TextTable &devices, qint64 first)
 {
+    // A table longer than the PLC holds would be cut short when saved.
+    if (sensors.size() + devices.size() > SensorTable::maxSensors)
+        return {{},
+                QStringLiteral("The table holds %1 sensors and %2 new devices were found: %3 "
+                               "of them would not fit in the %4 the PLC holds, so nothing was "
+                               "added.")
+                    .arg(sensors.size())
+                    .arg(devices.size())
+                    .arg(sensors.size() + devices.size() - SensorTable::maxSensors)
+                    .arg(SensorTable::maxSensors)};
     const qint64 last = first + 2 * (qint64(devices.size()) - 1);
     if (!devices.isEmpty() && last > SensorTable::maxRegister) {
         const qint64 over = (last - SensorTable::maxRegister + 1) / 2;

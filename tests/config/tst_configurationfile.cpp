@@ -145,8 +145,16 @@ void TestConfigurationFile::tablesAndTexts()
     Configuration c;
     QCOMPARE(ConfigurationFile::decode(ConfigurationFile::encode(c).record, c).configuration, c);
 
-    for (int i = 1; i <= 130; ++i)
+    // A table longer than the file holds is refused, never cut short.
+    for (int i = 1; i <= 129; ++i)
         c.uart2.table << request(i, {"1", "2", "3", "4", "1", QString::number(i)});
+    QCOMPARE(ConfigurationFile::encode(c).error,
+             u"The UART 2 request table has 129 rows; a configuration file holds at most 128"_s);
+    c.uart2.table.removeLast();
+    Configuration sensors;
+    sensors.aux.sensors = TextTable(129, {"1", "28", "00", "00", "00", "00", "00", "00", "00", "1"});
+    QCOMPARE(ConfigurationFile::encode(sensors).error,
+             u"The 1-wire sensor table has 129 rows; a configuration file holds at most 128"_s);
     c.uart1.slaveTimeout = u"0100"_s;
     c.aux.sensors = {{"1", "a5", "7", "", "0f", "00", "00", "00", "00", "+12"}};
     const QByteArray record = ConfigurationFile::encode(c).record;
@@ -159,7 +167,7 @@ void TestConfigurationFile::tablesAndTexts()
     current.aux.fieldNetSpeed = 0;
     current.io.points[3] = {1, u"Input -X"_s, u"X0"_s};
     const Configuration loaded = *ConfigurationFile::decode(record, current).configuration;
-    QCOMPARE(loaded.uart2.table, c.uart2.table.first(128));
+    QCOMPARE(loaded.uart2.table, c.uart2.table);
     QCOMPARE(loaded.uart1.slaveTimeout, u"100"_s);
     QCOMPARE(loaded.aux.sensors,
              TextTable({{"1", "A5", "07", "00", "0F", "00", "00", "00", "00", "12"}}));

@@ -167,6 +167,15 @@ void TestBusSearch::takesDevicesIn_data()
     for (const char *start : {"", "abc", "-2", "7998"})
         QTest::addRow("start \"%s\" refused", start)
             << true << TextTable{} << three << start << TextTable{} << badStart;
+    TextTable full;
+    for (int k = 1; k <= 125; ++k)
+        full.append(sensor(k, QString::number(k, 16).rightJustified(16, u'0'), "10"));
+    TextTable fuller = full;
+    fuller.append(sensor(126, u"00000000000000FF"_s, "10"));
+    QTest::newRow("129th sensor refused")
+        << false << fuller << three << "0" << TextTable{}
+        << "The table holds 126 sensors and 3 new devices were found: 1 of them would not fit "
+           "in the 128 the PLC holds, so nothing was added.";
     QTest::newRow("beyond 7997 refused")
         << true << TextTable{} << three << "7994" << TextTable{}
         << "The registers of 1 of the devices would lie above 7997: nothing was added.";
