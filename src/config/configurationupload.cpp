@@ -6,8 +6,13 @@
 #include "modbus/requestcheck.h"
 #include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
+#include "link/transferrun.h"
+#include "modbus/modeword.h"
+#include "onewire/auxmodeword.h"
 #include "onewire/auxtransfer.h"
 #include "onewire/sensortable.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -29,6 +34,42 @@ std::optional<TransferResult> uartRefusal(const UartSettings &uart)
             return TransferResult::refusal(slave.refusal, configurationErrorTitle);
     }
     return std::nullopt;
+}
+
+// UART 1's requests and a full sensor table share the PLC's memory (see
+// plcMemoryClash()). When only one of the two parts is written, the other is
+// what the PLC holds: its mode word says whether they clash. Nothing when
+// they do not, or when no such part is written alone.
+std::optional<TransferResult> clashWithPlc(PlcPort &port, const QString &iniFile,
+                                           const Configuration &configuration,
+                                           const ConfigurationParts &parts)
+{
+    const bool requests = parts.uart1 && !parts.aux &&
+                          configuration.uart1.role == ModbusRole::Master &&
+                          !configuration.uart1.table.isEmpty();
+    const bool allSensors = parts.aux && !parts.uart1 &&
+                            configuration.aux.mode == AuxMode::OneWireMaster &&
+                            configuration.aux.sensors.size() >= SensorTable::maxSensors;
+    if (!requests && !allSensors)
+        return std::nullopt;
+    Configuration held = configuration;
+    TransferRun run(port, iniFile);
+    if (requests) {
+        const std::optional<quint16> word = run.readWord(350ms, AuxModeWord::address);
+        if (!word)
+            return run.result();
+        held.aux.mode = AuxMode::OneWireMaster;
+        held.aux.sensors = TextTable(AuxModeWord::sensorCount(*word), QStringList());
+    } else {
+        const std::optional<ModeWord::Decoded> mode =
+            ModeWord::read(run, UartDescription::uart1().modeWordAddress);
+        if (!mode)
+            return run.result();
+        held.uart1.role = ModbusRole::Master;
+        held.uart1.table = TextTable(
+            mode->kind == ModeWord::Decoded::Kind::Master ? mode->lowByte : 0, QStringList());
+    }
+    return plcMemoryClash(held, {true, false, true});
 }
 
 } // namespace
@@ -152,6 +193,9 @@ TransferResult downloadConfiguration(PlcPort &port, const QString &iniFile,
 {
     if (const std::optional<TransferResult> refusal = downloadRefusal(configuration, parts))
         return *refusal;
+    if (const std::optional<TransferResult> clash =
+            clashWithPlc(port, iniFile, configuration, parts))
+        return *clash;
     TransferResult result = TransferResult::success();
     if (parts.uart1)
         result = downloadUart(port, iniFile, UartDescription::uart1(), configuration.uart1,

@@ -9,6 +9,8 @@
 // The auxiliary port's mode word at 200A and the Field Net lists it encodes.
 namespace AuxModeWord {
 
+inline constexpr quint16 address = 0x200A;
+
 inline const QStringList speeds = {QStringLiteral("9600"), QStringLiteral("19200"),
                                    QStringLiteral("38400"), QStringLiteral("57600"),
                                    QStringLiteral("115200")};

@@ -9,7 +9,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr quint16 modeWordAddress = 0x200A;
+constexpr quint16 modeWordAddress = AuxModeWord::address;
 constexpr quint16 sensorRecords = SensorTable::recordStart;
 
 void download(TransferRun &run, const AuxSettings &settings, const TransferProgress &progress)

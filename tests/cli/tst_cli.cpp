@@ -67,6 +67,8 @@ private Q_SLOTS:
     void failuresGiveTheirCodes();
     void fullSensorTableBesideUart1Requests_data();
     void fullSensorTableBesideUart1Requests();
+    void partWrittenAloneFitsWhatThePlcHolds_data();
+    void partWrittenAloneFitsWhatThePlcHolds();
     void downloadKeepsABackupFirst();
     void checkListsConflicts_data();
     void checkListsConflicts();
@@ -253,6 +255,51 @@ void TestCli::fullSensorTableBesideUart1Requests()
         QTRY_VERIFY(!loggedRequests(log).isEmpty());
     else
         QCOMPARE(loggedRequests(log), QStringList());
+}
+
+void TestCli::partWrittenAloneFitsWhatThePlcHolds_data()
+{
+    QTest::addColumn<QString>("first");  // the part written first, and fitting
+    QTest::addColumn<QString>("second"); // the part that would clash with it
+    QTest::newRow("sensors after UART 1's requests") << u"uart1"_s << u"aux"_s;
+    QTest::newRow("UART 1's requests after the sensors") << u"aux"_s << u"uart1"_s;
+}
+
+// A part written alone is checked against what the PLC holds of the other:
+// the second download is refused before it writes, and the first part
+// stays as written.
+void TestCli::partWrittenAloneFitsWhatThePlcHolds()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    Configuration requests = site();
+    requests.aux = Configuration::defaults().aux;
+    Configuration sensors = Configuration::defaults();
+    sensors.aux.mode = AuxMode::OneWireMaster;
+    for (int row = 1; row <= 128; ++row)
+        sensors.aux.sensors.append({QString::number(row), "28", "FF", "4C", "5D", "03", "00", "00",
+                                    QStringLiteral("%1").arg(row, 2, 16, QLatin1Char('0')),
+                                    QString::number(1000 + 2 * row)});
+    QVERIFY(ConfigurationFile::save(path(u"uart1.apc"_s), requests).isEmpty());
+    QVERIFY(ConfigurationFile::save(path(u"aux.apc"_s), sensors).isEmpty());
+    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    const QString log = sim.path(u"frames.log"_s);
+    QVERIFY(sim.start({u"--log"_s, log}));
+    const auto download = [&](const QString &part, const QString &command = u"download"_s) {
+        return cli({u"--port"_s, sim.link(), command, path(part + u".apc"_s), u"--only"_s, part});
+    };
+    QCOMPARE(download(first).code, 0);
+    const QStringList before = loggedRequests(log);
+    const Run refused = download(second);
+    QCOMPARE(refused.code, 4);
+    QCOMPARE(refused.err, u"The PLC cannot hold 128 sensors and UART 1's requests at once: the "
+                          "128th sensor's record (2502 to 250B) is UART 1's first request. "
+                          "Remove a sensor or UART 1's requests.\n"_s);
+    // One read of the other part's mode word, and no write.
+    const QStringList after = loggedRequests(log).mid(before.size());
+    QCOMPARE(after.size(), 1);
+    QVERIFY2(!after.first().contains(u"E11"_s), qPrintable(after.first()));
+    QCOMPARE(download(first, u"verify"_s).code, 0);
 }
 
 // --backup: what the PLC holds of the parts goes into the folder before
