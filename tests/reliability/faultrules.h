@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -39,14 +40,27 @@ inline const QString noFirst =
 inline const QString noSecond = QStringLiteral(
     "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
 
-// Whether a fault at the k-th request of a download stops it half-way:
-// after the control word "0FFF" was accepted and before "0000" was.
-inline bool stopsHalfWay(const QList<QByteArray> &requests, int k)
+// What a download stopped by a fault at its k-th request left in the PLC:
+// nothing (before the control word "0FFF" was accepted, or after "0000"
+// was), a PLC waiting for a configuration (the control word only), or part
+// of the new configuration (data writes accepted too).
+enum class Left { Nothing, Waiting, HalfWay };
+inline const QByteArray beginWrite = PlcFrame::request(PlcCommand::Write, 0x3000, 2, "\x0F\xFF");
+
+inline Left leftBehind(const QList<QByteArray> &requests, int k)
 {
-    const QByteArray begin = PlcFrame::request(PlcCommand::Write, 0x3000, 2, "\x0F\xFF");
+    const QByteArray &begin = beginWrite;
     const QByteArray end = PlcFrame::request(PlcCommand::Write, 0x3000, 2, QByteArray(2, '\0'));
     const QList<QByteArray> before = requests.first(k - 1);
-    return before.contains(begin) && !before.contains(end);
+    const qsizetype at = before.indexOf(begin);
+    if (at < 0 || before.contains(end))
+        return Left::Nothing;
+    const bool data = std::any_of(before.begin() + at + 1, before.end(), [&](const QByteArray &r) {
+        return r.startsWith("\x02"
+                            "E11") &&
+               r != begin;
+    });
+    return data ? Left::HalfWay : Left::Waiting;
 }
 
 inline Frame kindOf(const QByteArray &request)

@@ -398,9 +398,18 @@ void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line l
         const QStringList lines = end.message.split(QLatin1Char('\n'));
         QVERIFY2(!end.ok && lines.first() == *failure,
                  qPrintable(where + QLatin1String(": ") + end.message));
-        // A download stopped after writes were accepted says so.
-        QVERIFY2(stopsHalfWay(base.requests, k) ==
-                     end.message.contains(QLatin1String("stopped half-way")),
+        // A download stopped after writes were accepted says what it left.
+        const Left left = leftBehind(base.requests, k);
+        QVERIFY2((left == Left::HalfWay) == end.message.contains(QLatin1String("stopped half-way")),
+                 qPrintable(where + QLatin1String(": ") + end.message));
+        QVERIFY2((left == Left::Waiting) ==
+                     end.message.contains(QLatin1String("left waiting for a configuration")),
+                 qPrintable(where + QLatin1String(": ") + end.message));
+        // A write of the download whose answer was lost or garbled is named.
+        const bool unanswered = kindOf(base.requests.at(k - 1)) == Frame::Write &&
+                                (left != Left::Nothing || base.requests.at(k - 1) == beginWrite) &&
+                                line != Line::Refuse && line != Line::Vanish;
+        QVERIFY2(unanswered == end.message.contains(QLatin1String("the PLC may have applied it")),
                  qPrintable(where + QLatin1String(": ") + end.message));
         QVERIFY2(!end.applies, qPrintable(where));
         QVERIFY2(bench.sim.requestCount() == k, qPrintable(where)); // nothing sent after it
