@@ -31,7 +31,7 @@ TableFrame::TableFrame(TableFrameDescription description, UserDialogs &dialogs, 
     connect(model, &QAbstractItemModel::rowsInserted, this, &TableFrame::showChosen);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &TableFrame::showChosen);
     connect(m_view, &GridView::cellCommitted, this, &TableFrame::checkCell);
-    m_view->setPasteLimit(128);
+    m_view->setPasteLimit(rowLimit);
     connect(m_view, &GridView::pasteRefused, this, [this](const QString &reason) {
         m_dialogs.message(this, reason, {}, UserDialogs::Icon::Warning);
     });
@@ -87,6 +87,17 @@ void TableFrame::deleteRow()
 
 void TableFrame::openDialog(RowMode mode)
 {
+    // A full table takes no row from the dialog, as it takes none from a paste.
+    const int entries = m_view->grid()->entryCount();
+    if (mode == RowMode::Add && entries >= rowLimit) {
+        m_dialogs.message(this,
+                          QStringLiteral("The table holds %1 rows at the most; with the one "
+                                         "added it would hold %2.")
+                              .arg(rowLimit)
+                              .arg(entries + 1),
+                          {}, UserDialogs::Icon::Warning);
+        return;
+    }
     RowDialog *dialog = m_description.dialog(mode, *m_view->grid(), m_chosenRow, this);
     showChosen();
     if (!dialog)

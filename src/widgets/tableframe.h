@@ -50,6 +50,9 @@ class TableFrame : public QGroupBox
     Q_OBJECT
 
 public:
+    // The most rows any of the PLC's tables holds (requests and sensors).
+    static constexpr int rowLimit = 128;
+
     TableFrame(TableFrameDescription description, UserDialogs &dialogs, QWidget *parent = nullptr);
 
     GridView *view() const { return m_view; }

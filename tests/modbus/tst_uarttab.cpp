@@ -343,7 +343,8 @@ void TestUartTab::buttonsActOnTheHighlightedRow_data()
 }
 
 // Row 3 of six clicked, a row added: the highlighted row is the chosen one,
-// and Delete removes that row and highlights the row that takes its place.
+// and Delete removes that row and highlights the row that takes its place;
+// a full table takes no more.
 void TestUartTab::buttonsActOnTheHighlightedRow()
 {
     QFETCH(bool, sensors);
@@ -404,6 +405,18 @@ void TestUartTab::buttonsActOnTheHighlightedRow()
     QCOMPARE(highlighted(), 2);
     QTest::keyClick(grid, Qt::Key_Up);
     QCOMPARE(frame->chosenRow(), 1);
+
+    // A full table opens no dialog for a 129th row and says why.
+    TextTable full;
+    for (int n = 0; n < 128; ++n)
+        full << rows.at(n % rows.size());
+    grid->setEntries(full);
+    const qsizetype dialogs = frame->findChildren<RowDialog *>().size();
+    frame->addRow();
+    QCOMPARE(w.dialogs.messages().last(),
+             u"The table holds 128 rows at the most; with the one added it would hold 129."_s);
+    QCOMPARE(frame->findChildren<RowDialog *>().size(), dialogs);
+    QCOMPARE(grid->entries().size(), 128);
 }
 
 // Each change is one step with its name; undo gives back exactly the
