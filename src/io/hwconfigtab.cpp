@@ -113,8 +113,10 @@ void HwConfigTab::uploadFromPlc()
             PlcPort &port, const TransferProgress &) { return uploadIo(port, ini, current); },
         TabContext::ProgressWindow::Hidden,
         [this](const IoUpload &read) {
-            if (read.assignment)
-                apply(*read.assignment);
+            if (!read.assignment)
+                return;
+            apply(*read.assignment);
+            Q_EMIT m_context.partRead(QStringLiteral("io"));
         });
 }
 

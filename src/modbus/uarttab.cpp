@@ -313,6 +313,7 @@ void UartTab::uploadFromPlc()
                 m_context.nameNextChange(
                     QStringLiteral("Upload UART %1 from PLC").arg(m_description.uart->number));
                 applyUpload(*read.settings);
+                Q_EMIT m_context.partRead(QStringLiteral("uart%1").arg(m_description.uart->number));
             }
         });
 }

@@ -235,6 +235,7 @@ void OneWireTab::uploadFromPlc()
             if (read.settings) {
                 m_context.nameNextChange(QStringLiteral("Upload 1-wire from PLC"));
                 applyUpload(*read.settings);
+                Q_EMIT m_context.partRead(QStringLiteral("aux"));
             }
         });
 }

@@ -220,6 +220,8 @@ Q_SIGNALS:
     void slotHealthChanged(const QString &buffer);
     // A download() of the part ended with the PLC holding it.
     void partWritten(const QString &part);
+    // An upload of the part ("uart1", "uart2", "aux", "io") was read and shown.
+    void partRead(const QString &part);
 
 private:
     struct Waiting

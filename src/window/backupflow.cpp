@@ -83,4 +83,7 @@ void Main::restoreBackup()
     if (backup.parts.uart1)
         m_uart1->grid()->setEnabled(true);
     followChange();
+    statusBar()->showMessage(QStringLiteral("%1 shown from the backup of %2")
+                                 .arg(held.join(QStringLiteral(", ")),
+                                      backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
 }

@@ -268,5 +268,14 @@ void Main::upload_from_plc_Click()
                 m_uart2->applyUpload(*read.uart2);
             if (read.aux)
                 m_oneWire->applyUpload(*read.aux);
+            QStringList parts;
+            if (read.uart1)
+                parts << QStringLiteral("uart1");
+            if (read.uart2)
+                parts << QStringLiteral("uart2");
+            if (read.aux)
+                parts << QStringLiteral("aux");
+            if (!parts.isEmpty())
+                showDone(parts, QStringLiteral("read from"));
         });
 }

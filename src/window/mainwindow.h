@@ -176,6 +176,8 @@ private:
     void setUpStatus();
     void updateFileState();
     QString portName() const;
+    // What an operation did, with the port and the time, in the status bar.
+    void showDone(const QStringList &parts, const QString &how);
 
     // Made before the ports that report to it, gone after them.
     std::unique_ptr<TrafficRecorder> m_recorder;

@@ -26,14 +26,27 @@ void Main::setUpStatus()
         if (statusBar()->currentMessage() == text)
             statusBar()->clearMessage();
     });
-    connect(m_context.get(), &TabContext::partWritten, this, [this](const QString &part) {
-        const QString name = part == QLatin1String("uart1")   ? QStringLiteral("UART 1")
-                             : part == QLatin1String("uart2") ? QStringLiteral("UART 2")
-                                                              : QStringLiteral("Auxiliary port");
-        statusBar()->showMessage(
-            QStringLiteral("%1 written to %2 at %3")
-                .arg(name, portName(), QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
-    });
+    connect(m_context.get(), &TabContext::partWritten, this,
+            [this](const QString &part) { showDone({part}, QStringLiteral("written to")); });
+    connect(m_context.get(), &TabContext::partRead, this,
+            [this](const QString &part) { showDone({part}, QStringLiteral("read from")); });
+}
+
+// "UART 1 and Auxiliary port read from COM1 at 16:48:07".
+void Main::showDone(const QStringList &parts, const QString &how)
+{
+    QStringList names;
+    for (const QString &part : parts)
+        names << (part == QLatin1String("uart1")   ? QStringLiteral("UART 1")
+                  : part == QLatin1String("uart2") ? QStringLiteral("UART 2")
+                  : part == QLatin1String("io")    ? QStringLiteral("I/O assignment")
+                                                   : QStringLiteral("Auxiliary port"));
+    const QString last = names.takeLast();
+    const QString what =
+        names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    statusBar()->showMessage(
+        QStringLiteral("%1 %2 %3 at %4")
+            .arg(what, how, portName(), QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
 }
 
 // "site.apc — modified"; "No file" before the first save or load.

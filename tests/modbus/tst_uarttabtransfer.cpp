@@ -133,7 +133,8 @@ void TestUartTabTransfer::failedWriteStopsAtOnce()
     QVERIFY(w.finished());
     QCOMPARE(w.sim.requests().size(), ordinal);
     QCOMPARE(w.dialogs.messages(),
-             QStringList{failedWriteMessage(message, w.sim.requests(), ordinal, fault != SimFault::Refuse)});
+             QStringList{failedWriteMessage(message, w.sim.requests(), ordinal,
+                                            fault != SimFault::Refuse)});
     QCOMPARE(w.dialogs.shown.last().title, QString());
     QVERIFY(w.main->findChildren<Progress *>().isEmpty());
 }
@@ -222,6 +223,8 @@ void TestUartTabTransfer::uploadShowsWhatWasRead()
     QCOMPARE(w.tab(uart).parityList()->currentIndex(), 1);
     QCOMPARE(shownRows(w.tab(uart).grid()),
              framedRows(RequestTable::format, RequestTable::fromRows(rows)));
+    QVERIFY(w.main->statusBar()->currentMessage().startsWith(
+        u"UART %1 read from COM1 at "_s.arg(uart)));
 
     w.sim.setWord(modeAddress, 0x540C);
     w.click(uart, names.upload);
@@ -273,6 +276,7 @@ void TestUartTabTransfer::failedUploadChangesNothing()
     w.click(2, u"Command26"_s);
     QVERIFY(w.finished());
     QCOMPARE(w.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(w.main->statusBar()->currentMessage(), QString()); // nothing was read
     QCOMPARE(w.tab(2).configuration(), before);
     QVERIFY(!w.tab(2).grid()->isEnabled());
 }
@@ -355,6 +359,8 @@ void TestUartTabTransfer::menuUploadsEveryPort()
     QCOMPARE(w.tab(2).optionHw(), 0);
     QCOMPARE(shownRows(w.tab(2).grid()),
              framedRows(RequestTable::format, RequestTable::fromRows(rows)));
+    QVERIFY(w.main->statusBar()->currentMessage().startsWith(
+        u"UART 1, UART 2 and Auxiliary port read from COM1 at "_s));
 
     // A failure of UART1 leaves the other ports unread.
     faultAt(w.sim, SimFault::Silent, 6);
@@ -562,6 +568,8 @@ void TestUartTabTransfer::backsUpBeforeWriting()
     QCOMPARE(w.main->configuration().uart1.table, kept.configuration->uart1.table);
     QCOMPARE(w.main->configuration().uart2, before.uart2);
     QCOMPARE(w.main->configuration().aux, before.aux);
+    QVERIFY(
+        w.main->statusBar()->currentMessage().startsWith(u"UART 1 shown from the backup of "_s));
     QTRY_VERIFY(w.main->findChild<QAction *>(u"undo"_s)->text().remove(u'&').startsWith(
         u"Undo Show backup (UART 1) of "_s));
 }
