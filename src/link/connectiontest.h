@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 class PlcPort;
@@ -19,6 +20,10 @@ struct ConnectionTestResult
 // Tries a link: opens the port with the given choices, probes it with ENQ,
 // reads the CPU type word at 0E02 and closes the port again, whatever
 // happens on the way.
-ConnectionTestResult testConnection(PlcPort &port, int portNumber, const QString &settings);
+// `extra`, when given, is the time added to each answer timeout in place of
+// the settings file's.
+ConnectionTestResult testConnection(PlcPort &port, int portNumber, const QString &settings,
+                                    std::optional<std::chrono::milliseconds> extra = {});
 // The same, as the message for the user.
-QString connectionTest(PlcPort &port, int portNumber, const QString &settings);
+QString connectionTest(PlcPort &port, int portNumber, const QString &settings,
+                       std::optional<std::chrono::milliseconds> extra = {});

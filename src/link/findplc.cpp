@@ -32,7 +32,8 @@ QStringList plcCandidates(const QString &iniFile)
 QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
                         const std::function<std::unique_ptr<PlcPort>(const QString &)> &portFor,
                         const std::function<void(const QString &, int)> &trying,
-                        const std::function<bool()> &cancelled)
+                        const std::function<bool()> &cancelled,
+                        std::optional<std::chrono::milliseconds> extra)
 {
     QList<FoundPlc> found;
     for (const QString &device : devices) {
@@ -46,6 +47,8 @@ QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
             port->setSettings(LinkChoices::speeds.at(speed) + QLatin1Char(',') + lineRest);
             if (!port->open())
                 break; // no such device, or it is busy: no speed will do
+            if (extra)
+                port->line().answerTimeAdd = *extra;
             if (Plc_enq(*port, 100ms, PlcFrame::ENQ).code == PlcFrame::ACK) {
                 const PlcResult type = Plc_read_word(*port, 100ms, 0x0E02);
                 if (type.answered())

@@ -3,8 +3,10 @@
 #include <QHash>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class PlcPort;
 
@@ -25,12 +27,14 @@ QStringList plcCandidates(const QString &iniFile);
 
 // "Find PLC": each device at each speed of the link-settings list, with the
 // rest of the line as given ("N,8,1"): the ENQ probe (100 ms) and, where it
-// is acknowledged, the CPU type read (100 ms). `trying` hears of each try;
-// `cancelled` is asked before each.
+// is acknowledged, the CPU type read (100 ms), each waiting `extra` longer
+// when given (in place of the settings file's added time). `trying` hears of
+// each try; `cancelled` is asked before each.
 QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
                         const std::function<std::unique_ptr<PlcPort>(const QString &)> &portFor,
                         const std::function<void(const QString &device, int speed)> &trying,
-                        const std::function<bool()> &cancelled);
+                        const std::function<bool()> &cancelled,
+                        std::optional<std::chrono::milliseconds> extra = {});
 
 // The COMn a device found is taken under: the one that stands for it (as
 // `edits`, the form's changes not yet stored, or else the settings file maps

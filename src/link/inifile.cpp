@@ -31,8 +31,7 @@ Lines readLines(const QString &file)
         return {};
     // A FIFO would hold the program until someone writes to it.
     if (!info.isFile())
-        return {{},
-                QStringLiteral("%1 is not an ordinary file: it is left as it is").arg(file)};
+        return {{}, QStringLiteral("%1 is not an ordinary file: it is left as it is").arg(file)};
     const WholeFile::Read in = WholeFile::read(file, largestFile);
     if (in.tooLarge)
         return {{},

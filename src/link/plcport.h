@@ -32,6 +32,9 @@ public:
         std::chrono::milliseconds quietAfterData{0};
         // How many times the next request repeats the one before it.
         int retry = 0;
+        // Added to every answer timeout, for a slow adapter or a radio link
+        // ([COM] AnswerTimeAdd).
+        std::chrono::milliseconds answerTimeAdd{0};
     };
 
     enum class Wait {

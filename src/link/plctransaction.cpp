@@ -70,9 +70,10 @@ void oweQuiet(PlcPort &port, Outcome outcome, milliseconds timeout)
     }
 }
 
-Exchange exchange(PlcPort &port, milliseconds timeout, const QByteArray &request,
+Exchange exchange(PlcPort &port, milliseconds given, const QByteArray &request,
                   const Completion &complete)
 {
+    const milliseconds timeout = given + port.line().answerTimeAdd;
     Exchange ex;
     if (QString error; !settle(port, error))
         return {{}, Outcome::PortError, error};

@@ -33,10 +33,23 @@ bool answerChecksumChecked(const QString &iniFile)
                .trimmed() != QLatin1String("0");
 }
 
+std::chrono::milliseconds answerTimeAdd(const QString &iniFile)
+{
+    bool number = false;
+    const int added =
+        Ini_read(iniFile, comSection, QStringLiteral("AnswerTimeAdd"), QStringLiteral("0"))
+            .trimmed()
+            .toInt(&number);
+    if (!number || added < 0 || added > maxAnswerTimeAdd.count())
+        return {};
+    return std::chrono::milliseconds(added);
+}
+
 void Port_setup(PlcPort &port, const QString &iniFile)
 {
     const LinkSettings link = linkSettings(iniFile);
     port.setSettings(link.settings);
     port.setPortNumber(link.portNumber);
     port.line().checkChecksums = answerChecksumChecked(iniFile);
+    port.line().answerTimeAdd = answerTimeAdd(iniFile);
 }

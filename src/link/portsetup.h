@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+
 class PlcPort;
 
 // The link choices of section "COM" of the settings file as the lists of the
@@ -33,7 +35,13 @@ LinkSettings linkSettings(const QString &iniFile);
 // otherwise).
 bool answerChecksumChecked(const QString &iniFile);
 
+// What section "COM" adds to every answer timeout (AnswerTimeAdd, in ms):
+// 0 unless set; a value that is not a whole number from 0 to
+// maxAnswerTimeAdd counts as 0.
+std::chrono::milliseconds answerTimeAdd(const QString &iniFile);
+inline constexpr std::chrono::milliseconds maxAnswerTimeAdd{5000};
+
 // Applies section "COM" to the port: first the settings text, then the port
-// number, and whether answers' checksums are verified. The port is neither
+// number, whether answers' checksums are verified and the added answer time. The port is neither
 // opened nor closed.
 void Port_setup(PlcPort &port, const QString &iniFile);

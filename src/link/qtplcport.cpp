@@ -120,6 +120,7 @@ bool QtPlcPort::open()
     // The window's and the command line's own forms (the connection test,
     // Find PLC) open it without Port_setup.
     line().checkChecksums = answerChecksumChecked(m_iniFile);
+    line().answerTimeAdd = answerTimeAdd(m_iniFile);
     return true;
 }
 

@@ -30,7 +30,8 @@ QString lockPath(const QString &device)
         return {};
     const QString id = S_ISCHR(status.st_mode)
                            ? QStringLiteral("%1").arg(quint64(status.st_rdev), 0, 16)
-                           : QStringLiteral("%1-%2").arg(quint64(status.st_dev), 0, 16)
+                           : QStringLiteral("%1-%2")
+                                 .arg(quint64(status.st_dev), 0, 16)
                                  .arg(quint64(status.st_ino), 0, 16);
     return lockFolder() + QStringLiteral("/plc-tarvik-device-") + id + QStringLiteral(".lock");
 }

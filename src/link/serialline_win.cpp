@@ -15,8 +15,7 @@ QString systemMessage(DWORD code)
 {
     wchar_t *text = nullptr;
     const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-            FORMAT_MESSAGE_IGNORE_INSERTS,
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
     QString message = length > 0 ? QString::fromWCharArray(text, int(length)).trimmed()
                                  : QStringLiteral("system error %1").arg(code);
@@ -224,8 +223,8 @@ bool SerialLine::write(const QByteArray &data, QString &error)
     qsizetype sent = 0;
     while (sent < data.size()) {
         DWORD count = 0;
-        if (!WriteFile(m_device->handle, data.constData() + sent, DWORD(data.size() - sent),
-                       &count, nullptr)) {
+        if (!WriteFile(m_device->handle, data.constData() + sent, DWORD(data.size() - sent), &count,
+                       nullptr)) {
             error = QStringLiteral("write failed: %1").arg(systemMessage(GetLastError()));
             return false;
         }

@@ -94,6 +94,6 @@ private:
     bool m_configuring = false; // between the control words "0FFF" and "0000"
     int m_accepted = 0;         // data writes answered ACK meanwhile
     quint16 m_lastAccepted = 0;
-    bool m_controlAccepted = false;    // "0FFF" was answered ACK
+    bool m_controlAccepted = false;      // "0FFF" was answered ACK
     std::optional<quint16> m_unanswered; // the write whose answer was lost or garbled
 };

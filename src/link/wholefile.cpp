@@ -182,10 +182,10 @@ QString append(const QString &path, const QByteArray &line)
     const std::optional<Fault> fault = faultAt(Step::Write);
 #ifdef Q_OS_WIN
     // Appending access alone: the system puts each write at the end as one.
-    const HANDLE file = CreateFileW(
-        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
-        FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
+                    FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return qt_error_string(int(GetLastError()));
     LARGE_INTEGER before = {};
@@ -204,15 +204,16 @@ QString append(const QString &path, const QByteArray &line)
     CloseHandle(file);
     if (!whole && written > 0) {
         // The part written ends the file now: cut it off again.
-        const HANDLE again = CreateFileW(
-            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
-            GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-            FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE again =
+            CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
+                        GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (again != INVALID_HANDLE_VALUE) {
             LARGE_INTEGER size = {};
             GetFileSizeEx(again, &size);
             size.QuadPart -= written;
-            if (size.QuadPart >= before.QuadPart && SetFilePointerEx(again, size, nullptr, FILE_BEGIN))
+            if (size.QuadPart >= before.QuadPart &&
+                SetFilePointerEx(again, size, nullptr, FILE_BEGIN))
                 SetEndOfFile(again);
             CloseHandle(again);
         }

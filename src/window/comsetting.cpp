@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSet>
+#include <QSpinBox>
 #include <QStyleOptionFrame>
 #include <QTableWidget>
 #include <QTimer>
@@ -197,6 +198,14 @@ void ComSetting::buildForm()
     m_parity = line.list(LineSettingsForm::Parity);
     m_bits = line.list(LineSettingsForm::DataBits);
     m_stop = line.list(LineSettingsForm::StopBits);
+    // For a slow adapter or a radio link: added to every answer timeout.
+    m_extraTime = new QSpinBox(this);
+    m_extraTime->setObjectName(QStringLiteral("answer_time_add"));
+    m_extraTime->setRange(0, int(maxAnswerTimeAdd.count()));
+    m_extraTime->setSingleStep(50);
+    m_extraTime->setToolTip(QStringLiteral("Added to every answer timeout, for a slow adapter or "
+                                           "a radio link; 0 for a cable"));
+    form->addRow(QStringLiteral("E&xtra answer time (ms):"), m_extraTime);
 
     auto *buttons = new QDialogButtonBox(this);
     m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -238,6 +247,7 @@ void ComSetting::load()
     m_bits->setCurrentIndex(stored("Bit_num", int(dataBits.size())));
     m_stop->setCurrentIndex(stored("Stop_bit", int(stopBits.size())));
     m_port->setCurrentIndex(stored("Port_num", portCount));
+    m_extraTime->setValue(int(answerTimeAdd(m_iniFile).count()));
     showDevice();
 }
 
@@ -298,6 +308,10 @@ void ComSetting::save()
         Ini_write(m_iniFile, comSection,
                   {entry("Speed", m_speed), entry("Parity", m_parity), entry("Bit_num", m_bits),
                    entry("Stop_bit", m_stop), entry("Port_num", m_port)});
+    // The added time is kept once it is asked for: a file without it means 0.
+    if (error.isEmpty() && extraTime() != answerTimeAdd(m_iniFile))
+        error = Ini_write(m_iniFile, comSection, QStringLiteral("AnswerTimeAdd"),
+                          QString::number(m_extraTime->value()));
     if (error.isEmpty() && !devices.isEmpty())
         error = Ini_write(m_iniFile, QStringLiteral("PORTS"), devices);
     // The form stays open, so the user can try again or cancel knowing that
@@ -318,7 +332,7 @@ void ComSetting::findPlc()
     m_found->setRowCount(0);
     m_found->hide();
     m_session->run(
-        [this, found, rest, devices = candidates(), ports = devicePorts()](
+        [this, found, rest, devices = candidates(), ports = devicePorts(), extra = extraTime()](
             PlcPort &, const TransferProgress &, const PlcSession::CancelToken &cancelled) {
             *found = ::findPlc(
                 devices, rest, ports,
@@ -328,7 +342,7 @@ void ComSetting::findPlc()
                                                     .arg(device, LinkChoices::speeds.at(speed)));
                     });
                 },
-                cancelled);
+                cancelled, extra);
         },
         [this, found] {
             m_findProgress->setText(found->isEmpty() ? QStringLiteral("No PLC answered.")
@@ -397,18 +411,25 @@ void ComSetting::test()
     };
     if (device == QtPlcPort::deviceFor(number, m_iniFile)) {
         m_session->run(
-            [message, number, settings](PlcPort &port, const TransferProgress &) {
-                *message = connectionTest(port, number, settings);
+            [message, number, settings, extra = extraTime()](PlcPort &port,
+                                                             const TransferProgress &) {
+                *message = connectionTest(port, number, settings, extra);
             },
             done);
         return;
     }
     m_session->run(
-        [message, number, settings, port = std::shared_ptr<PlcPort>(devicePorts()(device))](
-            PlcPort &, const TransferProgress &) {
-            *message = connectionTest(*port, number, settings);
+        [message, number, settings, extra = extraTime(),
+         port = std::shared_ptr<PlcPort>(devicePorts()(device))](PlcPort &,
+                                                                 const TransferProgress &) {
+            *message = connectionTest(*port, number, settings, extra);
         },
         done);
+}
+
+std::chrono::milliseconds ComSetting::extraTime() const
+{
+    return std::chrono::milliseconds(m_extraTime->value());
 }
 
 ComSetting::DevicePorts ComSetting::devicePorts() const

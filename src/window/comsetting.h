@@ -5,13 +5,14 @@
 #include <QDialog>
 #include <QHash>
 
+#include <chrono>
 #include <functional>
-
 #include <memory>
 
 class PlcPort;
 class PlcSession;
 class QComboBox;
+class QSpinBox;
 class QLabel;
 class QTableWidget;
 class QPushButton;
@@ -55,6 +56,8 @@ private:
     // Ports of a device, for Find PLC and a test of a device typed in.
     using DevicePorts = std::function<std::unique_ptr<PlcPort>(const QString &device)>;
     DevicePorts devicePorts() const;
+    // The time the form adds to each answer timeout.
+    std::chrono::milliseconds extraTime() const;
     QStringList candidates() const;
 
     QString m_iniFile;
@@ -66,6 +69,7 @@ private:
     QComboBox *m_parity = nullptr;
     QComboBox *m_bits = nullptr;
     QComboBox *m_stop = nullptr;
+    QSpinBox *m_extraTime = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_test = nullptr;
     QPushButton *m_find = nullptr;

@@ -35,6 +35,8 @@ private Q_SLOTS:
     void readReturnsEverythingOfOneChunk();
     void slowSteadyAnswerCompletes();
     void silenceEndsAfterTimeoutFromLastChunk();
+    void extraAnswerTimeWaitsLonger_data();
+    void extraAnswerTimeWaitsLonger();
     void readRefusedAtOnce();
     void malformedAnswers_data();
     void malformedAnswers();
@@ -94,6 +96,31 @@ void TestPlcTransaction::silenceEndsAfterTimeoutFromLastChunk()
     QCOMPARE(result.outcome, Outcome::Timeout);
     QCOMPARE(result.text, QString());
     QCOMPARE(port.now, 160ms); // 100 ms after the first chunk, the second came too late
+}
+
+void TestPlcTransaction::extraAnswerTimeWaitsLonger_data()
+{
+    QTest::addColumn<int>("extra"); // ms added to the 100 ms timeout
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<int>("ended"); // ms after the request
+    QTest::newRow("none: a 300 ms answer is missed") << 0 << false << 100;
+    QTest::newRow("150 ms: still missed") << 150 << false << 250;
+    QTest::newRow("250 ms: a 300 ms answer comes in time") << 250 << true << 300;
+}
+
+// A slow line's PLC answers in 300 ms; the time added to every timeout lets
+// it, and what silence there is lasts the timeout plus the added time.
+void TestPlcTransaction::extraAnswerTimeWaitsLonger()
+{
+    QFETCH(int, extra);
+    QFETCH(bool, answered);
+    QFETCH(int, ended);
+    ScriptedPort port;
+    port.line().answerTimeAdd = std::chrono::milliseconds(extra);
+    port.addScript({{300ms, answerOf(0x40)}});
+    const PlcResult result = read40(port);
+    QCOMPARE(result.outcome, answered ? Outcome::Answered : Outcome::Timeout);
+    QCOMPARE(port.now, std::chrono::milliseconds(ended));
 }
 
 void TestPlcTransaction::readRefusedAtOnce()

@@ -10,8 +10,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -40,6 +43,8 @@ private Q_SLOTS:
     void testFailures_data();
     void testFailures();
     void testTwiceAndUnsavedChoices();
+    void slowLineWantsExtraAnswerTime_data();
+    void slowLineWantsExtraAnswerTime();
 
 private:
     ComSetting &form();
@@ -227,7 +232,8 @@ void TestComSetting::testFailures_data()
     QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("requests");
-    QTest::newRow("port cannot open") << 0 << noFirst + QStringLiteral("\nCOM1: no such device") << 0;
+    QTest::newRow("port cannot open")
+        << 0 << noFirst + QStringLiteral("\nCOM1: no such device") << 0;
     QTest::newRow("NAK to ENQ") << 1 << noFirst << 1;
     QTest::newRow("no type answer") << 2 << noSecond << 2;
     QTest::newRow("typed device absent")
@@ -278,6 +284,48 @@ void TestComSetting::testTwiceAndUnsavedChoices()
     const LinkSettings link = linkSettings(m_ini);
     QCOMPARE(link.settings, QStringLiteral("9600,N,7,1"));
     QCOMPARE(link.portNumber, 1);
+}
+
+void TestComSetting::slowLineWantsExtraAnswerTime_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // [COM] AnswerTimeAdd
+    QTest::addColumn<int>("typed");         // the form's field, -1 to leave it
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("kept"); // the settings file after OK
+    QTest::newRow("none") << QByteArray() << -1 << noFirst << QByteArray();
+    QTest::newRow("typed, not yet stored")
+        << QByteArray() << 250 << success + QStringLiteral("4660")
+        << QByteArray("[COM]\nSpeed=0\nParity=0\nBit_num=0\nStop_bit=0\nPort_num=0\n"
+                      "AnswerTimeAdd=250\n");
+    QTest::newRow("stored") << QByteArray("250") << -1 << success + QStringLiteral("4660")
+                            << QByteArray();
+    QTest::newRow("stored, out of range") << QByteArray("99999") << -1 << noFirst << QByteArray();
+}
+
+// A PLC that answers in 300 ms misses the test's 100 ms unless time is added;
+// the form's own value counts before it is stored, and OK stores it.
+void TestComSetting::slowLineWantsExtraAnswerTime()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, typed);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, kept);
+    if (!stored.isEmpty())
+        Ini_write(m_ini, QStringLiteral("COM"), QStringLiteral("AnswerTimeAdd"),
+                  QString::fromLatin1(stored));
+    SimFaults faults;
+    faults.delay = 300ms;
+    m_sim.setFaults(faults);
+    auto *extra = form().findChild<QSpinBox *>(QStringLiteral("answer_time_add"));
+    QCOMPARE(extra->value(), stored == "250" ? 250 : 0);
+    if (typed >= 0)
+        extra->setValue(typed);
+    clickTest();
+    QCOMPARE(m_dialogs.messages().last(), shown);
+    if (kept.isEmpty())
+        return;
+    form().findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QCOMPARE(iniText(), kept);
 }
 
 QTEST_MAIN(TestComSetting)
