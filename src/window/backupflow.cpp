@@ -64,9 +64,10 @@ void Main::restoreBackup()
     const PlcBackup::Entry &backup = backups.at(chosen);
     const ConfigurationFile::Decoded loaded = m_document->load(backup.path, configuration());
     if (!loaded.configuration)
-        return dialogs().message(
-            this, QStringLiteral("%1 was not loaded: %2").arg(backup.path, loaded.error), {},
-            UserDialogs::Icon::Warning);
+        return dialogs().message(this,
+                                 QStringLiteral("%1 was not loaded: %2")
+                                     .arg(QDir::toNativeSeparators(backup.path), loaded.error),
+                                 {}, UserDialogs::Icon::Warning);
     // Only what the backup holds is shown; the other tabs stay as they are.
     QStringList held;
     if (backup.parts.uart1)

@@ -49,6 +49,17 @@ bool Main::saveFile(const QString &path)
     return true;
 }
 
+bool Main::saveShownFile()
+{
+    const QString path = m_document->fileName();
+    if (path.isEmpty())
+        return Save_config_Click();
+    if (!saveFile(path))
+        return false;
+    statusBar()->showMessage(QStringLiteral("Saved to %1").arg(QDir::toNativeSeparators(path)));
+    return true;
+}
+
 void Main::Load_config_Click()
 {
     if (!maySetAside())
@@ -73,8 +84,10 @@ bool Main::loadAccepted(const QString &path)
 {
     const ConfigurationFile::Decoded loaded = m_document->load(path, configuration());
     if (!loaded.configuration) {
-        dialogs().message(this, QStringLiteral("%1 was not loaded: %2").arg(path, loaded.error), {},
-                          UserDialogs::Icon::Warning);
+        dialogs().message(this,
+                          QStringLiteral("%1 was not loaded: %2")
+                              .arg(QDir::toNativeSeparators(path), loaded.error),
+                          {}, UserDialogs::Icon::Warning);
         return false;
     }
     m_context->nameNextChange(QStringLiteral("Load ") + QFileInfo(path).fileName());

@@ -59,9 +59,17 @@ void Main::buildFileMenu(QMenu *menu)
     load->setShortcut(QKeySequence::Open);
     connect(load, &QAction::triggered, this, &Main::Load_config_Click);
     m_loadItems << load;
+    // "Save config" asks where, as always (Ctrl+Shift+S); Ctrl+S saves to
+    // the file shown, and asks only when there is none.
     QAction *save = addItem(menu, QStringLiteral("Save_config"), QStringLiteral("&Save config"));
-    save->setShortcut(QKeySequence::Save);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     connect(save, &QAction::triggered, this, &Main::Save_config_Click);
+    auto *saveShown = new QAction(QStringLiteral("Save to the file shown"), this);
+    saveShown->setObjectName(QStringLiteral("save_shown_file"));
+    saveShown->setShortcut(QKeySequence::Save);
+    saveShown->setShortcutContext(Qt::WindowShortcut);
+    connect(saveShown, &QAction::triggered, this, &Main::saveShownFile);
+    addAction(saveShown);
     m_recent = menu->addMenu(QStringLiteral("&Recent files"));
     m_recent->setObjectName(QStringLiteral("Recent_files"));
     m_recent->menuAction()->setObjectName(QStringLiteral("Recent_files"));

@@ -141,6 +141,8 @@ private:
     // saved it now or gave it up.
     bool maySetAside();
     bool saveFile(const QString &path);
+    // Ctrl+S: to the file loaded or saved last, else as "Save config".
+    bool saveShownFile();
     // The file just saved or loaded, in the status bar and the recent files.
     void showFile(const QString &path);
     // Where the Save and Load dialogs open.

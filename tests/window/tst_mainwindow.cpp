@@ -325,7 +325,8 @@ void TestMain::menuItemsAndTheirStates()
     QCOMPARE(child<QWidget>(window, u"Bit_setting"_s)->toolTip(), PlcControls::notAvailable);
     QVERIFY(child<QAction>(window, u"backup_first"_s)->isChecked()); // on unless turned off
     QCOMPARE(child<QAction>(window, u"Load_config"_s)->shortcut(), QKeySequence(u"Ctrl+O"_s));
-    QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
+    QCOMPARE(child<QAction>(window, u"Save_config"_s)->shortcut(), QKeySequence(u"Ctrl+Shift+S"_s));
+    QCOMPARE(child<QAction>(window, u"save_shown_file"_s)->shortcut(), QKeySequence(u"Ctrl+S"_s));
     QCOMPARE(child<QAction>(window, u"Exit"_s)->shortcut(), QKeySequence(u"Ctrl+Q"_s));
 
     window->check_config_Click();
@@ -745,7 +746,8 @@ void TestMain::savesAndLoadsThroughMenu()
     window->apply(sample());
     QVERIFY(window->isModified());
     m_dialogs.fileNames = {path};
-    child<QAction>(window, u"Save_config"_s)->trigger();
+    // Ctrl+S with no file shown yet asks where, as "Save config" does.
+    child<QAction>(window, u"save_shown_file"_s)->trigger();
     QCOMPARE(m_dialogs.shown.size(), 1);
     const ScriptedDialogs::Shown save = m_dialogs.shown.first();
     QCOMPARE(save.kind, ScriptedDialogs::Shown::SaveFile);
@@ -757,6 +759,19 @@ void TestMain::savesAndLoadsThroughMenu()
     QVERIFY(QFile::exists(path) && !window->isModified());
     QCOMPARE(window->statusBar()->currentMessage(), QDir::toNativeSeparators(path));
     QCOMPARE(Ini_read(m_ini, u"RECENT"_s, u"File1"_s, {}), path);
+    // Then it saves there without asking, and says so.
+    Configuration changed = sample();
+    changed.uart2.speed = changed.uart2.speed == 3 ? 2 : 3;
+    window->apply(changed);
+    QVERIFY(window->isModified());
+    child<QAction>(window, u"save_shown_file"_s)->trigger();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QVERIFY(!window->isModified());
+    QCOMPARE(window->statusBar()->currentMessage(),
+             u"Saved to "_s + QDir::toNativeSeparators(path));
+    QCOMPARE(ConfigurationFile::load(path, Configuration::defaults()).configuration, changed);
+    window->apply(sample());
+    child<QAction>(window, u"save_shown_file"_s)->trigger();
 
     // A fresh window loads it, from the menu or from the recent files.
     auto next = makeWindow();
@@ -867,7 +882,9 @@ void TestMain::refusedFileChangesNothing()
     QVERIFY(!window->loadFile(path));
     QCOMPARE(m_dialogs.messages().size(), 1);
     const QString message = m_dialogs.messages().constFirst();
-    QVERIFY2(message.startsWith(path + u" was not loaded: "_s + error.replace(u"%1"_s, path)),
+    // The file is named as the system names it (C:\\... on Windows).
+    const QString native = QDir::toNativeSeparators(path);
+    QVERIFY2(message.startsWith(native + u" was not loaded: "_s + error.replace(u"%1"_s, native)),
              qPrintable(message));
     QCOMPARE(window->configuration(), Configuration::defaults());
 }
