@@ -178,6 +178,8 @@ private:
     void setUpStatus();
     void updateFileState();
     QString portName() const;
+    // The rule of a marked field or cell, in the status bar.
+    void showMarkOf(QWidget *widget);
     // What an operation did, with the port and the time, in the status bar.
     void showDone(const QStringList &parts, const QString &how);
 

@@ -5,10 +5,14 @@
 #include "config/configurationdocument.h"
 #include "link/inifile.h"
 #include "link/portsetup.h"
+#include "widgets/fieldmark.h"
+#include "widgets/gridview.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTime>
 
@@ -30,6 +34,32 @@ void Main::setUpStatus()
             [this](const QString &part) { showDone({part}, QStringLiteral("written to")); });
     connect(m_context.get(), &TabContext::partRead, this,
             [this](const QString &part) { showDone({part}, QStringLiteral("read from")); });
+    // A keyboard user never sees a tooltip: a marked field or cell that gets
+    // the keyboard says in the status bar what its tooltip says.
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *now) { showMarkOf(now); });
+    const QList<GridView *> grids = findChildren<GridView *>();
+    for (GridView *grid : grids)
+        connect(grid, &GridView::chosen, this, [this, grid] {
+            if (grid->hasFocus())
+                showMarkOf(grid);
+        });
+}
+
+void Main::showMarkOf(QWidget *widget)
+{
+    if (!widget || widget->window() != this)
+        return;
+    QString rule;
+    if (const auto *field = qobject_cast<const QLineEdit *>(widget)) {
+        rule = fieldMark(field);
+    } else if (const auto *grid = qobject_cast<const GridView *>(widget)) {
+        const QModelIndex cell = grid->currentIndex();
+        if (cell.data(GridModel::WarningRole).toBool())
+            rule = cell.data(Qt::ToolTipRole).toString();
+    }
+    if (!rule.isEmpty())
+        statusBar()->showMessage(rule);
 }
 
 // "UART 1 and Auxiliary port read from COM1 at 16:48:07".

@@ -1019,6 +1019,18 @@ void TestMain::marksRegisterConflicts()
                 .data(Qt::ToolTipRole)
                 .toString()
                 .endsWith(u"A download refuses this cell: Dxxxx takes -32768 to 7997"_s));
+
+    // The keyboard on a marked cell: the status bar says what its tooltip
+    // says, which a keyboard user would never see.
+    GridView *grid = window->uart1Tab().grid();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    grid->setFocus();
+    QTRY_VERIFY(grid->hasFocus());
+    grid->setCursorCell(1, RequestTable::Function + 1);
+    QTest::keyClick(grid, Qt::Key_Left);
+    QCOMPARE(grid->cursorColumn(), int(RequestTable::Function));
+    QCOMPARE(window->statusBar()->currentMessage(), function.data(Qt::ToolTipRole).toString());
 }
 
 // Any configuration the tabs can hold comes back from its file unchanged.
