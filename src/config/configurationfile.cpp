@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -429,7 +430,7 @@ Decoded load(const QString &path, const Configuration &current)
     const auto notConfiguration = [&path](const QString &size) {
         return QStringLiteral("%1 is not a configuration file: it holds %2 bytes, "
                               "a configuration file %3")
-            .arg(path, size)
+            .arg(QDir::toNativeSeparators(path), size)
             .arg(recordSize);
     };
     if (record.tooLarge) {
