@@ -3,7 +3,9 @@
 ;   makensis -DVERSION=<version> -DSTAGE=<folder> -DOUT=<setup.exe> installer.nsi
 ; The uninstaller removes what this installed and nothing else: the user's
 ; set.ini, configurations and backups live in their own folders.
-Unicode true
+; A 64-bit installer for 64-bit programs: it runs wherever they do, also
+; under a Wine without 32-bit support.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
