@@ -25,7 +25,9 @@
 #include "link/plcsession.h"
 #include "link/traffic.h"
 #include "modbus/modbuschoices.h"
+#include "modbus/modeword.h"
 #include "modbus/uartdescription.h"
+#include "onewire/auxmodeword.h"
 #include "onewire/bussearch.h"
 #include "onewire/sensortable.h"
 #include "simprocess.h"
@@ -158,6 +160,33 @@ Configuration fitting(Configuration c)
     if (plcMemoryClash(c))
         c.aux.sensors.removeLast();
     return c;
+}
+
+// A part written alone must fit beside what the PLC holds of the other:
+// UART 1's requests beside its sensor count, a full sensor table beside
+// UART 1's row count, each from its mode word. The refusal when it does not.
+std::optional<TransferResult> clashBesidePlc(const PlcSimulator &plc, const Configuration &c,
+                                             const ConfigurationParts &parts)
+{
+    Configuration held = c;
+    if (parts.uart1 && !parts.aux) {
+        if (c.uart1.role != ModbusRole::Master || c.uart1.table.isEmpty())
+            return std::nullopt;
+        held.aux.mode = AuxMode::OneWireMaster;
+        held.aux.sensors =
+            TextTable(AuxModeWord::sensorCount(plc.word(AuxModeWord::address)), QStringList());
+    } else if (parts.aux && !parts.uart1) {
+        if (c.aux.mode != AuxMode::OneWireMaster || c.aux.sensors.size() < SensorTable::maxSensors)
+            return std::nullopt;
+        const ModeWord::Decoded mode =
+            ModeWord::decode(plc.word(UartDescription::uart1().modeWordAddress));
+        held.uart1.role = ModbusRole::Master;
+        held.uart1.table = TextTable(
+            mode.kind == ModeWord::Decoded::Kind::Master ? mode.lowByte : 0, QStringList());
+    } else {
+        return std::nullopt;
+    }
+    return plcMemoryClash(held, {true, false, true});
 }
 
 // How an operation ended, and what it gives the window to show, part by
@@ -494,6 +523,13 @@ QStringList Soak::round(int number, bool &faulted)
         check(!expected.ok && expected.message == clash->message && requests == 0 &&
                   cleanImage == plc.memoryImage(),
               QStringLiteral("a configuration the PLC cannot hold was not refused: ") +
+                  expected.message);
+    else if (const std::optional<TransferResult> beside =
+                 op.whole ? clashBesidePlc(plc, c, op.parts) : std::nullopt)
+        check(!expected.ok && expected.message == beside->message && written.isEmpty() &&
+                  cleanImage == plc.memoryImage(),
+              QStringLiteral("a part that does not fit beside what the PLC holds was not "
+                             "refused: ") +
                   expected.message);
     else
         check(expected.ok, QStringLiteral("without a fault: ") + expected.message);
