@@ -131,10 +131,12 @@ Main::Main(Context context, QWidget *parent)
 }
 
 // The context outlives the members declared after it; it tells this window
-// nothing more on its way out.
+// nothing more on its way out, and nor does the application, whose focus
+// moves while the window's widgets go.
 Main::~Main()
 {
     disconnect(m_context.get(), nullptr, this, nullptr);
+    disconnect(qApp, nullptr, this, nullptr);
 }
 
 void Main::buildTabs()
