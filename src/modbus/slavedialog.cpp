@@ -92,6 +92,7 @@ QLineEdit *SlaveDialog::addField(QFormLayout *form, const char *name, const QStr
     field->setObjectName(QLatin1String(name));
     field->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
     form->addRow(label, field);
+    field->setAccessibleName(label);
     return field;
 }
 
@@ -123,8 +124,15 @@ void SlaveDialog::ok()
     if (!check.row) {
         // The refusal's text stays as it is; the marks show every field at
         // fault, and the first takes the typing.
+        // A second line names the field and what it takes, which the mark's
+        // tooltip says only to a mouse.
         QLineEdit *first = markFaults(true);
-        refuse(check.refusal);
+        const QList<DialogFieldFault> faults = dialogFieldFaults(entered);
+        refuse(faults.isEmpty()
+                   ? check.refusal
+                   : QStringLiteral("%1\n%2 takes %3")
+                         .arg(check.refusal, fieldOf(faults.first().field)->accessibleName(),
+                              faults.first().range));
         if (first) {
             first->setFocus();
             first->selectAll();

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMap>
 
 using namespace Qt::StringLiterals;
 
@@ -162,7 +163,17 @@ void TestSlaveDialog::refusesWrongValues()
         QCOMPARE(row(w, 2, 1), QStringList({"1", "254", "254", "32767", "32767", "1", "4095"}));
         return;
     }
-    QCOMPARE(w.dialogs.messages(), QStringList{u"You put wrong value  "_s + refused});
+    // The Parts' text, then the field and what it takes.
+    const QMap<QString, QString> labels = {
+        {"mb_address", "Slave modbus address"},
+        {"mb_slave_addr", "Slave address point start read/write"},
+        {"mb_slave_count", "Word/Coil  number to read/write-slave part"},
+        {"mb_master_addr", "Master address to place Word/Coil from slave"},
+        {"mb_timeout", "Timeout,[msec]"}};
+    const QString first = marked.first();
+    QCOMPARE(w.dialogs.messages(),
+             QStringList{u"You put wrong value  %1\n%2 takes %3"_s.arg(
+                 refused, labels.value(first.section(u'=', 0, 0)), first.section(u'=', 1))});
     QCOMPARE(w.dialogs.shown.first().title, u"Error in data"_s);
     QVERIFY(w.dialog(2));
     QCOMPARE(w.tab(2).grid()->rows(), 2);
