@@ -3,8 +3,10 @@
 #include "diag/errorwatch.h"
 #include "diag/modbuserrorbuffer.h"
 #include "link/connectiontest.h"
+#include "link/inifile.h"
 #include "link/plcport.h"
 #include "link/portsetup.h"
+#include "link/qtplcport.h"
 #include "link/serialline.h"
 #include "modbus/uartdescription.h"
 
@@ -120,14 +122,16 @@ CommandResult testLink(const Options &o, PlcPort &port, const TransferProgress &
     return {tested.answered ? Done : LinkFailed, {message}, {{QStringLiteral("message"), message}}};
 }
 
-CommandResult ports(const Options &)
+// What the link form lists: the serial devices, stable names first, then
+// each COMn that section PORTS maps, with its device.
+CommandResult ports(const Options &o)
 {
     CommandResult out;
     QJsonArray list;
-    for (const SerialDevice &device : systemSerialDevices()) {
+    for (const SerialDevice &device : serialDevices()) {
         out.lines << QStringLiteral("%1  %2  %3  %4:%5")
-                         .arg(device.path, device.description, device.serialNumber,
-                              device.vendorId, device.productId);
+                         .arg(device.path, device.description, device.serialNumber, device.vendorId,
+                              device.productId);
         list.append(QJsonObject{{QStringLiteral("device"), device.path},
                                 {QStringLiteral("description"), device.description},
                                 {QStringLiteral("serialNumber"), device.serialNumber},
@@ -135,6 +139,17 @@ CommandResult ports(const Options &)
                                 {QStringLiteral("productId"), device.productId}});
     }
     out.json.insert(QStringLiteral("ports"), list);
+    QJsonArray mapped;
+    for (int n = 1; n <= LinkChoices::portCount; ++n) {
+        const QString port = QStringLiteral("COM%1").arg(n);
+        const QString device = Ini_read(o.ini, QStringLiteral("PORTS"), port, {}).trimmed();
+        if (device.isEmpty())
+            continue;
+        out.lines << QStringLiteral("%1  %2").arg(port, device);
+        mapped.append(
+            QJsonObject{{QStringLiteral("port"), port}, {QStringLiteral("device"), device}});
+    }
+    out.json.insert(QStringLiteral("mapped"), mapped);
     return out;
 }
 

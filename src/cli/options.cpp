@@ -118,7 +118,13 @@ QString portName(const QString &given, const QString &iniFile)
 const QList<Command> &commands()
 {
     static const QList<Command> table = {
-        {QStringLiteral("ports"), {}, 0, QStringLiteral("the serial ports found"), {}, {}, ports},
+        {QStringLiteral("ports"),
+         {},
+         0,
+         QStringLiteral("the serial ports found, and the COMn section PORTS maps"),
+         {},
+         {},
+         ports},
         {QStringLiteral("test"), {}, 0, QStringLiteral("the connection test"), {}, testLink, {}},
         {QStringLiteral("download"),
          QStringLiteral("FILE.apc"),

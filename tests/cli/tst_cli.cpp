@@ -761,6 +761,15 @@ void TestCli::portsAsNamed()
     QVERIFY2((code == 0 ? run.out : run.err).startsWith(said.replace(u"%3"_s, folder)),
              qPrintable(run.out + run.err));
     QVERIFY2(!run.err.contains(u"No first answer"_s), qPrintable(run.err));
+
+    // `ports` lists what the link form offers, each COMn mapped with its device.
+    if (ini.contains(u"[PORTS]"_s)) {
+        const Run listed = cli({u"ports"_s}, folder);
+        QCOMPARE(listed.code, 0);
+        const QString mapped =
+            ini.contains(u"COM3"_s) ? u"COM3  "_s + sim.link() : u"COM5  nowhere/plc"_s;
+        QVERIFY2(listed.out.split(u'\n').contains(mapped), qPrintable(listed.out));
+    }
 }
 
 // A device held under one name is busy under every other: the simulator's
