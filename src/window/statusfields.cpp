@@ -89,6 +89,9 @@ void Main::updateFileState()
                              : QFileInfo(m_document->fileName()).fileName();
     m_fileState->setText(isModified() ? name + QStringLiteral(" \u2014 modified") : name);
     m_fileState->setToolTip(QDir::toNativeSeparators(m_document->fileName()));
+    // The caption stays as it is; a desktop that shows a window's file (its
+    // task bar, its window list) tells two windows apart by it.
+    setWindowFilePath(m_document->fileName());
 }
 
 QString Main::portName() const

@@ -759,6 +759,8 @@ void TestMain::savesAndLoadsThroughMenu()
     QVERIFY(QFile::exists(path) && !window->isModified());
     QCOMPARE(window->statusBar()->currentMessage(), QDir::toNativeSeparators(path));
     QCOMPARE(Ini_read(m_ini, u"RECENT"_s, u"File1"_s, {}), path);
+    QCOMPARE(window->windowFilePath(), path);
+    QVERIFY(window->windowTitle().startsWith(captionStart)); // the caption as it was
     // Then it saves there without asking, and says so.
     Configuration changed = sample();
     changed.uart2.speed = changed.uart2.speed == 3 ? 2 : 3;
