@@ -60,21 +60,12 @@ QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
     return found;
 }
 
-ComChoice comNumberFor(const QString &device, const QHash<int, QString> &edits,
-                       const QString &iniFile)
+int comNumberFor(const QString &device, const QHash<int, QString> &edits, const QString &iniFile)
 {
     for (int n = 1; n <= LinkChoices::portCount; ++n) {
         const QString shown = edits.contains(n) ? edits.value(n) : QtPlcPort::deviceFor(n, iniFile);
         if (shown == device)
-            return {n, false};
+            return n;
     }
-    for (int n = 1; n <= LinkChoices::portCount; ++n) {
-        const bool mapped = edits.contains(n) || !Ini_read(iniFile, QStringLiteral("PORTS"),
-                                                           QStringLiteral("COM%1").arg(n), {})
-                                                      .trimmed()
-                                                      .isEmpty();
-        if (!mapped)
-            return {n, true};
-    }
-    return {};
+    return 0;
 }

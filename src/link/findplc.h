@@ -36,14 +36,6 @@ QList<FoundPlc> findPlc(const QStringList &devices, const QString &lineRest,
                         const std::function<bool()> &cancelled,
                         std::optional<std::chrono::milliseconds> extra = {});
 
-// The COMn a device found is taken under: the one that stands for it (as
-// `edits`, the form's changes not yet stored, or else the settings file maps
-// it), or else the first COMn mapped to nothing, which then has to be mapped
-// to it (`mapsAnew`). Number 0 when no COMn is free.
-struct ComChoice
-{
-    int number = 0;
-    bool mapsAnew = false;
-};
-ComChoice comNumberFor(const QString &device, const QHash<int, QString> &edits,
-                       const QString &iniFile);
+// The COMn that stands for a device found: as `edits` (the form's changes
+// not yet stored) or else the settings file maps it; 0 when none does.
+int comNumberFor(const QString &device, const QHash<int, QString> &edits, const QString &iniFile);

@@ -285,24 +285,24 @@ void ComSetting::save()
     const auto entry = [](const char *key, const QComboBox *list) {
         return std::pair{QString::fromLatin1(key), QString::number(list->currentIndex())};
     };
+    // OK keeps what the form shows: the port chosen and its device, not the
+    // devices typed for other port numbers on the way. A device is kept as
+    // the path it stands for ("build/plc-link" from the current folder,
+    // "ttyUSB0" under /dev), so it holds wherever the tool starts next.
     IniEntries devices;
-    // A device is kept as the path it stands for ("build/plc-link" from the
-    // current folder, "ttyUSB0" under /dev), so it holds wherever the tool
-    // starts next.
-    for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
-        const QString device = serialDevicePath(it.value());
-        const QString before = QtPlcPort::deviceFor(it.key(), m_iniFile);
-        if (device == serialDevicePath(before))
-            continue;
+    const int number = m_port->currentIndex() + 1;
+    const QString device = serialDevicePath(m_device->currentText());
+    const QString before = QtPlcPort::deviceFor(number, m_iniFile);
+    if (!device.isEmpty() && device != serialDevicePath(before)) {
         // A mistyped device would replace the mapping that worked, and
         // Find PLC would no longer try the device it named: ask first.
         if (!serialDeviceExists(device) &&
             !m_dialogs.askYesNo(
                 this, QStringLiteral("There is no device %1 on this computer. Map COM%2 to it all "
                                      "the same? COM%2 stands for %3 now.")
-                          .arg(device, QString::number(it.key()), before)))
+                          .arg(device, QString::number(number), before)))
             return;
-        devices.append({QStringLiteral("COM%1").arg(it.key()), device});
+        devices.append({QStringLiteral("COM%1").arg(number), device});
     }
     QString error =
         Ini_write(m_iniFile, comSection,
@@ -385,12 +385,12 @@ QStringList ComSetting::candidates() const
 
 void ComSetting::takeFound(const QString &device, int speed)
 {
-    const ComChoice choice = comNumberFor(device, m_devices, m_iniFile);
-    if (choice.number == 0)
-        return;
-    if (choice.mapsAnew)
-        m_devices[choice.number] = device;
-    m_port->setCurrentIndex(choice.number - 1);
+    // The port that stands for the device already, or else the port shown,
+    // which then stands for it: the form shows what OK will keep.
+    if (const int number = comNumberFor(device, m_devices, m_iniFile))
+        m_port->setCurrentIndex(number - 1);
+    else
+        m_devices[m_port->currentIndex() + 1] = device;
     showDevice();
     m_speed->setCurrentIndex(speed);
 }

@@ -8,6 +8,7 @@
 #include "window/comsetting.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTableWidget>
@@ -82,6 +83,27 @@ void TestFindPlc::findsEachPlcAtItsSpeed()
     QVERIFY(form.isVisible() && form.result() == 0);
     QCOMPARE(form.findChild<QComboBox *>(u"Port_num"_s)->currentText(), u"COM2"_s);
     QCOMPARE(Ini_read(ini, u"COM"_s, u"Speed"_s, u"none"_s), before);
+
+    // A device typed for COM5 and turned down at OK's question gives way to
+    // the PLC taken from the list: the form shows COM5 with its device, and
+    // OK keeps that and nothing else.
+    auto *port = form.findChild<QComboBox *>(u"Port_num"_s);
+    auto *device = form.findChild<QComboBox *>(u"Port_device"_s);
+    port->setCurrentIndex(4);
+    device->setEditText(u"/dev/plc-no-such-tty"_s);
+    auto *ok = form.findChild<QPushButton *>(u"Command1"_s);
+    ok->click(); // "No" to mapping a device that is not there
+    QCOMPARE(dialogs.shown.size(), 1);
+    QVERIFY(form.result() == 0);
+    found->cellClicked(1, 0);
+    QCOMPARE(port->currentText(), u"COM5"_s);
+    QCOMPARE(device->currentText(), fast.link());
+    ok->click();
+    QCOMPARE(dialogs.shown.size(), 1); // no second question
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(QtPlcPort::deviceFor(5, ini), serialDevicePath(fast.link()));
+    QCOMPARE(QtPlcPort::deviceFor(2, ini), slow.link());
+    QCOMPARE(Ini_read(ini, u"PORTS"_s, u"COM1"_s, u"none"_s), u"none"_s);
 
     // "Stop" ends a search under way at once.
     auto *find = form.findChild<QPushButton *>(u"find_plc"_s);
