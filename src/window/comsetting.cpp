@@ -252,10 +252,26 @@ void ComSetting::load()
 }
 
 // The devices offered, stable names first, each with its adapter's
-// description; what the user typed stays.
+// description, then those section PORTS maps and those Find PLC found last;
+// what the user typed stays.
 void ComSetting::showDevices()
 {
-    const QList<SerialDevice> devices = serialDevices();
+    QList<SerialDevice> devices = serialDevices();
+    const auto offer = [&devices](const QString &path, const QString &why) {
+        const QString whole = serialDevicePath(path);
+        if (path.isEmpty() ||
+            std::any_of(devices.cbegin(), devices.cend(),
+                        [&whole](const auto &d) { return serialDevicePath(d.path) == whole; }))
+            return;
+        SerialDevice device;
+        device.path = path;
+        device.description = why;
+        devices.append(device);
+    };
+    for (const QString &path : plcCandidates(m_iniFile))
+        offer(path, QStringLiteral("Named in the settings file"));
+    for (const QString &path : std::as_const(m_foundDevices))
+        offer(path, QStringLiteral("Found by Find PLC"));
     if (devices == m_offered)
         return;
     m_offered = devices;
@@ -360,6 +376,9 @@ void ComSetting::findPlc()
                 m_found->setItem(row, 2, new QTableWidgetItem(QString::number(plc.cpuType)));
             }
             m_found->resizeColumnsToContents();
+            for (const FoundPlc &plc : *found)
+                m_foundDevices << plc.device;
+            showDevices();
             m_found->setVisible(!found->isEmpty());
             fitFound();
         });

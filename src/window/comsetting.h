@@ -78,4 +78,5 @@ private:
     PortWrap m_wrap;
     QHash<int, QString> m_devices; // device edits not yet stored, by port number
     QList<SerialDevice> m_offered; // the devices the list shows
+    QStringList m_foundDevices;    // those Find PLC found, while the form is open
 };

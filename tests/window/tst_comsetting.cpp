@@ -121,6 +121,8 @@ void TestComSetting::opensWithStoredChoices()
     QCOMPARE(list("Parity_set")->currentText(), QStringLiteral("E"));
     QCOMPARE(list("Port_num")->currentText(), QStringLiteral("COM10"));
     QCOMPARE(list("Port_device")->currentText(), QStringLiteral("/dev/ttyUSB3"));
+    // A device the settings file names is offered, whether or not it is there.
+    QVERIFY(list("Port_device")->findText(QStringLiteral("/dev/ttyUSB3")) >= 0);
 }
 
 void TestComSetting::okStoresComAndDeviceOnly()

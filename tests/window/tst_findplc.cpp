@@ -67,6 +67,9 @@ void TestFindPlc::findsEachPlcAtItsSpeed()
     }
     QCOMPARE(lines, QStringList({slow.link() + u" | 19200 baud | 4660"_s,
                                  fast.link() + u" | 57600 baud | 258"_s}));
+    // The Device list offers what was found, beside the devices mapped.
+    auto *devices = form.findChild<QComboBox *>(u"Port_device"_s);
+    QVERIFY(devices->findText(fast.link()) >= 0 && devices->findText(slow.link()) >= 0);
     // The device column is wide enough for the device's path.
     QVERIFY(found->columnWidth(0) > found->fontMetrics().horizontalAdvance(slow.link()));
     QTRY_VERIFY(answered.contains(fast.link() + u" read 0E02 (2): 0102"_s));
