@@ -1,13 +1,13 @@
 #include "configurationupload.h"
 
 #include "config/configurationcompare.h"
+#include "link/transferrun.h"
 #include "modbus/modbusdownload.h"
 #include "modbus/modbusupload.h"
+#include "modbus/modeword.h"
 #include "modbus/requestcheck.h"
 #include "modbus/requesttable.h"
 #include "modbus/uartdescription.h"
-#include "link/transferrun.h"
-#include "modbus/modeword.h"
 #include "onewire/auxmodeword.h"
 #include "onewire/auxtransfer.h"
 #include "onewire/sensortable.h"
@@ -36,10 +36,8 @@ std::optional<TransferResult> uartRefusal(const UartSettings &uart)
     return std::nullopt;
 }
 
-// UART 1's requests and a full sensor table share the PLC's memory (see
-// plcMemoryClash()). When only one of the two parts is written, the other is
-// what the PLC holds: its mode word says whether they clash. Nothing when
-// they do not, or when no such part is written alone.
+} // namespace
+
 std::optional<TransferResult> clashWithPlc(PlcPort &port, const QString &iniFile,
                                            const Configuration &configuration,
                                            const ConfigurationParts &parts)
@@ -71,8 +69,6 @@ std::optional<TransferResult> clashWithPlc(PlcPort &port, const QString &iniFile
     }
     return plcMemoryClash(held, {true, false, true});
 }
-
-} // namespace
 
 ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
                                         const Configuration &current,

@@ -55,6 +55,15 @@ QList<RefusedCell> refusedCells(const Configuration &configuration);
 // that do not fit the PLC's memory together.
 QStringList refusedSettings(const Configuration &configuration);
 
+// UART 1's requests and a full sensor table share the PLC's memory (see
+// plcMemoryClash()). When only one of the two parts is written, the other is
+// what the PLC holds: its mode word (read here) says whether they clash.
+// The refusal, naming both parts, or nothing: when they do not clash, or
+// when no such part is written alone.
+std::optional<TransferResult> clashWithPlc(PlcPort &port, const QString &iniFile,
+                                           const Configuration &configuration,
+                                           const ConfigurationParts &parts);
+
 // The parts of the configuration into the PLC, UART1, UART2, then the
 // auxiliary port, each as its "Write to PLC" button does it. Every part is
 // checked first, and so is whether the PLC can hold them together

@@ -203,6 +203,13 @@ void TabContext::download(QWidget *from, const QString &part,
                           std::function<TransferResult(PlcPort &, const TransferProgress &)> work,
                           ProgressWindow progress)
 {
+    if (PlcCheck check = m_plcCheck ? m_plcCheck(part) : PlcCheck())
+        work = [check = std::move(check), work = std::move(work)](
+                   PlcPort &port, const TransferProgress &shown) -> TransferResult {
+            if (const std::optional<TransferResult> refusal = check(port))
+                return *refusal;
+            return work(port, shown);
+        };
     ++m_writes;
     if (!m_backup.read || (m_backup.wanted && !m_backup.wanted(part))) {
         if (!transfer<TransferResult>(from, std::move(work), progress, written(part)))

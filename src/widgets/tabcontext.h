@@ -154,6 +154,16 @@ public:
     // the part may go on.
     bool mayDownload(QWidget *from, const QString &part);
 
+    // What a download of one part must pass of what the PLC holds: made on
+    // this thread when the download starts (empty when there is nothing to
+    // ask the PLC), run on the session's thread just before the writes, its
+    // refusal ending the download as a failed write would. The window sets it.
+    using PlcCheck = std::function<std::optional<TransferResult>(PlcPort &)>;
+    void setPlcCheck(std::function<PlcCheck(const QString &part)> check)
+    {
+        m_plcCheck = std::move(check);
+    }
+
     // A backup of what the PLC holds, taken before a tab's "Write to PLC"
     // writes one part ("uart1", "uart2" or "aux"), when `wanted` says so
     // (backups are on, and the download would not be refused before
@@ -245,6 +255,7 @@ private:
     std::unique_ptr<PlcSession> m_session;
     PlcControls m_plcControls;
     DownloadCheck m_downloadCheck;
+    std::function<PlcCheck(const QString &part)> m_plcCheck;
     int m_writes = 0;
     CellConflict m_cellConflict;
     QString m_nextChange;

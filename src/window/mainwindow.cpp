@@ -64,6 +64,15 @@ Main::Main(Context context, QWidget *parent)
         const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
         return parts ? plcMemoryClash(configuration(), *parts) : std::nullopt;
     });
+    // A part written alone must fit beside what the PLC holds of the other.
+    m_context->setPlcCheck([this](const QString &part) -> TabContext::PlcCheck {
+        const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
+        if (!parts)
+            return {};
+        return [ini = iniFile(), shown = configuration(), parts = *parts](PlcPort &port) {
+            return clashWithPlc(port, ini, shown, parts);
+        };
+    });
     m_context->setCellConflict([this](const QString &table, int row, int column) {
         return cellConflict(table, row, column);
     });

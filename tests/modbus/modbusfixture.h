@@ -10,6 +10,7 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <optional>
 
 // A simulated PLC on the tool's port and an empty settings file beside them.
@@ -64,19 +65,24 @@ struct ModbusBench
 };
 
 // The message of a configuration write that failed at its k-th request,
-// given the requests the PLC received: once the control word "0FFF" was
+// given the requests the PLC received (reads may come before the write,
+// as the check of what the PLC holds): once the control word "0FFF" was
 // accepted, a second line says what the PLC was left with (the data writes
 // it took, or a PLC waiting for a configuration), and a write whose answer
 // was lost or garbled is named as possibly applied.
 inline QString failedWriteMessage(const QString &message, const QList<QByteArray> &requests, int k,
                                   std::optional<bool> possiblyApplied = std::nullopt)
 {
-    if (!requests.value(0).startsWith(PlcFrame::request("E11", "3000", "02", "0FFF")))
+    const QByteArray begin = PlcFrame::request("E11", "3000", "02", "0FFF");
+    const auto start = std::find_if(requests.cbegin(), requests.cend(),
+                                    [&begin](const QByteArray &r) { return r.startsWith(begin); });
+    if (start == requests.cend())
         return message;
+    const int write = k - int(start - requests.cbegin()); // the failed one in the write, from 1
     const bool unanswered =
         possiblyApplied.value_or(message.startsWith(QLatin1String("Answer timeout")));
     QString text = message;
-    const int accepted = k - 2; // the data writes before the failed one
+    const int accepted = write - 2; // the data writes before the failed one
     if (accepted > 0)
         text += QStringLiteral("\nThe download stopped half-way: %1 of its writes %2 "
                                "accepted, the last at %3; the PLC may hold part of the "
@@ -84,7 +90,7 @@ inline QString failedWriteMessage(const QString &message, const QList<QByteArray
                     .arg(accepted)
                     .arg(accepted == 1 ? QStringLiteral("was") : QStringLiteral("were"))
                     .arg(QString::fromLatin1(requests.at(k - 2).mid(4, 4)));
-    else if (k == 2)
+    else if (write == 2)
         text += QStringLiteral("\nThe download stopped before its first data write was "
                                "accepted: the PLC was left waiting for a configuration; a new "
                                "write mends it.");

@@ -69,6 +69,8 @@ private Q_SLOTS:
     void slaveSettingsRoundTrip();
     void slaveSettingsFailures();
     void menuUploadsEveryPort();
+    void tabWriteFitsWhatThePlcHolds_data();
+    void tabWriteFitsWhatThePlcHolds();
     void verifyNamesDifferences_data();
     void verifyNamesDifferences();
     void trafficMonitorShowsFrames();
@@ -98,7 +100,11 @@ void TestUartTabTransfer::writesMasterFrameByFrame()
     QCOMPARE(w.dialogs.shown.size(), 1);
     QCOMPARE(w.dialogs.shown.first().text, downloadQuestion);
     QCOMPARE(w.dialogs.shown.first().title, QString());
-    const QList<QByteArray> expected = {
+    // UART 1's requests are checked first against the PLC's sensor count.
+    QList<QByteArray> expected;
+    if (uart == 1)
+        expected << readFrame(u"200A"_s, u"02"_s);
+    expected << QList<QByteArray>{
         writeFrame(u"3000"_s, u"0FFF"_s), writeFrame(names.mode, u"02CF"_s),
         writeFrame(QString::number(names.table, 16),
                    u"010A00006400E813"_s +
@@ -113,9 +119,10 @@ void TestUartTabTransfer::failedWriteStopsAtOnce_data()
     QTest::addColumn<SimFault>("fault");
     QTest::addColumn<int>("ordinal");
     QTest::addColumn<QString>("message");
-    QTest::newRow("NAK to the control word") << SimFault::Refuse << 1 << wrongAnswer;
-    QTest::newRow("NAK to the second block") << SimFault::Refuse << 4 << wrongAnswer;
-    QTest::newRow("silence at the mode word") << SimFault::Silent << 2 << answerTimeout;
+    // Request 1 reads the PLC's sensor count.
+    QTest::newRow("NAK to the control word") << SimFault::Refuse << 2 << wrongAnswer;
+    QTest::newRow("NAK to the second block") << SimFault::Refuse << 5 << wrongAnswer;
+    QTest::newRow("silence at the mode word") << SimFault::Silent << 3 << answerTimeout;
 }
 
 // Nine rows go in two blocks, so the progress window shows; it closes
@@ -371,6 +378,42 @@ void TestUartTabTransfer::menuUploadsEveryPort()
     QVERIFY(menu->isEnabled());
 }
 
+void TestUartTabTransfer::tabWriteFitsWhatThePlcHolds_data()
+{
+    QTest::addColumn<bool>("sensors"); // the 1-wire tab writes 128 sensors, else UART 1 its rows
+    QTest::newRow("UART 1 beside the PLC's 128 sensors") << false;
+    QTest::newRow("128 sensors beside the PLC's UART 1 requests") << true;
+}
+
+// A tab writes its part only when it fits beside what the PLC holds of the
+// other: the mode word is read, and nothing is written.
+void TestUartTabTransfer::tabWriteFitsWhatThePlcHolds()
+{
+    QFETCH(bool, sensors);
+    UartWindow w;
+    if (sensors) {
+        w.sim.setWord(0x2008, 0xC402); // UART 1: a master with two requests
+        AuxSettings aux;
+        aux.mode = AuxMode::OneWireMaster;
+        for (int n = 1; n <= 128; ++n)
+            aux.sensors << QStringList{
+                QString::number(n),           "28", "FF", "4C", "5D", "03", "00", "00", "9A",
+                QString::number(3000 + 2 * n)};
+        w.main->oneWireTab().apply(aux);
+        w.main->oneWireTab().writeToPlc();
+    } else {
+        w.sim.setWord(0x200A, 0xC080); // a 1-wire master with 128 sensors
+        w.master(1, {{1, 10, 0, 100, 1, 1000}});
+        w.click(1, u"Command19"_s);
+    }
+    QVERIFY(w.finished());
+    QVERIFY2(w.dialogs.messages().last().startsWith(
+                 u"The PLC cannot hold 128 sensors and UART 1's requests at once"_s),
+             qPrintable(w.dialogs.messages().join(u'\n')));
+    const QList<QByteArray> requests = w.sim.requests();
+    QCOMPARE(requests, QList<QByteArray>{readFrame(sensors ? u"2008"_s : u"200A"_s, u"02"_s)});
+}
+
 void TestUartTabTransfer::verifyNamesDifferences_data()
 {
     QTest::addColumn<int>("address"); // where the PLC's memory is changed
@@ -446,7 +489,7 @@ void TestUartTabTransfer::trafficMonitorShowsFrames()
     QVERIFY(monitor.text().contains(u"read 2008 (2): D403"_s));
 
     monitor.clear();
-    faultAt(w.sim, SimFault::Silent, w.sim.requestCount() + 2);
+    faultAt(w.sim, SimFault::Silent, w.sim.requestCount() + 3); // after the check and 0FFF
     w.click(1, u"Command19"_s);
     QVERIFY(w.finished());
     QTRY_VERIFY(monitor.text().contains(u"no answer after 650 ms"_s));
@@ -462,7 +505,7 @@ void TestUartTabTransfer::trafficMonitorShowsFrames()
                 .hasMatch());
     QVERIFY(monitor.text().contains(u"no answer after 650 ms  [timeout]"_s));
     QVERIFY2(
-        monitor.statistics().startsWith(u"COM1: 2 sent, 1 answers, 0 NAK, 0 wrong, 1 timeouts; "
+        monitor.statistics().startsWith(u"COM1: 3 sent, 2 answers, 0 NAK, 0 wrong, 1 timeouts; "
                                         "answer time mean"_s),
         qPrintable(monitor.statistics()));
 
@@ -542,7 +585,9 @@ void TestUartTabTransfer::backsUpBeforeWriting()
         QCOMPARE(w.dialogs.shown.at(1).buttons, u"Yes|No"_s);
         return;
     }
-    QCOMPARE(requests.mid(reads).first(), writeFrame(u"3000"_s, u"0FFF"_s));
+    // Then the check of the PLC's sensor count, then the write.
+    QCOMPARE(requests.mid(reads, 2),
+             QList<QByteArray>({readFrame(u"200A"_s, u"02"_s), writeFrame(u"3000"_s, u"0FFF"_s)}));
     QCOMPARE(backups.first().cpuType, 0x4501);
     QCOMPARE(backups.first().port, u"COM1"_s);
     const ConfigurationFile::Decoded kept =
