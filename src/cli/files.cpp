@@ -1,26 +1,19 @@
 #include "cli/command.h"
 
 #include "config/configurationfile.h"
+#include "config/configurationfiles.h"
 #include "config/configurationjson.h"
 #include "config/configurationupload.h"
 #include "config/registermap.h"
-#include "link/wholefile.h"
 #include "modbus/modbuschoices.h"
 #include "modbus/requesttable.h"
 #include "onewire/sensortable.h"
 
-#include <QFile>
 #include <QJsonDocument>
-#include <QFileInfo>
 
 namespace Cli {
 
 namespace {
-
-bool isJson(const QString &path)
-{
-    return path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
-}
 
 QString uartLine(int number, const UartSettings &u)
 {
@@ -34,52 +27,17 @@ QString uartLine(int number, const UartSettings &u)
 
 } // namespace
 
-// A configuration file by its name's ending: the JSON form for ".json", the
-// record otherwise. The error names the file.
 std::optional<Configuration> loadFile(const QString &path, QString &error)
 {
-    if (!isJson(path)) {
-        const ConfigurationFile::Decoded loaded =
-            ConfigurationFile::load(path, Configuration::defaults());
-        error = loaded.error;
-        return loaded.configuration;
-    }
-    // A whole configuration takes some tens of kilobytes; a larger file
-    // is something else and is not read into memory.
-    // Whatever the file is (a device, a FIFO), no more is read than that.
-    constexpr qint64 largestJson = 1024 * 1024;
-    const WholeFile::Read file = WholeFile::read(path, largestJson);
-    if (file.tooLarge) {
-        const QFileInfo info(path);
-        error = QStringLiteral("%1 holds %2 bytes, more than a configuration in JSON can")
-                    .arg(path, info.isFile() ? QString::number(info.size())
-                                             : QStringLiteral("more than %1").arg(largestJson));
-        return std::nullopt;
-    }
-    if (!file.contents) {
-        error = file.error;
-        return std::nullopt;
-    }
-    const ConfigurationJson::Read read = ConfigurationJson::read(*file.contents);
-    if (!read.configuration)
-        error = QStringLiteral("%1: %2").arg(path, read.error);
-    return read.configuration;
+    const ConfigurationFile::Decoded loaded =
+        ConfigurationFiles::load(path, Configuration::defaults());
+    error = loaded.error;
+    return loaded.configuration;
 }
 
-// Writes a configuration file by its name's ending, whole or not at all;
-// the error, empty when it was written.
 QString saveFile(const QString &path, const Configuration &c)
 {
-    if (!isJson(path))
-        return ConfigurationFile::save(path, c);
-    // A JSON the reader would refuse is not written either.
-    if (const ConfigurationFile::Encoded record = ConfigurationFile::encode(c);
-        !record.error.isEmpty())
-        return QStringLiteral("%1 was not written: %2").arg(path, record.error);
-    if (const QString reason = WholeFile::write(path, ConfigurationJson::write(c));
-        !reason.isEmpty())
-        return WholeFile::cannotWrite(path, reason);
-    return {};
+    return ConfigurationFiles::save(path, c);
 }
 
 QJsonArray tableJson(const TextTable &table)
@@ -166,7 +124,9 @@ CommandResult convert(const Options &o)
     QString error;
     const std::optional<Configuration> c = loadFile(in, error);
     if (!c)
-        return failed(Invalid, isJson(in) ? error : QStringLiteral("%1: %2").arg(in, error));
+        return failed(Invalid, ConfigurationFiles::isJson(in)
+                                   ? error
+                                   : QStringLiteral("%1: %2").arg(in, error));
     // What a download refuses is not carried into another file: check
     // names each value.
     QStringList refused;
@@ -182,7 +142,7 @@ CommandResult convert(const Options &o)
         return failed(Invalid, saveError);
     QStringList lines{QStringLiteral("%1 written").arg(out)};
     // A configuration file holds the UARTs and the 1-wire port only.
-    if (!isJson(out)) {
+    if (!ConfigurationFiles::isJson(out)) {
         const Configuration defaults = Configuration::defaults();
         QStringList left;
         if (c->io != defaults.io)

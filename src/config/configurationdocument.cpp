@@ -1,5 +1,6 @@
 #include "configurationdocument.h"
 
+#include "config/configurationfiles.h"
 #include "config/recentfiles.h"
 
 #include <QFileInfo>
@@ -10,12 +11,12 @@ ConfigurationDocument::ConfigurationDocument(QString iniFile, const Configuratio
 
 bool ConfigurationDocument::isModified(const Configuration &current) const
 {
-    return ConfigurationFile::held(current) != ConfigurationFile::held(m_saved);
+    return ConfigurationFiles::differ(m_fileName, current, m_saved);
 }
 
 QString ConfigurationDocument::save(const QString &path, const Configuration &configuration)
 {
-    const QString error = ConfigurationFile::save(path, configuration);
+    const QString error = ConfigurationFiles::save(path, configuration);
     if (error.isEmpty())
         remember(path, configuration);
     return error;
@@ -24,7 +25,7 @@ QString ConfigurationDocument::save(const QString &path, const Configuration &co
 ConfigurationFile::Decoded ConfigurationDocument::load(const QString &path,
                                                        const Configuration &current) const
 {
-    return ConfigurationFile::load(path, current);
+    return ConfigurationFiles::load(path, current);
 }
 
 bool ConfigurationDocument::maySetAside(const Configuration &current,

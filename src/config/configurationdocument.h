@@ -25,11 +25,12 @@ public:
     // The file last saved or loaded; empty before either.
     const QString &fileName() const { return m_fileName; }
     // Whether `current` differs from what was last saved, loaded or started
-    // with, in what a file holds.
+    // with, in what the document's file holds (a record or the JSON form,
+    // by its name).
     bool isModified(const Configuration &current) const;
 
-    // Writes the file; on success it becomes the document's file and the
-    // first of the recent files. Returns the error, empty on success.
+    // Writes the file, by its name's ending (see ConfigurationFiles); on success it becomes the
+    // document's file and the first of the recent files. Returns the error, empty on success.
     QString save(const QString &path, const Configuration &configuration);
     // Reads the file; `current` gives the parts a file does not hold. Once
     // the configuration is shown, remember() what is shown.

@@ -30,12 +30,24 @@ BufferWatch::BufferWatch(TabContext &context, const QString &prefix, const QStri
     for (const Buffer &buffer : buffers) {
         m_buffers.push_back(
             std::make_unique<Watched>(Watched{buffer, ErrorWatch(kindOf(buffer.name)), false, {}}));
-        // The rows that changed in the last read stand out.
+        // The rows that changed in the last read stand out, and each slot
+        // has the mark its request or sensor has in its table.
         buffer.grid->grid()->setNotes(
-            [watched = m_buffers.back().get()](const QStringList &cells, int) {
-                return GridModel::CellNote{
-                    {}, false, watched->changed.count(cells.value(0).toInt()) > 0};
+            [this, watched = m_buffers.back().get()](const QStringList &cells, int column) {
+                const int slot = cells.value(0).toInt();
+                GridModel::CellNote note{{}, false, watched->changed.count(slot) > 0};
+                const QList<SlotHealth> slots = m_context.slotHealth(watched->buffer.name);
+                if (column == 0 && slot >= 1 && slot <= slots.size()) {
+                    note.mark = slots.at(slot - 1).mark();
+                    note.toolTip = slots.at(slot - 1).toolTip();
+                }
+                return note;
             });
+        connect(&context, &TabContext::slotHealthChanged, buffer.grid,
+                [grid = buffer.grid, name = buffer.name](const QString &changed) {
+                    if (changed == name)
+                        grid->viewport()->update();
+                });
     }
     m_check = new QCheckBox(QStringLiteral("Watch"), parent);
     m_check->setObjectName(prefix + QStringLiteral("_watch"));
@@ -163,11 +175,17 @@ void BufferWatch::take(const QList<ErrorBufferRead> &reads)
     for (const std::unique_ptr<Watched> &watched : m_buffers) {
         if (!watched->active)
             continue;
-        if (next == reads.size())
-            break;
+        // A round ends at its first failure: the buffers after it were not
+        // read either, and what they showed is no longer known.
+        if (next == reads.size()) {
+            markUnread(*watched, QStringLiteral("not read in the last round"));
+            continue;
+        }
         const ErrorBufferRead &read = reads.at(next++);
         if (!read.result.ok) {
             problems << QStringLiteral("%1: %2").arg(watched->buffer.caption, read.result.message);
+            markUnread(*watched,
+                       QStringLiteral("the last read failed (%1)").arg(read.result.message));
             continue;
         }
         if (!read.inMode) {
@@ -221,6 +239,15 @@ void BufferWatch::publishHealth(const Watched &watched)
         health.activations = slot.activations;
         slots << health;
     }
+    m_context.setSlotHealth(watched.buffer.name, slots);
+}
+
+// The slots keep the state last read, shown as not known any more.
+void BufferWatch::markUnread(const Watched &watched, const QString &why)
+{
+    QList<SlotHealth> slots = m_context.slotHealth(watched.buffer.name);
+    for (SlotHealth &slot : slots)
+        slot.unreadBecause = why;
     m_context.setSlotHealth(watched.buffer.name, slots);
 }
 

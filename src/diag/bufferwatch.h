@@ -65,6 +65,7 @@ private:
     void take(const QList<ErrorBufferRead> &reads);
     QString outOfMode(const Watched &watched) const;
     void publishHealth(const Watched &watched);
+    void markUnread(const Watched &watched, const QString &why);
     void withdrawProblem();
 
     TabContext &m_context;

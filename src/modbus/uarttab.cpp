@@ -113,7 +113,7 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
         QStringLiteral("uart%1").arg(description.uart->number),
         [this](const QStringList &cells, int column) {
             if (column == 0)
-                return slotHealthNote(cells.value(0));
+                return slotHealthNote(cells);
             if (column == RequestTable::Function)
                 return GridModel::CellNote{RequestTable::functionName(cells.value(column))};
             if (column == RequestTable::AddressSlave)
@@ -128,8 +128,13 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
         connect(list, &QComboBox::currentIndexChanged, grid()->viewport(),
                 qOverload<>(&QWidget::update));
     connect(&m_context, &TabContext::slotHealthChanged, this, [this](const QString &buffer) {
-        if (buffer == healthBuffer())
-            grid()->viewport()->update();
+        if (buffer != healthBuffer())
+            return;
+        // What the rows held when their slots were read: a row changed since
+        // has no health until the next read.
+        m_rowsRead =
+            m_context.slotHealth(buffer).isEmpty() ? TextTable{} : grid()->grid()->entries();
+        grid()->viewport()->update();
     });
     apply(UartSettings::defaults(description.uart->number));
 }
@@ -356,16 +361,16 @@ QString UartTab::healthBuffer() const
 
 // While a diag tab watches this UART's error buffer, the slot column shows
 // each request's slot as the watch last read it.
-GridModel::CellNote UartTab::slotHealthNote(const QString &slotText) const
+GridModel::CellNote UartTab::slotHealthNote(const QStringList &cells) const
 {
     bool isNumber = false;
-    const int slot = slotText.trimmed().toInt(&isNumber);
+    const int slot = cells.value(0).trimmed().toInt(&isNumber);
     const QList<SlotHealth> slots = m_context.slotHealth(healthBuffer());
-    if (!isNumber || slot < 1 || slot > slots.size())
+    if (!isNumber || slot < 1 || slot > slots.size() || m_rowsRead.value(slot - 1) != cells)
         return {};
     const SlotHealth &health = slots.at(slot - 1);
     GridModel::CellNote note;
     note.toolTip = health.toolTip();
-    note.mark = health.state;
+    note.mark = health.mark();
     return note;
 }

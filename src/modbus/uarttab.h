@@ -4,6 +4,7 @@
 #include "modbus/uarttabdescription.h"
 
 #include "tables/gridmodel.h"
+#include "tables/texttable.h"
 
 #include <QWidget>
 
@@ -71,7 +72,7 @@ public:
 
 private:
     QString healthBuffer() const;
-    GridModel::CellNote slotHealthNote(const QString &slotText) const;
+    GridModel::CellNote slotHealthNote(const QStringList &cells) const;
     QGroupBox *buildGeneralFrame();
     QLayout *buildRoles(QWidget *frame);
     QFormLayout *buildLineSettings(QWidget *frame);
@@ -93,4 +94,5 @@ private:
     QLineEdit *m_slaveTimeout = nullptr;
     TableFrame *m_requestTable = nullptr;
     int m_optionHw = 0;
+    TextTable m_rowsRead; // the requests as they were when their slots were last read
 };

@@ -83,17 +83,18 @@ bool CellEditor::eventFilter(QObject *object, QEvent *event)
 
 namespace {
 
-// A round mark in the colour of a state: green, red, grey.
+// A round mark in the colour of a state: green, red, amber, grey (see
+// SlotHealth: no error, active, inactive, not known).
 QIcon markIcon(int mark)
 {
     static const QColor colours[] = {Qt::transparent, QColor(40, 160, 60), QColor(210, 40, 40),
-                                     QColor(150, 150, 150)};
+                                     QColor(235, 165, 20), QColor(150, 150, 150)};
     QPixmap picture(12, 12);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(colours[std::clamp(mark, 0, 3)]);
+    painter.setBrush(colours[std::clamp(mark, 0, 4)]);
     painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
     return QIcon(picture);
 }
@@ -105,8 +106,8 @@ void CellEditor::initStyleOption(QStyleOptionViewItem *option, const QModelIndex
     QStyledItemDelegate::initStyleOption(option, index);
     if (const int mark = index.data(GridModel::MarkRole).toInt(); mark > 0) {
         option->features |= QStyleOptionViewItem::HasDecoration;
-        static const QIcon icons[] = {markIcon(1), markIcon(2), markIcon(3)};
-        option->icon = icons[std::min(mark, 3) - 1];
+        static const QIcon icons[] = {markIcon(1), markIcon(2), markIcon(3), markIcon(4)};
+        option->icon = icons[std::min(mark, 4) - 1];
         option->decorationSize = QSize(12, 12);
     }
     if (index.column() < m_fixedColumns)

@@ -43,3 +43,40 @@ void PlcControls::setBusy(bool busy)
     for (const Entry<QAction> &entry : std::as_const(m_actions))
         apply(entry);
 }
+
+QList<QWidget *> PlcControls::widgets() const
+{
+    QList<QWidget *> widgets;
+    for (const Entry<QWidget> &entry : m_widgets) {
+        if (entry.item)
+            widgets << entry.item.data();
+    }
+    return widgets;
+}
+
+void KeptFocus::disabling(const QList<QWidget *> &controls)
+{
+    m_control.clear();
+    m_movedTo.clear();
+    for (QWidget *control : controls) {
+        if (control && control->window()->focusWidget() == control) {
+            m_control = control;
+            return;
+        }
+    }
+}
+
+void KeptFocus::disabled()
+{
+    if (m_control)
+        m_movedTo = m_control->window()->focusWidget();
+}
+
+void KeptFocus::enabled()
+{
+    const QPointer<QWidget> control = std::exchange(m_control, nullptr);
+    const QPointer<QWidget> movedTo = std::exchange(m_movedTo, nullptr);
+    if (control && control->isEnabled() && control->isVisible() &&
+        control->window()->focusWidget() == movedTo.data())
+        control->setFocus(Qt::OtherFocusReason);
+}

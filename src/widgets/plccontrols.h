@@ -5,6 +5,26 @@
 #include <QPointer>
 #include <QWidget>
 
+// Qt gives the keyboard to the next control when the control that has it is
+// disabled. A control disabled while the operation it started runs gets it
+// back when it is enabled again, unless the user moved on meanwhile.
+class KeptFocus
+{
+public:
+    // Before `controls` are disabled: remembers the one of them with the
+    // keyboard of its window, if any.
+    void disabling(const QList<QWidget *> &controls);
+    // After they were disabled: where Qt put the keyboard.
+    void disabled();
+    // After they were enabled again: the control gets the keyboard back
+    // when it still lies where Qt put it.
+    void enabled();
+
+private:
+    QPointer<QWidget> m_control;
+    QPointer<QWidget> m_movedTo;
+};
+
 // The buttons and menu items that start PLC operations on one port. While an
 // operation runs they are all disabled, so only one operation runs at a time;
 // afterwards they are enabled again, except those inactive by design, which
@@ -26,6 +46,8 @@ public:
 
     void setBusy(bool busy);
     bool isBusy() const { return m_busy; }
+    // The buttons among them that still exist.
+    QList<QWidget *> widgets() const;
 
 private:
     template <typename T> struct Entry

@@ -5,6 +5,7 @@
 #include "widgets/progress.h"
 #include "widgets/userdialogs.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QPushButton>
 
@@ -151,8 +152,16 @@ void TabContext::settle()
     }
     const bool userRuns = (m_session->isBusy() && !m_background) || m_next;
     if (userRuns != m_plcControls.isBusy()) {
+        // The button that started the operation gets the keyboard back once
+        // it is enabled again, after the window's own locks are lifted.
+        if (userRuns)
+            m_keptFocus.disabling(m_plcControls.widgets());
         m_plcControls.setBusy(userRuns);
         Q_EMIT userOperationRunning(userRuns);
+        if (userRuns)
+            m_keptFocus.disabled();
+        else
+            m_keptFocus.enabled();
     }
     if (!m_session->isBusy() && !userOperationPending())
         Q_EMIT idle();
@@ -227,8 +236,11 @@ void TabContext::download(QWidget *from, const QString &part,
                 // background read comes between it and the write.
                 const UserOperation asked(*this);
                 QString reason = *failure;
-                if (reason.isEmpty() && m_backup.keep)
-                    reason = m_backup.keep();
+                Kept kept;
+                if (reason.isEmpty() && m_backup.keep) {
+                    kept = m_backup.keep();
+                    reason = kept.error;
+                }
                 if (!reason.isEmpty() &&
                     !m_dialogs.askYesNo(from ? from.data() : m_window,
                                         QStringLiteral("No backup of the PLC was made: %1\n"
@@ -237,6 +249,14 @@ void TabContext::download(QWidget *from, const QString &part,
                     --m_writes;
                     return;
                 }
+                if (!kept.path.isEmpty())
+                    work = [work = std::move(work),
+                            backup = kept.path](PlcPort &port, const TransferProgress &shown) {
+                        TransferResult result = work(port, shown);
+                        if (!result.ok && !result.refused)
+                            result.message += restoreHint(backup);
+                        return result;
+                    };
                 if (!transfer<TransferResult>(from ? from.data() : m_window, std::move(work),
                                               progress, written(part)))
                     --m_writes;
@@ -245,6 +265,14 @@ void TabContext::download(QWidget *from, const QString &part,
         --m_writes;
         reportBusy(from);
     }
+}
+
+QString TabContext::restoreHint(const QString &backup)
+{
+    return QStringLiteral(
+               "\nWhat the PLC held before this write is in the backup %1; "
+               "File > \"Restore PLC backup…\" shows it in the window, to be written again.")
+        .arg(QDir::toNativeSeparators(backup));
 }
 
 std::function<void(const TransferResult &)> TabContext::written(const QString &part)
@@ -269,6 +297,11 @@ void TabContext::setSlotHealth(const QString &buffer, const QList<SlotHealth> &s
 
 QString SlotHealth::toolTip() const
 {
+    if (!unreadBecause.isEmpty()) {
+        SlotHealth read = *this;
+        read.unreadBecause.clear();
+        return QStringLiteral("Not known: %1. Last read: %2").arg(unreadBecause, read.toolTip());
+    }
     switch (state) {
     case NoError:
         return QStringLiteral("No error");

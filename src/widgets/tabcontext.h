@@ -22,7 +22,8 @@ class UserDialogs;
 
 // How a watched error buffer last read one slot (a request, or a sensor):
 // its state, the error's text, since when it has been active and how many
-// times it became active.
+// times it became active; and, once a later read failed, why the state is
+// no longer known.
 struct SlotHealth
 {
     enum State { NoError = 1, ActiveError, InactiveError };
@@ -30,9 +31,15 @@ struct SlotHealth
     QString text;
     QDateTime activeSince; // invalid unless the error is active
     int activations = 0;
+    QString unreadBecause; // empty while the last read gave the state
+
+    // The mark shown beside the slot: its state, or Unread.
+    static constexpr int Unread = 4;
+    int mark() const { return unreadBecause.isEmpty() ? int(state) : Unread; }
 
     // The tooltip: "Active error: timeout error occurred, since 12:03:04
-    // (09.12.2026), 3 times active".
+    // (09.12.2026), 3 times active"; once unread, "Not known: <why>. Last
+    // read: ..." with the state last read.
     QString toolTip() const;
 };
 
@@ -168,13 +175,20 @@ public:
     // writes one part ("uart1", "uart2" or "aux"), when `wanted` says so
     // (backups are on, and the download would not be refused before
     // sending): `read` runs on the session's thread and gives why it failed
-    // (empty when it read it), `keep` then keeps it and gives why it could
-    // not. The window sets it; with none, downloads go without.
+    // (empty when it read it), `keep` then keeps it and gives where, or why
+    // it could not. The window sets it; with none, downloads go without. A
+    // write that fails after its backup was kept names the backup, to be
+    // restored from the File menu.
+    struct Kept
+    {
+        QString path;
+        QString error; // empty when kept
+    };
     struct Backup
     {
         std::function<bool(const QString &part)> wanted;
         std::function<QString(PlcPort &port, const QString &part)> read;
-        std::function<QString()> keep;
+        std::function<Kept()> keep;
     };
     void setBackup(Backup backup) { m_backup = std::move(backup); }
     // The download of one part, after its backup: a backup that fails asks
@@ -246,6 +260,8 @@ private:
 
     // What a download shows when it has ended: partWritten() on success.
     std::function<void(const TransferResult &)> written(const QString &part);
+    // The line a failed write adds about the backup taken before it.
+    static QString restoreHint(const QString &backup);
 
     QHash<QString, QList<SlotHealth>> m_slotHealth;
     QString m_iniFile;
@@ -254,6 +270,7 @@ private:
     QWidget *m_window = nullptr;
     std::unique_ptr<PlcSession> m_session;
     PlcControls m_plcControls;
+    KeptFocus m_keptFocus;
     DownloadCheck m_downloadCheck;
     std::function<PlcCheck(const QString &part)> m_plcCheck;
     int m_writes = 0;

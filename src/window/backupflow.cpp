@@ -41,10 +41,11 @@ void Main::setUpBackups()
              const PlcBackup::Saved saved = PlcBackup::save(
                  m_backupFolder, **taken, QStringLiteral("COM%1").arg(port), *parts);
              taken->reset();
-             if (saved.error.isEmpty())
-                 statusBar()->showMessage(QStringLiteral("PLC backed up to ") +
-                                          QDir::toNativeSeparators(saved.path));
-             return saved.error;
+             if (!saved.error.isEmpty())
+                 return TabContext::Kept{{}, saved.error};
+             statusBar()->showMessage(QStringLiteral("PLC backed up to ") +
+                                      QDir::toNativeSeparators(saved.path));
+             return TabContext::Kept{saved.path, {}};
          }});
 }
 

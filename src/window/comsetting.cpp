@@ -105,7 +105,13 @@ ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<Pl
     connect(m_device, &QComboBox::editTextChanged, this,
             [this](const QString &text) { m_devices[m_port->currentIndex() + 1] = text; });
     connect(m_session.get(), &PlcSession::busyChanged, this, [this](bool busy) {
+        if (busy)
+            m_testFocus.disabling({m_test});
         m_test->setEnabled(!busy);
+        if (busy)
+            m_testFocus.disabled();
+        else
+            m_testFocus.enabled();
         m_find->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Find PLC"));
     });
 }

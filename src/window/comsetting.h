@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/qtplcport.h"
+#include "widgets/plccontrols.h"
 
 #include <QDialog>
 #include <QHash>
@@ -72,6 +73,7 @@ private:
     QSpinBox *m_extraTime = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_test = nullptr;
+    KeptFocus m_testFocus; // Test keeps the keyboard through its run
     QPushButton *m_find = nullptr;
     QLabel *m_findProgress = nullptr;
     QTableWidget *m_found = nullptr; // device, speed, CPU type

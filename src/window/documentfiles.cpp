@@ -4,7 +4,7 @@
 #include "mainwindow.h"
 
 #include "config/configurationdocument.h"
-#include "config/configurationfile.h"
+#include "config/configurationfiles.h"
 #include "modbus/uarttab.h"
 #include "widgets/gridview.h"
 #include "widgets/userdialogs.h"
@@ -28,7 +28,7 @@ bool Main::isModified() const
 bool Main::Save_config_Click()
 {
     const QString path = dialogs().saveFileName(this, QStringLiteral("Save PLC configuration"),
-                                                ConfigurationFile::filter, dialogFolder(),
+                                                ConfigurationFiles::filter, dialogFolder(),
                                                 ConfigurationFile::suffix);
     if (path.isEmpty()) {
         dialogs().message(this, QStringLiteral("Saving was cancelled: nothing was written."));
@@ -65,7 +65,7 @@ void Main::Load_config_Click()
     if (!maySetAside())
         return;
     const QString path = dialogs().openFileName(this, QStringLiteral("Load PLC configuration"),
-                                                ConfigurationFile::filter, dialogFolder());
+                                                ConfigurationFiles::filter, dialogFolder());
     if (path.isEmpty()) {
         dialogs().message(this, QStringLiteral("Loading was cancelled: nothing was read."));
         return;

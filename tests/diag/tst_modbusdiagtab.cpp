@@ -202,6 +202,16 @@ void TestModbusDiagTab::watchFollowsErrors()
     QTRY_COMPARE_WITH_TIMEOUT(shownRows(w.grid(1)).at(2).at(1), u"No error"_s, 2500);
     QCOMPARE(shownRows(w.grid(1)).at(2).at(3), QString());
     QCOMPARE(mark(2), int(SlotHealth::NoError));
+    // The diag rows carry the request's colours.
+    const auto diagMark = [&w](int row) {
+        return w.grid(1)->grid()->cell(row, 0).data(GridModel::MarkRole).toInt();
+    };
+    QCOMPARE(diagMark(2), int(SlotHealth::NoError));
+    // A request changed since its slot was read has no health until the next read.
+    requests->grid()->setText(3, 6, u"200"_s);
+    QCOMPARE(mark(3), 0);
+    QCOMPARE(mark(2), int(SlotHealth::NoError));
+    QTRY_COMPARE_WITH_TIMEOUT(mark(3), int(SlotHealth::NoError), 2500);
 
     SimFaults faults;
     faults.perRequest[SimFault::Silent].ordinals = {w.sim.requestCount() + 1,
@@ -210,9 +220,17 @@ void TestModbusDiagTab::watchFollowsErrors()
     QTRY_VERIFY_WITH_TIMEOUT(status.contains(u"Watching: UART 1: Answer timeout from PLC"_s), 4000);
     QVERIFY(watch->isChecked());
     QVERIFY(w.dialogs.shown.isEmpty());
+    // What the failed read would have told is not known: grey, with the
+    // state last read in the tooltip.
+    QCOMPARE(mark(2), SlotHealth::Unread);
+    QCOMPARE(diagMark(2), SlotHealth::Unread);
+    QCOMPARE(health(2), u"Not known: the last read failed (Answer timeout from PLC). Last read: "
+                        "No error"_s);
     // The next read works: the failure is taken back from the status bar.
     QTRY_VERIFY_WITH_TIMEOUT(withdrawn.contains(u"Watching: UART 1: Answer timeout from PLC"_s),
                              2500);
+    QCOMPARE(mark(2), int(SlotHealth::NoError));
+    QCOMPARE(diagMark(2), int(SlotHealth::NoError));
 
     // While another operation runs, no read is made; it comes once that ends.
     std::atomic<bool> release = false;

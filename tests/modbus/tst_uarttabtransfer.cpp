@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTimer>
@@ -543,12 +544,14 @@ void TestUartTabTransfer::trafficMonitorShowsFrames()
 
 void TestUartTabTransfer::backsUpBeforeWriting_data()
 {
-    QTest::addColumn<bool>("fails");  // the backup's first read goes unanswered
-    QTest::addColumn<bool>("writes"); // the answer to "Write without a backup?"
-    QTest::addColumn<int>("backups"); // kept afterwards
-    QTest::newRow("backed up") << false << false << 1;
-    QTest::newRow("failed, not written") << true << false << 0;
-    QTest::newRow("failed, written anyway") << true << true << 0;
+    QTest::addColumn<bool>("fails");      // the backup's first read goes unanswered
+    QTest::addColumn<bool>("writes");     // the answer to "Write without a backup?"
+    QTest::addColumn<int>("backups");     // kept afterwards
+    QTest::addColumn<bool>("writeFails"); // the write after the backup goes unanswered
+    QTest::newRow("backed up") << false << false << 1 << false;
+    QTest::newRow("backed up, write lost") << false << false << 1 << true;
+    QTest::newRow("failed, not written") << true << false << 0 << false;
+    QTest::newRow("failed, written anyway") << true << true << 0 << false;
 }
 
 // The backup's reads come first, the download's frames stay as they are; a
@@ -563,8 +566,11 @@ void TestUartTabTransfer::backsUpBeforeWriting()
     w.sim.setWord(0x0E02, 0x4501);
     w.sim.setWord(0x2008, 0xC401);
     w.sim.setMemory(0x2502, QByteArray::fromHex("0109000005001013"));
+    QFETCH(bool, writeFails);
     if (fails)
         faultAt(w.sim, SimFault::Silent, 1);
+    if (writeFails) // after the backup's three reads and the sensor count's
+        faultAt(w.sim, SimFault::Silent, 5);
     w.dialogs.confirmations = {true, writes};
     w.click(1, u"Command19"_s);
     QTRY_VERIFY(w.finished() && w.dialogs.shown.size() >= (fails ? 2 : 1));
@@ -588,6 +594,18 @@ void TestUartTabTransfer::backsUpBeforeWriting()
     // Then the check of the PLC's sensor count, then the write.
     QCOMPARE(requests.mid(reads, 2),
              QList<QByteArray>({readFrame(u"200A"_s, u"02"_s), writeFrame(u"3000"_s, u"0FFF"_s)}));
+    if (writeFails) {
+        // The failure names the backup the PLC's part can be had back from.
+        const QString told = w.dialogs.shown.last().text;
+        QVERIFY2(
+            told.startsWith(u"Answer timeout from PLC"_s) &&
+                told.endsWith(
+                    u"\nWhat the PLC held before this write is in the backup %1; File > "
+                    "\"Restore PLC backup\u2026\" shows it in the window, to be written again."_s
+                        .arg(QDir::toNativeSeparators(backups.first().path))),
+            qPrintable(told));
+        return;
+    }
     QCOMPARE(backups.first().cpuType, 0x4501);
     QCOMPARE(backups.first().port, u"COM1"_s);
     const ConfigurationFile::Decoded kept =

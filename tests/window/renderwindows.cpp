@@ -128,14 +128,22 @@ void renderHealth(Main &window, const QString &dir)
     UartTab &tab = window.uart1Tab();
     tabs->setCurrentWidget(&tab);
     tab.selectRole(0);
-    tab.grid()->setEntries(RequestTable::fromRows(sampleRows()));
+    QList<RequestRow> rows = sampleRows();
+    rows.append({4, 10, 200, 300, 1, 500});
+    tab.grid()->setEntries(RequestTable::fromRows(rows));
     tab.grid()->setEnabled(true);
-    SlotHealth active{SlotHealth::ActiveError, QStringLiteral("illegal register address"),
-                      QDateTime::currentDateTime(), 2};
+    SlotHealth active{SlotHealth::ActiveError,
+                      QStringLiteral("illegal register address"),
+                      QDateTime::currentDateTime(),
+                      2,
+                      {}};
+    SlotHealth unread;
+    unread.unreadBecause = QStringLiteral("the last read failed (Answer timeout from PLC)");
     window.tabContext().setSlotHealth(
         QStringLiteral("modbus1"),
         {SlotHealth{},
-         SlotHealth{SlotHealth::InactiveError, QStringLiteral("Inactive error"), {}, 1}, active});
+         SlotHealth{SlotHealth::InactiveError, QStringLiteral("Inactive error"), {}, 1, {}}, active,
+         unread});
     save(&window, dir, QStringLiteral("uart1-health"));
     window.tabContext().setSlotHealth(QStringLiteral("modbus1"), {});
 

@@ -220,7 +220,12 @@ void TestComSetting::testReportsCpuType()
     list("Speed_set")->setCurrentIndex(1);
     list("Parity_set")->setCurrentIndex(2);
     list("Bit_setting")->setCurrentIndex(1);
+    // Test keeps the keyboard through its run, though it is disabled meanwhile.
+    form().show();
+    auto *test = form().findChild<QPushButton *>(QStringLiteral("Command2"));
+    test->setFocus();
     clickTest();
+    QCOMPARE(form().focusWidget(), test);
     QCOMPARE(m_dialogs.messages(), QStringList{success + shown});
     QCOMPARE(m_dialogs.shown.last().title, QString());
     QCOMPARE(m_sim.requests(),

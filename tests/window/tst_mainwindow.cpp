@@ -1,4 +1,5 @@
 #include "config/configurationfile.h"
+#include "config/configurationjson.h"
 #include "link/inifile.h"
 #include "modbus/requesttable.h"
 #include "modbus/uarttab.h"
@@ -752,7 +753,8 @@ void TestMain::savesAndLoadsThroughMenu()
     const ScriptedDialogs::Shown save = m_dialogs.shown.first();
     QCOMPARE(save.kind, ScriptedDialogs::Shown::SaveFile);
     QCOMPARE(save.title, u"Save PLC configuration"_s);
-    QCOMPARE(save.text, u"Ardel technology PLC config (*.apc);;All file (*.*)"_s);
+    QCOMPARE(save.text, u"Ardel technology PLC config (*.apc);;All file (*.*);;PLC configuration "
+                        "as JSON (*.json)"_s);
     // No file saved yet, and the settings file is not beside the program.
     QCOMPARE(save.directory, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     QCOMPARE(save.suffix, u"apc"_s);
@@ -815,6 +817,31 @@ void TestMain::savesAndLoadsThroughMenu()
     portable->Save_config_Click();
     QCOMPARE(m_dialogs.shown.first().directory, m_dir->path());
 
+    // The JSON form by its name: the whole configuration, the I/O
+    // assignment and Field Net's line too, which a record does not hold.
+    const QString json = m_dir->filePath(u"plant.json"_s);
+    Configuration whole = sample();
+    whole.io.choose(0, 0); // X0
+    whole.aux.fieldNetSpeed = 1;
+    auto fifth = makeWindow();
+    fifth->apply(whole);
+    m_dialogs = ScriptedDialogs();
+    m_dialogs.fileNames = {json};
+    QVERIFY(fifth->Save_config_Click());
+    QFile written(json);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), ConfigurationJson::write(whole));
+    QVERIFY(!fifth->isModified());
+    Configuration ioChanged = whole;
+    ioChanged.io.choose(0, 1); // Y0
+    fifth->apply(ioChanged);
+    QVERIFY(fifth->isModified()); // the file holds it
+    auto sixth = makeWindow();
+    QVERIFY(sixth->loadFile(json));
+    QCOMPARE(sixth->configuration(), whole);
+    QVERIFY(!sixth->isModified());
+    QCOMPARE(sixth->windowFilePath(), json);
+
     // A file dragged onto the window and dropped is loaded too.
     auto fourth = makeWindow();
     fourth->show();
@@ -845,35 +872,53 @@ void TestMain::refusedFileChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("error"); // after "<path> was not loaded: "
+    QTest::addColumn<QString>("name");  // broken.apc unless given
     QByteArray record = ConfigurationFile::encode(sample()).record;
+    // The JSON form, by its name, through the command line's own checks.
+    QTest::newRow("json out of range") << QByteArray(R"({"uart1":{"role":5}})")
+                                       << "%1: UART1 role: 5 is not a whole number "
+                                          "from 0 to 2"
+                                       << "broken.json";
+    QTest::newRow("json cut short")
+        << QByteArray(R"({"uart1":)") << "%1: not JSON: unterminated object at offset 9"
+        << "broken.JSON";
+    QTest::newRow("json unknown key")
+        << QByteArray(R"({"uart3":{}})") << "%1: unknown key \"uart3\""
+        << "broken.json";
+    QTest::newRow("json, a record") << record << "%1: not JSON: illegal value at offset 1"
+                                    << "broken.json";
     QTest::newRow("truncated") << record.left(15000)
                                << "%1 is not a configuration file: it holds 15000 bytes, a "
-                                  "configuration file 15046";
+                                  "configuration file 15046"
+                               << QString();
     QTest::newRow("oversized") << record + '\0'
-                               << "%1 is not a configuration file: it holds 15047 bytes";
+                               << "%1 is not a configuration file: it holds 15047 bytes"
+                               << QString();
     QTest::newRow("another kind") << QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(15038, 'x')
-                                  << "UART 1 mode is 120, not 0 to 2";
-    QTest::newRow("unreadable") << QByteArray() << "Cannot read %1: ";
+                                  << "UART 1 mode is 120, not 0 to 2" << QString();
+    QTest::newRow("unreadable") << QByteArray() << "Cannot read %1: " << QString();
     const auto with = [&record](int offset, QByteArray bytes) {
         QByteArray changed = record;
         changed.replace(offset, bytes.size(), bytes);
         return changed;
     };
     const int uart2 = 3754 + 3741;
-    QTest::newRow("mode out of range") << with(uart2 + 4, "\x07") << "UART 2 mode is 7, not 0 to 2";
+    QTest::newRow("mode out of range")
+        << with(uart2 + 4, "\x07") << "UART 2 mode is 7, not 0 to 2" << QString();
     // A slave timeout the box cannot show whole; the load changes nothing.
     QByteArray half(4, '\0');
     qToLittleEndian(std::bit_cast<quint32>(2.5f), half.data());
     QTest::newRow("timeout 2.5")
         << with(uart2 + 9, half)
-        << "UART 2 slave timeout is 2.5, not a whole number from -9999 to 32767";
+        << "UART 2 slave timeout is 2.5, not a whole number from -9999 to 32767" << QString();
 }
 
 void TestMain::refusedFileChangesNothing()
 {
     QFETCH(QByteArray, contents);
     QFETCH(QString, error);
-    const QString path = m_dir->filePath(u"broken.apc"_s);
+    QFETCH(QString, name);
+    const QString path = m_dir->filePath(name.isEmpty() ? u"broken.apc"_s : name);
     QFile file(path);
     if (contents.isEmpty())
         QVERIFY(QDir().mkpath(path)); // a folder cannot be read as a file
@@ -1189,6 +1234,8 @@ void TestMain::wholeJourneyByKeyboard()
     QTRY_VERIFY(!window.tabContext().session().isBusy());
     if (!QApplication::activeWindow())
         QApplication::setActiveWindow(&window);
+    // The keyboard is back on the button that started the write.
+    QTRY_COMPARE(window.focusWidget()->objectName(), u"Command19"_s);
 
     const QString path = m_dir->filePath(u"site.apc"_s);
     m_dialogs.fileNames.push_back(path);
