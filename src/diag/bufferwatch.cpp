@@ -49,7 +49,7 @@ BufferWatch::BufferWatch(TabContext &context, const QString &prefix, const QStri
                         grid->viewport()->update();
                 });
     }
-    m_check = new QCheckBox(QStringLiteral("Watch"), parent);
+    m_check = new QCheckBox(QStringLiteral("&Watch"), parent);
     m_check->setObjectName(prefix + QStringLiteral("_watch"));
     m_interval = new QSpinBox(parent);
     m_interval->setObjectName(prefix + QStringLiteral("_watch_interval"));
@@ -57,7 +57,7 @@ BufferWatch::BufferWatch(TabContext &context, const QString &prefix, const QStri
     m_interval->setSuffix(QStringLiteral(" s"));
     const auto stored = wholeNumber(Ini_read(context.iniFile(), section, m_settingsKey, QString()));
     m_interval->setValue(stored && *stored >= 1 && *stored <= 60 ? int(*stored) : defaultInterval);
-    auto *every = new QLabel(QStringLiteral("&every"), parent);
+    auto *every = new QLabel(QStringLiteral("ever&y"), parent);
     every->setBuddy(m_interval);
     m_state = new QLabel(parent);
     m_state->setObjectName(prefix + QStringLiteral("_watch_state"));

@@ -51,10 +51,10 @@ ConverterTab::ConverterTab(TabContext &context, QWidget *parent)
     m_hex->setToolTip(QStringLiteral("8 hex digits, no 0x: an IEEE-754 single-precision number"));
     m_float = box("Text14", true, frame);
     m_floatOrders = ordersLine("Text15_orders", frame);
-    auto *toIeee = new QPushButton(QStringLiteral("To IEEE"), frame);
+    auto *toIeee = new QPushButton(QStringLiteral("&To IEEE"), frame);
     toIeee->setObjectName(QStringLiteral("Command22"));
     connect(toIeee, &QPushButton::clicked, this, &ConverterTab::toIeee);
-    auto *toFloat = new QPushButton(QStringLiteral("To float"), frame);
+    auto *toFloat = new QPushButton(QStringLiteral("To fl&oat"), frame);
     toFloat->setObjectName(QStringLiteral("Command23"));
     connect(toFloat, &QPushButton::clicked, this, &ConverterTab::toFloat);
     connect(m_number, &QLineEdit::returnPressed, toIeee, &QPushButton::click);

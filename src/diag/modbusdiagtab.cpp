@@ -30,10 +30,6 @@ ModbusDiagTab::ModbusDiagTab(TabContext &context, QWidget *parent)
     buffers->addWidget(buildBuffer(2, QStringLiteral("Frame12"),
                                    QStringLiteral("UART2 modbus error buffer"),
                                    QStringLiteral("MB_grid2")));
-    m_watch = new BufferWatch(context, QStringLiteral("MB"), QStringLiteral("Modbus"),
-                              {{QStringLiteral("modbus1"), QStringLiteral("UART 1"), m_grids[0]},
-                               {QStringLiteral("modbus2"), QStringLiteral("UART 2"), m_grids[1]}},
-                              this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buffers, 1);
     layout->addWidget(buildCommands());
@@ -64,8 +60,13 @@ QGroupBox *ModbusDiagTab::buildCommands()
         m_context.registerPlcControl(button);
         layout->addWidget(button);
     };
-    addButton("Command4", QStringLiteral("Read modbus buffer 1"), 1);
-    addButton("Command6", QStringLiteral("Read modbus buffer 2"), 2);
+    addButton("Command4", QStringLiteral("Read modbus buffer &1"), 1);
+    addButton("Command6", QStringLiteral("Read modbus buffer &2"), 2);
+    // Made after the buttons, so Tab reaches the watch after them, as shown.
+    m_watch = new BufferWatch(m_context, QStringLiteral("MB"), QStringLiteral("Modbus"),
+                              {{QStringLiteral("modbus1"), QStringLiteral("UART 1"), m_grids[0]},
+                               {QStringLiteral("modbus2"), QStringLiteral("UART 2"), m_grids[1]}},
+                              this);
     layout->addSpacing(24);
     layout->addLayout(m_watch->controls(), 1);
     return box;

@@ -23,7 +23,7 @@ OneWireDiagTab::OneWireDiagTab(TabContext &context, QWidget *parent)
     bufferLayout->addWidget(m_grid);
 
     auto *commands = frameBox(QStringLiteral("Frame9"), QStringLiteral("Command panel"), this);
-    auto *read = new QPushButton(QStringLiteral("Read 1-wire buffer"), commands);
+    auto *read = new QPushButton(QStringLiteral("&Read 1-wire buffer"), commands);
     read->setObjectName(QStringLiteral("Command5"));
     connect(read, &QPushButton::clicked, this, &OneWireDiagTab::readBuffer);
     m_context.registerPlcControl(read);

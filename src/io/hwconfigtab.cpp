@@ -46,9 +46,9 @@ HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent) : QWidget(parent)
                                                std::bind(handler, this),
                                                TabContext::Availability::Inactive));
     };
-    button("Command12", QStringLiteral("New IO config"), &HwConfigTab::newConfig);
-    button("Command13", QStringLiteral("Upload from PLC"), &HwConfigTab::uploadFromPlc);
-    button("Command14", QStringLiteral("Download to PLC"), &HwConfigTab::downloadToPlc);
+    button("Command12", QStringLiteral("&New IO config"), &HwConfigTab::newConfig);
+    button("Command13", QStringLiteral("&Upload from PLC"), &HwConfigTab::uploadFromPlc);
+    button("Command14", QStringLiteral("&Download to PLC"), &HwConfigTab::downloadToPlc);
     buttons->addStretch(1);
 
     auto *frameLayout = new QVBoxLayout(io);

@@ -186,18 +186,18 @@ QFormLayout *UartTab::buildLineSettings(QWidget *frame)
 QLayout *UartTab::buildTransfers(QWidget *frame)
 {
     auto *layout = new QGridLayout;
-    layout->addWidget(addTransfer(m_description.write, QStringLiteral("Write to PLC"), true,
+    layout->addWidget(addTransfer(m_description.write, QStringLiteral("&Write to PLC"), true,
                                   &UartTab::writeToPlc, frame),
                       0, 0);
-    layout->addWidget(addTransfer(m_description.upload, QStringLiteral("Upload from PLC"), true,
+    layout->addWidget(addTransfer(m_description.upload, QStringLiteral("&Upload from PLC"), true,
                                   &UartTab::uploadFromPlc, frame),
                       0, 1);
     if (m_description.slaveDownload.isEmpty())
         return layout;
-    layout->addWidget(addTransfer(m_description.slaveDownload, QStringLiteral("Download"), false,
+    layout->addWidget(addTransfer(m_description.slaveDownload, QStringLiteral("D&ownload"), false,
                                   &UartTab::downloadSlave, frame),
                       1, 0);
-    layout->addWidget(addTransfer(m_description.slaveUpload, QStringLiteral("Upload"), false,
+    layout->addWidget(addTransfer(m_description.slaveUpload, QStringLiteral("Up&load"), false,
                                   &UartTab::uploadSlave, frame),
                       1, 1);
     return layout;

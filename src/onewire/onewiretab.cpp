@@ -81,8 +81,8 @@ QGroupBox *OneWireTab::buildModeFrame()
         buttons->addWidget(
             m_context.plcButton(QLatin1String(name), caption, frame, std::bind(handler, this)));
     };
-    transfer("Command17", QStringLiteral("Write to PLC"), &OneWireTab::writeToPlc);
-    transfer("Command18", QStringLiteral("Upload from PLC"), &OneWireTab::uploadFromPlc);
+    transfer("Command17", QStringLiteral("&Write to PLC"), &OneWireTab::writeToPlc);
+    transfer("Command18", QStringLiteral("&Upload from PLC"), &OneWireTab::uploadFromPlc);
     layout->addLayout(buttons);
     return frame;
 }
@@ -120,12 +120,12 @@ TableFrame *OneWireTab::buildSensorFrame()
                                m_context.dialogs(), this);
     grid()->grid()->setNotes(
         m_context.withConflicts(QStringLiteral("sensors"), SensorTable::codeNote));
-    m_search = m_sensors->addButton(QStringLiteral("Command10"), QStringLiteral("Search slave"));
+    m_search = m_sensors->addButton(QStringLiteral("Command10"), QStringLiteral("&Search slave"));
     connect(m_search, &QPushButton::clicked, this, &OneWireTab::openSearch);
     // The search takes the line, so it waits for a transfer to end.
     m_context.registerPlcControl(m_search);
     QPushButton *all =
-        m_sensors->addButton(QStringLiteral("Command21"), QStringLiteral("Delete all slave"));
+        m_sensors->addButton(QStringLiteral("Command21"), QStringLiteral("Delete a&ll slave"));
     connect(all, &QPushButton::clicked, this, &OneWireTab::deleteAll);
     return m_sensors;
 }

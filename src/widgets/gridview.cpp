@@ -1,6 +1,7 @@
 #include "gridview.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -124,12 +125,17 @@ void GridView::keyPressEvent(QKeyEvent *event)
     if (event->matches(QKeySequence::Paste))
         return pasteRows();
     const bool keys = m_keyEditing && editable(currentIndex());
-    // A selector opens from the keys as from a click.
     const bool selector = editable(currentIndex()) &&
                           m_editors->kind(currentIndex().column()) == CellEditor::Kind::Combo;
+    // A selector opens from the keys as from a click, its list shown, so
+    // the arrows go through the items at once.
     if (selector && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-                     event->key() == Qt::Key_F2 || event->key() == Qt::Key_Space))
-        return void(edit(currentIndex(), QAbstractItemView::AllEditTriggers, nullptr));
+                     event->key() == Qt::Key_F2 || event->key() == Qt::Key_Space)) {
+        edit(currentIndex(), QAbstractItemView::AllEditTriggers, nullptr);
+        if (auto *combo = qobject_cast<QComboBox *>(indexWidget(currentIndex())))
+            combo->showPopup();
+        return;
+    }
     if (keys && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
         edit(currentIndex(), QAbstractItemView::AllEditTriggers, nullptr);
     else if (keys && event->key() == Qt::Key_Delete)

@@ -39,9 +39,9 @@ TableFrame::TableFrame(TableFrameDescription description, UserDialogs &dialogs, 
     // Buttons line up from the left, before the stretch.
     m_buttons = new QHBoxLayout;
     m_buttons->addStretch(1);
-    button(m_description.add, QStringLiteral("Add slave"), &TableFrame::addRow);
-    button(m_description.modify, QStringLiteral("Modify slave"), &TableFrame::modifyRow);
-    button(m_description.remove, QStringLiteral("Delete slave"), &TableFrame::deleteRow);
+    button(m_description.add, QStringLiteral("&Add slave"), &TableFrame::addRow);
+    button(m_description.modify, QStringLiteral("&Modify slave"), &TableFrame::modifyRow);
+    button(m_description.remove, QStringLiteral("&Delete slave"), &TableFrame::deleteRow);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_view, 1);

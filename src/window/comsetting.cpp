@@ -112,7 +112,8 @@ ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<Pl
             m_testFocus.disabled();
         else
             m_testFocus.enabled();
-        m_find->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Find PLC"));
+        // Every letter of "Stop" is taken in the form: it goes without.
+        m_find->setText(busy ? QStringLiteral("Stop") : QStringLiteral("F&ind PLC"));
     });
 }
 
@@ -214,11 +215,11 @@ void ComSetting::buildForm()
     form->addRow(QStringLiteral("E&xtra answer time (ms):"), m_extraTime);
 
     auto *buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    m_ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     m_ok->setObjectName(QStringLiteral("Command1"));
-    m_test = buttons->addButton(QStringLiteral("Test"), QDialogButtonBox::ActionRole);
+    m_test = buttons->addButton(QStringLiteral("T&est"), QDialogButtonBox::ActionRole);
     m_test->setObjectName(QStringLiteral("Command2"));
-    m_find = buttons->addButton(QStringLiteral("Find PLC"), QDialogButtonBox::ActionRole);
+    m_find = buttons->addButton(QStringLiteral("F&ind PLC"), QDialogButtonBox::ActionRole);
     m_find->setObjectName(QStringLiteral("find_plc"));
     m_findProgress = new QLabel(this);
     m_findProgress->setObjectName(QStringLiteral("find_progress"));

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,6 +13,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -58,13 +61,21 @@ TrafficMonitor::TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, 
     m_lines->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_lines->setFont(QFont(QStringLiteral("Monospace")));
     m_lines->setAccessibleName(QStringLiteral("Traffic"));
+    // Ten lines at least, whatever the window around leaves.
+    m_lines->setMinimumHeight(m_lines->fontMetrics().lineSpacing() * 10 +
+                              2 * m_lines->frameWidth() + 8);
+    m_lines->viewport()->installEventFilter(this);
+    m_refit = new QTimer(this);
+    m_refit->setSingleShot(true);
+    m_refit->setInterval(150);
+    connect(m_refit, &QTimer::timeout, this, [this] { showAll(); });
     followEnd();
 
     m_filter = new QLineEdit(body);
     m_filter->setObjectName(QStringLiteral("traffic_filter"));
     m_filter->setPlaceholderText(QStringLiteral("a port, an address, NAK..."));
     m_filter->setClearButtonEnabled(true);
-    auto *filterLabel = new QLabel(QStringLiteral("&Filter:"), body);
+    auto *filterLabel = new QLabel(QStringLiteral("F&ilter:"), body);
     filterLabel->setBuddy(m_filter);
     connect(m_filter, &QLineEdit::textChanged, this, [this] { showAll(); });
 
@@ -106,7 +117,7 @@ TrafficMonitor::TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, 
 
 QString TrafficMonitor::text() const
 {
-    return m_lines->toPlainText();
+    return QStringList(m_shownLines.cbegin(), m_shownLines.cend()).join(QLatin1Char('\n'));
 }
 
 QString TrafficMonitor::statistics() const
@@ -143,7 +154,47 @@ void TrafficMonitor::append(const TrafficEntry &entry)
     cursor.movePosition(QTextCursor::End);
     if (!m_lines->document()->isEmpty())
         cursor.insertBlock();
-    cursor.insertText(entry.text(), formatOf(entry));
+    cursor.insertText(fitted(entry), formatOf(entry));
+    m_shownLines.push_back(entry.text());
+    if (m_shownLines.size() > std::size_t(keptLines))
+        m_shownLines.pop_front();
+}
+
+// The line with its frame's middle left out where the whole line would be
+// wider than the list; at least a few characters of each end stay.
+QString TrafficMonitor::fitted(const TrafficEntry &entry) const
+{
+    const QString whole = entry.text();
+    const QFontMetrics metrics = m_lines->fontMetrics();
+    const int width = m_lines->viewport()->width() - 2 * int(m_lines->document()->documentMargin());
+    if (metrics.horizontalAdvance(whole) <= width)
+        return whole;
+    TrafficEntry shorter = entry;
+    shorter.bytes.clear();
+    const int room = std::max(width - metrics.horizontalAdvance(shorter.text()),
+                              metrics.horizontalAdvance(QStringLiteral("<STX>0000…0000")));
+    shorter.bytes = metrics.elidedText(entry.bytes, Qt::ElideMiddle, room);
+    return shorter.text();
+}
+
+// The whole line as the tooltip of a line shown shortened; the lines fitted
+// again to a new width.
+bool TrafficMonitor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_lines->viewport() && event->type() == QEvent::Resize)
+        m_refit->start();
+    if (watched == m_lines->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QTextCursor cursor = m_lines->cursorForPosition(help->pos());
+        const auto line = std::size_t(cursor.blockNumber());
+        const QString shownText = cursor.block().text();
+        if (line < m_shownLines.size() && m_shownLines.at(line) != shownText)
+            QToolTip::showText(help->globalPos(), m_shownLines.at(line), m_lines->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 // While the list is at its end, it stays there as lines come; scrolled up,
@@ -164,6 +215,7 @@ void TrafficMonitor::followEnd()
 void TrafficMonitor::showAll()
 {
     m_lines->clear();
+    m_shownLines.clear();
     for (const TrafficEntry &entry : m_entries) {
         if (shows(entry))
             append(entry);
@@ -186,6 +238,7 @@ void TrafficMonitor::clear()
     m_statistics.clear();
     m_statisticsLabel->clear();
     m_lines->clear();
+    m_shownLines.clear();
 }
 
 void TrafficMonitor::save()

@@ -9,6 +9,7 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QTimer;
 class UserDialogs;
 
 // The dock "Traffic monitor": the entries of a traffic recorder as they
@@ -27,7 +28,8 @@ public:
 
     TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, QWidget *parent = nullptr);
 
-    // The lines shown.
+    // The lines shown, whole: a frame wider than the list shows with its
+    // middle left out, and whole in the line's tooltip.
     QString text() const;
     QString statistics() const;
     void setFilter(const QString &text);
@@ -43,6 +45,8 @@ private:
     void append(const TrafficEntry &entry);
     void showAll();
     QList<TrafficEntry> shown() const;
+    QString fitted(const TrafficEntry &entry) const;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     TrafficRecorder &m_recorder;
     UserDialogs &m_dialogs;
@@ -51,5 +55,7 @@ private:
     QLineEdit *m_filter = nullptr;
     QLabel *m_statisticsLabel = nullptr;
     std::deque<TrafficEntry> m_entries;
+    std::deque<QString> m_shownLines; // whole, one a line of the list
+    QTimer *m_refit = nullptr;        // fits the lines again once resizing ends
     TrafficStatistics m_statistics;
 };

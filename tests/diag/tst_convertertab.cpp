@@ -35,8 +35,8 @@ void TestConverterTab::convertsBothWays()
     const auto click = [&tab](const char *name) {
         tab.findChild<QPushButton *>(QLatin1String(name))->click();
     };
-    QCOMPARE(tab.findChild<QPushButton *>(u"Command22"_s)->text(), u"To IEEE"_s);
-    QCOMPARE(tab.findChild<QPushButton *>(u"Command23"_s)->text(), u"To float"_s);
+    QCOMPARE(tab.findChild<QPushButton *>(u"Command22"_s)->text(), u"&To IEEE"_s);
+    QCOMPARE(tab.findChild<QPushButton *>(u"Command23"_s)->text(), u"To fl&oat"_s);
 
     box("Text13")->setText(u"1,5"_s);
     click("Command22");

@@ -83,8 +83,8 @@ void TestModbusDiagTab::startsWithHeaderAndOneRow()
                  uart == 1 ? u"Frame7"_s : u"Frame12"_s);
     }
     auto *panel = w.main.findChild<QGroupBox *>(u"Frame6"_s);
-    QCOMPARE(panel->findChild<QPushButton *>(u"Command4"_s)->text(), u"Read modbus buffer 1"_s);
-    QCOMPARE(panel->findChild<QPushButton *>(u"Command6"_s)->text(), u"Read modbus buffer 2"_s);
+    QCOMPARE(panel->findChild<QPushButton *>(u"Command4"_s)->text(), u"Read modbus buffer &1"_s);
+    QCOMPARE(panel->findChild<QPushButton *>(u"Command6"_s)->text(), u"Read modbus buffer &2"_s);
 }
 
 void TestModbusDiagTab::readShowsDecodedSlots_data()

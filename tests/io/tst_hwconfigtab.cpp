@@ -6,6 +6,7 @@
 #include "widgets/gridview.h"
 #include "widgets/tabcontext.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -123,6 +124,17 @@ void TestHwConfigTab::selectorOnlyOnFunctionCells()
     QVERIFY(!t.selector());
     t.click(2, 0);
     QVERIFY(!t.selector());
+    // From the keys, the selector opens with its list shown.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        t.grid()->setCursorCell(4, 1);
+        QTest::keyClick(t.grid(), key);
+        QComboBox *combo = t.selector();
+        QVERIFY(combo);
+        QTRY_VERIFY(combo->view()->isVisible());
+        combo->hidePopup();
+        QTest::keyClick(combo, Qt::Key_Escape);
+        QTRY_VERIFY(!t.selector());
+    }
 }
 
 // Inactive in the window, as they overwrite UART2's words; built all the same.

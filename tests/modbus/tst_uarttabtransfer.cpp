@@ -11,9 +11,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
@@ -488,6 +492,26 @@ void TestUartTabTransfer::trafficMonitorShowsFrames()
     QTRY_VERIFY(monitor.text().contains(u"COM1 sent <STX>E00200802<ETX>D4"_s));
     QVERIFY(monitor.text().contains(u"received <STX>03D4<ETX>"_s));
     QVERIFY(monitor.text().contains(u"read 2008 (2): D403"_s));
+    // Ten lines in sight at least; the record's answer, wider than the list,
+    // shows its frame's middle left out and the whole line in its tooltip.
+    auto *lines = monitor.findChild<QPlainTextEdit *>(u"traffic"_s);
+    QVERIFY(lines->viewport()->height() >= 10 * lines->fontMetrics().lineSpacing());
+    w.main->resize(700, w.main->height());
+    QTest::qWait(400); // the lines are fitted again once resizing ends
+    const QStringList whole = monitor.text().split(u'\n');
+    QTextBlock block = lines->document()->firstBlock();
+    qsizetype line = 0;
+    while (block.isValid() && block.text() == whole.value(line)) {
+        block = block.next();
+        ++line;
+    }
+    QVERIFY2(block.isValid(), qPrintable(monitor.text()));
+    QVERIFY(block.text().contains(u'\u2026'));
+    QVERIFY(lines->fontMetrics().horizontalAdvance(block.text()) <= lines->viewport()->width());
+    const QPoint at = lines->cursorRect(QTextCursor(block)).center();
+    QHelpEvent help(QEvent::ToolTip, at, lines->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(lines->viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), whole.at(line));
 
     monitor.clear();
     faultAt(w.sim, SimFault::Silent, w.sim.requestCount() + 3); // after the check and 0FFF

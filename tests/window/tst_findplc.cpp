@@ -114,7 +114,7 @@ void TestFindPlc::findsEachPlcAtItsSpeed()
     QCOMPARE(find->text(), u"Stop"_s);
     find->click();
     QTRY_VERIFY_WITH_TIMEOUT(!form.isTesting(), 1000);
-    QCOMPARE(find->text(), u"Find PLC"_s);
+    QCOMPARE(find->text(), u"F&ind PLC"_s);
 }
 
 QTEST_MAIN(TestFindPlc)

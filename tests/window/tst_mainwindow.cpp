@@ -13,9 +13,13 @@
 #include "widgets/plccontrols.h"
 #include "widgets/progress.h"
 #include "widgets/qtuserdialogs.h"
+#include "window/comsetting.h"
 #include "window/mainwindow.h"
 #include "window/registermapwindow.h"
+#include "window/trafficmonitor.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -26,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
@@ -101,6 +106,8 @@ private Q_SLOTS:
 
     void firstStartWithoutSettingsFile();
     void tabsFramesAndLabels();
+    void mnemonicsDoNotClash();
+    void diagTabOrderFollowsWhatIsShown();
     void startUpAppliesLinkSettingsToClosedPort();
     void savedAppSettingShowsBitsAndStopOnly();
     void captionFollowsPortNumber();
@@ -216,6 +223,142 @@ void TestMain::tabsFramesAndLabels()
         QCOMPARE((*label)->text(), row.section(u'|', 1, 1));
         const bool active = row.section(u'|', 2) == u"1"_s;
         QVERIFY(list->isEnabled() == active && (*label)->isEnabled() == active);
+    }
+}
+
+namespace {
+
+// The letter Alt takes a control to: after a '&' that is not "&&".
+QChar mnemonicOf(const QString &text)
+{
+    for (qsizetype i = text.indexOf(u'&'); i >= 0 && i + 1 < text.size();
+         i = text.indexOf(u'&', i + 2)) {
+        if (text.at(i + 1) != u'&')
+            return text.at(i + 1).toUpper();
+    }
+    return {};
+}
+
+// The mnemonics under `root`: buttons, labels given a buddy, menus' titles.
+QMultiMap<QChar, QString> mnemonicsIn(const QWidget *root)
+{
+    QMultiMap<QChar, QString> found;
+    const auto take = [&found](const QString &text) {
+        if (const QChar c = mnemonicOf(text); !c.isNull() && c != u' ')
+            found.insert(c, text);
+    };
+    for (const QAbstractButton *b : root->findChildren<QAbstractButton *>())
+        take(b->text());
+    for (const QLabel *l : root->findChildren<QLabel *>()) {
+        if (l->buddy())
+            take(l->text());
+    }
+    for (const QMenuBar *bar : root->findChildren<QMenuBar *>()) {
+        for (const QAction *a : bar->actions())
+            take(a->text());
+    }
+    return found;
+}
+
+QString clashes(const QMultiMap<QChar, QString> &letters)
+{
+    QStringList found;
+    for (const QChar c : letters.uniqueKeys()) {
+        if (letters.count(c) > 1)
+            found << QStringList(letters.values(c)).join(u" / ");
+    }
+    return found.join(u"; ");
+}
+
+} // namespace
+
+// Alt and a letter reaches one control in a window: the menus', the traffic
+// monitor's (docked) and each tab page's letters together have no twins. The
+// main buttons have one, and their accessible names are their captions.
+void TestMain::mnemonicsDoNotClash()
+{
+    auto window = makeWindow();
+    window->show();
+    window->trafficMonitor().show();
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    // With the traffic monitor docked, Alt+F opens the File menu at once.
+    QMenu *file = window->menuBar()->actions().first()->menu();
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window.get(), Qt::Key_F,
+                    Qt::AltModifier);
+    QTRY_VERIFY(file->isVisible());
+    file->hide();
+    auto *tabs = child<QTabWidget>(window, u"SSTab1"_s);
+    QMultiMap<QChar, QString> shared;
+    for (const QAction *a : window->menuBar()->actions()) {
+        if (const QChar c = mnemonicOf(a->text()); !c.isNull())
+            shared.insert(c, a->text());
+    }
+    const QMultiMap<QChar, QString> monitor = mnemonicsIn(&window->trafficMonitor());
+    for (auto it = monitor.cbegin(); it != monitor.cend(); ++it)
+        shared.insert(it.key(), it.value());
+    QVERIFY2(clashes(shared).isEmpty(), qPrintable(clashes(shared)));
+    for (int i = 0; i < tabs->count(); ++i) {
+        QMultiMap<QChar, QString> letters = shared;
+        const QMultiMap<QChar, QString> page = mnemonicsIn(tabs->widget(i));
+        for (auto it = page.cbegin(); it != page.cend(); ++it)
+            letters.insert(it.key(), it.value());
+        QVERIFY2(clashes(letters).isEmpty(),
+                 qPrintable(tabs->tabText(i) + u": "_s + clashes(letters)));
+    }
+    ComSetting form(m_ini, m_dialogs, std::make_unique<IdlePort>());
+    QVERIFY2(clashes(mnemonicsIn(&form)).isEmpty(), qPrintable(clashes(mnemonicsIn(&form))));
+    // name|the letter|the accessible name
+    const QStringList buttons = {"Command1|O|OK",         "Command2|E|Test",
+                                 "find_plc|I|Find PLC",   "Command19|W|Write to PLC",
+                                 "Command27|A|Add slave", "MB_watch|W|Watch"};
+    for (const QString &row : buttons) {
+        const QString name = row.section(u'|', 0, 0);
+        auto *button = form.findChild<QAbstractButton *>(name);
+        if (!button)
+            button = window->findChild<QAbstractButton *>(name);
+        QVERIFY2(button, qPrintable(name));
+        QCOMPARE(mnemonicOf(button->text()), row.section(u'|', 1, 1).at(0));
+        QCOMPARE(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name),
+                 row.section(u'|', 2, 2));
+    }
+}
+
+// Tab walks a diag tab as it is laid out: the tables from left to right,
+// then the command panel's controls from left to right.
+void TestMain::diagTabOrderFollowsWhatIsShown()
+{
+    auto window = makeWindow();
+    window->show();
+    auto *tabs = child<QTabWidget>(window, u"SSTab1"_s);
+    for (const QString &name : {u"Modbus diag"_s, u"1-wire diag"_s}) {
+        int index = 0;
+        while (tabs->tabText(index) != name)
+            ++index;
+        tabs->setCurrentIndex(index);
+        QWidget *page = tabs->widget(index);
+        QCoreApplication::processEvents();
+        QList<QWidget *> chain;
+        for (QWidget *w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+            if (page->isAncestorOf(w) && w->isVisibleTo(page) &&
+                (w->focusPolicy() & Qt::TabFocus) && !chain.contains(w))
+                chain << w;
+            if (chain.size() > 50 || w == window.get())
+                break;
+        }
+        QVERIFY2(chain.size() >= 3, qPrintable(name));
+        const auto place = [page](const QWidget *w) {
+            return w->mapTo(page, QPoint(0, 0));
+        };
+        for (qsizetype i = 1; i < chain.size(); ++i) {
+            const QPoint before = place(chain.at(i - 1));
+            const QPoint now = place(chain.at(i));
+            // The next control lies to the right on the same band, or below.
+            const bool sameBand = std::abs(now.y() - before.y()) < 30;
+            QVERIFY2(sameBand ? now.x() > before.x() : now.y() > before.y(),
+                     qPrintable(name + u": "_s + chain.at(i - 1)->objectName() + u" then "_s +
+                                chain.at(i)->objectName()));
+        }
     }
 }
 
