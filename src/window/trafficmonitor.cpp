@@ -161,7 +161,8 @@ void TrafficMonitor::append(const TrafficEntry &entry)
 }
 
 // The line with its frame's middle left out where the whole line would be
-// wider than the list; at least a few characters of each end stay.
+// wider than the list, at least a few characters of each end staying; then,
+// if it is still too wide, its end.
 QString TrafficMonitor::fitted(const TrafficEntry &entry) const
 {
     const QString whole = entry.text();
@@ -174,7 +175,8 @@ QString TrafficMonitor::fitted(const TrafficEntry &entry) const
     const int room = std::max(width - metrics.horizontalAdvance(shorter.text()),
                               metrics.horizontalAdvance(QStringLiteral("<STX>0000…0000")));
     shorter.bytes = metrics.elidedText(entry.bytes, Qt::ElideMiddle, room);
-    return shorter.text();
+    // A meaning too long beside it gives way at its end.
+    return metrics.elidedText(shorter.text(), Qt::ElideRight, width);
 }
 
 // The whole line as the tooltip of a line shown shortened; the lines fitted

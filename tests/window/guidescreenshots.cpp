@@ -288,6 +288,9 @@ private:
             fail(QStringLiteral("the watch did not read again"));
         settle();
         save(&m_window, "modbus-diag-watch");
+        front(&m_window.uart1Tab());
+        settle();
+        save(&m_window, "uart1-health");
         watch->setChecked(false);
         m_plc.setMemory(0x3602, QByteArray::fromHex("00"));
     }
