@@ -22,11 +22,16 @@
 #include "window/mainwindow.h"
 #include "window/registermapwindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -163,6 +168,60 @@ void renderHealth(Main &window, const QString &dir)
     }
 }
 
+// What a newcomer meets: a marked 1-wire byte with the keyboard on it (the
+// status bar), the link form's Device list with a device section PORTS
+// names, and a UART tab's buttons with their letters.
+void renderWalk(Main &window, ScriptedDialogs &dialogs, const QString &dir)
+{
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    OneWireTab &tab = window.oneWireTab();
+    tabs->setCurrentWidget(&tab);
+    AuxSettings settings;
+    settings.mode = AuxMode::OneWireMaster;
+    settings.sensors = {{"1", "28", "FF", "4C", "5D", "03", "00", "00", "21", "3000"},
+                        {"2", "28", "ZZ", "B8", "01", "00", "00", "00", "A2", "3002"}};
+    tab.apply(settings);
+    GridView *sensors = tab.sensorTable()->view();
+    for (int n = 0; n < 100 && QApplication::activeWindow() != &window; ++n) {
+        QApplication::setActiveWindow(&window);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    // The arrow key onto the marked byte, as the user moves.
+    sensors->setCursorCell(2, 3);
+    sensors->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+    QCoreApplication::sendEvent(sensors, &left);
+    QCoreApplication::processEvents();
+    save(&window, dir, QStringLiteral("walk-marked-byte"));
+
+    const QString link = QFileInfo(window.iniFile()).absolutePath() + QStringLiteral("/plc-link");
+    QFile(link).open(QIODevice::WriteOnly);
+    QSettings ini(window.iniFile(), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("PORTS/COM3"), link);
+    ini.sync();
+    ComSetting form(window.iniFile(), dialogs, std::make_unique<IdlePort>(), &window);
+    form.show();
+    auto *devices = form.findChild<QComboBox *>(QStringLiteral("Port_device"));
+    devices->showPopup();
+    QCoreApplication::processEvents();
+    QWidget *popup = devices->view()->window();
+    QPixmap picture(form.width(), form.height() + popup->height());
+    picture.fill(form.palette().window().color());
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, form.grab());
+    painter.drawPixmap(devices->mapTo(&form, QPoint(0, devices->height())), popup->grab());
+    painter.end();
+    picture.save(dir + QStringLiteral("/walk-device-list.png"));
+    devices->hidePopup();
+    form.hide();
+
+    tabs->setCurrentWidget(&window.uart1Tab());
+    window.uart1Tab().selectRole(0);
+    QCoreApplication::processEvents();
+    save(&window, dir, QStringLiteral("walk-uart-buttons"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -205,6 +264,7 @@ int main(int argc, char *argv[])
     progress.setPercent(40);
     progress.show();
     save(&progress, dir, QStringLiteral("progress"));
+    progress.hide();
 
     ComSetting link(window.iniFile(), dialogs, std::make_unique<IdlePort>(), &window);
     link.show();
@@ -221,6 +281,7 @@ int main(int argc, char *argv[])
     renderDialog(window.uart1Tab(), dir);
     renderDiag(window, dir);
     renderHealth(window, dir);
+    renderWalk(window, dialogs, dir);
 
     // Two requests that fill the same registers, and a sensor inside one.
     Configuration conflicting = window.configuration();
