@@ -453,6 +453,7 @@ public:
         m_history = {m_model};
         // Most rounds start from a site's file, as named on the command line.
         m_file = ConfigurationFile::held(m_model);
+        m_fileJson = false;
         if (m_random.chance(80)) {
             const QString site = QDir(m_files).filePath(QStringLiteral("site-0.apc"));
             Configuration c = randomConfiguration(m_random);
@@ -806,9 +807,16 @@ private:
                lines.join(QStringLiteral("\n      "));
     }
 
+    // What the window's file holds of a configuration: the whole of it in the
+    // JSON form, the UARTs and the 1-wire port in a record.
+    Configuration heldIn(const Configuration &c) const
+    {
+        return m_fileJson ? c : ConfigurationFile::held(c);
+    }
+
     void checkModified()
     {
-        const bool expected = ConfigurationFile::held(m_model) != m_file;
+        const bool expected = heldIn(m_model) != m_file;
         if (m_window->isModified() != expected)
             wrong(QStringLiteral("the window says %1 but %2 its file")
                       .arg(m_window->isModified() ? QStringLiteral("modified")
@@ -1543,8 +1551,11 @@ private:
         const int way = m_random.between(0, 4);
         if (way == 0)
             return {};
-        const QString path =
-            QDir(m_files).filePath(QStringLiteral("site-%1.apc").arg(m_random.between(1, 3)));
+        // Now and then the JSON form, which holds the whole configuration.
+        const QString path = QDir(m_files).filePath(
+            QStringLiteral("site-%1.%2")
+                .arg(m_random.between(1, 3))
+                .arg(m_random.chance(25) ? QStringLiteral("json") : QStringLiteral("apc")));
         m_expectFiles << path;
         return path;
     }
@@ -1560,14 +1571,18 @@ private:
                                 m_dialogs.shown.at(i + 1).kind == QLatin1String("message") &&
                                 m_dialogs.shown.at(i + 1).icon != UserDialogs::Icon::Information;
             if (s.kind == QLatin1String("saveas") && !s.answer.isEmpty() && !failed) {
-                m_file = ConfigurationFile::held(before);
+                m_fileJson = s.answer.endsWith(QLatin1String(".json"));
+                m_file = heldIn(before);
                 QFile written(s.answer);
                 if (!written.open(QIODevice::ReadOnly) ||
-                    written.readAll() != ConfigurationFile::encode(before).record)
+                    written.readAll() != (m_fileJson ? ConfigurationJson::write(before)
+                                                     : ConfigurationFile::encode(before).record))
                     wrong(QStringLiteral("the saved file does not hold the configuration"));
             }
-            if (s.kind == QLatin1String("open") && !s.answer.isEmpty() && !failed)
-                m_file = ConfigurationFile::held(m_window->configuration());
+            if (s.kind == QLatin1String("open") && !s.answer.isEmpty() && !failed) {
+                m_fileJson = s.answer.endsWith(QLatin1String(".json"));
+                m_file = heldIn(m_window->configuration());
+            }
         }
         m_told = false;
     }
@@ -1683,10 +1698,11 @@ private:
     Configuration m_expected; // after the operation under way
     QList<Configuration> m_history;
     qsizetype m_at = 0;
-    int m_undoSteps = 0;   // undone (negative) or redone in this operation
-    QSet<int> m_mergeable; // states that may share an undo step with the next
-    Configuration m_file;  // what the file the window judges against holds
-    QByteArray m_memory;   // what the PLC must hold
+    int m_undoSteps = 0;     // undone (negative) or redone in this operation
+    QSet<int> m_mergeable;   // states that may share an undo step with the next
+    Configuration m_file;    // what the file the window judges against holds
+    bool m_fileJson = false; // that file is in the JSON form
+    QByteArray m_memory;     // what the PLC must hold
     QMap<QString, QByteArray> m_filesSeen;
     QSet<QString> m_expectFiles;
     bool m_backupsAllowed = false;
