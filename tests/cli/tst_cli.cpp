@@ -14,6 +14,7 @@
 #include "plcsimulator.h"
 #include "simport.h"
 #include "simprocess.h"
+#include "support/buildpath.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -111,8 +112,7 @@ Run TestCli::cli(const QStringList &arguments, const QString &folder,
     for (const QString &variable : environment)
         variables.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     process.setProcessEnvironment(variables);
-    process.start(QStringLiteral(PLC_CLI_PATH),
-                  QStringList{u"--ini"_s, path(u"set.ini"_s)} + arguments);
+    process.start(buildPath(PLC_CLI_PATH), QStringList{u"--ini"_s, path(u"set.ini"_s)} + arguments);
     if (!process.waitForFinished(30000))
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -123,7 +123,7 @@ Run TestCli::cli(const QStringList &arguments, const QString &folder,
 // back what the PLC holds of the file.
 void TestCli::downloadsAsTheWindowDoes()
 {
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     const QString log = sim.path(u"frames.log"_s);
     QVERIFY(sim.start({u"--log"_s, log}));
     const Run down =
@@ -154,11 +154,11 @@ void TestCli::verifyNamesAChangedByte()
 {
     const QString image = path(u"plc.img"_s);
     {
-        SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+        SimProcess sim(buildPath(PLC_SIM_PATH));
         QVERIFY(sim.start({u"--image"_s, image}));
         QCOMPARE(cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
     }
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     QVERIFY(sim.start({u"--image"_s, image, u"--set"_s, u"2502=09"_s}));
     const Run verify =
         cli({u"--port"_s, sim.link(), u"--json"_s, u"verify"_s, path(u"site.apc"_s)});
@@ -170,7 +170,7 @@ void TestCli::verifyNamesAChangedByte()
 // window would refuse is an invalid configuration (4), and nothing is sent.
 void TestCli::failuresGiveTheirCodes()
 {
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     const QString log = sim.path(u"frames.log"_s);
     QVERIFY(sim.start({u"--log"_s, log, u"--refuse"_s, u"1"_s}));
     const Run refused = cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)});
@@ -191,7 +191,7 @@ void TestCli::failuresGiveTheirCodes()
     // report say it was written.
     const QString report = path(u"bench.jsonl"_s);
     const QStringList download = {u"--report"_s, report, u"download"_s, path(u"site.apc"_s)};
-    SimProcess counted(QStringLiteral(PLC_SIM_PATH));
+    SimProcess counted(buildPath(PLC_SIM_PATH));
     const QString countLog = counted.path(u"frames.log"_s);
     QVERIFY(counted.start({u"--log"_s, countLog}));
     QCOMPARE(cli(QStringList{u"--port"_s, counted.link()} + download).code, 0);
@@ -199,7 +199,7 @@ void TestCli::failuresGiveTheirCodes()
     QStringList silent;
     for (qsizetype k = written + 1; k <= written + 12; ++k)
         silent << QString::number(k);
-    SimProcess deaf(QStringLiteral(PLC_SIM_PATH));
+    SimProcess deaf(buildPath(PLC_SIM_PATH));
     QVERIFY(deaf.start({u"--silent"_s, silent.join(u',')}));
     const Run unverified =
         cli(QStringList{u"--port"_s, deaf.link()} + download + QStringList{u"--verify"_s});
@@ -239,7 +239,7 @@ void TestCli::fullSensorTableBesideUart1Requests()
                                  QStringLiteral("%1").arg(row, 2, 16, QLatin1Char('0')),
                                  QString::number(1000 + 2 * row)});
     QVERIFY(ConfigurationFile::save(path(u"full.apc"_s), full).isEmpty());
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     const QString log = sim.path(u"frames.log"_s);
     QVERIFY(sim.start({u"--log"_s, log}));
     const bool verify = arguments.value(0) == u"verify"_s;
@@ -282,7 +282,7 @@ void TestCli::partWrittenAloneFitsWhatThePlcHolds()
                                     QString::number(1000 + 2 * row)});
     QVERIFY(ConfigurationFile::save(path(u"uart1.apc"_s), requests).isEmpty());
     QVERIFY(ConfigurationFile::save(path(u"aux.apc"_s), sensors).isEmpty());
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     const QString log = sim.path(u"frames.log"_s);
     QVERIFY(sim.start({u"--log"_s, log}));
     const auto download = [&](const QString &part, const QString &command = u"download"_s) {
@@ -308,14 +308,14 @@ void TestCli::downloadKeepsABackupFirst()
 {
     const QString image = path(u"plc.img"_s);
     {
-        SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+        SimProcess sim(buildPath(PLC_SIM_PATH));
         QVERIFY(sim.start({u"--image"_s, image}));
         QCOMPARE(cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
     }
     Configuration next = site();
     next.uart1.table.removeLast();
     QVERIFY(ConfigurationFile::save(path(u"next.apc"_s), next).isEmpty());
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     const QString log = sim.path(u"frames.log"_s);
     QVERIFY(sim.start({u"--image"_s, image, u"--log"_s, log}));
     const QString folder = path(u"backups"_s);
@@ -333,7 +333,7 @@ void TestCli::downloadKeepsABackupFirst()
     QTRY_VERIFY(loggedRequests(log).size() > 3);
     QVERIFY(loggedRequests(log).first().contains(u"0E02"_s));
 
-    SimProcess silent(QStringLiteral(PLC_SIM_PATH));
+    SimProcess silent(buildPath(PLC_SIM_PATH));
     const QString silentLog = silent.path(u"frames.log"_s);
     QVERIFY(silent.start({u"--image"_s, image, u"--log"_s, silentLog, u"--refuse"_s, u"2"_s}));
     const Run refused = cli(
@@ -355,7 +355,7 @@ void TestCli::downloadKeepsABackupFirst()
     QCOMPARE(PlcBackup::list(folder).size(), 1);
 
     // A mode word that names no role is not kept as a role it does not name.
-    SimProcess odd(QStringLiteral(PLC_SIM_PATH));
+    SimProcess odd(buildPath(PLC_SIM_PATH));
     QVERIFY(odd.start({u"--image"_s, image, u"--set"_s, u"2008=3412"_s}));
     const Run partly = cli({u"--port"_s, odd.link(), u"download"_s, path(u"next.apc"_s),
                             u"--only"_s, u"uart1,aux"_s, u"--backup"_s, folder});
@@ -367,7 +367,7 @@ void TestCli::downloadKeepsABackupFirst()
     QCOMPARE(after.size(), 2);
     QCOMPARE(PlcBackup::partsText(after.first().parts), u"aux"_s);
     // An upload writes none of it either.
-    SimProcess oddAgain(QStringLiteral(PLC_SIM_PATH));
+    SimProcess oddAgain(buildPath(PLC_SIM_PATH));
     QVERIFY(oddAgain.start({u"--image"_s, image, u"--set"_s, u"2008=3412"_s}));
     const QString uploaded = path(u"odd.apc"_s);
     const Run upload =
@@ -445,8 +445,8 @@ void TestCli::checkListsConflicts()
 
 void TestCli::runsOnTwoPortsAtOnce()
 {
-    SimProcess first(QStringLiteral(PLC_SIM_PATH));
-    SimProcess second(QStringLiteral(PLC_SIM_PATH));
+    SimProcess first(buildPath(PLC_SIM_PATH));
+    SimProcess second(buildPath(PLC_SIM_PATH));
     QVERIFY(first.start() && second.start());
     const Run both =
         cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"--log"_s,
@@ -500,7 +500,7 @@ void TestCli::runsOnTwoPortsAtOnce()
 // the simulator's errors change on SIGHUP; Ctrl+C (or SIGTERM) ends it with 0.
 void TestCli::watchPrintsChanges()
 {
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     const QString errors = sim.path(u"errors"_s);
     const auto setErrors = [&errors](const QByteArray &text) {
         QFile file(errors);
@@ -509,9 +509,8 @@ void TestCli::watchPrintsChanges()
     QVERIFY(setErrors("modbus1:2=81 # an address the slave does not have\n"));
     QVERIFY(sim.start({u"--set"_s, u"2008=03C0"_s, u"--errors-file"_s, errors}));
     QProcess watch;
-    watch.start(QStringLiteral(PLC_CLI_PATH),
-                {u"--ini"_s, path(u"set.ini"_s), u"--port"_s, sim.link(), u"diag"_s, u"modbus1"_s,
-                 u"--watch"_s, u"1"_s});
+    watch.start(buildPath(PLC_CLI_PATH), {u"--ini"_s, path(u"set.ini"_s), u"--port"_s, sim.link(),
+                                          u"diag"_s, u"modbus1"_s, u"--watch"_s, u"1"_s});
     QVERIFY(watch.waitForReadyRead(5000));
     QByteArray out = watch.readAllStandardOutput();
     QVERIFY2(out.endsWith(" modbus1 slot 2: Active error, illegal register address\n"), out);
@@ -559,8 +558,8 @@ void TestCli::watchPrintsChanges()
              qPrintable(vanished.err));
     QProcess stopped;
     stopped.setReadChannel(QProcess::StandardError);
-    stopped.start(QStringLiteral(PLC_CLI_PATH), {u"--ini"_s, path(u"set.ini"_s), u"--port"_s, gone,
-                                                 u"diag"_s, u"modbus1"_s, u"--watch"_s, u"5"_s});
+    stopped.start(buildPath(PLC_CLI_PATH), {u"--ini"_s, path(u"set.ini"_s), u"--port"_s, gone,
+                                            u"diag"_s, u"modbus1"_s, u"--watch"_s, u"5"_s});
     QVERIFY(stopped.waitForReadyRead(5000));
     ::kill(pid_t(stopped.processId()), SIGINT);
     QVERIFY(stopped.waitForFinished(5000));
@@ -598,14 +597,14 @@ void TestCli::reportRecordsEachPlc()
     QFETCH(int, differences);
     const QString image = path(u"second.img"_s);
     {
-        SimProcess loaded(QStringLiteral(PLC_SIM_PATH));
+        SimProcess loaded(buildPath(PLC_SIM_PATH));
         QVERIFY(loaded.start({u"--image"_s, image}));
         QCOMPARE(cli({u"--port"_s, loaded.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
     }
     QVERIFY(QFile::copy(image, path(u"first.img"_s)));
-    SimProcess first(QStringLiteral(PLC_SIM_PATH));
+    SimProcess first(buildPath(PLC_SIM_PATH));
     QVERIFY(first.start({u"--cpu-type"_s, u"0102"_s, u"--image"_s, path(u"first.img"_s)}));
-    SimProcess second(QStringLiteral(PLC_SIM_PATH));
+    SimProcess second(buildPath(PLC_SIM_PATH));
     const bool silent = results.last() == u"link failure"_s;
     QVERIFY(second.start(QStringList{u"--image"_s, image, u"--set"_s, u"2502=09"_s} +
                          (silent ? QStringList{u"--silent"_s, u"@0E02"_s} : QStringList{})));
@@ -686,7 +685,7 @@ void TestCli::reportLinesAreWholeOrNone()
     for (const QByteArray &line : read.readAll().trimmed().split('\n'))
         QVERIFY2(!QJsonDocument::fromJson(line).isNull(), line.constData());
 
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     QVERIFY(sim.start());
     const Run full = cli({u"--report"_s, u"/dev/full"_s, u"--port"_s, sim.link(), u"download"_s,
                           path(u"site.apc"_s)});
@@ -742,7 +741,7 @@ void TestCli::portsAsNamed()
     QFETCH(QStringList, ports);
     QFETCH(int, code);
     QFETCH(QString, said);
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     QVERIFY(sim.start());
     const QFileInfo link(sim.link());
     const QString folder = link.dir().absolutePath().section(u'/', 0, -2);
@@ -776,7 +775,7 @@ void TestCli::portsAsNamed()
 // link and the pseudo-terminal it points to are one device.
 void TestCli::oneDeviceOneUserWhateverItsName()
 {
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     QVERIFY(sim.start());
     const QString device = QFileInfo(sim.link()).canonicalFilePath();
     QtPlcPort holder(path(u"set.ini"_s));
@@ -812,7 +811,7 @@ void TestCli::writesFilesByTheirEnding()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, file);
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     QVERIFY(sim.start({u"--rom"_s, u"28FF4C5D0300009A"_s}));
     QCOMPARE(cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)}).code, 0);
     const QString written = path(file);

@@ -4,6 +4,7 @@
 #include "link/plctransaction.h"
 #include "link/qtplcport.h"
 #include "simprocess.h"
+#include "support/buildpath.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -38,7 +39,7 @@ private:
 
 void TestLinkEndToEnd::init()
 {
-    m_sim = std::make_unique<SimProcess>(QStringLiteral(PLC_SIM_PATH));
+    m_sim = std::make_unique<SimProcess>(buildPath(PLC_SIM_PATH));
 }
 
 void TestLinkEndToEnd::cleanup()

@@ -10,6 +10,7 @@
 #include "modbus/uartdescription.h"
 #include "modbusfixture.h"
 #include "simprocess.h"
+#include "support/buildpath.h"
 
 #include <QFile>
 #include <QTest>
@@ -36,7 +37,7 @@ QStringList readable(const QList<QByteArray> &frames)
 
 void TestModbusEndToEnd::downloadThenUploadThroughPlcSim()
 {
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     const QString log = sim.path(QStringLiteral("frames.log"));
     QVERIFY(sim.start({QStringLiteral("--log"), log}));
     const QString ini = sim.path(QStringLiteral("set.ini"));

@@ -5,6 +5,7 @@
 #include "onewire/auxtransfer.h"
 #include "onewire/bussearch.h"
 #include "simprocess.h"
+#include "support/buildpath.h"
 
 #include <QTest>
 
@@ -20,7 +21,7 @@ private Q_SLOTS:
 // the sensor table, travel to the PLC and back unchanged.
 void TestOneWireEndToEnd::searchThenDownloadAndUpload()
 {
-    SimProcess sim(QStringLiteral(PLC_SIM_PATH));
+    SimProcess sim(buildPath(PLC_SIM_PATH));
     QVERIFY(sim.start({QStringLiteral("--rom"), QStringLiteral("28FF4C5D0300009A"),
                        QStringLiteral("--rom"), QStringLiteral("021CB801000000A2"),
                        QStringLiteral("--search-time"), QStringLiteral("500")}));

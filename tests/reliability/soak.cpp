@@ -31,6 +31,7 @@
 #include "onewire/bussearch.h"
 #include "onewire/sensortable.h"
 #include "simprocess.h"
+#include "support/buildpath.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -709,7 +710,7 @@ QStringList severalPorts(std::vector<std::unique_ptr<SimProcess>> &plcs, Random 
         QStringLiteral("ports run %1, %2 ports, %3 downloads: ").arg(run).arg(ports).arg(times);
     for (int t = 0; t < times; ++t) {
         QProcess cli;
-        cli.start(QStringLiteral(PLC_CLI_PATH), arguments);
+        cli.start(buildPath(PLC_CLI_PATH), arguments);
         if (!cli.waitForFinished(60000) || cli.exitCode() != 0)
             wrong << where + QStringLiteral("the download ended with %1: %2")
                                  .arg(cli.exitCode())
@@ -804,7 +805,7 @@ int main(int argc, char *argv[])
                               : (only > 0 ? 0 : std::max(2, rounds / 50));
     std::vector<std::unique_ptr<SimProcess>> plcs;
     for (int k = 0; k < 4 && portsRuns > 0; ++k) {
-        plcs.push_back(std::make_unique<SimProcess>(QStringLiteral(PLC_SIM_PATH)));
+        plcs.push_back(std::make_unique<SimProcess>(buildPath(PLC_SIM_PATH)));
         if (!plcs.back()->start()) {
             std::fprintf(stderr, "plc-sim did not start\n");
             ++wrong;

@@ -13,6 +13,7 @@
 #include "simoptions.h"
 #include "simport.h"
 #include "simprocess.h"
+#include "support/buildpath.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -42,7 +43,7 @@ void TestDemoPlc::init()
     m_plc = std::make_unique<PlcSimulator>();
     SimOptions options;
     QVERIFY2(options.parse({u"plc-sim"_s, u"--link"_s, u"unused"_s, u"--options"_s,
-                            QStringLiteral(PLC_DEMO_OPTIONS)}),
+                            buildPath(PLC_DEMO_OPTIONS)}),
              qPrintable(options.errorString()));
     QCOMPARE(options.lineSpeed(), 9600);
     QVERIFY(options.configPath().endsWith(u"/sim/demo/demo.json"_s));
@@ -108,8 +109,8 @@ void TestDemoPlc::reportsItsErrors()
 // plc-sim itself takes the options file and answers at 9600 baud only.
 void TestDemoPlc::answersAtItsSpeedOnly()
 {
-    SimProcess plc(QStringLiteral(PLC_SIM_PATH));
-    QVERIFY(plc.start({u"--options"_s, QStringLiteral(PLC_DEMO_OPTIONS)}));
+    SimProcess plc(buildPath(PLC_SIM_PATH));
+    QVERIFY(plc.start({u"--options"_s, buildPath(PLC_DEMO_OPTIONS)}));
     const QString ini = plc.path(u"set.ini"_s);
     QtPlcPort port(ini);
     port.setDevice(plc.link());

@@ -1,5 +1,6 @@
 #include "config/configurationjson.h"
 #include "link/plcframe.h"
+#include "support/buildpath.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -78,8 +79,7 @@ void TestPlcSimExe::cleanup()
 
 bool TestPlcSimExe::start(const QStringList &arguments)
 {
-    m_sim.start(QStringLiteral(PLC_SIM_PATH),
-                QStringList{QStringLiteral("--link"), m_link} + arguments);
+    m_sim.start(buildPath(PLC_SIM_PATH), QStringList{QStringLiteral("--link"), m_link} + arguments);
     return m_sim.waitForStarted(5000);
 }
 

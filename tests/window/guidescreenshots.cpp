@@ -22,6 +22,7 @@
 #include "simport.h"
 #include "simprocess.h"
 #include "support/borrowedport.h"
+#include "support/buildpath.h"
 #include "support/renderharness.h"
 #include "support/scripteddialogs.h"
 #include "window/comsetting.h"
@@ -100,7 +101,7 @@ bool setUpDemo(PlcSimulator &simulator)
     SimOptions options;
     if (!options.parse({QStringLiteral("plc-sim"), QStringLiteral("--link"),
                         QStringLiteral("unused"), QStringLiteral("--options"),
-                        QStringLiteral(PLC_DEMO_OPTIONS)})) {
+                        buildPath(PLC_DEMO_OPTIONS)})) {
         fail(options.errorString());
         return false;
     }
@@ -118,7 +119,7 @@ bool setUpDemo(PlcSimulator &simulator)
 // the file.
 IoAssignment demoIo()
 {
-    QFile file(QStringLiteral(PLC_DEMO_CONFIG));
+    QFile file(buildPath(PLC_DEMO_CONFIG));
     if (!file.open(QIODevice::ReadOnly)) {
         fail(file.errorString());
         return {};
@@ -204,8 +205,8 @@ private:
     // pseudo-terminal, COM1 mapped to it as scripts/run maps it.
     void takeLink()
     {
-        SimProcess plc(QStringLiteral(PLC_SIM_PATH));
-        if (!plc.start({QStringLiteral("--options"), QStringLiteral(PLC_DEMO_OPTIONS)}))
+        SimProcess plc(buildPath(PLC_SIM_PATH));
+        if (!plc.start({QStringLiteral("--options"), buildPath(PLC_DEMO_OPTIONS)}))
             return fail(QStringLiteral("plc-sim did not start"));
         const QString ini = plc.path(QStringLiteral("set.ini"));
         Ini_write(ini, QStringLiteral("PORTS"), QStringLiteral("COM1"), plc.link());
@@ -361,8 +362,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString dir =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(PLC_GUIDE_IMAGES);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : buildPath(PLC_GUIDE_IMAGES);
     QDir().mkpath(dir);
     PlcSimulator simulator;
     if (!setUpDemo(simulator))

@@ -12,6 +12,7 @@
 #include "onewire/onewiretab.h"
 #include "onewire/searchform.h"
 #include "onewire/sensordialog.h"
+#include "support/buildpath.h"
 #include "support/idleport.h"
 #include "support/renderharness.h"
 #include "widgets/gridview.h"
@@ -229,7 +230,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(RENDER_DIR);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : buildPath(RENDER_DIR);
     QDir().mkpath(dir);
 
     RenderWindow render;

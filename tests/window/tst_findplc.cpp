@@ -4,6 +4,7 @@
 #include "link/qtplcport.h"
 #include "link/traffic.h"
 #include "simprocess.h"
+#include "support/buildpath.h"
 #include "support/scripteddialogs.h"
 #include "window/comsetting.h"
 
@@ -28,8 +29,8 @@ private Q_SLOTS:
 // form, and nothing reaches the settings file before "OK".
 void TestFindPlc::findsEachPlcAtItsSpeed()
 {
-    SimProcess slow(QStringLiteral(PLC_SIM_PATH));
-    SimProcess fast(QStringLiteral(PLC_SIM_PATH));
+    SimProcess slow(buildPath(PLC_SIM_PATH));
+    SimProcess fast(buildPath(PLC_SIM_PATH));
     QVERIFY(slow.start({u"--speed"_s, u"19200"_s}));
     QVERIFY(fast.start({u"--speed"_s, u"57600"_s, u"--cpu-type"_s, u"0102"_s}));
     const QString ini = slow.path(u"set.ini"_s);

@@ -1,6 +1,8 @@
 // The user guide's pictures: guide-screenshots, run into a folder of its own,
 // makes every picture docs/guide.md and README.md show, each small enough to
 // keep in the tree; and the tree holds each of them.
+#include "support/buildpath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,7 +45,7 @@ constexpr qint64 largestPicture = 150 * 1024;
 
 void TestGuide::makesEveryPictureTheGuideShows()
 {
-    const QDir source(QStringLiteral(PLC_SOURCE_DIR));
+    const QDir source(buildPath(PLC_SOURCE_DIR));
     const QStringList guide = picturesOf(source.filePath(u"docs/guide.md"_s));
     const QStringList readme = picturesOf(source.filePath(u"README.md"_s));
     QVERIFY(guide.size() >= 10);
@@ -52,7 +54,7 @@ void TestGuide::makesEveryPictureTheGuideShows()
     QTemporaryDir dir;
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(QStringLiteral(PLC_GUIDE_SCREENSHOTS), {dir.path()});
+    program.start(buildPath(PLC_GUIDE_SCREENSHOTS), {dir.path()});
     QVERIFY(program.waitForFinished(90000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
