@@ -1,0 +1,101 @@
+# Unity batches that name their sources by relative paths.
+#
+# CMake's own unity build (CMAKE_UNITY_BUILD) includes each source by its
+# absolute path, so the batches of two clones of the tree differ and the
+# compiler cache finds nothing of one for the other. With CMAKE_UNITY_BUILD
+# on, plc_relocatable_unity() makes the same batches itself after every
+# target is defined: CMAKE_UNITY_BUILD_BATCH_SIZE sources a batch, in their
+# order, each included by its path from the batch's folder, and turns
+# CMake's own unity build off for the target.
+
+function(plc_unity_targets dir out)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(sub IN LISTS subdirs)
+        plc_unity_targets(${sub} more)
+        list(APPEND targets ${more})
+    endforeach()
+    set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+function(plc_unity_batches target)
+    get_target_property(type ${target} TYPE)
+    if(NOT type MATCHES "EXECUTABLE|LIBRARY")
+        return()
+    endif()
+    get_target_property(unity ${target} UNITY_BUILD)
+    if(NOT unity OR type STREQUAL "INTERFACE_LIBRARY")
+        return()
+    endif()
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(sourceDir ${target} SOURCE_DIR)
+    get_target_property(binaryDir ${target} BINARY_DIR)
+    set(size ${CMAKE_UNITY_BUILD_BATCH_SIZE})
+    if(NOT size)
+        set(size 8)
+    endif()
+    set(folder ${binaryDir}/plc-unity/${target})
+    set(batch "")
+    set(count 0)
+    set(index 0)
+    set(batches)
+    foreach(source IN LISTS sources)
+        if(NOT source MATCHES "\\.(cpp|cxx|cc)$" OR source MATCHES "\\$<")
+            continue()
+        endif()
+        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${sourceDir} OUTPUT_VARIABLE path)
+        get_source_file_property(skip ${path} TARGET_DIRECTORY ${target}
+            SKIP_UNITY_BUILD_INCLUSION)
+        get_source_file_property(headerOnly ${path} TARGET_DIRECTORY ${target}
+            HEADER_FILE_ONLY)
+        # A source with settings of its own compiles alone.
+        set(own FALSE)
+        foreach(property COMPILE_DEFINITIONS COMPILE_OPTIONS COMPILE_FLAGS INCLUDE_DIRECTORIES)
+            get_source_file_property(value ${path} TARGET_DIRECTORY ${target} ${property})
+            if(value)
+                set(own TRUE)
+            endif()
+        endforeach()
+        # A source several targets share was marked by the first of them.
+        get_property(marked GLOBAL PROPERTY plc_unity_marked)
+        if(path IN_LIST marked)
+            set(headerOnly FALSE)
+        endif()
+        if(skip OR headerOnly OR own)
+            continue()
+        endif()
+        file(RELATIVE_PATH relative ${folder} ${path})
+        string(APPEND batch "#include \"${relative}\"\n")
+        set_source_files_properties(${path} TARGET_DIRECTORY ${target}
+            PROPERTIES HEADER_FILE_ONLY ON)
+        set_property(GLOBAL APPEND PROPERTY plc_unity_marked ${path})
+        math(EXPR count "${count} + 1")
+        if(count EQUAL size)
+            file(CONFIGURE OUTPUT ${folder}/unity_${index}.cxx
+                CONTENT "/* made by cmake/unity.cmake */\n${batch}" @ONLY)
+            list(APPEND batches ${folder}/unity_${index}.cxx)
+            math(EXPR index "${index} + 1")
+            set(batch "")
+            set(count 0)
+        endif()
+    endforeach()
+    if(count GREATER 0)
+        file(CONFIGURE OUTPUT ${folder}/unity_${index}.cxx
+            CONTENT "/* made by cmake/unity.cmake */\n${batch}" @ONLY)
+        list(APPEND batches ${folder}/unity_${index}.cxx)
+    endif()
+    set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
+    if(batches)
+        target_sources(${target} PRIVATE ${batches})
+    endif()
+endfunction()
+
+function(plc_relocatable_unity)
+    if(NOT CMAKE_UNITY_BUILD)
+        return()
+    endif()
+    plc_unity_targets(${CMAKE_SOURCE_DIR} targets)
+    foreach(target IN LISTS targets)
+        plc_unity_batches(${target})
+    endforeach()
+endfunction()
