@@ -146,6 +146,9 @@ Main::~Main()
 {
     disconnect(m_context.get(), nullptr, this, nullptr);
     disconnect(qApp, nullptr, this, nullptr);
+    // The monitor, hidden as the window goes, would turn off the recorder
+    // the members have already taken with them: it goes first.
+    delete m_monitor;
 }
 
 void Main::buildTabs()

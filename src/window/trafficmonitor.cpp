@@ -115,6 +115,12 @@ TrafficMonitor::TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, 
     hide();
 }
 
+// Hidden as it goes, the dock would turn off a recorder that may be gone.
+TrafficMonitor::~TrafficMonitor()
+{
+    disconnect(toggleViewAction(), nullptr, this, nullptr);
+}
+
 QString TrafficMonitor::text() const
 {
     return QStringList(m_shownLines.cbegin(), m_shownLines.cend()).join(QLatin1Char('\n'));

@@ -27,6 +27,7 @@ public:
     static constexpr int keptLines = 10000;
 
     TrafficMonitor(TrafficRecorder &recorder, UserDialogs &dialogs, QWidget *parent = nullptr);
+    ~TrafficMonitor() override;
 
     // The lines shown, whole: a frame wider than the list shows with its
     // middle left out, and whole in the line's tooltip.
