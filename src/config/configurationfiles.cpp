@@ -3,6 +3,7 @@
 #include "config/configurationjson.h"
 #include "link/wholefile.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace ConfigurationFiles {
@@ -25,14 +26,16 @@ ConfigurationFile::Decoded load(const QString &path, const Configuration &curren
         const QFileInfo info(path);
         return {std::nullopt,
                 QStringLiteral("%1 holds %2 bytes, more than a configuration in JSON can")
-                    .arg(path, info.isFile() ? QString::number(info.size())
-                                             : QStringLiteral("more than %1").arg(largestJson))};
+                    .arg(QDir::toNativeSeparators(path),
+                         info.isFile() ? QString::number(info.size())
+                                       : QStringLiteral("more than %1").arg(largestJson))};
     }
     if (!file.contents)
         return {std::nullopt, file.error};
     const ConfigurationJson::Read read = ConfigurationJson::read(*file.contents);
     if (!read.configuration)
-        return {std::nullopt, QStringLiteral("%1: %2").arg(path, read.error)};
+        return {std::nullopt,
+                QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), read.error)};
     return {read.configuration, {}};
 }
 

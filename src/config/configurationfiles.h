@@ -19,7 +19,7 @@ inline const QString filter =
 
 // Reads and checks the whole file. A record takes the parts it does not hold
 // from `current`; the JSON form holds them all, keys left out taking their
-// defaults. The error names the file.
+// defaults. The error names the file as the system names it.
 ConfigurationFile::Decoded load(const QString &path, const Configuration &current);
 
 // Writes the file whole or not at all; the error, empty when it was written.
