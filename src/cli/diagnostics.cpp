@@ -34,7 +34,8 @@ QString notInModeMessage(const QString &which)
 // buffer's mode.
 CommandResult watchBuffer(const Options &o, PlcPort &port, const QString &which)
 {
-    ErrorWatch watch(*ErrorWatch::bufferNamed(which));
+    const ErrorBuffer buffer = *ErrorWatch::bufferNamed(which);
+    ErrorWatch watch(ErrorWatch::kindOf(buffer));
     const QString prefix = o.ports.size() > 1 ? o.port + QStringLiteral(": ") : QString();
     int reads = 0;
     int failedInARow = 0;
@@ -56,7 +57,7 @@ CommandResult watchBuffer(const Options &o, PlcPort &port, const QString &which)
             if (interrupted)
                 break;
         }
-        const ErrorBufferRead read = readErrorBuffer(port, o.ini, which);
+        const ErrorBufferRead read = readErrorBuffer(port, o.ini, buffer);
         const QDateTime now = QDateTime::currentDateTime();
         ++reads;
         if (!read.result.ok) {
@@ -89,12 +90,12 @@ CommandResult watchBuffer(const Options &o, PlcPort &port, const QString &which)
 CommandResult diag(const Options &o, PlcPort &port, const TransferProgress &)
 {
     const QString which = o.arguments.value(0);
-    const std::optional<ErrorWatch::Buffer> buffer = ErrorWatch::bufferNamed(which);
+    const std::optional<ErrorBuffer> buffer = ErrorWatch::bufferNamed(which);
     if (!buffer)
         return failed(Usage, QStringLiteral("diag takes modbus1, modbus2 or onewire"));
     if (o.watch > 0)
         return watchBuffer(o, port, which);
-    const ErrorBufferRead read = readErrorBuffer(port, o.ini, which);
+    const ErrorBufferRead read = readErrorBuffer(port, o.ini, *buffer);
     if (!read.result.ok)
         return failed(read.result);
     // A port out of the buffer's mode has no buffer: an empty table would
@@ -107,7 +108,7 @@ CommandResult diag(const Options &o, PlcPort &port, const TransferProgress &)
                  {QStringLiteral("error"), notInModeMessage(which)}}};
     const TextTable table = read.table.value_or(TextTable());
     return {Done,
-            tableLines(ErrorWatch::plainFormat(*buffer), table),
+            tableLines(ErrorWatch::plainFormat(ErrorWatch::kindOf(*buffer)), table),
             {{QStringLiteral("rows"), tableJson(table)}, {QStringLiteral("inMode"), true}}};
 }
 

@@ -98,7 +98,7 @@ CommandResult check(const Options &o)
     QJsonArray cells;
     for (const RefusedCell &cell : refused) {
         lines << cell.text();
-        cells.append(QJsonObject{{QStringLiteral("table"), cell.table},
+        cells.append(QJsonObject{{QStringLiteral("table"), cell.tableName()},
                                  {QStringLiteral("row"), cell.row},
                                  {QStringLiteral("column"), cell.column},
                                  {QStringLiteral("columnName"), cell.columnName},

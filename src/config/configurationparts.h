@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/plcpart.h"
+
 #include <QStringList>
 
 #include <optional>
@@ -13,6 +15,11 @@ struct ConfigurationParts
 
     // "uart1,uart2,aux" or any of them; nothing for an unknown name.
     static std::optional<ConfigurationParts> fromText(const QString &text);
+    // The one part; the I/O assignment is none of them.
+    static constexpr ConfigurationParts only(PlcPart part)
+    {
+        return {part == PlcPart::Uart1, part == PlcPart::Uart2, part == PlcPart::Aux};
+    }
 };
 
 inline std::optional<ConfigurationParts> ConfigurationParts::fromText(const QString &text)

@@ -139,11 +139,24 @@ QStringList refusedSettings(const Configuration &configuration)
     return lines;
 }
 
+QString RefusedCell::tableName() const
+{
+    switch (table) {
+    case PlcTable::Uart1:
+        return QStringLiteral("uart1");
+    case PlcTable::Uart2:
+        return QStringLiteral("uart2");
+    case PlcTable::Sensors:
+        break;
+    }
+    return QStringLiteral("sensors");
+}
+
 QString RefusedCell::text() const
 {
-    const QString where = table == QLatin1String("sensors") ? QStringLiteral("1-wire")
-                          : table == QLatin1String("uart2") ? QStringLiteral("UART 2")
-                                                            : QStringLiteral("UART 1");
+    const QString where = table == PlcTable::Sensors ? QStringLiteral("1-wire")
+                          : table == PlcTable::Uart2 ? QStringLiteral("UART 2")
+                                                     : QStringLiteral("UART 1");
     return QStringLiteral("%1 row %2, column %3: \"%4\", not %5")
         .arg(where)
         .arg(row)
@@ -154,8 +167,8 @@ QList<RefusedCell> refusedCells(const Configuration &configuration)
 {
     QList<RefusedCell> cells;
     static const QStringList requestColumns = headerFromFormat(RequestTable::format);
-    for (const auto &[name, uart] : {std::pair{QStringLiteral("uart1"), &configuration.uart1},
-                                     std::pair{QStringLiteral("uart2"), &configuration.uart2}}) {
+    for (const auto &[name, uart] : {std::pair{PlcTable::Uart1, &configuration.uart1},
+                                     std::pair{PlcTable::Uart2, &configuration.uart2}}) {
         for (const GridError &error : gridFaults(uart->table)) {
             const QStringList &row = uart->table.at(error.row - 1);
             const int column = gridErrorColumn(error.code);
@@ -172,7 +185,7 @@ QList<RefusedCell> refusedCells(const Configuration &configuration)
         const int column = error.code == SensorGridError::Register
                                ? int(SensorTable::Register)
                                : SensorTable::Byte0 + error.code;
-        cells << RefusedCell{QStringLiteral("sensors"),
+        cells << RefusedCell{PlcTable::Sensors,
                              error.row,
                              column,
                              sensorColumns.value(column).trimmed(),

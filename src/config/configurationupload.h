@@ -32,12 +32,12 @@ ConfigurationUpload uploadConfiguration(PlcPort &port, const QString &iniFile,
 std::optional<TransferResult> downloadRefusal(const Configuration &configuration,
                                               const ConfigurationParts &parts);
 
-// A cell a download's checks refuse (Check_grid, Check_grid_1w): the table
-// ("uart1", "uart2" or "sensors"), the row from 1, the column, its caption,
-// the value and what the download takes there ("0 to 4").
+// A cell a download's checks refuse (Check_grid, Check_grid_1w): the table,
+// the row from 1, the column, its caption, the value and what the download
+// takes there ("0 to 4").
 struct RefusedCell
 {
-    QString table;
+    PlcTable table = PlcTable::Uart1;
     int row = 0;
     int column = 0;
     QString columnName;
@@ -46,6 +46,8 @@ struct RefusedCell
 
     // "UART 1 row 3, column Function: 238, not 0 to 4".
     QString text() const;
+    // "uart1", "uart2" or "sensors", as the command line's JSON names it.
+    QString tableName() const;
 };
 // Every such cell of the three tables, whatever the roles: a download of the
 // part would refuse each of them.

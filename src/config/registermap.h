@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/configuration.h"
+#include "link/plcpart.h"
 
 #include <QList>
 #include <QString>
@@ -16,7 +17,7 @@ namespace RegisterMap {
 enum class Area { Bits, Registers };
 enum class Direction { Fills, Supplies };
 // The tables a use or a conflict lies in.
-enum class Table { Uart1, Uart2, Sensors };
+using Table = PlcTable;
 
 struct Use
 {

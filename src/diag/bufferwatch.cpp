@@ -16,9 +16,9 @@ namespace {
 constexpr int defaultInterval = 2;
 const QString section = QStringLiteral("WATCH");
 
-ErrorWatch::Buffer kindOf(const QString &name)
+ErrorWatch::Buffer kindOf(ErrorBuffer buffer)
 {
-    return ErrorWatch::bufferNamed(name).value_or(ErrorWatch::Buffer::Modbus);
+    return ErrorWatch::kindOf(buffer);
 }
 
 } // namespace
@@ -28,15 +28,15 @@ BufferWatch::BufferWatch(TabContext &context, const QString &prefix, const QStri
     : QObject(parent), m_context(context), m_settingsKey(settingsKey)
 {
     for (const Buffer &buffer : buffers) {
-        m_buffers.push_back(
-            std::make_unique<Watched>(Watched{buffer, ErrorWatch(kindOf(buffer.name)), false, {}}));
+        m_buffers.push_back(std::make_unique<Watched>(
+            Watched{buffer, ErrorWatch(kindOf(buffer.which)), false, {}}));
         // The rows that changed in the last read stand out, and each slot
         // has the mark its request or sensor has in its table.
         buffer.grid->grid()->setNotes(
             [this, watched = m_buffers.back().get()](const QStringList &cells, int column) {
                 const int slot = cells.value(0).toInt();
                 GridModel::CellNote note{{}, false, watched->changed.count(slot) > 0};
-                const QList<SlotHealth> slots = m_context.slotHealth(watched->buffer.name);
+                const QList<SlotHealth> slots = m_context.slotHealth(watched->buffer.which);
                 if (column == 0 && slot >= 1 && slot <= slots.size()) {
                     note.mark = slots.at(slot - 1).mark();
                     note.toolTip = slots.at(slot - 1).toolTip();
@@ -44,8 +44,8 @@ BufferWatch::BufferWatch(TabContext &context, const QString &prefix, const QStri
                 return note;
             });
         connect(&context, &TabContext::slotHealthChanged, buffer.grid,
-                [grid = buffer.grid, name = buffer.name](const QString &changed) {
-                    if (changed == name)
+                [grid = buffer.grid, which = buffer.which](ErrorBuffer changed) {
+                    if (changed == which)
                         grid->viewport()->update();
                 });
     }
@@ -100,7 +100,7 @@ void BufferWatch::showPlainRead(int buffer)
 {
     Watched &watched = *m_buffers.at(std::size_t(buffer));
     watched.changed.clear();
-    watched.buffer.grid->grid()->setFormat(ErrorWatch::plainFormat(kindOf(watched.buffer.name)));
+    watched.buffer.grid->grid()->setFormat(ErrorWatch::plainFormat(kindOf(watched.buffer.which)));
 }
 
 void BufferWatch::start()
@@ -110,7 +110,7 @@ void BufferWatch::start()
         watched->active = true;
         watched->changed.clear();
         GridModel *model = watched->buffer.grid->grid();
-        model->setFormat(ErrorWatch::format(kindOf(watched->buffer.name)));
+        model->setFormat(ErrorWatch::format(kindOf(watched->buffer.which)));
     }
     m_state->setText(QStringLiteral("watching"));
     read();
@@ -123,7 +123,7 @@ void BufferWatch::stop(const QString &why)
     for (const std::unique_ptr<Watched> &watched : m_buffers) {
         watched->changed.clear();
         watched->buffer.grid->viewport()->update();
-        m_context.setSlotHealth(watched->buffer.name, {});
+        m_context.setSlotHealth(watched->buffer.which, {});
     }
     m_state->clear();
     withdrawProblem();
@@ -143,17 +143,17 @@ void BufferWatch::read()
     m_due = false;
     if (!isWatching())
         return;
-    QStringList names;
+    QList<ErrorBuffer> names;
     for (const std::unique_ptr<Watched> &watched : m_buffers) {
         if (watched->active)
-            names << watched->buffer.name;
+            names << watched->buffer.which;
     }
     auto reads = std::make_shared<QList<ErrorBufferRead>>();
     const bool started = m_context.runInBackground(
         [names, reads, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
             // As every operation, a round ends at a failure; the next
             // interval tries again.
-            for (const QString &name : names) {
+            for (ErrorBuffer name : names) {
                 reads->append(readErrorBuffer(port, ini, name));
                 if (!reads->last().result.ok)
                     break;
@@ -191,7 +191,7 @@ void BufferWatch::take(const QList<ErrorBufferRead> &reads)
         if (!read.inMode) {
             watched->active = false;
             watched->changed.clear();
-            m_context.setSlotHealth(watched->buffer.name, {});
+            m_context.setSlotHealth(watched->buffer.which, {});
             problems << outOfMode(*watched);
             continue;
         }
@@ -217,7 +217,7 @@ void BufferWatch::take(const QList<ErrorBufferRead> &reads)
 
 QString BufferWatch::outOfMode(const Watched &watched) const
 {
-    return watched.buffer.name == QLatin1String("onewire")
+    return watched.buffer.which == ErrorBuffer::OneWire
                ? QStringLiteral("the auxiliary port is not a 1-wire master")
                : QStringLiteral("%1 is not a Modbus master").arg(watched.buffer.caption);
 }
@@ -239,16 +239,16 @@ void BufferWatch::publishHealth(const Watched &watched)
         health.activations = slot.activations;
         slots << health;
     }
-    m_context.setSlotHealth(watched.buffer.name, slots);
+    m_context.setSlotHealth(watched.buffer.which, slots);
 }
 
 // The slots keep the state last read, shown as not known any more.
 void BufferWatch::markUnread(const Watched &watched, const QString &why)
 {
-    QList<SlotHealth> slots = m_context.slotHealth(watched.buffer.name);
+    QList<SlotHealth> slots = m_context.slotHealth(watched.buffer.which);
     for (SlotHealth &slot : slots)
         slot.unreadBecause = why;
-    m_context.setSlotHealth(watched.buffer.name, slots);
+    m_context.setSlotHealth(watched.buffer.which, slots);
 }
 
 // A problem told in the status bar goes once the reads work again, or the

@@ -31,7 +31,7 @@ class BufferWatch : public QObject
 public:
     struct Buffer
     {
-        QString name;    // modbus1, modbus2 or onewire
+        ErrorBuffer which;
         QString caption; // "UART 1", for the status bar
         GridView *grid = nullptr;
     };

@@ -20,13 +20,31 @@ QString ErrorWatch::format(Buffer buffer)
     return plainFormat(buffer) + watchColumns;
 }
 
-std::optional<ErrorWatch::Buffer> ErrorWatch::bufferNamed(const QString &name)
+ErrorWatch::Buffer ErrorWatch::kindOf(ErrorBuffer buffer)
 {
-    if (name == QLatin1String("modbus1") || name == QLatin1String("modbus2"))
-        return Buffer::Modbus;
-    if (name == QLatin1String("onewire"))
-        return Buffer::OneWire;
+    return buffer == ErrorBuffer::OneWire ? Buffer::OneWire : Buffer::Modbus;
+}
+
+std::optional<ErrorBuffer> ErrorWatch::bufferNamed(const QString &name)
+{
+    for (ErrorBuffer buffer : {ErrorBuffer::Modbus1, ErrorBuffer::Modbus2, ErrorBuffer::OneWire}) {
+        if (name == nameOf(buffer))
+            return buffer;
+    }
     return std::nullopt;
+}
+
+QString ErrorWatch::nameOf(ErrorBuffer buffer)
+{
+    switch (buffer) {
+    case ErrorBuffer::Modbus1:
+        return QStringLiteral("modbus1");
+    case ErrorBuffer::Modbus2:
+        return QStringLiteral("modbus2");
+    case ErrorBuffer::OneWire:
+        break;
+    }
+    return QStringLiteral("onewire");
 }
 
 bool ErrorWatch::isActive(int errorByte) const
@@ -89,11 +107,15 @@ QString ErrorWatch::changeLine(const QString &buffer, int slot, const QDateTime 
     return line;
 }
 
-ErrorBufferRead readErrorBuffer(PlcPort &port, const QString &iniFile, const QString &name)
+ErrorBufferRead readErrorBuffer(PlcPort &port, const QString &iniFile, ErrorBuffer buffer)
 {
-    if (name == QLatin1String("onewire"))
-        return readOneWireErrorBuffer(port, iniFile);
-    return readModbusErrorBuffer(port, iniFile,
-                                 name == QLatin1String("modbus2") ? UartDescription::uart2()
-                                                                  : UartDescription::uart1());
+    switch (buffer) {
+    case ErrorBuffer::Modbus1:
+        return readModbusErrorBuffer(port, iniFile, UartDescription::uart1());
+    case ErrorBuffer::Modbus2:
+        return readModbusErrorBuffer(port, iniFile, UartDescription::uart2());
+    case ErrorBuffer::OneWire:
+        break;
+    }
+    return readOneWireErrorBuffer(port, iniFile);
 }

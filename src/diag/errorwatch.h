@@ -1,6 +1,7 @@
 #pragma once
 
 #include "diag/modbuserrorbuffer.h"
+#include "link/plcpart.h"
 #include "tables/texttable.h"
 
 #include <QDateTime>
@@ -31,9 +32,12 @@ public:
     // The buffer's table format, and the same with the two watch columns.
     static QString plainFormat(Buffer buffer);
     static QString format(Buffer buffer);
-    // The buffers by the names they go by: modbus1, modbus2 (Modbus) and
-    // onewire (1-wire).
-    static std::optional<Buffer> bufferNamed(const QString &name);
+    // The kind of each buffer.
+    static Buffer kindOf(ErrorBuffer buffer);
+    // The buffers by the names they go by on the command line and in the
+    // settings: modbus1, modbus2 and onewire.
+    static std::optional<ErrorBuffer> bufferNamed(const QString &name);
+    static QString nameOf(ErrorBuffer buffer);
 
     // Whether an error byte says an error is active: for a Modbus slot any
     // error but an inactive one (80), for a sensor bit 7.
@@ -58,6 +62,5 @@ private:
     QList<Slot> m_slots;
 };
 
-// The buffer of that name read as its button reads it: "modbus1" and
-// "modbus2" UART 1's and UART 2's, "onewire" the sensors'.
-ErrorBufferRead readErrorBuffer(PlcPort &port, const QString &iniFile, const QString &name);
+// The buffer read as its button reads it.
+ErrorBufferRead readErrorBuffer(PlcPort &port, const QString &iniFile, ErrorBuffer buffer);

@@ -64,8 +64,8 @@ QGroupBox *ModbusDiagTab::buildCommands()
     addButton("Command6", QStringLiteral("Read modbus buffer &2"), 2);
     // Made after the buttons, so Tab reaches the watch after them, as shown.
     m_watch = new BufferWatch(m_context, QStringLiteral("MB"), QStringLiteral("Modbus"),
-                              {{QStringLiteral("modbus1"), QStringLiteral("UART 1"), m_grids[0]},
-                               {QStringLiteral("modbus2"), QStringLiteral("UART 2"), m_grids[1]}},
+                              {{ErrorBuffer::Modbus1, QStringLiteral("UART 1"), m_grids[0]},
+                               {ErrorBuffer::Modbus2, QStringLiteral("UART 2"), m_grids[1]}},
                               this);
     layout->addSpacing(24);
     layout->addLayout(m_watch->controls(), 1);

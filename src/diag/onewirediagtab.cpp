@@ -27,9 +27,8 @@ OneWireDiagTab::OneWireDiagTab(TabContext &context, QWidget *parent)
     read->setObjectName(QStringLiteral("Command5"));
     connect(read, &QPushButton::clicked, this, &OneWireDiagTab::readBuffer);
     m_context.registerPlcControl(read);
-    m_watch =
-        new BufferWatch(context, QStringLiteral("W1"), QStringLiteral("OneWire"),
-                        {{QStringLiteral("onewire"), QStringLiteral("1-wire"), m_grid}}, this);
+    m_watch = new BufferWatch(context, QStringLiteral("W1"), QStringLiteral("OneWire"),
+                              {{ErrorBuffer::OneWire, QStringLiteral("1-wire"), m_grid}}, this);
     auto *commandLayout = new QHBoxLayout(commands);
     commandLayout->addWidget(read);
     commandLayout->addSpacing(24);

@@ -13,7 +13,8 @@
 
 #include <functional>
 
-HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent) : QWidget(parent), m_context(context)
+HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent)
+    : PartTab(PlcPart::Io, parent), m_context(context)
 {
     auto *io =
         frameBox(QStringLiteral("Frame5"), QStringLiteral("Input-output configuration"), this);
@@ -57,6 +58,7 @@ HwConfigTab::HwConfigTab(TabContext &context, QWidget *parent) : QWidget(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(io);
     showAssignment();
+    followEdits();
 }
 
 void HwConfigTab::apply(const IoAssignment &assignment)
@@ -116,7 +118,7 @@ void HwConfigTab::uploadFromPlc()
             if (!read.assignment)
                 return;
             apply(*read.assignment);
-            Q_EMIT m_context.partRead(QStringLiteral("io"));
+            Q_EMIT m_context.partRead(PlcPart::Io);
         });
 }
 

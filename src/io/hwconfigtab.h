@@ -1,8 +1,7 @@
 #pragma once
 
 #include "io/ioassignment.h"
-
-#include <QWidget>
+#include "widgets/parttab.h"
 
 class GridView;
 class TabContext;
@@ -11,7 +10,7 @@ class TabContext;
 // and outputs in a table whose Function cells take a selector, and the
 // buttons "New IO config", "Upload from PLC" and "Download to PLC", which
 // stay inactive (see io/iotransfer.h).
-class HwConfigTab : public QWidget
+class HwConfigTab : public PartTab
 {
     Q_OBJECT
 

@@ -29,6 +29,7 @@ public:
     void pause(std::chrono::milliseconds duration) override { m_port->pause(duration); }
     QString errorString() const override { return m_port->errorString(); }
     Line &line() override { return m_port->line(); }
+    TransactionWatcher *watcher() override { return m_port->watcher(); }
 
 protected:
     PlcPort &inner() const { return *m_port; }

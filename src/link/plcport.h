@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+class TransactionWatcher;
+
 // What the PLC transactions need of a serial port: the settings text
 // ("115200,N,8,1"), the port number (1 to 10), open and close, writing a text,
 // taking everything received so far without blocking, and waiting for more.
@@ -30,8 +32,6 @@ public:
         // While waiting for that, each chunk that comes restarts the wait
         // with this time.
         std::chrono::milliseconds quietAfterData{0};
-        // How many times the next request repeats the one before it.
-        int retry = 0;
         // Added to every answer timeout, for a slow adapter or a radio link
         // ([COM] AnswerTimeAdd).
         std::chrono::milliseconds answerTimeAdd{0};
@@ -73,6 +73,8 @@ public:
 
     // The line's state; ports that wrap another one share the inner one's.
     virtual Line &line() { return m_line; }
+    // Who is told of every transaction on the port; none by default.
+    virtual TransactionWatcher *watcher() { return nullptr; }
 
 private:
     Line m_line;

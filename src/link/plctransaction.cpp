@@ -2,6 +2,9 @@
 
 #include "link/plcframe.h"
 #include "link/plcport.h"
+#include "link/transactionwatcher.h"
+
+#include <QElapsedTimer>
 
 #include <QtEndian>
 
@@ -12,6 +15,7 @@
 namespace {
 
 using Outcome = PlcResult::Outcome;
+using Kind = TransactionRequest::Kind;
 using std::chrono::milliseconds;
 
 // Decides, from the answer so far, whether the transaction has ended.
@@ -19,40 +23,39 @@ using Completion = std::function<bool(const QByteArray &answer)>;
 
 struct Exchange
 {
-    QByteArray answer;
-    Outcome outcome = Outcome::Answered; // Timeout or PortError when cut short
-    QString error;
+    TransactionEnd end; // outcome Timeout or PortError when cut short
+    bool sent = false;
 };
 
 // Waits until nothing has come for the quiet time the last request left
 // owing, dropping whatever arrives: a late answer to it is never taken for
 // the answer to the next one. A line that never goes quiet is given up on
 // after a few answers' worth of bytes. False when the port fails.
-bool settle(PlcPort &port, QString &error)
+bool settle(PlcPort &port, TransactionWatcher *watcher, QString &error)
 {
     PlcPort::Line &line = port.line();
-    milliseconds quiet = line.quietBeforeNext;
-    const milliseconds afterData = line.quietAfterData;
+    milliseconds quiet = std::exchange(line.quietBeforeNext, {});
+    const milliseconds afterData = std::exchange(line.quietAfterData, {});
     qsizetype dropped = 0;
-    bool ok = true;
-    for (int round = 0; ok && quiet > milliseconds(0) && dropped < 4096 && round < 256; ++round) {
+    for (int round = 0; quiet > milliseconds(0) && dropped < 4096 && round < 256; ++round) {
         switch (port.waitForData(quiet)) {
-        case PlcPort::Wait::Data:
-            dropped += port.takeReceived().size();
+        case PlcPort::Wait::Data: {
+            const QByteArray chunk = port.takeReceived();
+            dropped += chunk.size();
+            if (watcher && !chunk.isEmpty())
+                watcher->dropped(chunk);
             quiet = afterData;
             break;
+        }
         case PlcPort::Wait::Timeout:
             quiet = {};
             break;
         case PlcPort::Wait::Error:
             error = port.errorString();
-            ok = false;
-            break;
+            return false;
         }
     }
-    // Owed until now, so that whoever watches the port knows what it drops.
-    line.quietBeforeNext = line.quietAfterData = {};
-    return ok;
+    return true;
 }
 
 // What the line owes before the next request after this one ended: after
@@ -70,44 +73,76 @@ void oweQuiet(PlcPort &port, Outcome outcome, milliseconds timeout)
     }
 }
 
-Exchange exchange(PlcPort &port, milliseconds given, const QByteArray &request,
+Exchange exchange(PlcPort &port, milliseconds given, const TransactionRequest &request,
                   const Completion &complete)
 {
     const milliseconds timeout = given + port.line().answerTimeAdd;
+    TransactionWatcher *watcher = port.watcher();
     Exchange ex;
-    if (QString error; !settle(port, error))
-        return {{}, Outcome::PortError, error};
+    TransactionEnd &end = ex.end;
+    end.outcome = Outcome::Answered;
+    if (!settle(port, watcher, end.error)) {
+        end.outcome = Outcome::PortError;
+        return ex;
+    }
     port.discardInput();
-    if (!port.write(request))
-        return {{}, Outcome::PortError, port.errorString()};
-    while (!complete(ex.answer)) {
+    if (watcher)
+        watcher->sent(request);
+    ex.sent = true;
+    QElapsedTimer clock;
+    clock.start();
+    if (!port.write(request.frame)) {
+        end.outcome = Outcome::PortError;
+        end.error = port.errorString();
+        return ex;
+    }
+    while (!complete(end.answer)) {
         switch (port.waitForData(timeout)) {
-        case PlcPort::Wait::Data:
-            ex.answer += port.takeReceived();
+        case PlcPort::Wait::Data: {
+            const QByteArray chunk = port.takeReceived();
+            end.answer += chunk;
+            if (complete(end.answer)) {
+                end.lastChunk = chunk;
+                end.answerTime = milliseconds(clock.elapsed());
+            } else if (watcher && !chunk.isEmpty()) {
+                watcher->received(chunk);
+            }
             break;
+        }
         case PlcPort::Wait::Timeout:
-            ex.outcome = Outcome::Timeout;
-            oweQuiet(port, ex.outcome, timeout);
+            end.outcome = Outcome::Timeout;
+            end.silence = timeout;
+            oweQuiet(port, end.outcome, timeout);
             return ex;
         case PlcPort::Wait::Error:
-            return {ex.answer, Outcome::PortError, port.errorString()};
+            end.outcome = Outcome::PortError;
+            end.error = port.errorString();
+            return ex;
         }
     }
     return ex;
 }
 
+// Tells the port's watcher how the transaction ended, as its result says.
+PlcResult told(PlcPort &port, const TransactionRequest &request, Exchange &ex, PlcResult result)
+{
+    ex.end.outcome = result.outcome;
+    if (TransactionWatcher *watcher = port.watcher(); watcher && ex.sent)
+        watcher->ended(request, ex.end);
+    return result;
+}
+
+TransactionRequest requestOf(Kind kind, PlcCommand command, quint16 address, int count,
+                             QByteArrayView data = {}, int retry = 0)
+{
+    return {
+        kind, address, count, data.toByteArray(), PlcFrame::request(command, address, count, data),
+        retry};
+}
+
 bool startsWithNak(const QByteArray &answer)
 {
     return !answer.isEmpty() && answer.front() == PlcFrame::NAK;
-}
-
-// A data answer of `digits` hex digits: STX, the digits, ETX, two checksum
-// characters. Anything received beyond is ignored here.
-bool isWellFramed(const QByteArray &answer, qsizetype digits)
-{
-    return answer.size() >= digits + 4 && answer.at(0) == PlcFrame::STX &&
-           PlcFrame::isHexDigits(QByteArrayView(answer).sliced(1, digits)) &&
-           answer.at(digits + 1) == PlcFrame::ETX;
 }
 
 PlcResult ended(Outcome outcome, const QString &text = {}, const QString &error = {})
@@ -119,35 +154,34 @@ PlcResult ended(Outcome outcome, const QString &text = {}, const QString &error 
     return result;
 }
 
-// The checksum characters are the low byte of the sum of everything after
-// STX up to and including ETX.
-bool checksumMatches(const QByteArray &answer, qsizetype digits)
-{
-    return answer.size() >= digits + 4 &&
-           answer.mid(digits + 2, 2) ==
-               PlcFrame::checksum(QByteArrayView(answer).sliced(1, digits + 1));
-}
-
 // The end of a data read: refused, timed out, malformed (framing or, when
-// checked, checksum), or answered.
-PlcResult readResult(PlcPort &port, const Exchange &ex, qsizetype digits, milliseconds timeout)
+// checked, checksum), or answered. A data answer of `digits` hex digits is
+// STX, the digits, ETX and two checksum characters: the low byte of the sum
+// of everything after STX up to and including ETX. Anything received beyond
+// is ignored.
+PlcResult readResult(PlcPort &port, Exchange &ex, qsizetype digits, milliseconds timeout)
 {
-    if (ex.outcome != Outcome::Answered)
-        return ended(ex.outcome, {}, ex.error);
-    if (startsWithNak(ex.answer))
+    TransactionEnd &end = ex.end;
+    if (end.outcome != Outcome::Answered)
+        return ended(end.outcome, {}, end.error);
+    const QByteArray &answer = end.answer;
+    if (startsWithNak(answer))
         return ended(Outcome::Refused);
-    if (!isWellFramed(ex.answer, digits)) {
-        oweQuiet(port, Outcome::Malformed, timeout);
-        return ended(Outcome::Malformed);
+    if (answer.front() == PlcFrame::STX) {
+        end.digits = answer.mid(1, digits);
+        end.framed = PlcFrame::isHexDigits(end.digits) && answer.at(digits + 1) == PlcFrame::ETX;
+        end.checksumMatches =
+            end.framed && answer.mid(digits + 2, 2) ==
+                              PlcFrame::checksum(QByteArrayView(answer).sliced(1, digits + 1));
     }
-    if (port.line().checkChecksums && !checksumMatches(ex.answer, digits)) {
+    if (!end.framed || (port.line().checkChecksums && !end.checksumMatches)) {
         oweQuiet(port, Outcome::Malformed, timeout);
         PlcResult result = ended(Outcome::Malformed);
-        result.badChecksum = true;
+        result.badChecksum = end.framed;
         return result;
     }
-    PlcResult result = ended(Outcome::Answered, QString::fromLatin1(ex.answer));
-    result.data = QByteArray::fromHex(ex.answer.mid(1, digits));
+    PlcResult result = ended(Outcome::Answered, QString::fromLatin1(answer));
+    result.data = QByteArray::fromHex(end.digits);
     return result;
 }
 
@@ -155,9 +189,9 @@ PlcResult readResult(PlcPort &port, const Exchange &ex, qsizetype digits, millis
 PlcResult codeResult(PlcPort &port, const Exchange &ex, const QString &timeoutText,
                      milliseconds timeout)
 {
-    if (ex.outcome != Outcome::Answered)
-        return ended(ex.outcome, timeoutText, ex.error);
-    const auto code = static_cast<unsigned char>(ex.answer.front());
+    if (ex.end.outcome != Outcome::Answered)
+        return ended(ex.end.outcome, timeoutText, ex.end.error);
+    const auto code = static_cast<unsigned char>(ex.end.answer.front());
     const Outcome outcome = code == PlcFrame::ACK   ? Outcome::Answered
                             : code == PlcFrame::NAK ? Outcome::Refused
                                                     : Outcome::Malformed;
@@ -172,22 +206,30 @@ bool atLeastOne(const QByteArray &answer)
     return !answer.isEmpty();
 }
 
-} // namespace
-
-PlcResult Plc_read(PlcPort &port, milliseconds timeout, quint16 address, int count)
+PlcResult read(PlcPort &port, milliseconds timeout, quint16 address, int count, PlcData shape,
+               int retry)
 {
     const qsizetype digits = 2 * qsizetype(count);
-    const QByteArray request = PlcFrame::request(PlcCommand::Read, address, count);
-    const Exchange ex = exchange(port, timeout, request, [digits](const QByteArray &answer) {
+    const TransactionRequest request =
+        requestOf(shape == PlcData::Word ? Kind::ReadWord : Kind::Read, PlcCommand::Read, address,
+                  count, {}, retry);
+    Exchange ex = exchange(port, timeout, request, [digits](const QByteArray &answer) {
         return startsWithNak(answer) || answer.size() >= digits + 4;
     });
-    return readResult(port, ex, digits, timeout);
+    return told(port, request, ex, readResult(port, ex, digits, timeout));
+}
+
+} // namespace
+
+PlcResult Plc_read(PlcPort &port, milliseconds timeout, quint16 address, int count, PlcData shape)
+{
+    return read(port, timeout, address, count, shape, 0);
 }
 
 PlcResult Plc_read_word(PlcPort &port, milliseconds timeout, quint16 address)
 {
-    const QByteArray request = PlcFrame::request(PlcCommand::ReadWord, address, 2);
-    const Exchange ex = exchange(port, timeout, request, [](const QByteArray &answer) {
+    const TransactionRequest request = requestOf(Kind::ReadWord, PlcCommand::ReadWord, address, 2);
+    Exchange ex = exchange(port, timeout, request, [](const QByteArray &answer) {
         return startsWithNak(answer) || answer.size() >= 8;
     });
     PlcResult result = readResult(port, ex, 4, timeout);
@@ -195,31 +237,32 @@ PlcResult Plc_read_word(PlcPort &port, milliseconds timeout, quint16 address)
         result.word = qFromLittleEndian<quint16>(result.data.constData());
         result.text = QString::number(result.word);
     }
-    return result;
+    return told(port, request, ex, result);
 }
 
 PlcResult Plc_write(PlcPort &port, milliseconds timeout, PlcCommand command, quint16 address,
                     QByteArrayView data)
 {
-    const QByteArray request = PlcFrame::request(command, address, int(data.size()), data);
-    return codeResult(port, exchange(port, timeout, request, atLeastOne), QStringLiteral("16"),
-                      timeout);
+    const TransactionRequest request =
+        requestOf(Kind::Write, command, address, int(data.size()), data);
+    Exchange ex = exchange(port, timeout, request, atLeastOne);
+    return told(port, request, ex, codeResult(port, ex, QStringLiteral("16"), timeout));
 }
 
 PlcResult Plc_enq(PlcPort &port, milliseconds timeout, char code)
 {
-    return codeResult(port, exchange(port, timeout, QByteArray(1, code), atLeastOne), QString(),
-                      timeout);
+    const TransactionRequest request{Kind::Probe, 0, 0, {}, QByteArray(1, code), 0};
+    Exchange ex = exchange(port, timeout, request, atLeastOne);
+    return told(port, request, ex, codeResult(port, ex, QString(), timeout));
 }
 
-PlcResult Plc_read_retried(PlcPort &port, milliseconds timeout, quint16 address, int count)
+PlcResult Plc_read_retried(PlcPort &port, milliseconds timeout, quint16 address, int count,
+                           PlcData shape)
 {
     PlcResult result;
     int silences = 0;
     for (int tries = 1;; ++tries) {
-        port.line().retry = tries - 1;
-        result = Plc_read(port, timeout, address, count);
-        port.line().retry = 0;
+        result = read(port, timeout, address, count, shape, tries - 1);
         result.tries = tries;
         if (result.outcome != Outcome::Malformed && result.outcome != Outcome::Timeout)
             return result;

@@ -21,6 +21,9 @@ class PlcPort;
 // the port first waits until the line is quiet, dropping what arrives: an
 // answer that comes late is never taken for the answer to the next request,
 // whether it comes before or after the port was closed and opened again.
+//
+// Each transaction tells the port's watcher, if it has one, what it sent,
+// received and dropped, and how it judged the answer.
 
 // After silence, the line is quiet once nothing has come for this long since
 // the request (at least wrongAnswerQuiet more); after each chunk that comes
@@ -33,17 +36,22 @@ inline constexpr std::chrono::milliseconds lateAnswerWindow{2000};
 // little more than its own characters.
 inline constexpr std::chrono::milliseconds wrongAnswerQuiet{40};
 
+// What a read's bytes are, for whoever watches the line: a block as it lies
+// in the PLC, or a 16-bit word, its low byte first.
+enum class PlcData { Bytes, Word };
+
 // Reads `count` bytes (at most 0xFF) from `address` with command "E00".
 // Answered: data holds the bytes; text is the whole answer, STX to checksum,
 // and anything beyond.
-PlcResult Plc_read(PlcPort &port, std::chrono::milliseconds timeout, quint16 address, int count);
+PlcResult Plc_read(PlcPort &port, std::chrono::milliseconds timeout, quint16 address, int count,
+                   PlcData shape = PlcData::Bytes);
 
 // Plc_read sent again, the same frame, once the line is quiet: after a wrong
 // answer (framing or checksum) up to two more times, after silence once
 // more, at most three tries in all. A refusal or a failing port ends it at
 // once. tries says how many were made; the result is the last one's.
 PlcResult Plc_read_retried(PlcPort &port, std::chrono::milliseconds timeout, quint16 address,
-                           int count);
+                           int count, PlcData shape = PlcData::Bytes);
 
 // Reads the 16-bit word at `address` (command "0", count "02"). Answered:
 // word holds it, the first byte the low one; text is its unsigned decimal

@@ -5,71 +5,46 @@
 
 namespace {
 
-// What a request asks, from its frame: "read 2008 (2)", "write 3000 <- 0FFF",
-// "probe".
-struct Request
+// What a request asks: "read 2008 (2)", "write 3000 <- 0FFF", "probe".
+QString describe(const TransactionRequest &request)
 {
-    QString text;
-    bool read = false;
-    int bytes = 0;
-};
-
-Request describe(const QByteArray &frame)
-{
-    if (frame.size() == 1 && frame.at(0) == PlcFrame::ENQ)
-        return {QStringLiteral("probe"), false, 0};
-    const bool word = frame.startsWith("\x02"
-                                       "0");
-    const qsizetype at = word ? 2 : 4; // after STX and the command
-    const QString address = QString::fromLatin1(frame.mid(at, 4));
-    const int count = frame.mid(at + 4, 2).toInt(nullptr, 16);
-    if (word || frame.startsWith("\x02"
-                                 "E00"))
-        return {QStringLiteral("read %1 (%2)").arg(address).arg(count), true, count};
-    const QByteArray data = frame.mid(at + 6, 2 * count);
-    return {QStringLiteral("write %1 \u2190 %2").arg(address, QString::fromLatin1(data)), false, 0};
+    const QString address = QString::fromLatin1(PlcFrame::hexDigits(request.address, 4));
+    switch (request.kind) {
+    case TransactionRequest::Kind::Read:
+    case TransactionRequest::Kind::ReadWord:
+        return QStringLiteral("read %1 (%2)").arg(address).arg(request.count);
+    case TransactionRequest::Kind::Write:
+        return QStringLiteral("write %1 \u2190 %2")
+            .arg(address, QString::fromLatin1(request.data.toHex().toUpper()));
+    case TransactionRequest::Kind::Probe:
+        break;
+    }
+    return QStringLiteral("probe");
 }
 
-// What an answer says for its request: nothing while it may still be
-// coming, else how it ended and what it means.
-struct Judgement
+// What the answer said, as the transaction judged it: the code of a write or
+// probe, the data of a read (a word as its value, low byte first on the
+// line; a long block cut short), or the first character of what came in
+// their place.
+QString answerText(const TransactionRequest &request, const TransactionEnd &end)
 {
-    bool whole = false;
-    TrafficEntry::Kind kind = TrafficEntry::Kind::Received;
-    QString meaning;
-};
-
-Judgement judge(const Request &request, const QByteArray &answer, bool checkChecksums)
-{
-    using Kind = TrafficEntry::Kind;
-    if (answer.isEmpty())
-        return {};
-    const QString byte = PlcFrame::readable(answer.first(1));
-    if (answer.front() == PlcFrame::NAK)
-        return {true, Kind::Refused, request.text + QStringLiteral(": NAK")};
-    if (!request.read) {
-        const bool ack = answer.front() == PlcFrame::ACK;
-        return {true, ack ? Kind::Answer : Kind::Wrong,
-                request.text + (ack ? QStringLiteral(": ACK") : QStringLiteral(": ") + byte)};
-    }
-    if (answer.front() != PlcFrame::STX)
-        return {true, Kind::Wrong, request.text + QStringLiteral(": ") + byte};
-    const int length = 2 * request.bytes + 4;
-    if (answer.size() < length)
-        return {};
-    // Judged as the transactions judge it: STX, hex digits, ETX and, unless
-    // the check is off, the checksum.
-    QByteArray digits = answer.mid(1, 2 * request.bytes);
-    const bool framed = PlcFrame::isHexDigits(digits) && answer.at(length - 3) == PlcFrame::ETX;
-    const bool summed = answer.first(length) == PlcFrame::dataAnswer(digits);
-    if (request.bytes == 2 && framed)
-        digits = digits.mid(2, 2) + digits.left(2); // the word, low byte first on the line
+    using Outcome = PlcResult::Outcome;
+    if (end.outcome == Outcome::Refused)
+        return QStringLiteral("NAK");
+    if (end.outcome == Outcome::Answered && request.kind == TransactionRequest::Kind::Write)
+        return QStringLiteral("ACK");
+    if (end.outcome == Outcome::Answered && request.kind == TransactionRequest::Kind::Probe)
+        return QStringLiteral("ACK");
+    if (end.digits.isEmpty())
+        return PlcFrame::readable(end.answer.first(1));
+    QByteArray digits = end.digits;
+    if (request.kind == TransactionRequest::Kind::ReadWord && end.framed && digits.size() == 4)
+        digits = digits.mid(2, 2) + digits.left(2);
     else if (digits.size() > 32)
         digits = digits.left(32) + "...";
-    const bool fits = framed && (summed || !checkChecksums);
-    return {true, fits ? Kind::Answer : Kind::Wrong,
-            request.text + QStringLiteral(": ") + PlcFrame::readable(digits) +
-                (framed && !summed ? QStringLiteral(" (checksum does not match)") : QString())};
+    return PlcFrame::readable(digits) + (end.framed && !end.checksumMatches
+                                             ? QStringLiteral(" (checksum does not match)")
+                                             : QString());
 }
 
 QString csvField(const QString &field)
@@ -236,6 +211,11 @@ RecordingPort::RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &rec
     : ForwardingPort(std::move(port)), m_recorder(recorder), m_name(std::move(name))
 {}
 
+TransactionWatcher *RecordingPort::watcher()
+{
+    return m_recorder.isEnabled() ? this : inner().watcher();
+}
+
 QString RecordingPort::name() const
 {
     return m_name.isEmpty() ? QStringLiteral("COM%1").arg(inner().portNumber()) : m_name;
@@ -247,77 +227,46 @@ void RecordingPort::record(TrafficEntry::Kind kind, QByteArrayView bytes, const 
     m_recorder.record({{}, name(), kind, PlcFrame::readable(bytes), meaning, answerTime, retry});
 }
 
-void RecordingPort::reportSilence()
+void RecordingPort::dropped(QByteArrayView chunk)
 {
-    if (!m_answered && m_recorder.isEnabled()) {
-        if (m_answer.isEmpty())
-            record(TrafficEntry::Kind::Timeout, {},
-                   QStringLiteral("no answer after %1 ms").arg(m_silence.count()));
+    record(TrafficEntry::Kind::Received, chunk,
+           QStringLiteral("dropped: came after its request had ended"));
+}
+
+void RecordingPort::sent(const TransactionRequest &request)
+{
+    record(TrafficEntry::Kind::Sent, request.frame,
+           request.retry > 0 ? QStringLiteral("sent again (retry %1)").arg(request.retry)
+                             : QString(),
+           -1, request.retry);
+}
+
+void RecordingPort::received(QByteArrayView chunk)
+{
+    record(TrafficEntry::Kind::Received, chunk);
+}
+
+void RecordingPort::ended(const TransactionRequest &request, const TransactionEnd &end)
+{
+    using Kind = TrafficEntry::Kind;
+    using Outcome = PlcResult::Outcome;
+    if (end.lastChunk.isEmpty()) { // the answer never came whole
+        const QString why = end.outcome == Outcome::PortError
+                                ? QStringLiteral("the port failed (%1)").arg(end.error)
+                                : QStringLiteral("nothing for %1 ms").arg(end.silence.count());
+        if (end.answer.isEmpty())
+            record(Kind::Timeout, {},
+                   end.outcome == Outcome::PortError
+                       ? QStringLiteral("no answer: ") + why
+                       : QStringLiteral("no answer after %1 ms").arg(end.silence.count()));
         else
-            record(TrafficEntry::Kind::Wrong, {},
-                   QStringLiteral("%1: unfinished answer, then nothing for %2 ms")
-                       .arg(describe(m_request).text)
-                       .arg(m_silence.count()));
+            record(Kind::Wrong, {},
+                   QStringLiteral("%1: unfinished answer, then %2").arg(describe(request), why));
+        return;
     }
-    m_answered = true;
-}
-
-void RecordingPort::close()
-{
-    reportSilence();
-    inner().close();
-}
-
-bool RecordingPort::write(const QByteArray &data)
-{
-    reportSilence();
-    m_settling = false;
-    if (m_recorder.isEnabled()) {
-        m_request = data;
-        m_answer.clear();
-        m_answered = false;
-        m_silence = {};
-        m_sinceRequest.start();
-        const int retry = line().retry;
-        record(TrafficEntry::Kind::Sent, data,
-               retry > 0 ? QStringLiteral("sent again (retry %1)").arg(retry) : QString(), -1,
-               retry);
-    }
-    return inner().write(data);
-}
-
-QByteArray RecordingPort::takeReceived()
-{
-    const QByteArray received = inner().takeReceived();
-    if (!received.isEmpty() && m_recorder.isEnabled()) {
-        // The transaction has given up on its request and waits for the
-        // line to go quiet: what comes now is dropped.
-        if (line().quietBeforeNext > std::chrono::milliseconds(0) || m_settling) {
-            reportSilence();
-            m_settling = true;
-            record(TrafficEntry::Kind::Received, received,
-                   QStringLiteral("dropped: came after its request had ended"));
-            return received;
-        }
-        m_answer += received;
-        m_silence = {};
-        Judgement judgement;
-        if (!m_answered) {
-            judgement = judge(describe(m_request), m_answer, line().checkChecksums);
-            m_answered = judgement.whole;
-        }
-        record(judgement.kind, received, judgement.meaning,
-               judgement.whole ? int(m_sinceRequest.elapsed()) : -1);
-    }
-    return received;
-}
-
-// Waits may come in slices; the silence is their sum.
-PlcPort::Wait RecordingPort::waitForData(std::chrono::milliseconds timeout)
-{
-    const bool settling = line().quietBeforeNext > std::chrono::milliseconds(0);
-    const Wait wait = inner().waitForData(timeout);
-    if (wait == Wait::Timeout && !settling) // not the wait for a quiet line
-        m_silence += timeout;
-    return wait;
+    const Kind kind = end.outcome == Outcome::Answered  ? Kind::Answer
+                      : end.outcome == Outcome::Refused ? Kind::Refused
+                                                        : Kind::Wrong;
+    record(kind, end.lastChunk, describe(request) + QStringLiteral(": ") + answerText(request, end),
+           int(end.answerTime.count()));
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "link/forwardingport.h"
+#include "link/transactionwatcher.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
 
@@ -108,36 +108,29 @@ private:
 
 Q_DECLARE_METATYPE(TrafficEntry)
 
-// A port whose traffic goes to a recorder, each answer with what it means
-// for its request ("write 3000 <- 0FFF: ACK", "read 2008 (2): D403") and
-// the time it took, judged as the transactions judge it (a checksum that does
-// not match is a wrong answer unless the check is off). A request sent again
-// is marked as a retry; what arrives while the transaction waits for the
-// line to go quiet is shown as dropped. The port goes by its name, or by
-// COMn when none is given.
-class RecordingPort : public ForwardingPort
+// A port whose transactions go to a recorder: each request, each chunk of
+// its answer, and the end as the transaction judged it, with what the answer
+// means for its request ("write 3000 <- 0FFF: ACK", "read 2008 (2): D403")
+// and the time it took. A request sent again is marked as a retry; what
+// arrives while the transaction waits for the line to go quiet is shown as
+// dropped. The port goes by its name, or by COMn when none is given.
+class RecordingPort : public ForwardingPort, private TransactionWatcher
 {
 public:
     RecordingPort(std::unique_ptr<PlcPort> port, TrafficRecorder &recorder, QString name = {});
 
-    void close() override;
-    bool write(const QByteArray &data) override;
-    QByteArray takeReceived() override;
-    Wait waitForData(std::chrono::milliseconds timeout) override;
+    TransactionWatcher *watcher() override;
 
 private:
     QString name() const;
     void record(TrafficEntry::Kind kind, QByteArrayView bytes, const QString &meaning = {},
                 int answerTime = -1, int retry = 0);
-    // A request whose answer never came whole is told once the line moves on.
-    void reportSilence();
+
+    void dropped(QByteArrayView chunk) override;
+    void sent(const TransactionRequest &request) override;
+    void received(QByteArrayView chunk) override;
+    void ended(const TransactionRequest &request, const TransactionEnd &end) override;
 
     TrafficRecorder &m_recorder;
     QString m_name;
-    QByteArray m_request;
-    QByteArray m_answer;
-    bool m_answered = true;
-    bool m_settling = false; // dropping what comes until the next request
-    QElapsedTimer m_sinceRequest;
-    std::chrono::milliseconds m_silence{0}; // since the request or the last chunk
 };

@@ -86,11 +86,12 @@ void TransferRun::poll(milliseconds timeout, quint16 address, int bytes)
         check(answer);
 }
 
-std::optional<QByteArray> TransferRun::read(milliseconds timeout, quint16 address, int bytes)
+std::optional<QByteArray> TransferRun::read(milliseconds timeout, quint16 address, int bytes,
+                                            PlcData shape)
 {
     if (m_failed)
         return std::nullopt;
-    const PlcResult answer = Plc_read_retried(m_port, timeout, address, bytes);
+    const PlcResult answer = Plc_read_retried(m_port, timeout, address, bytes, shape);
     if (!check(answer))
         return std::nullopt;
     return answer.data;
@@ -98,7 +99,7 @@ std::optional<QByteArray> TransferRun::read(milliseconds timeout, quint16 addres
 
 std::optional<quint16> TransferRun::readWord(milliseconds timeout, quint16 address)
 {
-    const std::optional<QByteArray> data = read(timeout, address, 2);
+    const std::optional<QByteArray> data = read(timeout, address, 2, PlcData::Word);
     return data ? std::optional(wordOf(*data)) : std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/plcframe.h"
 #include "link/plcresult.h"
+#include "link/plctransaction.h"
 #include "link/transferresult.h"
 
 #include <chrono>
@@ -55,7 +56,8 @@ public:
     // A read whose answer is not used: only a failing port ends the transfer.
     void poll(std::chrono::milliseconds timeout, quint16 address, int bytes);
     // The bytes of a read of `bytes` bytes (at most 64), nothing on failure.
-    std::optional<QByteArray> read(std::chrono::milliseconds timeout, quint16 address, int bytes);
+    std::optional<QByteArray> read(std::chrono::milliseconds timeout, quint16 address, int bytes,
+                                   PlcData shape = PlcData::Bytes);
     // A 16-bit word (a mode word, a setting) read as it travels.
     std::optional<quint16> readWord(std::chrono::milliseconds timeout, quint16 address);
     void pause(std::chrono::milliseconds duration);

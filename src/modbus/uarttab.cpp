@@ -94,7 +94,8 @@ TableFrameDescription requestTableFrame(const UartTabDescription &tab, UserDialo
 } // namespace
 
 UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWidget *parent)
-    : QWidget(parent), m_description(description), m_context(context),
+    : PartTab(uartPart(description.uart->number), parent), m_description(description),
+      m_context(context),
       m_requestTable(new TableFrame(requestTableFrame(description, context.dialogs()),
                                     context.dialogs(), this))
 {
@@ -110,8 +111,7 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
     // timeout the line cannot meet at the port's speed is marked, and so are
     // the cells of a register conflict.
     grid()->grid()->setNotes(m_context.withConflicts(
-        QStringLiteral("uart%1").arg(description.uart->number),
-        [this](const QStringList &cells, int column) {
+        uartTable(description.uart->number), [this](const QStringList &cells, int column) {
             if (column == 0)
                 return slotHealthNote(cells);
             if (column == RequestTable::Function)
@@ -127,7 +127,7 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
     for (QComboBox *list : {m_speed, m_parity})
         connect(list, &QComboBox::currentIndexChanged, grid()->viewport(),
                 qOverload<>(&QWidget::update));
-    connect(&m_context, &TabContext::slotHealthChanged, this, [this](const QString &buffer) {
+    connect(&m_context, &TabContext::slotHealthChanged, this, [this](ErrorBuffer buffer) {
         if (buffer != healthBuffer())
             return;
         // What the rows held when their slots were read: a row changed since
@@ -137,6 +137,7 @@ UartTab::UartTab(const UartTabDescription &description, TabContext &context, QWi
         grid()->viewport()->update();
     });
     apply(UartSettings::defaults(description.uart->number));
+    followEdits();
 }
 
 GridView *UartTab::grid() const
@@ -288,12 +289,12 @@ void UartTab::applyUpload(const UartSettings &settings)
 void UartTab::writeToPlc()
 {
     if (!m_context.dialogs().confirm(this, downloadQuestion) ||
-        !m_context.mayDownload(this, QStringLiteral("uart%1").arg(m_description.uart->number)))
+        !m_context.mayDownload(this, uartPart(m_description.uart->number)))
         return;
     const UartSettings settings = configuration();
     const bool blocks = settings.role == ModbusRole::Master && !Check_grid(settings.table);
     m_context.download(
-        this, QStringLiteral("uart%1").arg(m_description.uart->number),
+        this, uartPart(m_description.uart->number),
         [ini = m_context.iniFile(), uart = m_description.uart,
          settings](PlcPort &port, const TransferProgress &progress) {
             return downloadUart(port, ini, *uart, settings, progress);
@@ -318,7 +319,7 @@ void UartTab::uploadFromPlc()
                 m_context.nameNextChange(
                     QStringLiteral("Upload UART %1 from PLC").arg(m_description.uart->number));
                 applyUpload(*read.settings);
-                Q_EMIT m_context.partRead(QStringLiteral("uart%1").arg(m_description.uart->number));
+                Q_EMIT m_context.partRead(uartPart(m_description.uart->number));
             }
         });
 }
@@ -354,9 +355,9 @@ void UartTab::uploadSlave()
         });
 }
 
-QString UartTab::healthBuffer() const
+ErrorBuffer UartTab::healthBuffer() const
 {
-    return QStringLiteral("modbus%1").arg(m_description.uart->number);
+    return m_description.uart->number == 1 ? ErrorBuffer::Modbus1 : ErrorBuffer::Modbus2;
 }
 
 // While a diag tab watches this UART's error buffer, the slot column shows

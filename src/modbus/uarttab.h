@@ -1,12 +1,12 @@
 #pragma once
 
+#include "link/plcpart.h"
 #include "modbus/uartsettings.h"
 #include "modbus/uarttabdescription.h"
 
 #include "tables/gridmodel.h"
 #include "tables/texttable.h"
-
-#include <QWidget>
+#include "widgets/parttab.h"
 
 class GridView;
 class OptionGroup;
@@ -23,7 +23,7 @@ class TableFrame;
 // role, its line settings, the slave settings, the master request table and
 // the transfers of the port's configuration to and from the PLC. The two
 // tabs differ only by their description.
-class UartTab : public QWidget
+class UartTab : public PartTab
 {
     Q_OBJECT
 
@@ -71,7 +71,7 @@ public:
     void uploadSlave();
 
 private:
-    QString healthBuffer() const;
+    ErrorBuffer healthBuffer() const;
     GridModel::CellNote slotHealthNote(const QStringList &cells) const;
     QGroupBox *buildGeneralFrame();
     QLayout *buildRoles(QWidget *frame);

@@ -49,7 +49,8 @@ RowDialog *sensorDialog(RowMode mode, const GridModel &grid, int &chosenRow, QWi
 
 } // namespace
 
-OneWireTab::OneWireTab(TabContext &context, QWidget *parent) : QWidget(parent), m_context(context)
+OneWireTab::OneWireTab(TabContext &context, QWidget *parent)
+    : PartTab(PlcPart::Aux, parent), m_context(context)
 {
     // Mode and Field Net settings on the left, the sensor table beside them.
     auto *layout = new QGridLayout(this);
@@ -59,6 +60,7 @@ OneWireTab::OneWireTab(TabContext &context, QWidget *parent) : QWidget(parent), 
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
     apply(AuxSettings());
+    followEdits();
 }
 
 GridView *OneWireTab::grid() const
@@ -118,8 +120,7 @@ TableFrame *OneWireTab::buildSensorFrame()
                                 {},
                                 sensorDialog},
                                m_context.dialogs(), this);
-    grid()->grid()->setNotes(
-        m_context.withConflicts(QStringLiteral("sensors"), SensorTable::codeNote));
+    grid()->grid()->setNotes(m_context.withConflicts(PlcTable::Sensors, SensorTable::codeNote));
     m_search = m_sensors->addButton(QStringLiteral("Command10"), QStringLiteral("&Search slave"));
     connect(m_search, &QPushButton::clicked, this, &OneWireTab::openSearch);
     // The search takes the line, so it waits for a transfer to end.
@@ -206,13 +207,13 @@ void OneWireTab::openSearch()
 void OneWireTab::writeToPlc()
 {
     if (!m_context.dialogs().confirm(this, downloadQuestion) ||
-        !m_context.mayDownload(this, QStringLiteral("aux")))
+        !m_context.mayDownload(this, PlcPart::Aux))
         return;
     const AuxSettings settings = configuration();
     const bool blocks = settings.mode == AuxMode::OneWireMaster && !settings.sensors.isEmpty() &&
                         !Check_grid_1w(settings.sensors);
     m_context.download(
-        this, QStringLiteral("aux"),
+        this, PlcPart::Aux,
         [ini = m_context.iniFile(), settings](PlcPort &port, const TransferProgress &progress) {
             return downloadAux(port, ini, settings, progress);
         },
@@ -235,7 +236,7 @@ void OneWireTab::uploadFromPlc()
             if (read.settings) {
                 m_context.nameNextChange(QStringLiteral("Upload 1-wire from PLC"));
                 applyUpload(*read.settings);
-                Q_EMIT m_context.partRead(QStringLiteral("aux"));
+                Q_EMIT m_context.partRead(PlcPart::Aux);
             }
         });
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "onewire/auxsettings.h"
-
-#include <QWidget>
+#include "widgets/parttab.h"
 
 class GridView;
 class OptionGroup;
@@ -15,7 +14,7 @@ class TableFrame;
 // The "1-wire" tab: the auxiliary port's mode, its Field Net line settings,
 // the table of 1-wire sensors with its dialog, and the transfers of the
 // port's configuration to and from the PLC.
-class OneWireTab : public QWidget
+class OneWireTab : public PartTab
 {
     Q_OBJECT
 

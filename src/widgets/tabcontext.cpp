@@ -21,11 +21,11 @@ std::unique_ptr<PlcSession> sessionOver(std::unique_ptr<PlcPort> port, const QSt
 
 TabContext::TabContext(QString iniFile, UserDialogs &dialogs, PortFactory ports, QWidget *window)
     : m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_ports(std::move(ports)),
-      m_window(window), m_session(sessionOver(m_ports(), m_iniFile))
+      m_window(window), m_scheduler(sessionOver(m_ports(), m_iniFile))
 {
-    // The session's own state, not the signal's value, decides: an operation
-    // started from the end of another keeps the controls disabled.
-    connect(m_session.get(), &PlcSession::busyChanged, this, [this] { settle(); });
+    connect(&m_scheduler, &SessionScheduler::userOperationRunning, this,
+            &TabContext::followUserOperation);
+    connect(&m_scheduler, &SessionScheduler::idle, this, &TabContext::idle);
 }
 
 TabContext::~TabContext() = default;
@@ -56,115 +56,58 @@ QPushButton *TabContext::plcButton(const QString &name, const QString &caption, 
 bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
                      std::function<void()> done)
 {
-    if (m_next || (m_session->isBusy() && !m_background))
-        return false;
-    if (m_session->isBusy()) {
-        m_next = Waiting{std::move(operation), progress, std::move(done)};
-        settle();
-        return true;
-    }
-    start(std::move(operation), progress, std::move(done), true);
-    return true;
-}
-
-bool TabContext::runInBackground(PlcSession::Operation operation, std::function<void()> done)
-{
-    if (m_session->isBusy() || userOperationPending())
-        return false;
-    start(std::move(operation), ProgressWindow::Hidden, std::move(done), false);
-    return true;
-}
-
-void TabContext::whenSessionFree(QObject *receiver, std::function<void()> then)
-{
-    if (!m_session->isBusy())
-        return then();
-    connect(
-        m_session.get(), &PlcSession::finished, receiver,
-        [this, receiver, then = std::move(then)] { whenSessionFree(receiver, then); },
-        Qt::SingleShotConnection);
-}
-
-TabContext::UserOperation::UserOperation(TabContext &context) : m_context(&context)
-{
-    ++context.m_asked;
-}
-
-TabContext::UserOperation::~UserOperation()
-{
-    if (!m_context)
-        return;
-    --m_context->m_asked;
-    m_context->settle();
-}
-
-bool TabContext::userOperationPending() const
-{
-    return m_asked > 0 || m_next || (m_session->isBusy() && !m_background);
-}
-
-void TabContext::start(PlcSession::Operation operation, ProgressWindow progress,
-                       std::function<void()> done, bool user)
-{
-    m_background = !user;
     auto shown = std::make_shared<QPointer<Progress>>();
     const auto open = [this, shown] {
         *shown = new Progress(m_window);
         (*shown)->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_session.get(), &PlcSession::progressChanged, *shown, &Progress::setPercent);
+        connect(&session(), &PlcSession::progressChanged, *shown, &Progress::setPercent);
     };
-    QMetaObject::Connection onProgress;
-    if (progress == ProgressWindow::Shown)
-        open();
-    else if (progress == ProgressWindow::OnProgress)
-        onProgress = connect(m_session.get(), &PlcSession::progressChanged, this,
-                             [open, shown](int percent) {
-                                 if (*shown)
-                                     return;
-                                 open();
-                                 (*shown)->setPercent(percent);
-                                 (*shown)->show();
-                             });
-    const bool started =
-        m_session->run(std::move(operation), [this, shown, onProgress, done = std::move(done)] {
-            m_background = false;
-            disconnect(onProgress);
-            if (*shown)
-                (*shown)->close();
-            if (done)
-                done();
-        });
-    Q_ASSERT(started);
-    if (*shown)
-        (*shown)->show();
-    settle();
+    auto onProgress = std::make_shared<QMetaObject::Connection>();
+    // The window opens when the operation starts, not while it waits for a
+    // background read.
+    const auto starting = [this, progress, open, shown, onProgress] {
+        if (progress == ProgressWindow::Shown) {
+            open();
+            (*shown)->show();
+        } else if (progress == ProgressWindow::OnProgress) {
+            *onProgress =
+                connect(&session(), &PlcSession::progressChanged, this, [open, shown](int percent) {
+                    if (*shown)
+                        return;
+                    open();
+                    (*shown)->setPercent(percent);
+                    (*shown)->show();
+                });
+        }
+    };
+    return m_scheduler.run(
+        {std::move(operation), starting, [shown, onProgress, done = std::move(done)] {
+             disconnect(*onProgress);
+             if (*shown)
+                 (*shown)->close();
+             if (done)
+                 done();
+         }});
 }
 
-// The session's own state, not a signal's value, decides: an operation
-// started from the end of another keeps the controls disabled. A background
-// read leaves them enabled: what they start waits for it.
-void TabContext::settle()
+bool TabContext::runInBackground(PlcSession::Operation operation, std::function<void()> done)
 {
-    if (!m_session->isBusy() && m_next) {
-        Waiting next = std::move(*m_next);
-        m_next.reset();
-        return start(std::move(next.operation), next.progress, std::move(next.done), true);
-    }
-    const bool userRuns = (m_session->isBusy() && !m_background) || m_next;
-    if (userRuns != m_plcControls.isBusy()) {
-        // The button that started the operation gets the keyboard back once
-        // it is enabled again, after the window's own locks are lifted.
-        if (userRuns)
-            m_keptFocus.disabling(m_plcControls.widgets());
-        m_plcControls.setBusy(userRuns);
-        Q_EMIT userOperationRunning(userRuns);
-        if (userRuns)
-            m_keptFocus.disabled();
-        else
-            m_keptFocus.enabled();
-    }
-    if (!m_session->isBusy() && !userOperationPending())
-        Q_EMIT idle();
+    return m_scheduler.runInBackground({std::move(operation), {}, std::move(done)});
+}
+
+// The button that started an operation gets the keyboard back once it is
+// enabled again, after the window's own locks are lifted. A background read
+// leaves the controls enabled: what they start waits for it.
+void TabContext::followUserOperation(bool running)
+{
+    if (running)
+        m_keptFocus.disabling(m_plcControls.widgets());
+    m_plcControls.setBusy(running);
+    Q_EMIT userOperationRunning(running);
+    if (running)
+        m_keptFocus.disabled();
+    else
+        m_keptFocus.enabled();
 }
 
 void TabContext::report(QWidget *from, const TransferResult &result)
@@ -183,23 +126,23 @@ void TabContext::reportBusy(QWidget *from)
     report(from, TransferResult::failure(busyMessage));
 }
 
-bool TabContext::mayDownload(QWidget *from, const QString &part)
+bool TabContext::mayDownload(QWidget *from, PlcPart part)
 {
     const std::optional<TransferResult> refusal =
-        m_downloadCheck ? m_downloadCheck(part) : std::nullopt;
+        m_hooks ? m_hooks->downloadRefusal(part) : std::nullopt;
     if (refusal)
         report(from, *refusal);
     return !refusal;
 }
 
-GridModel::Notes TabContext::withConflicts(const QString &table, GridModel::Notes notes) const
+GridModel::Notes TabContext::withConflicts(PlcTable table, GridModel::Notes notes) const
 {
     return [this, table, notes = std::move(notes)](const QStringList &cells, int column) {
         GridModel::CellNote note = notes ? notes(cells, column) : GridModel::CellNote{};
         bool isRow = false;
         const int row = cells.value(0).toInt(&isRow);
         const QString conflict =
-            m_cellConflict && isRow ? m_cellConflict(table, row, column) : QString();
+            m_hooks && isRow ? m_hooks->cellConflict(table, row, column) : QString();
         if (!conflict.isEmpty()) {
             note.warning = true;
             note.toolTip += (note.toolTip.isEmpty() ? QString() : QStringLiteral("\n")) + conflict;
@@ -208,11 +151,11 @@ GridModel::Notes TabContext::withConflicts(const QString &table, GridModel::Note
     };
 }
 
-void TabContext::download(QWidget *from, const QString &part,
+void TabContext::download(QWidget *from, PlcPart part,
                           std::function<TransferResult(PlcPort &, const TransferProgress &)> work,
                           ProgressWindow progress)
 {
-    if (PlcCheck check = m_plcCheck ? m_plcCheck(part) : PlcCheck())
+    if (WindowHooks::PlcCheck check = m_hooks ? m_hooks->plcCheck(part) : WindowHooks::PlcCheck())
         work = [check = std::move(check), work = std::move(work)](
                    PlcPort &port, const TransferProgress &shown) -> TransferResult {
             if (const std::optional<TransferResult> refusal = check(port))
@@ -220,25 +163,27 @@ void TabContext::download(QWidget *from, const QString &part,
             return work(port, shown);
         };
     ++m_writes;
-    if (!m_backup.read || (m_backup.wanted && !m_backup.wanted(part))) {
+    std::optional<WindowHooks::Backup> backup =
+        m_hooks ? m_hooks->backupBefore(part) : std::nullopt;
+    if (!backup) {
         if (!transfer<TransferResult>(from, std::move(work), progress, written(part)))
             --m_writes;
         return;
     }
     auto failure = std::make_shared<QString>();
     const bool started =
-        run([read = m_backup.read, part,
-             failure](PlcPort &port, const TransferProgress &) { *failure = read(port, part); },
+        run([read = backup->read, failure](PlcPort &port,
+                                           const TransferProgress &) { *failure = read(port); },
             ProgressWindow::Hidden,
-            [this, from = QPointer<QWidget>(from), part, failure, work = std::move(work),
-             progress]() mutable {
+            [this, from = QPointer<QWidget>(from), part, failure, keep = backup->keep,
+             work = std::move(work), progress]() mutable {
                 // The question is part of the download the user asked for: no
                 // background read comes between it and the write.
                 const UserOperation asked(*this);
                 QString reason = *failure;
-                Kept kept;
-                if (reason.isEmpty() && m_backup.keep) {
-                    kept = m_backup.keep();
+                WindowHooks::Kept kept;
+                if (reason.isEmpty() && keep) {
+                    kept = keep();
                     reason = kept.error;
                 }
                 if (!reason.isEmpty() &&
@@ -275,7 +220,7 @@ QString TabContext::restoreHint(const QString &backup)
         .arg(QDir::toNativeSeparators(backup));
 }
 
-std::function<void(const TransferResult &)> TabContext::written(const QString &part)
+std::function<void(const TransferResult &)> TabContext::written(PlcPart part)
 {
     return [this, part](const TransferResult &result) {
         --m_writes;
@@ -284,7 +229,7 @@ std::function<void(const TransferResult &)> TabContext::written(const QString &p
     };
 }
 
-void TabContext::setSlotHealth(const QString &buffer, const QList<SlotHealth> &slots)
+void TabContext::setSlotHealth(ErrorBuffer buffer, const QList<SlotHealth> &slots)
 {
     if (slots.isEmpty() && !m_slotHealth.contains(buffer))
         return;

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "link/plcpart.h"
 #include "link/plcport.h"
 #include "link/plcsession.h"
+#include "link/sessionscheduler.h"
 #include "link/transferresult.h"
 #include "tables/gridmodel.h"
 #include "widgets/plccontrols.h"
 
 #include <QDateTime>
-#include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 
@@ -53,6 +55,49 @@ template <typename Read> const TransferResult &transferResultOf(const Read &read
     return read.result;
 }
 
+// What the window around the tabs decides for them from the whole
+// configuration, and the backups it keeps. A tab on its own (in a test) has
+// none: its downloads go unchecked and without a backup.
+class WindowHooks
+{
+public:
+    // What a download of a part must pass of what the PLC holds: made on
+    // the window's thread when the download starts, run on the session's
+    // thread just before the writes, its refusal ending the download as a
+    // failed write would.
+    using PlcCheck = std::function<std::optional<TransferResult>(PlcPort &)>;
+    // Where a backup was kept, or why it could not be.
+    struct Kept
+    {
+        QString path;
+        QString error; // empty when kept
+    };
+    // A backup of what the PLC holds before a part is written: `read` runs
+    // on the session's thread and gives why it failed (empty when it read
+    // it); `keep` then keeps it, on the window's thread.
+    struct Backup
+    {
+        std::function<QString(PlcPort &port)> read;
+        std::function<Kept()> keep;
+    };
+
+    virtual ~WindowHooks() = default;
+
+    // What a download of the part must pass of the whole configuration
+    // before anything is sent: the refusal to show, or nothing.
+    virtual std::optional<TransferResult> downloadRefusal(PlcPart part) const = 0;
+    // The check against what the PLC holds; empty when there is nothing to
+    // ask the PLC.
+    virtual PlcCheck plcCheck(PlcPart part) const = 0;
+    // The backup to take before the part is written, when one is wanted
+    // (backups are on, and the download would not be refused before
+    // sending).
+    virtual std::optional<Backup> backupBefore(PlcPart part) = 0;
+    // What the whole configuration says of a cell: a register conflict it is
+    // part of, or a download's refusal of its value; empty for neither.
+    virtual QString cellConflict(PlcTable table, int row, int column) const = 0;
+};
+
 // What a tab, a dialog or the window's menu needs of the window around it:
 // the user dialogs, the settings file, and the session over the window's
 // port on which PLC operations run, one at a time, with the progress window
@@ -78,7 +123,7 @@ public:
 
     const QString &iniFile() const { return m_iniFile; }
     UserDialogs &dialogs() const { return m_dialogs; }
-    PlcSession &session() { return *m_session; }
+    PlcSession &session() { return m_scheduler.session(); }
     // A fresh, closed port for a form that runs a session of its own.
     std::unique_ptr<PlcPort> makePort() const { return m_ports(); }
 
@@ -98,34 +143,30 @@ public:
     // waits.
     [[nodiscard]] bool run(PlcSession::Operation operation, ProgressWindow progress,
                            std::function<void()> done = {});
-    // A read the user did not ask for just now (a watch's): it yields to
-    // the user's operations. False, and nothing run, while the session is
-    // busy or an operation of the user is asked for, waits or runs; idle()
-    // tells when to try again.
+    // A read the user did not ask for just now (a watch's): see
+    // SessionScheduler::runInBackground().
     [[nodiscard]] bool runInBackground(PlcSession::Operation operation,
                                        std::function<void()> done = {});
     // Calls `then` once no operation runs on the session (at once when none
-    // does), unless `receiver` is gone by then. For a form with a port of its
-    // own on the same device.
-    void whenSessionFree(QObject *receiver, std::function<void()> then);
+    // does), unless `receiver` is gone by then.
+    void whenSessionFree(QObject *receiver, std::function<void()> then)
+    {
+        m_scheduler.whenFree(receiver, std::move(then));
+    }
 
     // While one lives, an operation of the user is asked for (its
-    // confirmation is open) or a form that uses the PLC on a port of its own
-    // is open: no background read starts. Buttons made by plcButton() hold
-    // one while their handler runs.
-    class UserOperation
+    // confirmation is open) or a form that uses the PLC is open: no
+    // background read starts. Buttons made by plcButton() hold one while
+    // their handler runs.
+    class UserOperation : public SessionScheduler::UserOperation
     {
     public:
-        explicit UserOperation(TabContext &context);
-        ~UserOperation();
-        UserOperation(const UserOperation &) = delete;
-        UserOperation &operator=(const UserOperation &) = delete;
-
-    private:
-        QPointer<TabContext> m_context;
+        explicit UserOperation(TabContext &context)
+            : SessionScheduler::UserOperation(context.m_scheduler)
+        {}
     };
     // Whether an operation of the user is asked for, waits or runs.
-    bool userOperationPending() const;
+    bool userOperationPending() const { return m_scheduler.userOperationPending(); }
     // Whether a download() is under way (its backup, question or write).
     bool isWriting() const { return m_writes > 0; }
 
@@ -152,59 +193,22 @@ public:
         return started;
     }
 
-    // What a download of one part ("uart1", "uart2" or "aux") must pass of
-    // the whole configuration before anything is sent: the refusal to show,
-    // or nothing. The window sets it; a tab on its own has none.
-    using DownloadCheck = std::function<std::optional<TransferResult>(const QString &part)>;
-    void setDownloadCheck(DownloadCheck check) { m_downloadCheck = std::move(check); }
-    // Shows the check's refusal, if there is one; true when the download of
-    // the part may go on.
-    bool mayDownload(QWidget *from, const QString &part);
-
-    // What a download of one part must pass of what the PLC holds: made on
-    // this thread when the download starts (empty when there is nothing to
-    // ask the PLC), run on the session's thread just before the writes, its
-    // refusal ending the download as a failed write would. The window sets it.
-    using PlcCheck = std::function<std::optional<TransferResult>(PlcPort &)>;
-    void setPlcCheck(std::function<PlcCheck(const QString &part)> check)
-    {
-        m_plcCheck = std::move(check);
-    }
-
-    // A backup of what the PLC holds, taken before a tab's "Write to PLC"
-    // writes one part ("uart1", "uart2" or "aux"), when `wanted` says so
-    // (backups are on, and the download would not be refused before
-    // sending): `read` runs on the session's thread and gives why it failed
-    // (empty when it read it), `keep` then keeps it and gives where, or why
-    // it could not. The window sets it; with none, downloads go without. A
-    // write that fails after its backup was kept names the backup, to be
-    // restored from the File menu.
-    struct Kept
-    {
-        QString path;
-        QString error; // empty when kept
-    };
-    struct Backup
-    {
-        std::function<bool(const QString &part)> wanted;
-        std::function<QString(PlcPort &port, const QString &part)> read;
-        std::function<Kept()> keep;
-    };
-    void setBackup(Backup backup) { m_backup = std::move(backup); }
-    // The download of one part, after its backup: a backup that fails asks
-    // "Write without a backup?" and writes only on Yes.
-    void download(QWidget *from, const QString &part,
+    // The window's decisions for the tabs; none on a tab of its own.
+    void setHooks(WindowHooks *hooks) { m_hooks = hooks; }
+    // Shows the window's refusal of a download of the part, if it has one;
+    // true when the download may go on.
+    bool mayDownload(QWidget *from, PlcPart part);
+    // The download of one part, checked against what the PLC holds and
+    // after its backup: a backup that fails asks "Write without a backup?"
+    // and writes only on Yes. A write that fails after its backup was kept
+    // names the backup, to be restored from the File menu.
+    void download(QWidget *from, PlcPart part,
                   std::function<TransferResult(PlcPort &, const TransferProgress &)> work,
                   ProgressWindow progress);
 
-    // What the whole configuration says of a cell of one table ("uart1",
-    // "uart2" or "sensors"): a register conflict it is part of, or nothing.
-    // The window sets it; a tab on its own has none.
-    using CellConflict = std::function<QString(const QString &table, int row, int column)>;
-    void setCellConflict(CellConflict conflict) { m_cellConflict = std::move(conflict); }
     // A table's own notes with the conflicts marked on top: the cell is a
     // warning and its tooltip names the conflict.
-    GridModel::Notes withConflicts(const QString &table, GridModel::Notes notes) const;
+    GridModel::Notes withConflicts(PlcTable table, GridModel::Notes notes) const;
 
     // The name the next change of the configuration goes by in the Edit
     // menu ("Upload UART 2 from PLC", "Paste 12 rows"), for a change that
@@ -217,11 +221,11 @@ public:
     // Takes back a line shown before, unless another has replaced it.
     void withdrawStatus(const QString &text) { Q_EMIT statusWithdrawn(text); }
 
-    // What a watch read of an error buffer ("modbus1", "modbus2",
-    // "onewire"), slot 1 first; empty while the buffer is not watched. The
-    // tabs that show the slots' owners show it beside them.
-    void setSlotHealth(const QString &buffer, const QList<SlotHealth> &slots);
-    QList<SlotHealth> slotHealth(const QString &buffer) const { return m_slotHealth.value(buffer); }
+    // What a watch read of an error buffer, slot 1 first; empty while the
+    // buffer is not watched. The tabs that show the slots' owners show it
+    // beside them.
+    void setSlotHealth(ErrorBuffer buffer, const QList<SlotHealth> &slots);
+    QList<SlotHealth> slotHealth(ErrorBuffer buffer) const { return m_slotHealth.value(buffer); }
 
     // A transfer's message, if it has one, in a message box with its title:
     // information after a success, a warning after a failure. The box goes
@@ -241,43 +245,30 @@ Q_SIGNALS:
     void idle();
 
     void statusWithdrawn(const QString &text);
-    void slotHealthChanged(const QString &buffer);
+    void slotHealthChanged(ErrorBuffer buffer);
     // A download() of the part ended with the PLC holding it.
-    void partWritten(const QString &part);
-    // An upload of the part ("uart1", "uart2", "aux", "io") was read and shown.
-    void partRead(const QString &part);
+    void partWritten(PlcPart part);
+    // An upload of the part was read and shown.
+    void partRead(PlcPart part);
 
 private:
-    struct Waiting
-    {
-        PlcSession::Operation operation;
-        ProgressWindow progress;
-        std::function<void()> done;
-    };
-    void start(PlcSession::Operation operation, ProgressWindow progress, std::function<void()> done,
-               bool user);
-    void settle();
+    // The controls follow the user's operations.
+    void followUserOperation(bool running);
 
     // What a download shows when it has ended: partWritten() on success.
-    std::function<void(const TransferResult &)> written(const QString &part);
+    std::function<void(const TransferResult &)> written(PlcPart part);
     // The line a failed write adds about the backup taken before it.
     static QString restoreHint(const QString &backup);
 
-    QHash<QString, QList<SlotHealth>> m_slotHealth;
+    QMap<ErrorBuffer, QList<SlotHealth>> m_slotHealth;
     QString m_iniFile;
     UserDialogs &m_dialogs;
     PortFactory m_ports;
     QWidget *m_window = nullptr;
-    std::unique_ptr<PlcSession> m_session;
+    SessionScheduler m_scheduler;
     PlcControls m_plcControls;
     KeptFocus m_keptFocus;
-    DownloadCheck m_downloadCheck;
-    std::function<PlcCheck(const QString &part)> m_plcCheck;
+    WindowHooks *m_hooks = nullptr;
     int m_writes = 0;
-    CellConflict m_cellConflict;
     QString m_nextChange;
-    Backup m_backup;
-    int m_asked = 0;               // operations of the user asked for
-    std::optional<Waiting> m_next; // the user's, waiting for a background read
-    bool m_background = false;     // the running operation is a background read
 };

@@ -17,36 +17,31 @@
 #include <QPointer>
 #include <QStatusBar>
 
-void Main::setUpBackups()
+// Before a tab writes a part: a backup of what the PLC holds of it, when
+// backups are on and the write would not be refused before sending.
+std::optional<WindowHooks::Backup> Main::backupBefore(PlcPart part)
 {
+    const ConfigurationParts parts = ConfigurationParts::only(part);
+    if (!m_backupFirst->isChecked() || ::downloadRefusal(configuration(), parts))
+        return std::nullopt;
     auto taken = std::make_shared<std::optional<PlcBackup::Taken>>();
-    auto parts = std::make_shared<ConfigurationParts>();
-    m_context->setBackup(
-        {[this, parts](const QString &part) {
-             const std::optional<ConfigurationParts> chosen = ConfigurationParts::fromText(part);
-             if (!m_backupFirst->isChecked() || !chosen ||
-                 downloadRefusal(configuration(), *chosen))
-                 return false;
-             *parts = *chosen;
-             return true;
-         },
-         [ini = iniFile(), taken, parts](PlcPort &port, const QString &) {
-             *taken = PlcBackup::take(port, ini, *parts);
-             return (*taken)->result.ok ? QString() : (*taken)->result.message;
-         },
-         [this, taken, parts] {
-             const int port = Ini_read_index(iniFile(), QStringLiteral("COM"),
-                                             QStringLiteral("Port_num"), LinkChoices::portCount) +
-                              1;
-             const PlcBackup::Saved saved = PlcBackup::save(
-                 m_backupFolder, **taken, QStringLiteral("COM%1").arg(port), *parts);
-             taken->reset();
-             if (!saved.error.isEmpty())
-                 return TabContext::Kept{{}, saved.error};
-             statusBar()->showMessage(QStringLiteral("PLC backed up to ") +
-                                      QDir::toNativeSeparators(saved.path));
-             return TabContext::Kept{saved.path, {}};
-         }});
+    return Backup{[ini = iniFile(), taken, parts](PlcPort &port) {
+                      *taken = PlcBackup::take(port, ini, parts);
+                      return (*taken)->result.ok ? QString() : (*taken)->result.message;
+                  },
+                  [this, taken, parts] {
+                      const int port =
+                          Ini_read_index(iniFile(), QStringLiteral("COM"),
+                                         QStringLiteral("Port_num"), LinkChoices::portCount) +
+                          1;
+                      const PlcBackup::Saved saved = PlcBackup::save(
+                          m_backupFolder, **taken, QStringLiteral("COM%1").arg(port), parts);
+                      if (!saved.error.isEmpty())
+                          return Kept{{}, saved.error};
+                      statusBar()->showMessage(QStringLiteral("PLC backed up to ") +
+                                               QDir::toNativeSeparators(saved.path));
+                      return Kept{saved.path, {}};
+                  }};
 }
 
 void Main::restoreBackup()

@@ -25,15 +25,11 @@ void Main::updateRegisterMap()
         m_mapWindow->showMap(m_map);
 }
 
-QString Main::cellConflict(const QString &table, int row, int column) const
+QString Main::cellConflict(PlcTable table, int row, int column) const
 {
-    using RegisterMap::Table;
-    const Table which = table == QLatin1String("sensors") ? Table::Sensors
-                        : table == QLatin1String("uart1") ? Table::Uart1
-                                                          : Table::Uart2;
     QStringList texts;
     for (const RegisterMap::Conflict &conflict : m_map.conflicts) {
-        if (conflict.places.contains(RegisterMap::Place{which, row, column}))
+        if (conflict.places.contains(RegisterMap::Place{table, row, column}))
             texts << conflict.text;
     }
     for (const RefusedCell &cell : m_refused) {

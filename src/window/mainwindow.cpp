@@ -59,23 +59,7 @@ Main::Main(Context context, QWidget *parent)
     m_history = std::make_unique<ConfigurationHistory>(startUp);
     buildTabs();
     buildMenu();
-    // A part goes into the PLC only when the PLC can hold it beside the rest.
-    m_context->setDownloadCheck([this](const QString &part) -> std::optional<TransferResult> {
-        const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
-        return parts ? plcMemoryClash(configuration(), *parts) : std::nullopt;
-    });
-    // A part written alone must fit beside what the PLC holds of the other.
-    m_context->setPlcCheck([this](const QString &part) -> TabContext::PlcCheck {
-        const std::optional<ConfigurationParts> parts = ConfigurationParts::fromText(part);
-        if (!parts)
-            return {};
-        return [ini = iniFile(), shown = configuration(), parts = *parts](PlcPort &port) {
-            return clashWithPlc(port, ini, shown, parts);
-        };
-    });
-    m_context->setCellConflict([this](const QString &table, int row, int column) {
-        return cellConflict(table, row, column);
-    });
+    m_context->setHooks(this);
     // Any edit of a table, and any choice of a role or mode, may change the
     // map.
     for (const GridView *grid : {m_uart1->grid(), m_uart2->grid(), m_oneWire->grid()}) {
@@ -83,30 +67,15 @@ Main::Main(Context context, QWidget *parent)
             m_context->nameNextChange(QStringLiteral("Paste %1 rows").arg(count));
         });
     }
-    for (const GridView *grid : m_tabs->findChildren<GridView *>()) {
-        const GridModel *model = grid->grid();
-        connect(model, &QAbstractItemModel::dataChanged, this, &Main::followChange);
-        connect(model, &QAbstractItemModel::rowsInserted, this, &Main::followChange);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &Main::followChange);
-        connect(model, &QAbstractItemModel::modelReset, this, &Main::followChange);
-    }
-    for (QWidget *tab : std::initializer_list<QWidget *>{m_hwConfig, m_uart1, m_uart2, m_oneWire}) {
-        for (QAbstractButton *choice : tab->findChildren<QRadioButton *>())
-            connect(choice, &QAbstractButton::toggled, this, &Main::followChange);
-        for (QComboBox *list : tab->findChildren<QComboBox *>())
-            connect(list, &QComboBox::currentIndexChanged, this, &Main::followChange);
-        // What the user types into a box is one change, made when the box
-        // is left or confirmed; meanwhile only the modified mark follows it.
-        for (QLineEdit *box : tab->findChildren<QLineEdit *>()) {
-            connect(box, &QLineEdit::editingFinished, this, &Main::followChange);
-            connect(box, &QLineEdit::textChanged, this, [this, box] {
-                if (box->hasFocus())
-                    updateFileState();
-                else
-                    followChange();
-            });
-        }
-    }
+    // Each tab tells of the edits of its part: what the user is still
+    // typing moves only the modified mark.
+    for (PartTab *tab : std::initializer_list<PartTab *>{m_hwConfig, m_uart1, m_uart2, m_oneWire})
+        connect(tab, &PartTab::edited, this, [this](PlcPart, PartTab::Edit edit) {
+            if (edit == PartTab::Edit::Typing)
+                updateFileState();
+            else
+                followChange();
+        });
     // What a transfer reads is shown at its end over the configuration as
     // it was at its start, so nothing can be edited, undone or loaded
     // meanwhile.
@@ -125,7 +94,6 @@ Main::Main(Context context, QWidget *parent)
                 close();
             });
     });
-    setUpBackups();
     setUpStatus();
     apply(startUp);
     m_history->reset(configuration());
@@ -146,9 +114,25 @@ Main::~Main()
 {
     disconnect(m_context.get(), nullptr, this, nullptr);
     disconnect(qApp, nullptr, this, nullptr);
+    m_context->setHooks(nullptr);
     // The monitor, hidden as the window goes, would turn off the recorder
     // the members have already taken with them: it goes first.
     delete m_monitor;
+}
+
+// A part goes into the PLC only when the PLC can hold it beside the rest.
+std::optional<TransferResult> Main::downloadRefusal(PlcPart part) const
+{
+    return plcMemoryClash(configuration(), ConfigurationParts::only(part));
+}
+
+// A part written alone must fit beside what the PLC holds of the other.
+WindowHooks::PlcCheck Main::plcCheck(PlcPart part) const
+{
+    return [ini = iniFile(), shown = configuration(),
+            parts = ConfigurationParts::only(part)](PlcPort &port) {
+        return clashWithPlc(port, ini, shown, parts);
+    };
 }
 
 void Main::buildTabs()
@@ -282,13 +266,13 @@ void Main::upload_from_plc_Click()
                 m_uart2->applyUpload(*read.uart2);
             if (read.aux)
                 m_oneWire->applyUpload(*read.aux);
-            QStringList parts;
+            QList<PlcPart> parts;
             if (read.uart1)
-                parts << QStringLiteral("uart1");
+                parts << PlcPart::Uart1;
             if (read.uart2)
-                parts << QStringLiteral("uart2");
+                parts << PlcPart::Uart2;
             if (read.aux)
-                parts << QStringLiteral("aux");
+                parts << PlcPart::Aux;
             if (!parts.isEmpty())
                 showDone(parts, QStringLiteral("read from"));
         });

@@ -33,7 +33,7 @@ class UserDialogs;
 // the menu and the caption. Every transfer started from the window runs on
 // the session of its tab context, over the window's serial port, one at a
 // time.
-class Main : public QMainWindow
+class Main : public QMainWindow, private WindowHooks
 {
     Q_OBJECT
 
@@ -152,7 +152,6 @@ private:
 
     // Backups before the tabs' downloads: read on the session, kept here
     // (backupflow.cpp).
-    void setUpBackups();
 
     // Undo steps and editing (editsteps.cpp).
     // Once the current change of the configuration is done: it becomes an
@@ -171,7 +170,11 @@ private:
 
     // The register map's marks (conflictmarks.cpp).
     void updateRegisterMap();
-    QString cellConflict(const QString &table, int row, int column) const;
+    // What the whole configuration decides for the tabs.
+    std::optional<TransferResult> downloadRefusal(PlcPart part) const override;
+    PlcCheck plcCheck(PlcPart part) const override;
+    std::optional<Backup> backupBefore(PlcPart part) override;
+    QString cellConflict(PlcTable table, int row, int column) const override;
 
     // The status bar's account of what was done, and the file in use
     // (statusfields.cpp).
@@ -181,7 +184,7 @@ private:
     // The rule of a marked field or cell, in the status bar.
     void showMarkOf(QWidget *widget);
     // What an operation did, with the port and the time, in the status bar.
-    void showDone(const QStringList &parts, const QString &how);
+    void showDone(const QList<PlcPart> &parts, const QString &how);
 
     // Made before the ports that report to it, gone after them.
     std::unique_ptr<TrafficRecorder> m_recorder;

@@ -31,9 +31,9 @@ void Main::setUpStatus()
             statusBar()->clearMessage();
     });
     connect(m_context.get(), &TabContext::partWritten, this,
-            [this](const QString &part) { showDone({part}, QStringLiteral("written to")); });
+            [this](PlcPart part) { showDone({part}, QStringLiteral("written to")); });
     connect(m_context.get(), &TabContext::partRead, this,
-            [this](const QString &part) { showDone({part}, QStringLiteral("read from")); });
+            [this](PlcPart part) { showDone({part}, QStringLiteral("read from")); });
     // A keyboard user never sees a tooltip: a marked field or cell that gets
     // the keyboard says in the status bar what its tooltip says.
     connect(qApp, &QApplication::focusChanged, this,
@@ -63,14 +63,14 @@ void Main::showMarkOf(QWidget *widget)
 }
 
 // "UART 1 and Auxiliary port read from COM1 at 16:48:07".
-void Main::showDone(const QStringList &parts, const QString &how)
+void Main::showDone(const QList<PlcPart> &parts, const QString &how)
 {
     QStringList names;
-    for (const QString &part : parts)
-        names << (part == QLatin1String("uart1")   ? QStringLiteral("UART 1")
-                  : part == QLatin1String("uart2") ? QStringLiteral("UART 2")
-                  : part == QLatin1String("io")    ? QStringLiteral("I/O assignment")
-                                                   : QStringLiteral("Auxiliary port"));
+    for (PlcPart part : parts)
+        names << (part == PlcPart::Uart1   ? QStringLiteral("UART 1")
+                  : part == PlcPart::Uart2 ? QStringLiteral("UART 2")
+                  : part == PlcPart::Io    ? QStringLiteral("I/O assignment")
+                                           : QStringLiteral("Auxiliary port"));
     const QString last = names.takeLast();
     const QString what =
         names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;

@@ -36,10 +36,30 @@ QByteArray readRequest()
     return PlcFrame::request(PlcCommand::Read, 0x2008, 2);
 }
 
-QByteArray writeRequest()
+// The transaction each row runs: a read of two bytes, the same read of a
+// word, a write, a probe.
+enum class Op { Read, Word, Write, Probe };
+
+PlcResult run(Op op, PlcPort &port)
 {
-    return PlcFrame::request(PlcCommand::Write, 0x3000, 2, QByteArray::fromHex("FF0F"));
+    switch (op) {
+    case Op::Read:
+        return Plc_read(port, 300ms, 0x2008, 2);
+    case Op::Word:
+        return Plc_read(port, 300ms, 0x2008, 2, PlcData::Word);
+    case Op::Write:
+        return Plc_write(port, 300ms, PlcCommand::Write, 0x3000, QByteArray::fromHex("FF0F"));
+    case Op::Probe:
+        break;
+    }
+    return Plc_enq(port, 300ms, PlcFrame::ENQ);
 }
+
+} // namespace
+
+Q_DECLARE_METATYPE(Op)
+
+namespace {
 
 // A recorder, switched on, that keeps every entry and counts it.
 struct Recorded
@@ -63,8 +83,9 @@ struct Recorded
 
 void TestTraffic::judgesEachAnswer_data()
 {
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArrayList>("chunks"); // as they arrive
+    QTest::addColumn<Op>("op");
+    QTest::addColumn<QByteArrayList>("chunks"); // as they arrive, 10 ms apart
+    QTest::addColumn<int>("failAt");            // ms after the request; 0: the port holds
     QTest::addColumn<QString>("kinds");         // of every line, in order
     QTest::addColumn<QString>("meaning");       // of the last line
     QTest::addColumn<QString>("mark");          // of the last line
@@ -72,53 +93,68 @@ void TestTraffic::judgesEachAnswer_data()
 
     const QByteArray answer = PlcFrame::dataAnswer("03D4");
     const QByteArray badSum = answer.left(answer.size() - 1) + 'F';
-    QTest::newRow("read") << readRequest() << QByteArrayList{answer} << u"sent answer"_s
+    // A block is shown as it lies in the PLC, a word by its value.
+    QTest::newRow("read") << Op::Read << QByteArrayList{answer} << 0 << u"sent answer"_s
+                          << u"read 2008 (2): 03D4"_s << QString() << QList<int>{1, 1, 0, 0, 0};
+    QTest::newRow("word") << Op::Word << QByteArrayList{answer} << 0 << u"sent answer"_s
                           << u"read 2008 (2): D403"_s << QString() << QList<int>{1, 1, 0, 0, 0};
     QTest::newRow("read in two chunks")
-        << readRequest() << QByteArrayList{answer.left(3), answer.mid(3)}
+        << Op::Word << QByteArrayList{answer.left(3), answer.mid(3)} << 0
         << u"sent received answer"_s << u"read 2008 (2): D403"_s << QString()
         << QList<int>{1, 1, 0, 0, 0};
-    QTest::newRow("read refused") << readRequest() << QByteArrayList{"\x15"} << u"sent refused"_s
+    QTest::newRow("read refused") << Op::Read << QByteArrayList{"\x15"} << 0 << u"sent refused"_s
                                   << u"read 2008 (2): NAK"_s << u"NAK"_s
                                   << QList<int>{1, 0, 1, 0, 0};
-    // Answers' checksums are now verified: a mismatch is a wrong answer, as
-    // the transactions judge it (with the check turned off, see below).
-    QTest::newRow("checksum wrong") << readRequest() << QByteArrayList{badSum} << u"sent wrong"_s
+    // Answers' checksums are verified: a mismatch is a wrong answer, as the
+    // transactions judge it (with the check turned off, see below).
+    QTest::newRow("checksum wrong") << Op::Word << QByteArrayList{badSum} << 0 << u"sent wrong"_s
                                     << u"read 2008 (2): D403 (checksum does not match)"_s
                                     << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
-    QTest::newRow("ETX misplaced") << readRequest()
+    QTest::newRow("ETX misplaced") << Op::Word
                                    << QByteArrayList{"\x02"
                                                      "03D\x03"
                                                      "4F0"}
-                                   << u"sent wrong"_s << u"read 2008 (2): 03D<ETX>"_s
+                                   << 0 << u"sent wrong"_s << u"read 2008 (2): 03D<ETX>"_s
                                    << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
-    QTest::newRow("garbage first")
-        << readRequest() << QByteArrayList{"\xFF\xFE"} << u"sent wrong"_s
-        << u"read 2008 (2): <FF>"_s << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
-    QTest::newRow("answer left unfinished")
-        << readRequest() << QByteArrayList{answer.left(3)} << u"sent received wrong"_s
+    QTest::newRow("garbage first") << Op::Read
+                                   << QByteArrayList{"\xFF\xFE"
+                                                     "0000"
+                                                     "\x03"
+                                                     "0"}
+                                   << 0 << u"sent wrong"_s << u"read 2008 (2): <FF>"_s
+                                   << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
+    // The transaction waits for an answer's length; what never makes one is
+    // unfinished.
+    QTest::newRow("garbage, short")
+        << Op::Read << QByteArrayList{"\xFF\xFE"} << 0 << u"sent received wrong"_s
         << u"read 2008 (2): unfinished answer, then nothing for 300 ms"_s << u"wrong answer"_s
         << QList<int>{1, 0, 0, 1, 0};
-    QTest::newRow("write") << writeRequest() << QByteArrayList{"\x06"} << u"sent answer"_s
+    QTest::newRow("answer left unfinished")
+        << Op::Read << QByteArrayList{answer.left(3)} << 0 << u"sent received wrong"_s
+        << u"read 2008 (2): unfinished answer, then nothing for 300 ms"_s << u"wrong answer"_s
+        << QList<int>{1, 0, 0, 1, 0};
+    QTest::newRow("write") << Op::Write << QByteArrayList{"\x06"} << 0 << u"sent answer"_s
                            << u"write 3000 \u2190 FF0F: ACK"_s << QString()
                            << QList<int>{1, 1, 0, 0, 0};
     QTest::newRow("write, odd answer")
-        << writeRequest() << QByteArrayList{"X"} << u"sent wrong"_s
+        << Op::Write << QByteArrayList{"X"} << 0 << u"sent wrong"_s
         << u"write 3000 \u2190 FF0F: X"_s << u"wrong answer"_s << QList<int>{1, 0, 0, 1, 0};
-    QTest::newRow("probe") << QByteArray(1, PlcFrame::ENQ) << QByteArrayList{"\x06"}
-                           << u"sent answer"_s << u"probe: ACK"_s << QString()
-                           << QList<int>{1, 1, 0, 0, 0};
-    QTest::newRow("silence") << readRequest() << QByteArrayList{} << u"sent timeout"_s
+    QTest::newRow("probe") << Op::Probe << QByteArrayList{"\x06"} << 0 << u"sent answer"_s
+                           << u"probe: ACK"_s << QString() << QList<int>{1, 1, 0, 0, 0};
+    QTest::newRow("silence") << Op::Read << QByteArrayList{} << 0 << u"sent timeout"_s
                              << u"no answer after 300 ms"_s << u"timeout"_s
                              << QList<int>{1, 0, 0, 0, 1};
+    QTest::newRow("port fails") << Op::Probe << QByteArrayList{} << 50 << u"sent timeout"_s
+                                << u"no answer: the port failed (device vanished)"_s << u"timeout"_s
+                                << QList<int>{1, 0, 0, 0, 1};
 }
 
-// The request, its chunks 10 ms apart, then waits of 100 ms until three
-// pass in silence, and the port is closed.
+// The transaction runs on the scripted port with a timeout of 300 ms.
 void TestTraffic::judgesEachAnswer()
 {
-    QFETCH(QByteArray, request);
+    QFETCH(Op, op);
     QFETCH(QByteArrayList, chunks);
+    QFETCH(int, failAt);
     QFETCH(QString, kinds);
     QFETCH(QString, meaning);
     QFETCH(QString, mark);
@@ -133,14 +169,12 @@ void TestTraffic::judgesEachAnswer()
     for (qsizetype k = 0; k < chunks.size(); ++k)
         script.append({10ms * (k + 1), chunks.at(k)});
     scripted->addScript(script);
+    if (failAt > 0)
+        scripted->failWaitsAfter(std::chrono::milliseconds(failAt));
     RecordingPort port(std::move(scripted), recorder);
-    port.write(request);
-    for (int silent = 0; silent < 3;) {
-        if (port.waitForData(100ms) == PlcPort::Wait::Timeout)
-            ++silent;
-        port.takeReceived();
-    }
+    run(op, port);
     port.close();
+    QCoreApplication::processEvents();
 
     QStringList seen;
     for (const TrafficEntry &entry : entries) {
@@ -219,7 +253,7 @@ void TestTraffic::showsRetriesAndDroppedAnswers()
     script->addScript({{1000ms, answer}}); // late: after the timeout of 300 ms
     script->addScript({{10ms, answer}});
     RecordingPort port(std::move(scripted), recorder);
-    const PlcResult result = Plc_read_retried(port, 300ms, 0x2008, 2);
+    const PlcResult result = Plc_read_retried(port, 300ms, 0x2008, 2, PlcData::Word);
     QCOMPARE(result.outcome, PlcResult::Outcome::Answered);
     QCOMPARE(result.tries, 3);
     QCOMPARE(script->written, QByteArrayList(3, readRequest()));
@@ -236,7 +270,8 @@ void TestTraffic::showsRetriesAndDroppedAnswers()
     entries.clear();
     port.line().checkChecksums = false;
     script->addScript({{10ms, badSum}});
-    QCOMPARE(Plc_read_retried(port, 300ms, 0x2008, 2).data, QByteArray::fromHex("03D4"));
+    QCOMPARE(Plc_read_retried(port, 300ms, 0x2008, 2, PlcData::Word).data,
+             QByteArray::fromHex("03D4"));
     QCoreApplication::processEvents();
     QCOMPARE(entries.last().kind, TrafficEntry::Kind::Answer);
     QCOMPARE(entries.last().meaning, u"read 2008 (2): D403 (checksum does not match)"_s);

@@ -264,9 +264,9 @@ QList<Operation> operations()
          [](PlcPort &port, const QString &ini) {
              ErrorWatch watch(ErrorWatch::Buffer::Modbus);
              QList<QList<int>> bytes;
-             for (const QString &name : {QStringLiteral("modbus1"), QStringLiteral("modbus2"),
-                                         QStringLiteral("onewire")}) {
-                 const ErrorBufferRead read = readErrorBuffer(port, ini, name);
+             for (ErrorBuffer buffer :
+                  {ErrorBuffer::Modbus1, ErrorBuffer::Modbus2, ErrorBuffer::OneWire}) {
+                 const ErrorBufferRead read = readErrorBuffer(port, ini, buffer);
                  if (!read.result.ok)
                      return ending(read.result, false);
                  if (!read.inMode || read.errorBytes.size() != read.table->size())

@@ -146,12 +146,12 @@ void renderHealth(Main &window, const QString &dir)
     SlotHealth unread;
     unread.unreadBecause = QStringLiteral("the last read failed (Answer timeout from PLC)");
     window.tabContext().setSlotHealth(
-        QStringLiteral("modbus1"),
+        ErrorBuffer::Modbus1,
         {SlotHealth{},
          SlotHealth{SlotHealth::InactiveError, QStringLiteral("Inactive error"), {}, 1, {}}, active,
          unread});
     save(&window, dir, QStringLiteral("uart1-health"));
-    window.tabContext().setSlotHealth(QStringLiteral("modbus1"), {});
+    window.tabContext().setSlotHealth(ErrorBuffer::Modbus1, {});
 
     // The focus frame as the Tab key leaves it: on a button, a list, a
     // choice and a table cell.

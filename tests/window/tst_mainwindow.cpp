@@ -681,7 +681,7 @@ void TestMain::closingDuringOperationWaitsForItsEnd()
     const TransferResult ended = TransferResult::failure(u"ended"_s);
     if (write)
         window->tabContext().download(
-            window.get(), u"uart1"_s,
+            window.get(), PlcPart::Uart1,
             [&held, &ended](PlcPort &port, const TransferProgress &progress) {
                 held(port, progress);
                 return ended;
