@@ -197,7 +197,9 @@ void OneWireTab::deleteAll()
 
 void OneWireTab::openSearch()
 {
-    auto *form = new SearchForm(m_context, *grid()->grid(), this);
+    // The window's: the tab is disabled while the search runs, as it is
+    // while any operation of the user does, and the form must stay usable.
+    auto *form = new SearchForm(m_context, *grid()->grid(), window());
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->open();
 }

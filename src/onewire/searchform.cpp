@@ -12,13 +12,13 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 SearchForm::SearchForm(TabContext &context, GridModel &sensors, QWidget *parent)
-    : QDialog(parent), m_context(context), m_pausesBackground(context), m_sensors(sensors),
-      m_session(std::make_unique<PlcSession>(context.makePort())),
+    : QDialog(parent), m_context(context), m_sensors(sensors),
       m_grid(new GridView(QStringLiteral("grid"), new GridModel(BusSearch::format), this))
 {
     setObjectName(QStringLiteral("Search_onewire"));
@@ -124,12 +124,15 @@ QDialogButtonBox *SearchForm::buildButtons()
     return buttons;
 }
 
-// A search under way ends with the form: the session cancels it.
-SearchForm::~SearchForm() = default;
+// A search under way ends with the form (see done()).
+SearchForm::~SearchForm()
+{
+    endRun();
+}
 
 bool SearchForm::isSearching() const
 {
-    return m_searching || m_session->isBusy();
+    return m_searching || m_run;
 }
 
 void SearchForm::setSearching(bool searching)
@@ -150,34 +153,55 @@ void SearchForm::startSearch()
     m_missing->clear();
     m_missing->setEnabled(false);
     m_replaceMissing->setEnabled(false);
-    m_closed = false;
     setSearching(true);
-    // A read of the window's own session still under way ends first.
-    m_context.whenSessionFree(this, [this] { search(); });
+    // A search just ended (cancelled, say) may still be leaving the
+    // window's session: this one waits for it.
+    const auto run = std::make_shared<Run>();
+    m_run = run;
+    m_context.whenSessionFree(this, [this, run] {
+        if (m_run == run)
+            search(run);
+    });
 }
 
-void SearchForm::search()
+// On the window's session: a read of the window's under way (the watch's)
+// ends first.
+void SearchForm::search(const std::shared_ptr<Run> &run)
 {
-    if (m_closed || std::exchange(m_stopped, false))
-        return;
     auto found = std::make_shared<BusSearch::Found>();
-    const bool started = m_session->run(
-        [found, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
-            *found = BusSearch::search(port, ini);
+    const bool started = m_context.run(
+        [run, found, ini = m_context.iniFile()](PlcPort &port, const TransferProgress &) {
+            run->started = true;
+            if (!run->ended)
+                *found = BusSearch::search(port, ini);
         },
-        [this, found] {
-            // A form closed meanwhile (Esc, "Close") ended the search itself:
-            // there is nothing to show or say, and it may be on its way out.
-            if (m_closed)
+        TabContext::ProgressWindow::Hidden,
+        [form = QPointer<SearchForm>(this), run, found] {
+            // A form closed or stopped meanwhile ended the search itself:
+            // there is nothing to show or say.
+            if (!form || form->m_run != run)
                 return;
-            setSearching(false);
-            if (std::exchange(m_stopped, false))
-                return m_summary->setText(QStringLiteral("The search was stopped."));
+            form->m_run.reset();
+            form->setSearching(false);
             if (found->devices)
-                showFound(*found->devices);
-            m_context.report(this, found->result);
+                form->showFound(*found->devices);
+            form->m_context.report(form, found->result);
         });
-    setSearching(started);
+    if (!started) {
+        m_run.reset();
+        setSearching(false);
+        m_context.reportBusy(this);
+    }
+}
+
+void SearchForm::endRun()
+{
+    const std::shared_ptr<Run> run = std::exchange(m_run, {});
+    if (!run)
+        return;
+    run->ended = true;
+    if (run->started)
+        m_context.session().cancel();
 }
 
 void SearchForm::showFound(const TextTable &devices)
@@ -259,20 +283,16 @@ void SearchForm::take(const TextTable &sensors, const QString &refusal)
 
 void SearchForm::done(int result)
 {
-    m_closed = true;
-    m_session->cancel();
+    endRun();
     QDialog::done(result);
 }
 
 // The search under way ends at once; nothing it read is taken.
 void SearchForm::stopSearch()
 {
-    if (!m_searching && !m_session->isBusy())
+    if (!m_searching && !m_run)
         return;
-    m_stopped = true;
-    if (m_session->isBusy())
-        return m_session->cancel();
-    // Still waiting for the window's session: the search never starts.
+    endRun();
     setSearching(false);
     m_summary->setText(QStringLiteral("The search was stopped."));
 }

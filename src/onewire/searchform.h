@@ -6,11 +6,11 @@
 #include <QDialog>
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 class GridModel;
 class GridView;
-class PlcSession;
 class QBoxLayout;
 class QComboBox;
 class QDialogButtonBox;
@@ -21,11 +21,10 @@ class QProgressBar;
 class QPushButton;
 
 // The form "Search module for 1-wire device": lets the PLC search its 1-wire
-// bus on a session of the form's own, lists the ROM codes found with a line
-// comparing them with the sensor table, and takes them into that table,
-// added to it or replacing it. It closes after taking them in, or with
-// "Close", which also ends a search under way. While it is open the
-// window's background reads pause: its session opens the same device.
+// bus, as an operation on the window's session, lists the ROM codes found
+// with a line comparing them with the sensor table, and takes them into that
+// table, added to it or replacing it. It closes after taking them in, or
+// with "Close", which also ends a search under way.
 class SearchForm : public QDialog
 {
     Q_OBJECT
@@ -58,14 +57,24 @@ private:
     void showFound(const TextTable &devices);
     void take(const TextTable &sensors, const QString &refusal);
     void setSearching(bool searching);
-    void search();
+    struct Run;
+    void search(const std::shared_ptr<Run> &run);
     void stopSearch();
+    // Ends the search asked for: at once if it runs, as it starts if it
+    // still waits for a read of the window's.
+    void endRun();
     void followFound();
 
+    // A search asked for, shared with its operation on the session's thread.
+    struct Run
+    {
+        std::atomic<bool> started = false;
+        std::atomic<bool> ended = false; // by the form: it does nothing more
+    };
+
     TabContext &m_context;
-    TabContext::UserOperation m_pausesBackground;
     GridModel &m_sensors;
-    std::unique_ptr<PlcSession> m_session;
+    std::shared_ptr<Run> m_run; // until its end has been shown
     GridView *m_grid = nullptr;
     QLineEdit *m_count = nullptr;
     QLineEdit *m_start = nullptr;
@@ -75,9 +84,7 @@ private:
     QPushButton *m_replaceMissing = nullptr;
     QPushButton *m_stop = nullptr;
     std::array<QPushButton *, 2> m_takeFound{};
-    bool m_stopped = false;
     QComboBox *m_missing = nullptr;
     int m_found = 0; // devices the last search found
     bool m_searching = false;
-    bool m_closed = false; // done() has run: nothing more is reported here
 };

@@ -1,6 +1,7 @@
 #include "diag/onewirediagtab.h"
 #include "diag/onewireerrorbuffer.h"
 #include "link/inifile.h"
+#include "link/plcframe.h"
 #include "modbus/modbusfixture.h"
 #include "modbus/uarttab.h"
 #include "onewire/onewiretab.h"
@@ -37,34 +38,39 @@ namespace {
 
 const QStringList sensor = {"1", "28", "FF", "4C", "5D", "03", "00", "00", "9A", "3000"};
 
-// The simulated PLC on a line that takes real time to be silent and to
-// pause, so that a search can be caught under way.
+// The simulated PLC on a line that, while `paced`, takes real time to be
+// silent and to pause, so that a search can be caught under way.
 class PacedPort : public SimPort
 {
 public:
-    // Counts the requests written in `written`, which the test reads while
-    // the operation runs on its own thread.
-    PacedPort(PlcSimulator &sim, std::atomic<int> &written) : SimPort(sim), m_written(written) {}
+    // Counts the requests written while paced in `written`, which the test
+    // reads while the operation runs on the session's thread.
+    PacedPort(PlcSimulator &sim, const std::atomic<bool> &paced, std::atomic<int> &written)
+        : SimPort(sim), m_paced(paced), m_written(written)
+    {}
     bool write(const QByteArray &data) override
     {
         const bool ok = SimPort::write(data);
-        ++m_written;
+        if (m_paced)
+            ++m_written;
         return ok;
     }
     Wait waitForData(std::chrono::milliseconds timeout) override
     {
         const Wait wait = SimPort::waitForData(timeout);
-        if (wait == Wait::Timeout)
+        if (wait == Wait::Timeout && m_paced)
             std::this_thread::sleep_for(timeout);
         return wait;
     }
     void pause(std::chrono::milliseconds duration) override
     {
-        std::this_thread::sleep_for(duration);
+        if (m_paced)
+            std::this_thread::sleep_for(duration);
         SimPort::pause(duration);
     }
 
 private:
+    const std::atomic<bool> &m_paced;
     std::atomic<int> &m_written;
 };
 
@@ -81,12 +87,10 @@ struct Window
         Ini_write(file, u"BACKUP"_s, u"Enabled"_s, u"0"_s);
         return file;
     }();
-    bool paced = false; // ports made from now on take real time
+    std::atomic<bool> paced = false; // the line takes real time
     std::atomic<int> pacedRequests = 0;
     Main main{{ini, dialogs, [this]() -> std::unique_ptr<PlcPort> {
-                   if (paced)
-                       return std::make_unique<PacedPort>(sim, pacedRequests);
-                   return std::make_unique<SimPort>(sim);
+                   return std::make_unique<PacedPort>(sim, paced, pacedRequests);
                }}};
     OneWireTab &tab = main.oneWireTab();
 
@@ -168,7 +172,7 @@ private Q_SLOTS:
     void closeEndsSearchAtOnce();
     void replacesAMissingSensor();
     void closingAsTheSearchEndsSaysNothing();
-    void watchPausesWhileSearchFormIsOpen();
+    void searchSharesTheWindowsSession();
 };
 
 void TestOneWireTab::modesShowTheirFrames_data()
@@ -663,28 +667,33 @@ void TestOneWireTab::closingAsTheSearchEndsSaysNothing()
     QVERIFY2(w.dialogs.shown.isEmpty(), qPrintable(w.dialogs.messages().join(u'|')));
 }
 
-// The search form opens the window's device on a port of its own: while it
-// is open the watch reads nothing; it goes on once the form has closed.
-void TestOneWireTab::watchPausesWhileSearchFormIsOpen()
+// The search runs on the window's session: the watch goes on reading while
+// the form is open, a search waits for a read under way, and nothing comes
+// between the search's own frames.
+void TestOneWireTab::searchSharesTheWindowsSession()
 {
     Window w;
     w.sim.setWord(0x2008, 0xC003);
     w.main.findChild<QSpinBox *>(u"MB_watch_interval"_s)->setValue(1);
     w.main.findChild<QCheckBox *>(u"MB_watch"_s)->setChecked(true);
     QTRY_VERIFY(w.sim.requestCount() > 0);
-    QVERIFY(w.finished());
     w.child<QAction>(u"Search_1wire"_s)->trigger();
     const int before = w.sim.requestCount();
-    QTest::qWait(1500);
-    QCOMPARE(w.sim.requestCount(), before);
+    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requestCount() > before, 2500);
     w.sim.setRomCodes({QByteArray::fromHex("28FF4C5D0300009A")});
     w.search()->startSearch();
     QVERIFY(w.searched());
     QCOMPARE(w.search()->grid()->rows(), 3);
-    QCOMPARE(w.sim.requestCount(), before + 4);
+    const QList<QByteArray> frames = w.sim.requests();
+    const qsizetype at = frames.indexOf(
+        PlcFrame::request(PlcCommand::Command, 0x2000, 2, QByteArray::fromHex("0180")));
+    QVERIFY(at >= 0 && at + 4 <= frames.size());
+    QCOMPARE(frames.mid(at + 1, 3),
+             (QList<QByteArray>{PlcFrame::request(PlcCommand::Read, 0x3000, 2),
+                                PlcFrame::request(PlcCommand::Read, 0x3000, 2),
+                                PlcFrame::request(PlcCommand::Read, 0x3002, 8)}));
     w.search()->findChild<QAbstractButton *>(u"Command1"_s)->click();
     QTRY_VERIFY(!w.search());
-    QTRY_VERIFY_WITH_TIMEOUT(w.sim.requestCount() > before + 4, 2500);
     QVERIFY(w.dialogs.shown.isEmpty());
 }
 

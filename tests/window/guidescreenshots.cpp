@@ -249,7 +249,7 @@ private:
         front(&tab);
         save(&m_window, "onewire");
         tab.openSearch();
-        QPointer<SearchForm> search = tab.findChild<SearchForm *>();
+        QPointer<SearchForm> search = m_window.findChild<SearchForm *>();
         click(search, "Command2");
         save(search, "bus-search");
         // Adding the new devices may close the form.

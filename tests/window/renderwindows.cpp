@@ -72,7 +72,7 @@ void renderOneWire(Main &window, QTabWidget *tabs, const QString &dir)
     dialog->reject();
 
     tab.openSearch();
-    auto *search = tab.findChild<SearchForm *>();
+    auto *search = tab.window()->findChild<SearchForm *>();
     search->grid()->setEntries({{"1", "28", "FF", "4C", "5D", "03", "00", "00", "21"},
                                 {"2", "02", "1C", "B8", "01", "00", "00", "00", "A2"}});
     save(search, dir, QStringLiteral("search-form"));
