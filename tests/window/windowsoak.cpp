@@ -47,6 +47,7 @@
 #include "onewire/sensortable.h"
 #include "plcsimulator.h"
 #include "simport.h"
+#include "support/randomtables.h"
 #include "widgets/gridview.h"
 #include "widgets/userdialogs.h"
 #include "window/backuplist.h"
@@ -84,66 +85,22 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
-#include <random>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
 
 namespace {
 
-class Random
-{
-public:
-    explicit Random(quint64 seed)
-    {
-        std::seed_seq words{quint32(seed), quint32(seed >> 32)};
-        m_generator.seed(words);
-    }
-    int between(int low, int high) { return int(m_generator.bounded(low, high + 1)); }
-    bool chance(int percent) { return between(1, 100) <= percent; }
-    template <typename T> const T &pick(const QList<T> &list)
-    {
-        return list.at(between(0, int(list.size()) - 1));
-    }
-    QString hexByte()
-    {
-        return QString::number(between(0, 255), 16).rightJustified(2, u'0').toUpper();
-    }
+// Rows as a person enters them: slave addresses 1 to 247 and at least one
+// item, what a Modbus slave answers. The edges the download's check also
+// passes (address 0 or 248, a count of 0) are the core soak's; this soak's
+// refused cells come from what it types and from pasted lines that do not
+// fit.
+constexpr RequestLimits enteredRows{1, 247, 1};
 
-private:
-    QRandomGenerator m_generator;
-};
-
-// Rows the download's checks pass (and, now and then, a cell they refuse).
 TextTable randomRequests(Random &random, int most)
 {
-    TextTable table;
-    const int rows = random.between(0, most);
-    for (int n = 1; n <= rows; ++n) {
-        const int function = random.between(0, 4);
-        const bool bits = function == 0 || function == 3;
-        const int count = random.between(1, bits ? 255 : function == 2 ? 123 : 125);
-        const int area = (bits ? 3071 : 7999) - count;
-        QStringList row(RequestTable::columnCount);
-        row[RequestTable::Slot] = QString::number(n);
-        row[RequestTable::Address] = QString::number(random.between(1, 247));
-        row[RequestTable::NumWord] = QString::number(count);
-        row[RequestTable::AddressSlave] = QString::number(random.between(0, area));
-        row[RequestTable::AddressMaster] = QString::number(random.between(0, area));
-        row[RequestTable::Function] = QString::number(function);
-        row[RequestTable::Timeout] = QString::number(random.between(1, 4095));
-        table << row;
-    }
-    return table;
-}
-
-QStringList randomSensor(Random &random, int n)
-{
-    QStringList row{QString::number(n)};
-    for (int b = 0; b < 8; ++b)
-        row << random.hexByte();
-    row << QString::number(random.between(0, SensorTable::maxRegister));
-    return row;
+    return ::randomRequests(random, random.between(0, most), enteredRows);
 }
 
 Configuration randomConfiguration(Random &random)
