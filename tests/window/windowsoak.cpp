@@ -72,7 +72,6 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -548,6 +547,8 @@ private:
         m_expectFiles.clear();
         m_backupsAllowed = false;
         m_wroteConfiguration = false;
+        m_requestsBefore = m_plc.requestCount();
+        m_sentBefore = sentThroughMonitor();
         m_adopt = Adopt::None;
         m_expected = m_model;
         m_undoSteps = 0;
@@ -817,24 +818,40 @@ private:
         m_filesSeen = now;
     }
 
-    // "COM1: 12 sent, 11 answers, 1 NAK, 0 wrong, 0 timeouts; ...", a line per port.
+    // The traffic monitor's figures: on every port, each request sent ended
+    // one way (an answer, a NAK, a wrong answer or a timeout), and every
+    // request the PLC received was sent through it.
     void checkTraffic()
     {
-        static const QRegularExpression counts(QStringLiteral(
-            "(\\S+): (\\d+) sent, (\\d+) answers?, (\\d+) NAKs?, (\\d+) wrong, (\\d+) "
-            "timeouts?"));
-        const QString text = m_window->trafficMonitor().statistics();
-        for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QRegularExpressionMatch m = counts.match(line);
-            if (!m.hasMatch())
-                continue;
-            const int sent = m.captured(2).toInt();
-            const int ended = m.captured(3).toInt() + m.captured(4).toInt() +
-                              m.captured(5).toInt() + m.captured(6).toInt();
-            if (sent != ended)
-                wrong(QStringLiteral("the traffic monitor does not end every request one way: ") +
-                      line);
+        const QMap<QString, TrafficStatistics::Port> &ports =
+            m_window->trafficMonitor().trafficStatistics().ports();
+        for (auto it = ports.cbegin(); it != ports.cend(); ++it) {
+            const TrafficStatistics::Port &p = it.value();
+            if (p.sent != p.answers + p.refusals + p.wrong + p.timeouts)
+                wrong(QStringLiteral("the traffic monitor does not end every request one way: %1: "
+                                     "%2 sent, %3 answers, %4 NAKs, %5 wrong, %6 timeouts")
+                          .arg(it.key())
+                          .arg(p.sent)
+                          .arg(p.answers)
+                          .arg(p.refusals)
+                          .arg(p.wrong)
+                          .arg(p.timeouts));
         }
+        const int received = m_plc.requestCount() - m_requestsBefore;
+        const int sent = sentThroughMonitor() - m_sentBefore;
+        if (sent < received)
+            wrong(QStringLiteral("the PLC received %1 requests, the traffic monitor saw %2 sent")
+                      .arg(received)
+                      .arg(sent));
+    }
+
+    int sentThroughMonitor() const
+    {
+        int sent = 0;
+        for (const TrafficStatistics::Port &p :
+             m_window->trafficMonitor().trafficStatistics().ports())
+            sent += p.sent;
+        return sent;
     }
 
     // --- Faults ---
@@ -1660,6 +1677,9 @@ private:
     Configuration m_file;    // what the file the window judges against holds
     bool m_fileJson = false; // that file is in the JSON form
     QByteArray m_memory;     // what the PLC must hold
+
+    int m_requestsBefore = 0; // the PLC had received before the operation
+    int m_sentBefore = 0;     // through the traffic monitor before the operation
     QMap<QString, QByteArray> m_filesSeen;
     QSet<QString> m_expectFiles;
     bool m_backupsAllowed = false;
