@@ -547,6 +547,7 @@ private:
         m_expectFiles.clear();
         m_backupsAllowed = false;
         m_wroteConfiguration = false;
+        m_mayWrite.clear();
         m_requestsBefore = m_plc.requestCount();
         m_sentBefore = sentThroughMonitor();
         m_adopt = Adopt::None;
@@ -626,10 +627,6 @@ private:
     void checkMemory()
     {
         const QByteArray &now = m_plc.memoryImage();
-        if (m_told) { // what a failure told wrote is the PLC's now
-            m_memory = now;
-            return;
-        }
         // The command words (the bus search's, and the one that ends a Modbus
         // download, whose answer is not examined) are the PLC's own; so are
         // the search's results, written at the PLC's pace (a search closed
@@ -639,13 +636,23 @@ private:
         m_memory.replace(0x3002, 0x3FE, now.mid(0x3002, 0x3FE));
         if (!m_wroteConfiguration)
             m_memory.replace(0x3000, 2, now.mid(0x3000, 2));
+        // After a failure told, the download that failed may have written any
+        // of what it writes before it stopped: that is the PLC's now. Nothing
+        // outside it changed.
+        if (m_told) {
+            for (const int address : std::as_const(m_mayWrite))
+                m_memory[address] = now.at(address);
+        }
         if (now == m_memory)
             return;
         int first = 0;
         while (now.at(first) == m_memory.at(first))
             ++first;
-        wrong(QStringLiteral("the PLC's memory differs from the writes reported done, first at "
-                             "%1 (PLC %2, expected %3)")
+        wrong((m_told
+                   ? QStringLiteral("after a failure told, the PLC's memory changed outside what "
+                                    "the failed download writes, first at %1 (PLC %2, was %3)")
+                   : QStringLiteral("the PLC's memory differs from the writes reported done, "
+                                    "first at %1 (PLC %2, expected %3)"))
                   .arg(first, 4, 16, QLatin1Char('0'))
                   .arg(quint8(now.at(first)), 2, 16, QLatin1Char('0'))
                   .arg(quint8(m_memory.at(first)), 2, 16, QLatin1Char('0')));
@@ -1200,12 +1207,24 @@ private:
         }
     }
 
-    // The model's PLC after the same download run by the core on a copy.
-    QByteArray mirrorDownload(const QString &part, const Configuration &c) const
+    // The same download run by the core on a copy of the model's PLC: the
+    // copy's memory after it, and every byte it wrote.
+    struct Mirrored
+    {
+        QByteArray memory;
+        QSet<int> written;
+    };
+
+    Mirrored mirrorDownload(const QString &part, const Configuration &c) const
     {
         PlcSimulator mirror;
         mirror.setMemory(0, m_memory);
         mirror.setRomCodes(m_plc.romCodes());
+        QSet<int> written;
+        mirror.setWriteHook([&written](quint16 address, QByteArrayView bytes) {
+            for (qsizetype i = 0; i < bytes.size(); ++i)
+                written.insert(address + int(i));
+        });
         SimPort port(mirror);
         TransferResult result;
         if (part == QLatin1String("uart1"))
@@ -1214,7 +1233,7 @@ private:
             result = downloadUart(port, m_ini, UartDescription::uart2(), c.uart2, {});
         else
             result = downloadAux(port, m_ini, c.aux, {});
-        return result.ok ? mirror.memoryImage() : m_memory;
+        return {result.ok ? mirror.memoryImage() : m_memory, written};
     }
 
     // What an upload of the parts gives, read by the core from a copy of
@@ -1251,8 +1270,12 @@ private:
         const Configuration shown = m_window->configuration();
         m_backupsAllowed = backupsOn();
         const qsizetype from = m_dialogs.shown.size();
+        // What it writes, and so may have written should it fail on the way;
+        // taken while the PLC is idle.
+        const Mirrored mirrored = mirrorDownload(part.name, shown);
         if (!click(part.tab, part.write))
             return;
+        m_mayWrite = mirrored.written;
         settle();
         const bool confirmed = m_dialogs.answered(from, QStringLiteral("confirm")) == "OK";
         if (!confirmed || m_dialogs.anyFailureTold(from))
@@ -1263,7 +1286,7 @@ private:
                       .arg(part.name));
             return;
         }
-        m_memory = mirrorDownload(part.name, shown);
+        m_memory = mirrored.memory;
         m_wroteConfiguration = true;
     }
 
@@ -1677,6 +1700,7 @@ private:
     Configuration m_file;    // what the file the window judges against holds
     bool m_fileJson = false; // that file is in the JSON form
     QByteArray m_memory;     // what the PLC must hold
+    QSet<int> m_mayWrite;    // every byte the operation's download writes
 
     int m_requestsBefore = 0; // the PLC had received before the operation
     int m_sentBefore = 0;     // through the traffic monitor before the operation
