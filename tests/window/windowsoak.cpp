@@ -32,6 +32,7 @@
 #include "config/plcbackup.h"
 #include "diag/bufferwatch.h"
 #include "diag/convertertab.h"
+#include "diag/floatconverter.h"
 #include "diag/modbusdiagtab.h"
 #include "diag/onewirediagtab.h"
 #include "io/hwconfigtab.h"
@@ -1170,16 +1171,76 @@ private:
         }
     }
 
+    // "To IEEE" or "To float", three times in four on what converts (a
+    // decimal number within single precision's range, eight hex digits), else
+    // on malformed text; the result shows what the converter gives, and a
+    // refusal leaves it as it was.
     void converter()
     {
-        QWidget *tab = &m_window->converterTab();
+        auto *tab = &m_window->converterTab();
         front(tab);
-        const QList<QLineEdit *> boxes = tab->findChildren<QLineEdit *>();
-        if (!boxes.isEmpty()) {
-            QLineEdit *box = m_random.pick(boxes);
-            box->setText(m_random.chance(50) ? QStringLiteral("21,5") : randomCellText());
+        const bool toIeee = m_random.chance(50);
+        auto *input =
+            child<QLineEdit>(tab, toIeee ? QStringLiteral("Text13") : QStringLiteral("Text15"));
+        auto *output =
+            child<QLineEdit>(tab, toIeee ? QStringLiteral("Text12") : QStringLiteral("Text14"));
+        if (!input || !output)
+            return;
+        input->setText(m_random.chance(75) ? (toIeee ? randomNumberText() : randomHexWord())
+                                           : malformedConverterText());
+        const QString before = output->text();
+        const FloatConverter::Converted expected =
+            toIeee ? FloatConverter::toIeee(input->text()) : FloatConverter::toFloat(input->text());
+        if (!click(tab, toIeee ? QStringLiteral("Command22") : QStringLiteral("Command23")))
+            return;
+        if (output->text() != expected.text.value_or(before))
+            wrong(QStringLiteral("the converter shows \"%1\" for \"%2\", not \"%3\"")
+                      .arg(output->text(), input->text(), expected.text.value_or(before)));
+    }
+
+    // A decimal number as a person types it: whole, with a comma or a point,
+    // or with an exponent; all within single precision's range.
+    QString randomNumberText()
+    {
+        const int whole = m_random.between(-99999, 99999);
+        switch (m_random.between(0, 3)) {
+        case 0:
+            return QString::number(whole);
+        case 1:
+            return QStringLiteral("%1,%2").arg(whole).arg(m_random.between(0, 999));
+        case 2:
+            return QStringLiteral("%1.%2").arg(whole).arg(m_random.between(0, 999));
+        default:
+            return QStringLiteral("%1e%2").arg(whole).arg(m_random.between(-30, 30));
         }
-        click(tab, m_random.chance(50) ? QStringLiteral("Command22") : QStringLiteral("Command23"));
+    }
+
+    // Eight hex digits, upper or lower case: every one converts.
+    QString randomHexWord()
+    {
+        QString word;
+        for (int b = 0; b < 4; ++b)
+            word += m_random.hexByte();
+        return m_random.chance(25) ? word.toLower() : word;
+    }
+
+    // Text neither way converts.
+    QString malformedConverterText()
+    {
+        switch (m_random.between(0, 5)) {
+        case 0:
+            return {};
+        case 1:
+            return QStringLiteral("x9");
+        case 2:
+            return QStringLiteral("1.2.3");
+        case 3:
+            return QStringLiteral("1e60"); // beyond single precision
+        case 4:
+            return QStringLiteral("0x") + randomHexWord();
+        default:
+            return QStringLiteral("F") + randomHexWord().left(m_random.between(0, 6));
+        }
     }
 
     // --- Transfers ---
