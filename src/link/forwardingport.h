@@ -6,11 +6,15 @@
 
 // A port that passes everything to another one; the ports that watch or
 // steer a line (logging, recording, cancelling, counting) override only what
-// they add to.
+// they add to. The other port is its own, or one lent by whoever owns it
+// (and outlives this one), for whatever takes ports by unique_ptr.
 class ForwardingPort : public PlcPort
 {
 public:
-    explicit ForwardingPort(std::unique_ptr<PlcPort> port) : m_port(std::move(port)) {}
+    explicit ForwardingPort(std::unique_ptr<PlcPort> port)
+        : m_owned(std::move(port)), m_port(m_owned.get())
+    {}
+    explicit ForwardingPort(PlcPort &lent) : m_port(&lent) {}
 
     void setSettings(const QString &settings) override { m_port->setSettings(settings); }
     QString settings() const override { return m_port->settings(); }
@@ -35,5 +39,6 @@ protected:
     PlcPort &inner() const { return *m_port; }
 
 private:
-    std::unique_ptr<PlcPort> m_port;
+    std::unique_ptr<PlcPort> m_owned; // none for a lent port
+    PlcPort *m_port;
 };

@@ -33,6 +33,8 @@ public:
     // middle left out, and whole in the line's tooltip.
     QString text() const;
     QString statistics() const;
+    // The figures statistics() shows, as numbers.
+    const TrafficStatistics &trafficStatistics() const { return m_statistics; }
     void setFilter(const QString &text);
     void clear();
     // Writes the lines shown: as CSV when the name ends in ".csv", one

@@ -65,7 +65,11 @@ private Q_SLOTS:
     void init();
     void downloadsAsTheWindowDoes();
     void verifyNamesAChangedByte();
+    void failuresGiveTheirCodes_data();
     void failuresGiveTheirCodes();
+    void writtenThenVerifyFails();
+    void usageErrorsEndWith2_data();
+    void usageErrorsEndWith2();
     void fullSensorTableBesideUart1Requests_data();
     void fullSensorTableBesideUart1Requests();
     void partWrittenAloneFitsWhatThePlcHolds_data();
@@ -166,29 +170,53 @@ void TestCli::verifyNamesAChangedByte()
     QVERIFY2(verify.out.contains(u"UART 1 row 1 Address: file 1, PLC 9"_s), qPrintable(verify.out));
 }
 
+void TestCli::failuresGiveTheirCodes_data()
+{
+    QTest::addColumn<QStringList>("simulator"); // plc-sim's options
+    QTest::addColumn<QString>("file");          // "site": the sample; "bad": a count too large
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("error"); // the start of what it says
+    QTest::addColumn<bool>("whole");    // the error is all it says
+    QTest::addColumn<bool>("sends");
+    QTest::newRow("a refused write") << QStringList{u"--refuse"_s, u"1"_s} << u"site"_s << 3
+                                     << u"Wrong answer from PLC\n"_s << true << true;
+    QTest::newRow("a table the window would refuse")
+        << QStringList() << u"bad"_s << 4 << u"You configuration has error in the size of request"_s
+        << false << false;
+}
+
 // A refused write is a failed link (3) with the window's text; a table the
 // window would refuse is an invalid configuration (4), and nothing is sent.
 void TestCli::failuresGiveTheirCodes()
 {
-    SimProcess sim(buildPath(PLC_SIM_PATH));
-    const QString log = sim.path(u"frames.log"_s);
-    QVERIFY(sim.start({u"--log"_s, log, u"--refuse"_s, u"1"_s}));
-    const Run refused = cli({u"--port"_s, sim.link(), u"download"_s, path(u"site.apc"_s)});
-    QCOMPARE(refused.code, 3);
-    QCOMPARE(refused.err, u"Wrong answer from PLC\n"_s);
-
+    QFETCH(QStringList, simulator);
+    QFETCH(QString, file);
+    QFETCH(int, code);
+    QFETCH(QString, error);
+    QFETCH(bool, whole);
+    QFETCH(bool, sends);
     Configuration bad = site();
     bad.uart2.table = {{"1", "1", "126", "0", "0", "4", "100"}};
     QVERIFY(ConfigurationFile::save(path(u"bad.apc"_s), bad).isEmpty());
-    const int before = int(loggedRequests(log).size());
-    const Run invalid = cli({u"--port"_s, sim.link(), u"download"_s, path(u"bad.apc"_s)});
-    QCOMPARE(invalid.code, 4);
-    QVERIFY(invalid.err.startsWith(u"You configuration has error in the size of request"_s));
-    QCOMPARE(loggedRequests(log).size(), before);
-    QCOMPARE(cli({u"frobnicate"_s}).code, 2);
+    SimProcess sim(buildPath(PLC_SIM_PATH));
+    const QString log = sim.path(u"frames.log"_s);
+    QVERIFY(sim.start(QStringList{u"--log"_s, log} + simulator));
+    const Run run = cli({u"--port"_s, sim.link(), u"download"_s, path(file + u".apc"_s)});
+    QCOMPARE(run.code, code);
+    if (whole)
+        QCOMPARE(run.err, error);
+    else
+        QVERIFY2(run.err.startsWith(error), qPrintable(run.err));
+    if (sends)
+        QTRY_VERIFY(!loggedRequests(log).isEmpty());
+    else
+        QCOMPARE(loggedRequests(log), QStringList());
+}
 
-    // Written, then the verify's reads go unanswered: the message and the
-    // report say it was written.
+// Written, then the verify's reads go unanswered: the message and the
+// report say it was written.
+void TestCli::writtenThenVerifyFails()
+{
     const QString report = path(u"bench.jsonl"_s);
     const QStringList download = {u"--report"_s, report, u"download"_s, path(u"site.apc"_s)};
     SimProcess counted(buildPath(PLC_SIM_PATH));
@@ -212,6 +240,57 @@ void TestCli::failuresGiveTheirCodes()
     const QList<QByteArray> records = lines.readAll().trimmed().split('\n');
     QCOMPARE(QJsonDocument::fromJson(records.last()).object().value(u"result"_s).toString(),
              u"written, verify failed"_s);
+}
+
+void TestCli::usageErrorsEndWith2_data()
+{
+    QTest::addColumn<int>("ports");             // plc-sim given with --port
+    QTest::addColumn<QStringList>("arguments"); // after the ports; a name with a dot is a file
+    QTest::addColumn<QString>("said");          // what the error holds, if anything
+    QTest::newRow("an unknown command") << 0 << QStringList{u"frobnicate"_s} << QString();
+    QTest::newRow("a watch of 0 s")
+        << 1 << QStringList{u"diag"_s, u"modbus1"_s, u"--watch"_s, u"0"_s} << QString();
+    QTest::newRow("a download watched")
+        << 1 << QStringList{u"download"_s, u"site.apc"_s, u"--watch"_s, u"1"_s} << QString();
+    QTest::newRow("a count without a watch")
+        << 1 << QStringList{u"diag"_s, u"modbus1"_s, u"--count"_s, u"2"_s} << QString();
+    QTest::newRow("a watch in JSON")
+        << 1 << QStringList{u"--json"_s, u"diag"_s, u"modbus1"_s, u"--watch"_s, u"2"_s}
+        << QString();
+    QTest::newRow("a report of a check")
+        << 1 << QStringList{u"--report"_s, u"r.jsonl"_s, u"check"_s, u"site.apc"_s} << QString();
+    // One file for both is no file for either: each port fills {port}.
+    QTest::newRow("one upload file for two ports")
+        << 2 << QStringList{u"upload"_s, u"read.apc"_s} << u"{port}"_s;
+    QTest::newRow("one search file for two ports")
+        << 2 << QStringList{u"search"_s, u"--add"_s, u"found.apc"_s} << QString();
+}
+
+// A usage error ends the run with 2 before any file is written.
+void TestCli::usageErrorsEndWith2()
+{
+    QFETCH(int, ports);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, said);
+    std::vector<std::unique_ptr<SimProcess>> plcs;
+    QStringList run;
+    for (int k = 0; k < ports; ++k) {
+        plcs.push_back(std::make_unique<SimProcess>(buildPath(PLC_SIM_PATH)));
+        QVERIFY(plcs.back()->start());
+        run << u"--port"_s << plcs.back()->link();
+    }
+    QStringList files;
+    for (const QString &argument : std::as_const(arguments)) {
+        const bool file = argument.contains(u'.');
+        run << (file ? path(argument) : argument);
+        if (file && argument != u"site.apc"_s)
+            files << path(argument);
+    }
+    const Run usage = cli(run);
+    QCOMPARE(usage.code, 2);
+    QVERIFY2(usage.err.contains(said), qPrintable(usage.err));
+    for (const QString &file : std::as_const(files))
+        QVERIFY2(!QFile::exists(file), qPrintable(file));
 }
 
 void TestCli::fullSensorTableBesideUart1Requests_data()
@@ -476,16 +555,7 @@ void TestCli::runsOnTwoPortsAtOnce()
     QCOMPARE(QSet<QString>({backups.first().port, backups.last().port}),
              QSet<QString>({first.link(), second.link()}));
 
-    // One file for both is no file for either: each port fills {port}.
-    const Run one = cli(
-        {u"--port"_s, first.link(), u"--port"_s, second.link(), u"upload"_s, path(u"read.apc"_s)});
-    QCOMPARE(one.code, 2);
-    QVERIFY2(one.err.contains(u"{port}"_s), qPrintable(one.err));
-    QVERIFY(!QFile::exists(path(u"read.apc"_s)));
-    QCOMPARE(cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"search"_s, u"--add"_s,
-                  path(u"found.apc"_s)})
-                 .code,
-             2);
+    // Each port fills {port} (one file for both is refused: usageErrorsEndWith2).
     QCOMPARE(cli({u"--port"_s, first.link(), u"--port"_s, second.link(), u"upload"_s,
                   path(u"read-{port}.apc"_s)})
                  .code,
@@ -564,13 +634,6 @@ void TestCli::watchPrintsChanges()
     ::kill(pid_t(stopped.processId()), SIGINT);
     QVERIFY(stopped.waitForFinished(5000));
     QCOMPARE(stopped.exitCode(), 3);
-    for (const QStringList &misuse :
-         {QStringList{u"diag"_s, u"modbus1"_s, u"--watch"_s, u"0"_s},
-          QStringList{u"download"_s, path(u"site.apc"_s), u"--watch"_s, u"1"_s},
-          QStringList{u"diag"_s, u"modbus1"_s, u"--count"_s, u"2"_s},
-          QStringList{u"--json"_s, u"diag"_s, u"modbus1"_s, u"--watch"_s, u"2"_s},
-          QStringList{u"--report"_s, path(u"r.jsonl"_s), u"check"_s, path(u"site.apc"_s)}})
-        QCOMPARE(cli(QStringList{u"--port"_s, sim.link()} + misuse).code, 2);
 }
 
 void TestCli::reportRecordsEachPlc_data()

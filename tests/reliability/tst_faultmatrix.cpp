@@ -14,6 +14,7 @@
 #include "faultrules.h"
 #include "io/iotransfer.h"
 #include "link/connectiontest.h"
+#include "link/forwardingport.h"
 #include "link/plcframe.h"
 #include "link/plctransaction.h"
 #include "link/traffic.h"
@@ -28,9 +29,6 @@
 #include "onewire/sensortable.h"
 #include "plcsimulator.h"
 #include "simport.h"
-#include "support/borrowedport.h"
-
-#include "link/forwardingport.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -301,7 +299,7 @@ Baseline baselineOf(const Operation &op)
 {
     Bench bench;
     Baseline base;
-    TimeoutProbe probe(std::make_unique<BorrowedPort>(bench.port));
+    TimeoutProbe probe(std::make_unique<ForwardingPort>(bench.port));
     base.ending = op.run(probe, bench.ini);
     base.requests = bench.sim.requests();
     base.timeouts = probe.timeouts;
@@ -369,7 +367,7 @@ void TestFaultMatrix::checkOne(const Operation &op, const Baseline &base, Line l
     TrafficStatistics traffic;
     connect(&recorder, &TrafficRecorder::entry, &recorder,
             [&traffic](const TrafficEntry &entry) { traffic.add(entry); });
-    RecordingPort recording(std::make_unique<BorrowedPort>(bench.port), recorder);
+    RecordingPort recording(std::make_unique<ForwardingPort>(bench.port), recorder);
     const Ending end = op.run(recording, bench.ini);
     recording.close();
     QCoreApplication::processEvents();

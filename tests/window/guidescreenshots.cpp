@@ -11,6 +11,7 @@
 #include "diag/modbusdiagtab.h"
 #include "diag/onewirediagtab.h"
 #include "io/hwconfigtab.h"
+#include "link/forwardingport.h"
 #include "link/inifile.h"
 #include "link/qtplcport.h"
 #include "modbus/slavedialog.h"
@@ -21,7 +22,6 @@
 #include "simoptions.h"
 #include "simport.h"
 #include "simprocess.h"
-#include "support/borrowedport.h"
 #include "support/buildpath.h"
 #include "support/renderharness.h"
 #include "support/scripteddialogs.h"
@@ -65,21 +65,21 @@ void fail(const QString &what)
 // comes as long after its request as the request's and the answer's
 // characters take at the line's speed, so the answer times the tool
 // measures are those of a real line.
-class RealTimePort : public BorrowedPort
+class RealTimePort : public ForwardingPort
 {
 public:
     RealTimePort(PlcPort &line, const std::atomic<bool> &realTime)
-        : BorrowedPort(line), m_realTime(realTime)
+        : ForwardingPort(line), m_realTime(realTime)
     {}
     bool write(const QByteArray &data) override
     {
         m_sent = data.size();
         m_answered = false;
-        return BorrowedPort::write(data);
+        return ForwardingPort::write(data);
     }
     QByteArray takeReceived() override
     {
-        const QByteArray received = BorrowedPort::takeReceived();
+        const QByteArray received = ForwardingPort::takeReceived();
         if (m_realTime && !received.isEmpty() && !std::exchange(m_answered, true)) {
             const int baud = std::max(1, settings().section(QLatin1Char(','), 0, 0).toInt());
             // Ten bits a character: start, seven or eight data, parity, stop.

@@ -32,6 +32,7 @@
 #include "config/plcbackup.h"
 #include "diag/bufferwatch.h"
 #include "diag/convertertab.h"
+#include "diag/floatconverter.h"
 #include "diag/modbusdiagtab.h"
 #include "diag/onewirediagtab.h"
 #include "io/hwconfigtab.h"
@@ -47,6 +48,7 @@
 #include "onewire/sensortable.h"
 #include "plcsimulator.h"
 #include "simport.h"
+#include "support/randomtables.h"
 #include "widgets/gridview.h"
 #include "widgets/userdialogs.h"
 #include "window/backuplist.h"
@@ -71,7 +73,6 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -84,66 +85,22 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
-#include <random>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
 
 namespace {
 
-class Random
-{
-public:
-    explicit Random(quint64 seed)
-    {
-        std::seed_seq words{quint32(seed), quint32(seed >> 32)};
-        m_generator.seed(words);
-    }
-    int between(int low, int high) { return int(m_generator.bounded(low, high + 1)); }
-    bool chance(int percent) { return between(1, 100) <= percent; }
-    template <typename T> const T &pick(const QList<T> &list)
-    {
-        return list.at(between(0, int(list.size()) - 1));
-    }
-    QString hexByte()
-    {
-        return QString::number(between(0, 255), 16).rightJustified(2, u'0').toUpper();
-    }
+// Rows as a person enters them: slave addresses 1 to 247 and at least one
+// item, what a Modbus slave answers. The edges the download's check also
+// passes (address 0 or 248, a count of 0) are the core soak's; this soak's
+// refused cells come from what it types and from pasted lines that do not
+// fit.
+constexpr RequestLimits enteredRows{1, 247, 1};
 
-private:
-    QRandomGenerator m_generator;
-};
-
-// Rows the download's checks pass (and, now and then, a cell they refuse).
 TextTable randomRequests(Random &random, int most)
 {
-    TextTable table;
-    const int rows = random.between(0, most);
-    for (int n = 1; n <= rows; ++n) {
-        const int function = random.between(0, 4);
-        const bool bits = function == 0 || function == 3;
-        const int count = random.between(1, bits ? 255 : function == 2 ? 123 : 125);
-        const int area = (bits ? 3071 : 7999) - count;
-        QStringList row(RequestTable::columnCount);
-        row[RequestTable::Slot] = QString::number(n);
-        row[RequestTable::Address] = QString::number(random.between(1, 247));
-        row[RequestTable::NumWord] = QString::number(count);
-        row[RequestTable::AddressSlave] = QString::number(random.between(0, area));
-        row[RequestTable::AddressMaster] = QString::number(random.between(0, area));
-        row[RequestTable::Function] = QString::number(function);
-        row[RequestTable::Timeout] = QString::number(random.between(1, 4095));
-        table << row;
-    }
-    return table;
-}
-
-QStringList randomSensor(Random &random, int n)
-{
-    QStringList row{QString::number(n)};
-    for (int b = 0; b < 8; ++b)
-        row << random.hexByte();
-    row << QString::number(random.between(0, SensorTable::maxRegister));
-    return row;
+    return ::randomRequests(random, random.between(0, most), enteredRows);
 }
 
 Configuration randomConfiguration(Random &random)
@@ -591,6 +548,9 @@ private:
         m_expectFiles.clear();
         m_backupsAllowed = false;
         m_wroteConfiguration = false;
+        m_mayWrite.clear();
+        m_requestsBefore = m_plc.requestCount();
+        m_sentBefore = sentThroughMonitor();
         m_adopt = Adopt::None;
         m_expected = m_model;
         m_undoSteps = 0;
@@ -668,10 +628,6 @@ private:
     void checkMemory()
     {
         const QByteArray &now = m_plc.memoryImage();
-        if (m_told) { // what a failure told wrote is the PLC's now
-            m_memory = now;
-            return;
-        }
         // The command words (the bus search's, and the one that ends a Modbus
         // download, whose answer is not examined) are the PLC's own; so are
         // the search's results, written at the PLC's pace (a search closed
@@ -681,13 +637,23 @@ private:
         m_memory.replace(0x3002, 0x3FE, now.mid(0x3002, 0x3FE));
         if (!m_wroteConfiguration)
             m_memory.replace(0x3000, 2, now.mid(0x3000, 2));
+        // After a failure told, the download that failed may have written any
+        // of what it writes before it stopped: that is the PLC's now. Nothing
+        // outside it changed.
+        if (m_told) {
+            for (const int address : std::as_const(m_mayWrite))
+                m_memory[address] = now.at(address);
+        }
         if (now == m_memory)
             return;
         int first = 0;
         while (now.at(first) == m_memory.at(first))
             ++first;
-        wrong(QStringLiteral("the PLC's memory differs from the writes reported done, first at "
-                             "%1 (PLC %2, expected %3)")
+        wrong((m_told
+                   ? QStringLiteral("after a failure told, the PLC's memory changed outside what "
+                                    "the failed download writes, first at %1 (PLC %2, was %3)")
+                   : QStringLiteral("the PLC's memory differs from the writes reported done, "
+                                    "first at %1 (PLC %2, expected %3)"))
                   .arg(first, 4, 16, QLatin1Char('0'))
                   .arg(quint8(now.at(first)), 2, 16, QLatin1Char('0'))
                   .arg(quint8(m_memory.at(first)), 2, 16, QLatin1Char('0')));
@@ -860,24 +826,40 @@ private:
         m_filesSeen = now;
     }
 
-    // "COM1: 12 sent, 11 answers, 1 NAK, 0 wrong, 0 timeouts; ...", a line per port.
+    // The traffic monitor's figures: on every port, each request sent ended
+    // one way (an answer, a NAK, a wrong answer or a timeout), and every
+    // request the PLC received was sent through it.
     void checkTraffic()
     {
-        static const QRegularExpression counts(QStringLiteral(
-            "(\\S+): (\\d+) sent, (\\d+) answers?, (\\d+) NAKs?, (\\d+) wrong, (\\d+) "
-            "timeouts?"));
-        const QString text = m_window->trafficMonitor().statistics();
-        for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QRegularExpressionMatch m = counts.match(line);
-            if (!m.hasMatch())
-                continue;
-            const int sent = m.captured(2).toInt();
-            const int ended = m.captured(3).toInt() + m.captured(4).toInt() +
-                              m.captured(5).toInt() + m.captured(6).toInt();
-            if (sent != ended)
-                wrong(QStringLiteral("the traffic monitor does not end every request one way: ") +
-                      line);
+        const QMap<QString, TrafficStatistics::Port> &ports =
+            m_window->trafficMonitor().trafficStatistics().ports();
+        for (auto it = ports.cbegin(); it != ports.cend(); ++it) {
+            const TrafficStatistics::Port &p = it.value();
+            if (p.sent != p.answers + p.refusals + p.wrong + p.timeouts)
+                wrong(QStringLiteral("the traffic monitor does not end every request one way: %1: "
+                                     "%2 sent, %3 answers, %4 NAKs, %5 wrong, %6 timeouts")
+                          .arg(it.key())
+                          .arg(p.sent)
+                          .arg(p.answers)
+                          .arg(p.refusals)
+                          .arg(p.wrong)
+                          .arg(p.timeouts));
         }
+        const int received = m_plc.requestCount() - m_requestsBefore;
+        const int sent = sentThroughMonitor() - m_sentBefore;
+        if (sent < received)
+            wrong(QStringLiteral("the PLC received %1 requests, the traffic monitor saw %2 sent")
+                      .arg(received)
+                      .arg(sent));
+    }
+
+    int sentThroughMonitor() const
+    {
+        int sent = 0;
+        for (const TrafficStatistics::Port &p :
+             m_window->trafficMonitor().trafficStatistics().ports())
+            sent += p.sent;
+        return sent;
     }
 
     // --- Faults ---
@@ -1189,16 +1171,76 @@ private:
         }
     }
 
+    // "To IEEE" or "To float", three times in four on what converts (a
+    // decimal number within single precision's range, eight hex digits), else
+    // on malformed text; the result shows what the converter gives, and a
+    // refusal leaves it as it was.
     void converter()
     {
-        QWidget *tab = &m_window->converterTab();
+        auto *tab = &m_window->converterTab();
         front(tab);
-        const QList<QLineEdit *> boxes = tab->findChildren<QLineEdit *>();
-        if (!boxes.isEmpty()) {
-            QLineEdit *box = m_random.pick(boxes);
-            box->setText(m_random.chance(50) ? QStringLiteral("21,5") : randomCellText());
+        const bool toIeee = m_random.chance(50);
+        auto *input =
+            child<QLineEdit>(tab, toIeee ? QStringLiteral("Text13") : QStringLiteral("Text15"));
+        auto *output =
+            child<QLineEdit>(tab, toIeee ? QStringLiteral("Text12") : QStringLiteral("Text14"));
+        if (!input || !output)
+            return;
+        input->setText(m_random.chance(75) ? (toIeee ? randomNumberText() : randomHexWord())
+                                           : malformedConverterText());
+        const QString before = output->text();
+        const FloatConverter::Converted expected =
+            toIeee ? FloatConverter::toIeee(input->text()) : FloatConverter::toFloat(input->text());
+        if (!click(tab, toIeee ? QStringLiteral("Command22") : QStringLiteral("Command23")))
+            return;
+        if (output->text() != expected.text.value_or(before))
+            wrong(QStringLiteral("the converter shows \"%1\" for \"%2\", not \"%3\"")
+                      .arg(output->text(), input->text(), expected.text.value_or(before)));
+    }
+
+    // A decimal number as a person types it: whole, with a comma or a point,
+    // or with an exponent; all within single precision's range.
+    QString randomNumberText()
+    {
+        const int whole = m_random.between(-99999, 99999);
+        switch (m_random.between(0, 3)) {
+        case 0:
+            return QString::number(whole);
+        case 1:
+            return QStringLiteral("%1,%2").arg(whole).arg(m_random.between(0, 999));
+        case 2:
+            return QStringLiteral("%1.%2").arg(whole).arg(m_random.between(0, 999));
+        default:
+            return QStringLiteral("%1e%2").arg(whole).arg(m_random.between(-30, 30));
         }
-        click(tab, m_random.chance(50) ? QStringLiteral("Command22") : QStringLiteral("Command23"));
+    }
+
+    // Eight hex digits, upper or lower case: every one converts.
+    QString randomHexWord()
+    {
+        QString word;
+        for (int b = 0; b < 4; ++b)
+            word += m_random.hexByte();
+        return m_random.chance(25) ? word.toLower() : word;
+    }
+
+    // Text neither way converts.
+    QString malformedConverterText()
+    {
+        switch (m_random.between(0, 5)) {
+        case 0:
+            return {};
+        case 1:
+            return QStringLiteral("x9");
+        case 2:
+            return QStringLiteral("1.2.3");
+        case 3:
+            return QStringLiteral("1e60"); // beyond single precision
+        case 4:
+            return QStringLiteral("0x") + randomHexWord();
+        default:
+            return QStringLiteral("F") + randomHexWord().left(m_random.between(0, 6));
+        }
     }
 
     // --- Transfers ---
@@ -1226,12 +1268,24 @@ private:
         }
     }
 
-    // The model's PLC after the same download run by the core on a copy.
-    QByteArray mirrorDownload(const QString &part, const Configuration &c) const
+    // The same download run by the core on a copy of the model's PLC: the
+    // copy's memory after it, and every byte it wrote.
+    struct Mirrored
+    {
+        QByteArray memory;
+        QSet<int> written;
+    };
+
+    Mirrored mirrorDownload(const QString &part, const Configuration &c) const
     {
         PlcSimulator mirror;
         mirror.setMemory(0, m_memory);
         mirror.setRomCodes(m_plc.romCodes());
+        QSet<int> written;
+        mirror.setWriteHook([&written](quint16 address, QByteArrayView bytes) {
+            for (qsizetype i = 0; i < bytes.size(); ++i)
+                written.insert(address + int(i));
+        });
         SimPort port(mirror);
         TransferResult result;
         if (part == QLatin1String("uart1"))
@@ -1240,7 +1294,7 @@ private:
             result = downloadUart(port, m_ini, UartDescription::uart2(), c.uart2, {});
         else
             result = downloadAux(port, m_ini, c.aux, {});
-        return result.ok ? mirror.memoryImage() : m_memory;
+        return {result.ok ? mirror.memoryImage() : m_memory, written};
     }
 
     // What an upload of the parts gives, read by the core from a copy of
@@ -1277,8 +1331,12 @@ private:
         const Configuration shown = m_window->configuration();
         m_backupsAllowed = backupsOn();
         const qsizetype from = m_dialogs.shown.size();
+        // What it writes, and so may have written should it fail on the way;
+        // taken while the PLC is idle.
+        const Mirrored mirrored = mirrorDownload(part.name, shown);
         if (!click(part.tab, part.write))
             return;
+        m_mayWrite = mirrored.written;
         settle();
         const bool confirmed = m_dialogs.answered(from, QStringLiteral("confirm")) == "OK";
         if (!confirmed || m_dialogs.anyFailureTold(from))
@@ -1289,7 +1347,7 @@ private:
                       .arg(part.name));
             return;
         }
-        m_memory = mirrorDownload(part.name, shown);
+        m_memory = mirrored.memory;
         m_wroteConfiguration = true;
     }
 
@@ -1703,6 +1761,10 @@ private:
     Configuration m_file;    // what the file the window judges against holds
     bool m_fileJson = false; // that file is in the JSON form
     QByteArray m_memory;     // what the PLC must hold
+    QSet<int> m_mayWrite;    // every byte the operation's download writes
+
+    int m_requestsBefore = 0; // the PLC had received before the operation
+    int m_sentBefore = 0;     // through the traffic monitor before the operation
     QMap<QString, QByteArray> m_filesSeen;
     QSet<QString> m_expectFiles;
     bool m_backupsAllowed = false;
