@@ -11,6 +11,10 @@ RequestExecutionLevel user
 
 !define NAME "PLC Tarvik"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\plc-tarvik"
+; The configuration file's type, registered for the user: .apc opens the tool.
+!define CLASSES "Software\Classes"
+!define PROGID "PlcTarvik.Configuration"
+!define MIME_TYPE "application/x-plc-tarvik-configuration"
 
 Name "${NAME} ${VERSION}"
 OutFile "${OUT}"
@@ -38,6 +42,14 @@ Section "Install"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    WriteRegStr HKCU "${CLASSES}\${PROGID}" "" "PLC configuration"
+    WriteRegStr HKCU "${CLASSES}\${PROGID}\DefaultIcon" "" "$INSTDIR\plc-tarvik.ico"
+    WriteRegStr HKCU "${CLASSES}\${PROGID}\shell\open\command" "" '"$INSTDIR\plc-tarvik.exe" "%1"'
+    WriteRegStr HKCU "${CLASSES}\.apc" "" "${PROGID}"
+    WriteRegStr HKCU "${CLASSES}\.apc" "Content Type" "${MIME_TYPE}"
+    WriteRegStr HKCU "${CLASSES}\.apc\OpenWithProgids" "${PROGID}" ""
+    ; SHCNE_ASSOCCHANGED: Explorer shows the new type at once.
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd
 
 Section "Uninstall"
@@ -50,4 +62,17 @@ Section "Uninstall"
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
     DeleteRegKey HKCU "Software\plc-tarvik"
+    ; The type goes; .apc is left alone where another program has taken it
+    ; since.
+    DeleteRegKey HKCU "${CLASSES}\${PROGID}"
+    DeleteRegValue HKCU "${CLASSES}\.apc\OpenWithProgids" "${PROGID}"
+    DeleteRegKey /ifempty HKCU "${CLASSES}\.apc\OpenWithProgids"
+    ReadRegStr $0 HKCU "${CLASSES}\.apc" ""
+    StrCmp $0 "${PROGID}" 0 +2
+    DeleteRegValue HKCU "${CLASSES}\.apc" ""
+    ReadRegStr $0 HKCU "${CLASSES}\.apc" "Content Type"
+    StrCmp $0 "${MIME_TYPE}" 0 +2
+    DeleteRegValue HKCU "${CLASSES}\.apc" "Content Type"
+    DeleteRegKey /ifempty HKCU "${CLASSES}\.apc"
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd

@@ -10,6 +10,7 @@
 #include "onewire/bussearch.h"
 #include "tables/texttable.h"
 
+#include <QCommandLineOption>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QStringList>
@@ -37,6 +38,34 @@ enum Exit {
 // The placeholder a file name holds for the port, when a command that
 // writes a file runs on several ports.
 inline const QString portPlaceholder = QStringLiteral("{port}");
+
+// The endings of the configuration files the commands read and write (a
+// .json is the JSON form, anything else the record), and the tables show
+// --csv prints.
+inline const QStringList configurationEndings = {QStringLiteral("apc"), QStringLiteral("json")};
+inline const QStringList csvTables = {QStringLiteral("uart1"), QStringLiteral("uart2"),
+                                      QStringLiteral("sensors")};
+
+// What a value on the command line is, as the shell's completion offers it.
+enum class Values {
+    None,
+    Files,    // files with the endings given (any file without one), and folders
+    Folders,  // folders only
+    Ports,    // serial devices, and COM1 to COM10
+    Words,    // one of the words given
+    WordList, // some of the words given, separated by commas
+};
+
+// An option of the command line, and what its value is.
+struct CliOption
+{
+    QCommandLineOption option;
+    Values values = Values::None;
+    QStringList words = {}; // Files: the endings; Words, WordList: the words
+};
+
+// The options, in the order --help lists them.
+const QList<CliOption> &cliOptions();
 
 // What a command gave (on one port, for those that use one): its exit code,
 // the lines to print, and the same as JSON.
@@ -82,6 +111,10 @@ struct Command
     QString options;       // its options, on a line of their own; may be empty
     std::function<CommandResult(const Options &, PlcPort &, const TransferProgress &)> onPort;
     std::function<CommandResult(const Options &)> once;
+    // What its arguments are: configuration files (Files, ending in one of
+    // configurationEndings), or one of the words `arguments` separates with
+    // "|" (Words).
+    Values argumentValues = Values::None;
 
     bool needsPort() const { return bool(onPort); }
 };
@@ -94,6 +127,8 @@ const Command *command(const QString &name);
 // What the command line asks for, or the exit code it ends with at once
 // (help, version, a usage error).
 std::variant<Options, int> parseOptions(const QStringList &arguments);
+// The bash completion script of the commands and options above.
+QString bashCompletion();
 // A file name with its {port} filled by the port's name, made fit for a file
 // name ("/dev/ttyUSB0" gives "dev_ttyUSB0").
 QString filledName(const QString &name, const QString &port, const QString &iniFile);

@@ -78,7 +78,9 @@ CommandResult show(const Options &o)
           << tableLines(RequestTable::format, c->uart2.table)
           << QStringLiteral("Auxiliary port: %1").arg(modes.value(int(c->aux.mode)))
           << tableLines(SensorTable::format, c->aux.sensors);
-    const QJsonObject json = QJsonDocument::fromJson(ConfigurationJson::write(*c)).object();
+    // The configuration as its JSON file holds it, less the file's schema.
+    QJsonObject json = QJsonDocument::fromJson(ConfigurationJson::write(*c)).object();
+    json.remove(QStringLiteral("$schema"));
     return {Done, lines, json};
 }
 

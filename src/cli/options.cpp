@@ -55,55 +55,8 @@ void describe(QCommandLineParser &parser)
         commandsText() + QLatin1String(exitCodesText));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({
-        {QStringLiteral("ini"),
-         QStringLiteral("The settings file (default: set.ini beside the "
-                        "program)."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("port"),
-         QStringLiteral("A device under /dev (ttyUSB0), a path (a name with a slash: "
-                        "build/plc-link) or COMn (mapped in section PORTS); repeatable: the "
-                        "command runs on every port at once. Default: the window's port, section "
-                        "COM's Port_num through section PORTS."),
-         QStringLiteral("PORT")},
-        {QStringLiteral("line"),
-         QStringLiteral("Line settings such as 115200,N,8,1 (default: section COM)."),
-         QStringLiteral("SETTINGS")},
-        {QStringLiteral("log"),
-         QStringLiteral("Every frame sent and answer received, one line "
-                        "each, to FILE."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("json"), QStringLiteral("Results as JSON on standard output.")},
-        {QStringLiteral("only"),
-         QStringLiteral("The parts to transfer or compare: uart1,uart2,aux (default: all)."),
-         QStringLiteral("PARTS")},
-        {QStringLiteral("verify"), QStringLiteral("download: read back and compare.")},
-        {QStringLiteral("backup"),
-         QStringLiteral("download: first keep what the PLC holds of the parts in DIR; "
-                        "nothing is written without it."),
-         QStringLiteral("DIR")},
-        {QStringLiteral("add"),
-         QStringLiteral("search: add the new devices to FILE's sensor table; with several ports "
-                        "FILE holds {port}, which each port fills."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("csv"),
-         QStringLiteral("show: print one table (uart1, uart2 or sensors) as tab-separated text."),
-         QStringLiteral("TABLE")},
-        {QStringLiteral("watch"),
-         QStringLiteral("diag: read the buffer again every SECONDS (1 to 3600) and print a line "
-                        "for each slot whose state changed, until Ctrl+C."),
-         QStringLiteral("SECONDS")},
-        {QStringLiteral("count"), QStringLiteral("diag --watch: stop after N reads."),
-         QStringLiteral("N")},
-        {QStringLiteral("report"),
-         QStringLiteral("Append one JSON line per port to FILE: time (with its offset from "
-                        "UTC), port, CPU type, command, file and its SHA-256, result and "
-                        "duration."),
-         QStringLiteral("FILE")},
-        {QStringLiteral("start"),
-         QStringLiteral("search --add: the first register for an empty table (default 1500)."),
-         QStringLiteral("N")},
-    });
+    for (const CliOption &entry : cliOptions())
+        parser.addOption(entry.option);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See Commands."));
 }
 
@@ -114,6 +67,72 @@ QString portName(const QString &given, const QString &iniFile)
 }
 
 } // namespace
+
+const QList<CliOption> &cliOptions()
+{
+    const auto option = [](const char *name, const QString &description,
+                           const char *value = nullptr, Values values = Values::None,
+                           const QStringList &words = {}) {
+        QCommandLineOption o(QLatin1String(name), description,
+                             value ? QLatin1String(value) : QString());
+        return CliOption{o, values, words};
+    };
+    static const QList<CliOption> table = {
+        option("ini", QStringLiteral("The settings file (default: set.ini beside the program)."),
+               "FILE", Values::Files, {QStringLiteral("ini")}),
+        option("port",
+               QStringLiteral("A device under /dev (ttyUSB0), a path (a name with a slash: "
+                              "build/plc-link) or COMn (mapped in section PORTS); repeatable: the "
+                              "command runs on every port at once. Default: the window's port, "
+                              "section COM's Port_num through section PORTS."),
+               "PORT", Values::Ports),
+        option("line", QStringLiteral("Line settings such as 115200,N,8,1 (default: section COM)."),
+               "SETTINGS"),
+        option("log",
+               QStringLiteral("Every frame sent and answer received, one line each, to FILE."),
+               "FILE", Values::Files),
+        option("json", QStringLiteral("Results as JSON on standard output.")),
+        option("only",
+               QStringLiteral("The parts to transfer or compare: uart1,uart2,aux (default: all)."),
+               "PARTS", Values::WordList, ConfigurationParts::names),
+        option("verify", QStringLiteral("download: read back and compare.")),
+        option("backup",
+               QStringLiteral("download: first keep what the PLC holds of the parts in DIR; "
+                              "nothing is written without it."),
+               "DIR", Values::Folders),
+        option("add",
+               QStringLiteral("search: add the new devices to FILE's sensor table; with several "
+                              "ports FILE holds {port}, which each port fills."),
+               "FILE", Values::Files, configurationEndings),
+        option("csv",
+               QStringLiteral("show: print one table (uart1, uart2 or sensors) as tab-separated "
+                              "text."),
+               "TABLE", Values::Words, csvTables),
+        option("watch",
+               QStringLiteral("diag: read the buffer again every SECONDS (1 to 3600) and print a "
+                              "line for each slot whose state changed, until Ctrl+C."),
+               "SECONDS"),
+        option("count", QStringLiteral("diag --watch: stop after N reads."), "N"),
+        option("report",
+               QStringLiteral("Append one JSON line per port to FILE: time (with its offset from "
+                              "UTC), port, CPU type, command, file and its SHA-256, result and "
+                              "duration."),
+               "FILE", Values::Files),
+        option("start",
+               QStringLiteral("search --add: the first register for an empty table (default "
+                              "1500)."),
+               "N"),
+        // The shell's completion script (--completion bash), made from these
+        // tables; the package installs it. Not in --help.
+        [&option] {
+            CliOption hidden = option("completion", QStringLiteral("The shell's completion."),
+                                      "SHELL", Values::Words, {QStringLiteral("bash")});
+            hidden.option.setFlags(QCommandLineOption::HiddenFromHelp);
+            return hidden;
+        }(),
+    };
+    return table;
+}
 
 const QList<Command> &commands()
 {
@@ -132,28 +151,32 @@ const QList<Command> &commands()
          QStringLiteral("write the configuration into the PLC"),
          QStringLiteral("[--only uart1,uart2,aux] [--verify] [--backup DIR]"),
          downloadOrVerify,
-         {}},
+         {},
+         Values::Files},
         {QStringLiteral("upload"),
          QStringLiteral("FILE.apc"),
          1,
          QStringLiteral("read the PLC into the file [--only ...]"),
          QStringLiteral("several ports: FILE holds {port}, as in site-{port}.apc"),
          upload,
-         {}},
+         {},
+         Values::Files},
         {QStringLiteral("verify"),
          QStringLiteral("FILE.apc"),
          1,
          QStringLiteral("compare the PLC with the file [--only ...]"),
          {},
          downloadOrVerify,
-         {}},
+         {},
+         Values::Files},
         {QStringLiteral("diag"),
          QStringLiteral("modbus1|modbus2|onewire"),
          1,
          QStringLiteral("read an error buffer"),
          QStringLiteral("[--watch SECONDS [--count N]]"),
          diag,
-         {}},
+         {},
+         Values::Words},
         {QStringLiteral("search"),
          {},
          0,
@@ -167,21 +190,24 @@ const QList<Command> &commands()
          QStringLiteral("the file's configuration, readable"),
          QStringLiteral("[--csv uart1|uart2|sensors]"),
          {},
-         show},
+         show,
+         Values::Files},
         {QStringLiteral("check"),
          QStringLiteral("FILE.apc"),
          1,
          QStringLiteral("register conflicts and cells a download refuses"),
          {},
          {},
-         check},
+         check,
+         Values::Files},
         {QStringLiteral("convert"),
          QStringLiteral("IN OUT"),
          2,
          QStringLiteral("between a .apc record and its .json form"),
          {},
          {},
-         convert},
+         convert,
+         Values::Files},
     };
     return table;
 }
@@ -222,6 +248,14 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
               QCoreApplication::applicationVersion());
         return Done;
     }
+    if (parser.isSet(QStringLiteral("completion"))) {
+        if (parser.value(QStringLiteral("completion")) != QLatin1String("bash")) {
+            print(QStringLiteral("--completion takes bash"), stderr);
+            return Usage;
+        }
+        std::fputs(bashCompletion().toUtf8().constData(), stdout);
+        return Done;
+    }
 
     Options o;
     const QStringList positional = parser.positionalArguments();
@@ -234,9 +268,7 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
     o.verify = parser.isSet(QStringLiteral("verify"));
     o.addTo = parser.value(QStringLiteral("add"));
     o.csv = parser.value(QStringLiteral("csv"));
-    if (!o.csv.isEmpty() &&
-        !QStringList{QStringLiteral("uart1"), QStringLiteral("uart2"), QStringLiteral("sensors")}
-             .contains(o.csv)) {
+    if (!o.csv.isEmpty() && !csvTables.contains(o.csv)) {
         print(QStringLiteral("--csv takes uart1, uart2 or sensors"), stderr);
         return Usage;
     }

@@ -249,7 +249,8 @@ QByteArray write(const Configuration &c)
                                        {QStringLiteral("dataBits"), c.aux.fieldNetDataBits},
                                        {QStringLiteral("stopBits"), c.aux.fieldNetStopBits}}},
                           {QStringLiteral("sensors"), rowsOf(c.aux.sensors)}};
-    const QJsonObject root{{QStringLiteral("uart1"), uartOf(c.uart1)},
+    const QJsonObject root{{QStringLiteral("$schema"), schema},
+                           {QStringLiteral("uart1"), uartOf(c.uart1)},
                            {QStringLiteral("uart2"), uartOf(c.uart2)},
                            {QStringLiteral("aux"), aux},
                            {QStringLiteral("io"), io}};
@@ -272,8 +273,11 @@ Read read(const QByteArray &json)
     Configuration c = Configuration::defaults();
     Reader reader;
     reader.onlyKnown(root, {},
-                     {QStringLiteral("uart1"), QStringLiteral("uart2"), QStringLiteral("aux"),
-                      QStringLiteral("io")});
+                     {QStringLiteral("$schema"), QStringLiteral("uart1"), QStringLiteral("uart2"),
+                      QStringLiteral("aux"), QStringLiteral("io")});
+    if (const QJsonValue named = root.value(QStringLiteral("$schema"));
+        !named.isUndefined() && !named.isString())
+        reader.fail(QStringLiteral("$schema is not text"));
     reader.uart(root, QStringLiteral("uart1"), c.uart1);
     reader.uart(root, QStringLiteral("uart2"), c.uart2);
     const QJsonObject aux = reader.object(root, QStringLiteral("aux"), QStringLiteral("aux"));

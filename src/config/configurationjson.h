@@ -12,10 +12,17 @@
 // arrays of their cell texts, without the row number.
 namespace ConfigurationJson {
 
+// The JSON Schema of the format, where the package installs it. Every file
+// written names it in its "$schema" key, which editors follow; a reader
+// takes any text there and goes by its own rules.
+inline const QString schema =
+    QStringLiteral("file:///usr/share/plc-tarvik/configuration.schema.json");
+
 QByteArray write(const Configuration &configuration);
 
 // The configuration the JSON describes, keys left out taking their
-// defaults; or why it cannot be read: a key the format does not have (named
+// defaults ("$schema" ignored, when it is text); or why it cannot be read: a
+// key the format does not have (named
 // by its path, "uart2.request"), a value of the wrong type or out of its
 // range, or anything the configuration file's save or load would refuse
 // (so what it gives can always be saved and loaded again).

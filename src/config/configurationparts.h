@@ -13,6 +13,10 @@ struct ConfigurationParts
     bool uart2 = true;
     bool aux = true;
 
+    // The parts' names, as --only takes them.
+    static inline const QStringList names = {QStringLiteral("uart1"), QStringLiteral("uart2"),
+                                             QStringLiteral("aux")};
+
     // "uart1,uart2,aux" or any of them; nothing for an unknown name.
     static std::optional<ConfigurationParts> fromText(const QString &text);
     // The one part; the I/O assignment is none of them.

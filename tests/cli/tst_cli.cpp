@@ -90,6 +90,8 @@ private Q_SLOTS:
     void writesFilesByTheirEnding();
     void badFilesAreRefused_data();
     void badFilesAreRefused();
+    void completesFromItsOwnTables_data();
+    void completesFromItsOwnTables();
 
 private:
     Run cli(const QStringList &arguments, const QString &folder = {},
@@ -993,6 +995,75 @@ void TestCli::badFilesAreRefused()
     QCOMPARE(run.code, 4);
     QVERIFY2(run.err.startsWith(error.replace(u"%1"_s, file)), qPrintable(run.err));
     QVERIFY(!QFile::exists(path(u"out.apc"_s)) && !QFile::exists(path(u"out.json"_s)));
+}
+
+void TestCli::completesFromItsOwnTables_data()
+{
+    QTest::addColumn<QStringList>("words"); // COMP_WORDS after the program's name; the last is
+                                            // the word being completed
+    QTest::addColumn<QStringList>("offered");
+    QTest::newRow("commands") << QStringList{u"d"_s} << QStringList{u"diag"_s, u"download"_s};
+    QTest::newRow("options") << QStringList{u"--ve"_s}
+                             << QStringList{u"--verify"_s, u"--version"_s};
+    QTest::newRow("no hidden option") << QStringList{u"--comp"_s} << QStringList();
+    QTest::newRow("configuration files, by their endings")
+        << QStringList{u"--port"_s, u"COM1"_s, u"download"_s, u""_s}
+        << QStringList{u"B.JSON"_s, u"folder"_s, u"site.apc"_s};
+    QTest::newRow("a command's arguments, no more")
+        << QStringList{u"show"_s, u"site.apc"_s, u""_s} << QStringList();
+    QTest::newRow("convert's second file")
+        << QStringList{u"convert"_s, u"site.apc"_s, u"s"_s} << QStringList{u"site.apc"_s};
+    QTest::newRow("diag's buffers") << QStringList{u"--json"_s, u"diag"_s, u""_s}
+                                    << QStringList{u"modbus1"_s, u"modbus2"_s, u"onewire"_s};
+    QTest::newRow("--only, the list's last part")
+        << QStringList{u"--only"_s, u"uart1,"_s} << QStringList{u"uart1,aux"_s, u"uart1,uart2"_s};
+    QTest::newRow("--csv") << QStringList{u"show"_s, u"--csv"_s, u"u"_s}
+                           << QStringList{u"uart1"_s, u"uart2"_s};
+    QTest::newRow("--port COMn") << QStringList{u"--port"_s, u"COM1"_s}
+                                 << QStringList{u"COM1"_s, u"COM10"_s};
+    QTest::newRow("--port a path")
+        << QStringList{u"--port"_s, u"folder/"_s} << QStringList{u"folder/link"_s};
+    QTest::newRow("--ini=, settings files")
+        << QStringList{u"--ini"_s, u"="_s, u""_s} << QStringList{u"folder"_s, u"set.ini"_s};
+    QTest::newRow("--backup, folders only")
+        << QStringList{u"--backup"_s, u""_s} << QStringList{u"folder"_s};
+    QTest::newRow("a value to type") << QStringList{u"--watch"_s, u""_s} << QStringList();
+    QTest::newRow("after a value, the command")
+        << QStringList{u"--log"_s, u"site.apc"_s, u"te"_s} << QStringList{u"test"_s};
+}
+
+// The script --completion bash prints, run in bash as the shell runs it,
+// in a folder of a few files.
+void TestCli::completesFromItsOwnTables()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, offered);
+    const Run script = cli({u"--completion"_s, u"bash"_s});
+    QCOMPARE(script.code, 0);
+    QVERIFY(!cli({u"--help"_s}).out.contains(u"completion"_s));
+    QFile file(path(u"plc-tarvik-cli.bash"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script.out.toUtf8()) > 0);
+    file.close();
+    QVERIFY(QDir(m_dir->path()).mkpath(u"folder"_s));
+    for (const QString &name : {u"B.JSON"_s, u"notes.txt"_s, u"set.ini"_s, u"folder/link"_s}) {
+        QFile touched(path(name));
+        QVERIFY(touched.open(QIODevice::WriteOnly));
+    }
+    QStringList quoted{u"plc-tarvik-cli"_s};
+    for (const QString &word : words)
+        quoted << u"'"_s + word + u"'"_s;
+    QProcess bash;
+    bash.setWorkingDirectory(m_dir->path());
+    bash.start(u"bash"_s, {u"-c"_s, u"source plc-tarvik-cli.bash; COMP_WORDS=(%1); "
+                                    "COMP_CWORD=%2; _plc_tarvik_cli; "
+                                    "printf '%s\\n' \"${COMPREPLY[@]}\""_s.arg(quoted.join(u' '))
+                                        .arg(words.size())});
+    QVERIFY(bash.waitForFinished(10000));
+    QCOMPARE(QString::fromUtf8(bash.readAllStandardError()), QString());
+    QStringList got = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n');
+    got.removeAll(QString());
+    got.sort();
+    QCOMPARE(got, offered);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
