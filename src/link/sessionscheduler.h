@@ -20,7 +20,7 @@ class SessionScheduler : public QObject
 public:
     struct Job
     {
-        PlcSession::Operation operation;
+        PlcSession::CancellableOperation operation;
         std::function<void()> starting; // on this thread, just before it runs
         std::function<void()> done;     // on this thread, once it has run
     };

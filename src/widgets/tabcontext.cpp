@@ -17,11 +17,19 @@ std::unique_ptr<PlcSession> sessionOver(std::unique_ptr<PlcPort> port, const QSt
     return std::make_unique<PlcSession>(std::move(port));
 }
 
+PlcSession::CancellableOperation cancellable(PlcSession::Operation operation)
+{
+    return [operation = std::move(operation)](PlcPort &port, const TransferProgress &progress,
+                                              const PlcSession::CancelToken &) {
+        operation(port, progress);
+    };
+}
+
 } // namespace
 
 TabContext::TabContext(QString iniFile, UserDialogs &dialogs, PortFactory ports, QWidget *window)
-    : m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_ports(std::move(ports)),
-      m_window(window), m_scheduler(sessionOver(m_ports(), m_iniFile))
+    : m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_window(window),
+      m_scheduler(sessionOver(ports(), m_iniFile))
 {
     connect(&m_scheduler, &SessionScheduler::userOperationRunning, this,
             &TabContext::followUserOperation);
@@ -54,6 +62,12 @@ QPushButton *TabContext::plcButton(const QString &name, const QString &caption, 
 }
 
 bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
+                     std::function<void()> done)
+{
+    return run(cancellable(std::move(operation)), progress, std::move(done));
+}
+
+bool TabContext::run(PlcSession::CancellableOperation operation, ProgressWindow progress,
                      std::function<void()> done)
 {
     auto shown = std::make_shared<QPointer<Progress>>();
@@ -92,7 +106,7 @@ bool TabContext::run(PlcSession::Operation operation, ProgressWindow progress,
 
 bool TabContext::runInBackground(PlcSession::Operation operation, std::function<void()> done)
 {
-    return m_scheduler.runInBackground({std::move(operation), {}, std::move(done)});
+    return m_scheduler.runInBackground({cancellable(std::move(operation)), {}, std::move(done)});
 }
 
 // The button that started an operation gets the keyboard back once it is

@@ -124,8 +124,7 @@ public:
     const QString &iniFile() const { return m_iniFile; }
     UserDialogs &dialogs() const { return m_dialogs; }
     PlcSession &session() { return m_scheduler.session(); }
-    // A fresh, closed port for a form that runs a session of its own.
-    std::unique_ptr<PlcPort> makePort() const { return m_ports(); }
+    SessionScheduler &scheduler() { return m_scheduler; }
 
     // Disabled while an operation runs; inactive ones stay disabled for good.
     void registerPlcControl(QWidget *control, Availability availability = Availability::Active);
@@ -142,6 +141,9 @@ public:
     // False, and nothing run, while another operation of the user runs or
     // waits.
     [[nodiscard]] bool run(PlcSession::Operation operation, ProgressWindow progress,
+                           std::function<void()> done = {});
+    // The same for an operation that loops on ports of its own.
+    [[nodiscard]] bool run(PlcSession::CancellableOperation operation, ProgressWindow progress,
                            std::function<void()> done = {});
     // A read the user did not ask for just now (a watch's): see
     // SessionScheduler::runInBackground().
@@ -263,7 +265,6 @@ private:
     QMap<ErrorBuffer, QList<SlotHealth>> m_slotHealth;
     QString m_iniFile;
     UserDialogs &m_dialogs;
-    PortFactory m_ports;
     QWidget *m_window = nullptr;
     SessionScheduler m_scheduler;
     PlcControls m_plcControls;

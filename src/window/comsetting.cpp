@@ -7,11 +7,14 @@
 #include "link/plcsession.h"
 #include "link/portsetup.h"
 #include "link/qtplcport.h"
+#include "link/sessionscheduler.h"
 #include "widgets/linesettingsform.h"
+#include "widgets/tabcontext.h"
 #include "widgets/userdialogs.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -20,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSet>
 #include <QSpinBox>
@@ -81,10 +85,25 @@ QStringList portNames()
 
 } // namespace
 
+ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, SessionScheduler &session,
+                       QWidget *parent, PortWrap wrap)
+    : QDialog(parent), m_iniFile(std::move(iniFile)), m_dialogs(dialogs), m_session(&session),
+      m_wrap(std::move(wrap))
+{
+    setUp();
+}
+
 ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
                        QWidget *parent, PortWrap wrap)
     : QDialog(parent), m_iniFile(std::move(iniFile)), m_dialogs(dialogs),
-      m_session(std::make_unique<PlcSession>(std::move(port))), m_wrap(std::move(wrap))
+      m_ownSession(
+          std::make_unique<SessionScheduler>(std::make_unique<PlcSession>(std::move(port)))),
+      m_session(m_ownSession.get()), m_wrap(std::move(wrap))
+{
+    setUp();
+}
+
+void ComSetting::setUp()
 {
     setObjectName(QStringLiteral("Com_setting"));
     setWindowTitle(QStringLiteral("COM-port setting"));
@@ -104,17 +123,53 @@ ComSetting::ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<Pl
     connect(m_port, &QComboBox::currentIndexChanged, this, &ComSetting::showDevice);
     connect(m_device, &QComboBox::editTextChanged, this,
             [this](const QString &text) { m_devices[m_port->currentIndex() + 1] = text; });
-    connect(m_session.get(), &PlcSession::busyChanged, this, [this](bool busy) {
-        if (busy)
-            m_testFocus.disabling({m_test});
-        m_test->setEnabled(!busy);
-        if (busy)
-            m_testFocus.disabled();
-        else
-            m_testFocus.enabled();
-        // Every letter of "Stop" is taken in the form: it goes without.
-        m_find->setText(busy ? QStringLiteral("Stop") : QStringLiteral("F&ind PLC"));
-    });
+}
+
+void ComSetting::showRunning(bool running)
+{
+    if (running)
+        m_testFocus.disabling({m_test});
+    m_test->setEnabled(!running);
+    if (running)
+        m_testFocus.disabled();
+    else
+        m_testFocus.enabled();
+    // Every letter of "Stop" is taken in the form: it goes without.
+    m_find->setText(running ? QStringLiteral("Stop") : QStringLiteral("F&ind PLC"));
+}
+
+void ComSetting::start(PlcSession::CancellableOperation operation, std::function<void()> done)
+{
+    auto run = std::make_shared<Run>();
+    const bool started = m_session->run(
+        {[run, operation = std::move(operation)](PlcPort &port, const TransferProgress &progress,
+                                                 const PlcSession::CancelToken &cancelled) {
+             run->started = true;
+             if (!run->stopped)
+                 operation(port, progress,
+                           [run, cancelled] { return run->stopped || cancelled(); });
+         },
+         {},
+         [form = QPointer<ComSetting>(this), run, done = std::move(done)] {
+             if (!form || form->m_run != run)
+                 return;
+             form->m_run.reset();
+             form->showRunning(false);
+             done();
+         }});
+    if (!started)
+        return m_dialogs.message(this, TabContext::busyMessage, {}, UserDialogs::Icon::Warning);
+    m_run = run;
+    showRunning(true);
+}
+
+void ComSetting::stop()
+{
+    if (!m_run)
+        return;
+    m_run->stopped = true;
+    if (m_run->started)
+        m_session->session().cancel();
 }
 
 // Enter on a found PLC takes it into the form, which stays open: the key
@@ -170,12 +225,15 @@ void ComSetting::showWholeDevice()
     tip(m_device->currentText());
 }
 
-// Leaving the form by any way ends a running test and closes the port.
-ComSetting::~ComSetting() = default;
+// Leaving the form by any way ends a running test or search.
+ComSetting::~ComSetting()
+{
+    stop();
+}
 
 bool ComSetting::isTesting() const
 {
-    return m_session->isBusy();
+    return m_run != nullptr;
 }
 
 void ComSetting::buildForm()
@@ -346,23 +404,28 @@ void ComSetting::save()
 
 void ComSetting::findPlc()
 {
-    if (m_session->isBusy())
-        return m_session->cancel();
+    if (m_run)
+        return stop();
     const QString rest =
         QStringList{m_parity->currentText(), m_bits->currentText(), m_stop->currentText()}.join(
             QLatin1Char(','));
     auto found = std::make_shared<QList<FoundPlc>>();
     m_found->setRowCount(0);
     m_found->hide();
-    m_session->run(
-        [this, found, rest, devices = candidates(), ports = devicePorts(), extra = extraTime()](
-            PlcPort &, const TransferProgress &, const PlcSession::CancelToken &cancelled) {
+    // Every device is tried on the session's thread while the session's own
+    // port stays closed: none is opened twice.
+    start(
+        [form = QPointer<ComSetting>(this), found, rest, devices = candidates(),
+         ports = devicePorts(), extra = extraTime()](PlcPort &, const TransferProgress &,
+                                                     const PlcSession::CancelToken &cancelled) {
             *found = ::findPlc(
                 devices, rest, ports,
-                [this](const QString &device, int speed) {
-                    handOver(this, [this, device, speed] {
-                        m_findProgress->setText(QStringLiteral("Trying %1 at %2 baud")
-                                                    .arg(device, LinkChoices::speeds.at(speed)));
+                [form](const QString &device, int speed) {
+                    handOver(QCoreApplication::instance(), [form, device, speed] {
+                        if (form)
+                            form->m_findProgress->setText(
+                                QStringLiteral("Trying %1 at %2 baud")
+                                    .arg(device, LinkChoices::speeds.at(speed)));
                     });
                 },
                 cancelled, extra);
@@ -436,18 +499,26 @@ void ComSetting::test()
         m_dialogs.message(this, *message);
     };
     if (device == QtPlcPort::deviceFor(number, m_iniFile)) {
-        m_session->run(
-            [message, number, settings, extra = extraTime()](PlcPort &port,
-                                                             const TransferProgress &) {
+        start(
+            [message, number, settings, extra = extraTime()](
+                PlcPort &port, const TransferProgress &, const PlcSession::CancelToken &) {
+                // The session's port, lent: what the test sets on it is put
+                // back for the session's next operation.
+                const QString before = port.settings();
+                const int beforeNumber = port.portNumber();
+                const std::chrono::milliseconds add = port.line().answerTimeAdd;
                 *message = connectionTest(port, number, settings, extra);
+                port.setSettings(before);
+                port.setPortNumber(beforeNumber);
+                port.line().answerTimeAdd = add;
             },
             done);
         return;
     }
-    m_session->run(
+    start(
         [message, number, settings, extra = extraTime(),
-         port = std::shared_ptr<PlcPort>(devicePorts()(device))](PlcPort &,
-                                                                 const TransferProgress &) {
+         port = std::shared_ptr<PlcPort>(devicePorts()(device))](
+            PlcPort &, const TransferProgress &, const PlcSession::CancelToken &) {
             *message = connectionTest(*port, number, settings, extra);
         },
         done);

@@ -1,17 +1,19 @@
 #pragma once
 
+#include "link/plcsession.h"
 #include "link/qtplcport.h"
 #include "widgets/plccontrols.h"
 
 #include <QDialog>
 #include <QHash>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 
 class PlcPort;
-class PlcSession;
+class SessionScheduler;
 class QComboBox;
 class QSpinBox;
 class QLabel;
@@ -32,14 +34,34 @@ public:
     using PortWrap =
         std::function<std::unique_ptr<PlcPort>(const QString &device, std::unique_ptr<PlcPort>)>;
 
+    // The test and Find PLC run on `session`, the window's, lent: as
+    // operations of the user, one at a time with the window's own, so the
+    // form never opens a device the window is reading.
+    ComSetting(QString iniFile, UserDialogs &dialogs, SessionScheduler &session,
+               QWidget *parent = nullptr, PortWrap wrap = {});
+    // A form on its own: a session of its own over `port`.
     ComSetting(QString iniFile, UserDialogs &dialogs, std::unique_ptr<PlcPort> port,
                QWidget *parent = nullptr, PortWrap wrap = {});
     ~ComSetting() override;
 
-    // True while a connection test runs.
+    // True while a connection test or Find PLC runs or waits to.
     bool isTesting() const;
 
 private:
+    // An operation asked of the session, shared with it.
+    struct Run
+    {
+        std::atomic<bool> started = false;
+        std::atomic<bool> stopped = false;
+    };
+    void setUp();
+    // Runs the operation on the session; `done` runs after it unless the
+    // form has gone.
+    void start(PlcSession::CancellableOperation operation, std::function<void()> done);
+    // Stops the operation asked for: at once if it runs, as it starts if it
+    // waits; its `done` still runs.
+    void stop();
+    void showRunning(bool running);
     void takeOnEnter(std::function<void(int row)> take);
     void fitFound();
     void showWholeDevice();
@@ -63,7 +85,9 @@ private:
 
     QString m_iniFile;
     UserDialogs &m_dialogs;
-    std::unique_ptr<PlcSession> m_session;
+    std::unique_ptr<SessionScheduler> m_ownSession; // a form on its own
+    SessionScheduler *m_session = nullptr;
+    std::shared_ptr<Run> m_run; // until its `done` has run
     QComboBox *m_port = nullptr;
     QComboBox *m_device = nullptr;
     QComboBox *m_speed = nullptr;

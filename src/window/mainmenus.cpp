@@ -196,21 +196,16 @@ void Main::check_config_Click()
 
 void Main::Comm_setting_Click()
 {
-    // The form opens the window's device itself: a read of the window's
-    // session under way (the watch's) ends first, and none starts while the
-    // form is open.
-    auto pausesBackground = std::make_shared<TabContext::UserOperation>(*m_context);
-    m_context->whenSessionFree(this, [this, pausesBackground] {
-        // The connection test's port is the window's, so it reports to the
-        // monitor already; the ports Find PLC tries go by their device's name.
-        const QPointer<ComSetting> form = new ComSetting(
-            iniFile(), dialogs(), m_context->makePort(), this,
-            [recorder = m_recorder.get()](const QString &device, std::unique_ptr<PlcPort> port) {
-                return std::make_unique<RecordingPort>(std::move(port), *recorder, device);
-            });
-        const bool accepted = form->exec() == QDialog::Accepted;
-        delete form.data();
-        if (accepted)
-            Change_main_caption();
-    });
+    // The form tests on the window's session: the test's port is the
+    // window's, so it reports to the monitor already; the ports Find PLC
+    // tries go by their device's name.
+    const QPointer<ComSetting> form = new ComSetting(
+        iniFile(), dialogs(), m_context->scheduler(), this,
+        [recorder = m_recorder.get()](const QString &device, std::unique_ptr<PlcPort> port) {
+            return std::make_unique<RecordingPort>(std::move(port), *recorder, device);
+        });
+    const bool accepted = form->exec() == QDialog::Accepted;
+    delete form.data();
+    if (accepted)
+        Change_main_caption();
 }

@@ -44,7 +44,7 @@ public:
     {
         QString iniFile;         // the application settings file
         UserDialogs &dialogs;    // every message box and file dialog
-        PortFactory portFactory; // a fresh, closed port for each form that needs one
+        PortFactory portFactory; // the port of the window's session, made once
         // Where the program lies; empty: where this program was started from.
         QString programFolder = {};
         // Where the backups of the PLC go; empty: "backups" beside the

@@ -16,9 +16,9 @@ using namespace std::chrono_literals;
 namespace {
 
 // Runs until released.
-PlcSession::Operation held(std::atomic<bool> &release)
+PlcSession::CancellableOperation held(std::atomic<bool> &release)
 {
-    return [&release](PlcPort &, const TransferProgress &) {
+    return [&release](PlcPort &, const TransferProgress &, const PlcSession::CancelToken &) {
         while (!release)
             std::this_thread::sleep_for(1ms);
     };

@@ -1,3 +1,4 @@
+#include "link/forwardingport.h"
 #include "link/inifile.h"
 #include "link/plcframe.h"
 #include "link/portsetup.h"
@@ -13,6 +14,8 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 using namespace std::chrono_literals;
 
@@ -56,6 +59,7 @@ private:
     QString m_ini;
     PlcSimulator m_sim;
     SimPort *m_port = nullptr; // owned by the form's session
+    QStringList m_opened;      // "COMn settings" of each opening of the port
     ScriptedDialogs m_dialogs;
     std::unique_ptr<ComSetting> m_form;
 };
@@ -66,6 +70,7 @@ void TestComSetting::init()
     m_ini = m_dir->path() + QStringLiteral("/set.ini");
     m_sim = PlcSimulator();
     m_dialogs.shown.clear();
+    m_opened.clear();
     m_form.reset();
 }
 
@@ -77,9 +82,27 @@ void TestComSetting::cleanup()
 ComSetting &TestComSetting::form()
 {
     if (!m_form) {
+        // Says how the port was set up each time it opened: the form puts
+        // the session's port back as it was once its test has ended.
+        class Opening : public ForwardingPort
+        {
+        public:
+            Opening(std::unique_ptr<PlcPort> port, QStringList &opened)
+                : ForwardingPort(std::move(port)), m_opened(opened)
+            {}
+            bool open() override
+            {
+                m_opened << QStringLiteral("COM%1 %2").arg(portNumber()).arg(settings());
+                return ForwardingPort::open();
+            }
+
+        private:
+            QStringList &m_opened;
+        };
         auto port = std::make_unique<SimPort>(m_sim);
         m_port = port.get();
-        m_form = std::make_unique<ComSetting>(m_ini, m_dialogs, std::move(port));
+        m_form = std::make_unique<ComSetting>(m_ini, m_dialogs,
+                                              std::make_unique<Opening>(std::move(port), m_opened));
     }
     return *m_form;
 }
@@ -232,7 +255,8 @@ void TestComSetting::testReportsCpuType()
              (QList<QByteArray>{QByteArray(1, PlcFrame::ENQ), QByteArray("\x02"
                                                                          "00E0202\x03"
                                                                          "6C")}));
-    QCOMPARE(m_port->settings(), QStringLiteral("19200,E,8,1"));
+    QCOMPARE(m_opened, QStringList{u"COM1 19200,E,8,1"_s});
+    QCOMPARE(m_port->settings(), u"9600,N,8,1"_s);
     QVERIFY(!m_port->isOpen());
     QVERIFY(!QFile::exists(m_ini));
 }
@@ -295,8 +319,8 @@ void TestComSetting::testTwiceAndUnsavedChoices()
     clickTest();
     clickTest();
     QCOMPARE(m_dialogs.messages(), (QStringList{success + "4660", success + "4660"}));
-    QCOMPARE(m_port->portNumber(), 10);
-    QCOMPARE(m_port->settings(), QStringLiteral("115200,N,7,1"));
+    QCOMPARE(m_opened, QStringList(2, u"COM10 115200,N,7,1"_s));
+    QCOMPARE(m_port->portNumber(), 1);
     m_form->reject();
     m_form.reset();
     const LinkSettings link = linkSettings(m_ini);

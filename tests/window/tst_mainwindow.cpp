@@ -557,28 +557,31 @@ void TestMain::userOperationWaitsForBackgroundRead()
     QVERIFY(context.runInBackground(heldOperation(releaseRead)));
     QTRY_VERIFY(!context.session().isBusy());
 
-    // The link settings form opens the device itself: once a read under way
-    // has ended.
+    // The link settings form opens at once, a read under way or not: its
+    // test runs on the window's session, next after the read.
     releaseRead = false;
     QVERIFY(context.runInBackground(heldOperation(releaseRead)));
-    bool openedDuringRead = false;
-    QTimer::singleShot(0, window.get(), [&] {
-        openedDuringRead = QApplication::activeModalWidget() != nullptr;
-        releaseRead = true;
-    });
-    bool opened = false;
+    const qsizetype shown = m_dialogs.shown.size();
+    bool clicked = false;
+    bool waited = false;
     QTimer closer;
-    closer.callOnTimeout([&opened] {
-        if (QWidget *form = QApplication::activeModalWidget();
-            form && form->objectName() == u"Com_setting"_s) {
-            opened = true;
+    closer.callOnTimeout([&] {
+        auto *form = qobject_cast<ComSetting *>(QApplication::activeModalWidget());
+        if (!form)
+            return;
+        if (!std::exchange(clicked, true)) {
+            form->findChild<QPushButton *>(u"Command2"_s)->click();
+            waited = form->isTesting() && context.session().isBusy();
+            releaseRead = true;
+        } else if (!form->isTesting()) {
             form->close();
         }
     });
     closer.start(10);
     child<QAction>(window, u"Comm_setting"_s)->trigger();
-    QTRY_VERIFY(opened);
-    QVERIFY(!openedDuringRead);
+    QVERIFY(clicked && waited);
+    QCOMPARE(m_dialogs.shown.size(), shown + 1);
+    QVERIFY(m_dialogs.shown.last().text.startsWith(u"No first answer from PLC"_s));
 }
 
 // While a transfer of the user runs, the configuration's tabs, the Edit
