@@ -42,9 +42,14 @@ inline const QString portPlaceholder = QStringLiteral("{port}");
 // The endings of the configuration files the commands read and write (a
 // .json is the JSON form, anything else the record), and the tables show
 // --csv prints.
-inline const QStringList configurationEndings = {QStringLiteral("apc"), QStringLiteral("json")};
-inline const QStringList csvTables = {QStringLiteral("uart1"), QStringLiteral("uart2"),
-                                      QStringLiteral("sensors")};
+inline QStringList configurationEndings()
+{
+    return {QStringLiteral("apc"), QStringLiteral("json")};
+}
+inline QStringList csvTables()
+{
+    return {QStringLiteral("uart1"), QStringLiteral("uart2"), QStringLiteral("sensors")};
+}
 
 // What a value on the command line is, as the shell's completion offers it.
 enum class Values {
@@ -65,7 +70,7 @@ struct CliOption
 };
 
 // The options, in the order --help lists them.
-const QList<CliOption> &cliOptions();
+QList<CliOption> cliOptions();
 
 // What a command gave (on one port, for those that use one): its exit code,
 // the lines to print, and the same as JSON.

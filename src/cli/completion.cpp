@@ -123,7 +123,7 @@ QString bashCompletion()
                          .arg(c.name)
                          .arg(c.argumentCount)
                          .arg(valueCompletion(c.argumentValues, c.argumentValues == Values::Files
-                                                                    ? configurationEndings
+                                                                    ? configurationEndings()
                                                                     : words));
     }
 

@@ -68,7 +68,7 @@ QString portName(const QString &given, const QString &iniFile)
 
 } // namespace
 
-const QList<CliOption> &cliOptions()
+QList<CliOption> cliOptions()
 {
     const auto option = [](const char *name, const QString &description,
                            const char *value = nullptr, Values values = Values::None,
@@ -77,7 +77,7 @@ const QList<CliOption> &cliOptions()
                              value ? QLatin1String(value) : QString());
         return CliOption{o, values, words};
     };
-    static const QList<CliOption> table = {
+    const QList<CliOption> table = {
         option("ini", QStringLiteral("The settings file (default: set.ini beside the program)."),
                "FILE", Values::Files, {QStringLiteral("ini")}),
         option("port",
@@ -94,7 +94,7 @@ const QList<CliOption> &cliOptions()
         option("json", QStringLiteral("Results as JSON on standard output.")),
         option("only",
                QStringLiteral("The parts to transfer or compare: uart1,uart2,aux (default: all)."),
-               "PARTS", Values::WordList, ConfigurationParts::names),
+               "PARTS", Values::WordList, ConfigurationParts::names()),
         option("verify", QStringLiteral("download: read back and compare.")),
         option("backup",
                QStringLiteral("download: first keep what the PLC holds of the parts in DIR; "
@@ -103,11 +103,11 @@ const QList<CliOption> &cliOptions()
         option("add",
                QStringLiteral("search: add the new devices to FILE's sensor table; with several "
                               "ports FILE holds {port}, which each port fills."),
-               "FILE", Values::Files, configurationEndings),
+               "FILE", Values::Files, configurationEndings()),
         option("csv",
                QStringLiteral("show: print one table (uart1, uart2 or sensors) as tab-separated "
                               "text."),
-               "TABLE", Values::Words, csvTables),
+               "TABLE", Values::Words, csvTables()),
         option("watch",
                QStringLiteral("diag: read the buffer again every SECONDS (1 to 3600) and print a "
                               "line for each slot whose state changed, until Ctrl+C."),
@@ -268,7 +268,7 @@ std::variant<Options, int> parseOptions(const QStringList &arguments)
     o.verify = parser.isSet(QStringLiteral("verify"));
     o.addTo = parser.value(QStringLiteral("add"));
     o.csv = parser.value(QStringLiteral("csv"));
-    if (!o.csv.isEmpty() && !csvTables.contains(o.csv)) {
+    if (!o.csv.isEmpty() && !csvTables().contains(o.csv)) {
         print(QStringLiteral("--csv takes uart1, uart2 or sensors"), stderr);
         return Usage;
     }

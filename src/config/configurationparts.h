@@ -14,8 +14,10 @@ struct ConfigurationParts
     bool aux = true;
 
     // The parts' names, as --only takes them.
-    static inline const QStringList names = {QStringLiteral("uart1"), QStringLiteral("uart2"),
-                                             QStringLiteral("aux")};
+    static QStringList names()
+    {
+        return {QStringLiteral("uart1"), QStringLiteral("uart2"), QStringLiteral("aux")};
+    }
 
     // "uart1,uart2,aux" or any of them; nothing for an unknown name.
     static std::optional<ConfigurationParts> fromText(const QString &text);
