@@ -51,10 +51,8 @@ std::optional<QString> duplicateKey(const QByteArray &json)
             }
             if (!levels.isEmpty() && levels.last().object && levels.last().expectKey) {
                 // The key as the parser reads it, escapes and all.
-                const QString key = QJsonDocument::fromJson("[\"" + raw + "\"]")
-                                        .array()
-                                        .at(0)
-                                        .toString();
+                const QString key =
+                    QJsonDocument::fromJson("[\"" + raw + "\"]").array().at(0).toString();
                 Level &level = levels.last();
                 if (level.keys.contains(key))
                     return path(key);
